@@ -1,0 +1,125 @@
+#include "base/Utf16.h"
+
+namespace Vorlaq {
+
+namespace {
+constexpr bool kWide16 = sizeof(wchar_t) == 2;
+bool IsHigh(uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool IsLow(uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+}  // namespace
+
+std::wstring DecodeUtf16Le(const uint8_t* bytes, size_t units) {
+    std::wstring out;
+    out.reserve(units);
+    for (size_t i = 0; i < units; ++i) {
+        uint32_t u = static_cast<uint32_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+        if (!kWide16 && IsHigh(u) && i + 1 < units) {
+            uint32_t v = static_cast<uint32_t>(bytes[2 * i + 2] | (bytes[2 * i + 3] << 8));
+            if (IsLow(v)) {
+                out.push_back(static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00)));
+                ++i;
+                continue;
+            }
+        }
+        out.push_back(static_cast<wchar_t>(u));
+    }
+    return out;
+}
+
+std::u16string ToUtf16(std::wstring_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    for (wchar_t c : text) {
+        uint32_t cp = static_cast<uint32_t>(c);
+        if (!kWide16 && cp >= 0x10000 && cp <= 0x10FFFF) {
+            cp -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+    }
+    return out;
+}
+
+size_t Utf16Length(std::wstring_view text) {
+    if (kWide16) return text.size();
+    size_t n = 0;
+    for (wchar_t c : text) n += static_cast<uint32_t>(c) >= 0x10000 ? 2 : 1;
+    return n;
+}
+
+int CompareUtf16(std::wstring_view a, std::wstring_view b) {
+    if (kWide16) return a.compare(b) < 0 ? -1 : (a == b ? 0 : 1);
+    std::u16string ua = ToUtf16(a), ub = ToUtf16(b);
+    int r = ua.compare(ub);
+    return r < 0 ? -1 : (r > 0 ? 1 : 0);
+}
+
+std::string WideToUtf8(std::wstring_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        uint32_t cp = static_cast<uint32_t>(text[i]);
+        if (kWide16 && IsHigh(cp) && i + 1 < text.size() && IsLow(static_cast<uint32_t>(text[i + 1]))) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<uint32_t>(text[i + 1]) - 0xDC00);
+            ++i;
+        }
+        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+    return out;
+}
+
+std::wstring Utf8ToWide(std::string_view text) {
+    std::wstring out;
+    for (size_t i = 0; i < text.size();) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        size_t extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : 4;
+        uint32_t cp = extra == 0 ? c : (extra < 4 ? (c & (0x3Fu >> extra)) : 0xFFFD);
+        size_t used = 1;
+        if (extra > 0 && extra < 4) {
+            for (size_t k = 1; k <= extra; ++k) {
+                if (i + k >= text.size() || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
+                    cp = 0xFFFD;
+                    break;
+                }
+                cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+                used = k + 1;
+            }
+            if (cp == 0xFFFD) used = 1;
+        }
+        i += used;
+        if (kWide16 && cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<wchar_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<wchar_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(static_cast<wchar_t>(cp));
+        }
+    }
+    return out;
+}
+
+std::wstring FoldAsciiLower(std::wstring_view text) {
+    std::wstring out(text);
+    for (wchar_t& c : out)
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    return out;
+}
+
+}  // namespace Vorlaq
