@@ -1,0 +1,19 @@
+#pragma once
+// The console side of a command-line program: its arguments as wide text and its error stream.
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Vorlaq {
+
+// The program's arguments, the program name first: the UTF-16 command line on Windows, the
+// UTF-8 argument bytes elsewhere.
+std::vector<std::wstring> ProgramArguments(int argc, char** argv);
+
+// Writes the text to standard error (UTF-8 when redirected; the console's own text on Windows).
+void WriteStandardError(std::wstring_view text);
+
+// True when standard error is an interactive terminal, not a file or a pipe.
+bool IsStandardErrorTerminal();
+
+}  // namespace Vorlaq
