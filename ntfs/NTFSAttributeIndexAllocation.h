@@ -1,0 +1,34 @@
+#pragma once
+// $INDEX_ALLOCATION: the index blocks ("INDX", update-sequence protected) of a directory index.
+// Block header: 0x00 magic, 0x04 update sequence array offset, 0x06 its count, 0x10 u64 VCN,
+// 0x18 the node header.
+#include <cstdint>
+#include <vector>
+
+#include "ntfs/NTFSAttributeNonResident.h"
+#include "ntfs/NTFSIndexEntry.h"
+#include "ntfs/NTFSSingleList.h"
+
+namespace Vorlaq {
+
+class NTFSIndexBlock : public NTFSSingleList<NTFSIndexEntry> {
+public:
+    std::vector<uint8_t>& Buffer() { return buffer_; }
+
+private:
+    std::vector<uint8_t> buffer_;
+};
+
+class NTFSAttributeIndexAllocation : public NTFSAttributeNonResident {
+public:
+    NTFSAttributeIndexAllocation(const ByteReader& attr, NTFSFileRecord* record);
+
+    uint64_t GetIndexBlockCount() const { return blockCount_; }
+    // Reads, checks and fixes up the block at `vcn` and walks its entries into `block`.
+    bool ReadIndexBlock(uint64_t vcn, NTFSIndexBlock* block);
+
+private:
+    uint64_t blockCount_ = 0;
+};
+
+}  // namespace Vorlaq

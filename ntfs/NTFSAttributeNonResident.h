@@ -1,0 +1,86 @@
+#pragma once
+// The non-resident storage form: the value lies in clusters named by the attribute's run list.
+//
+// Non-resident header (offsets from the attribute's start; the common part is in NTFSAttribute.h):
+//   0x10 u64 starting VCN of the clusters this attribute record maps
+//   0x18 u64 last VCN this attribute record maps
+//   0x20 u16 run list offset
+//   0x22 u16 compression unit: log2 of the clusters per unit; counts only with header flag 0x0001
+//   0x28 u64 allocated size in bytes   } meaningful only in the record that starts at VCN 0:
+//   0x30 u64 data size in bytes         } later pieces of a stream carry 0 or stale values
+//   0x38 u64 initialized size in bytes  }
+//
+// Runs are kept with the stream's own VCNs (the piece's starting VCN plus the position in its run
+// list), so a stream whose run list is continued in other attribute records reads as one once
+// those pieces are absorbed into the piece that starts at VCN 0.
+#include <cstdint>
+#include <vector>
+
+#include "ntfs/NTFSAttribute.h"
+#include "ntfs/NTFSDataRun.h"
+#include "ntfs/NTFSSingleList.h"
+
+namespace Vorlaq {
+
+constexpr uint32_t kNTFSNonResidentHeaderSize = 0x40;
+constexpr uint16_t kNTFSAttrFlagCompressed = 0x0001;
+
+class NTFSAttributeNonResident : public NTFSAttributeBase {
+public:
+    NTFSAttributeNonResident(const ByteReader& attr, NTFSFileRecord* record);
+
+    // The non-resident header is complete, the name lies inside the attribute and the run list
+    // starts inside it.
+    static bool IsWellFormed(const ByteReader& attr);
+
+    uint64_t GetDataSize(uint64_t* allocSize = nullptr) const override;
+    // Reads the stream: compressed units come back decompressed, sparse runs as zeros, bytes from
+    // the initialized size to the data size as zeros.
+    bool ReadData(const uint64_t& offset, void* buffer, uint32_t length, uint32_t* delivered) override;
+    bool IsDataRunOK() const override { return runsOK_; }
+
+    uint64_t GetStartVCN() const;
+    uint64_t GetLastVCN() const;
+    uint64_t GetInitializedSize() const;
+    // Header flag 0x0001 with a compression unit: the value is stored in LZNT1 units.
+    bool IsCompressedStream() const;
+    NTFSSingleList<tagNTFSDataRunEntry>& GetDataRuns() { return runs_; }
+
+    // Takes the runs of another piece of the same stream (a later starting VCN) into this one,
+    // which must start at VCN 0. False, taking nothing, for a piece that starts at VCN 0 or
+    // overlaps a piece already held (a duplicate).
+    bool AbsorbPiece(NTFSAttributeNonResident& piece);
+
+protected:
+    // Decodes one run-list entry at `cursor` (inside `runs`) and steps past it.
+    bool ParseDataRun(const ByteReader& runs, size_t* cursor, uint64_t* length, int64_t* offset) const;
+    // Decodes the whole run list; the result becomes the run-list-OK flag.
+    bool PickData();
+    // Reads `clusters` whole clusters at `lcn`, or zero-fills them for a sparse run (lcn -1).
+    bool ReadClusters(void* buffer, uint32_t clusters, int64_t lcn);
+    // Reads `clusters` whole clusters of the stream from `vcn` through the run list; a read that
+    // runs out of runs or fails on the device succeeds with a short *delivered (bytes).
+    bool ReadVirtualClusters(uint64_t vcn, uint32_t clusters, void* buffer, uint32_t bufferSize,
+                             uint32_t* delivered);
+
+private:
+    bool ReadStored(uint64_t offset, uint8_t* buffer, uint32_t length);
+    bool ReadCompressed(uint64_t offset, uint8_t* buffer, uint32_t length);
+    bool LoadUnit(uint64_t unit);
+    bool EnsureClusterBuffer();
+
+    struct Piece {
+        uint64_t startVCN;
+        uint64_t lastVCN;
+    };
+
+    NTFSSingleList<tagNTFSDataRunEntry> runs_;
+    bool runsOK_ = false;
+    std::vector<uint8_t> clusterBuffer_;  // allocated on the first partial-cluster read
+    uint64_t coveredLastVCN_ = 0;         // the last VCN a read may ask for
+    std::vector<Piece> pieces_;           // VCN ranges held: this record's, then absorbed ones
+    std::vector<uint8_t> unitBuffer_;     // one decompressed compression unit
+    uint64_t cachedUnit_ = UINT64_MAX;
+};
+
+}  // namespace Vorlaq

@@ -1,0 +1,29 @@
+#pragma once
+// $STANDARD_INFORMATION: times and file attribute flags.
+//
+// Value (offsets from the value's start): 0x00 creation, 0x08 modification, 0x10 MFT change,
+// 0x18 last access (FILETIME, UTC); 0x20 u32 file attribute flags. Volumes written by old
+// drivers have the 48-byte form, newer ones 72 bytes; only the first 0x24 bytes are read.
+#include <cstdint>
+
+#include "ntfs/NTFSAttribute.h"
+
+namespace Vorlaq {
+
+class NTFSAttributeStandardInfo : public NTFSAttributeResident {
+public:
+    NTFSAttributeStandardInfo(const ByteReader& attr, NTFSFileRecord* record);
+    static bool IsWellFormed(const ByteReader& attr);
+
+    // Local times (the stored UTC value when the conversion fails); creation and access optional.
+    void GetFileTime(uint64_t* writeTm, uint64_t* createTm = nullptr, uint64_t* accessTm = nullptr) const;
+    uint32_t GetFilePermission() const;
+    bool IsReadOnly() const { return GetFilePermission() & 0x1; }
+    bool IsHidden() const { return GetFilePermission() & 0x2; }
+    bool IsSystem() const { return GetFilePermission() & 0x4; }
+    bool IsSparse() const { return GetFilePermission() & 0x200; }
+    bool IsCompressed() const { return GetFilePermission() & 0x800; }
+    bool IsEncrypted() const { return GetFilePermission() & 0x4000; }
+};
+
+}  // namespace Vorlaq

@@ -1,0 +1,95 @@
+#pragma once
+// One MFT file record read by number: the fixed-up bytes, the header fields asked about, and the
+// attribute objects built from it, filed by type.
+//
+// File record header (offsets from the record's start):
+//   0x00 magic "FILE"
+//   0x04 u16 update sequence array offset, 0x06 u16 its count (NTFSUpdateSequence.h)
+//   0x10 u16 sequence number
+//   0x14 u16 offset of the first attribute
+//   0x16 u16 flags: 0x0001 in use, 0x0002 directory
+//   0x20 u64 base record reference: 0 in a base record; in an extension record, the record it
+//            extends (low 48 bits record number)
+#include <cstdint>
+#include <vector>
+
+#include "ntfs/NTFSAttribute.h"
+#include "ntfs/NTFSSingleList.h"
+
+namespace Vorlaq {
+
+class NTFSVolume;
+template <typename B>
+class NTFSAttributeList;
+
+constexpr uint64_t kNTFSNoRecord = UINT64_MAX;
+constexpr uint64_t kNTFSRecordNumberMask = 0x0000FFFFFFFFFFFFull;
+// Attribute lists kept per record: type (i + 1) * 0x10 in list i.
+constexpr int kNTFSAttrLists = 16;
+
+class NTFSFileRecord {
+public:
+    explicit NTFSFileRecord(const NTFSVolume* volume);
+    virtual ~NTFSFileRecord();
+    NTFSFileRecord(const NTFSFileRecord&) = delete;
+    NTFSFileRecord& operator=(const NTFSFileRecord&) = delete;
+
+    // Bit i selects type (i + 1) * 0x10; $STANDARD_INFORMATION and $ATTRIBUTE_LIST always.
+    void SetAttrMask(uint32_t mask) { mask_ = mask | 3; }
+    // Reads record `number` from the volume, checks its magic and applies the fix-up.
+    bool ReadFileRecord(uint64_t number);
+    // The same checks and log lines on record bytes the caller has read (for example many
+    // records fetched from the MFT in one read); `size` must be the file-record size.
+    bool LoadFileRecord(uint64_t number, const uint8_t* bytes, size_t size);
+    // Builds the attribute objects of the selected types; extension records named by an
+    // $ATTRIBUTE_LIST are read and their attributes taken in.
+    bool ParseAttrs();
+
+    bool IsDeleted() const;
+    bool IsDirectory() const;
+    // The first Win32 (non-DOS) name: its length, -length when capacity is too small, 0 for none.
+    int GetFileName(wchar_t* buffer, uint32_t capacity);
+    // From the first $STANDARD_INFORMATION, local time; 0 without one. Creation, access optional.
+    void GetFileTime(uint64_t* writeTm, uint64_t* createTm = nullptr, uint64_t* accessTm = nullptr);
+    // The unnamed $DATA (name null) or the $DATA of that name, case-sensitive.
+    NTFSAttributeBase* FindStream(const wchar_t* name = nullptr);
+    NTFSAttributeBase* FindFirstAttr(uint32_t type);
+    NTFSAttributeBase* FindNextAttr(uint32_t type);
+    // The first $FILE_NAME's parent record number (sequence number cleared); 0 without one.
+    uint64_t GetParentRef();
+    uint64_t GetFileRef() const { return number_; }
+    bool IsReadOnly() { return StandardFlags() & 0x1; }
+    bool IsHidden() { return StandardFlags() & 0x2; }
+    bool IsSystem() { return StandardFlags() & 0x4; }
+    bool IsSparse() { return StandardFlags() & 0x200; }
+    bool IsCompressed() { return StandardFlags() & 0x800; }
+    bool IsEncrypted() { return StandardFlags() & 0x4000; }
+
+    const NTFSVolume* GetVolume() const { return volume_; }
+    // Header 0x20 as stored; 0 without a record.
+    uint64_t GetBaseRecordRef() const;
+    uint32_t GetAttrMask() const { return mask_; }
+
+private:
+    template <typename B>
+    friend class NTFSAttributeList;
+
+    void ClearAttrs();
+    bool ReadRecordBuffer(uint64_t number);
+    bool CheckRecordBuffer();
+    bool ParseAttr(const ByteReader& attr, uint32_t type);
+    NTFSAttributeBase* AllocAttr(const ByteReader& attr, uint32_t type);
+    // Folds the pieces of each non-resident $DATA stream into the piece that starts at VCN 0.
+    void MergeStreamPieces();
+    uint32_t StandardFlags();
+    // Moves every attribute of list `index` from `extension` to the end of this record's list.
+    void TakeAttrs(NTFSFileRecord& extension, uint32_t index);
+
+    const NTFSVolume* volume_;
+    std::vector<uint8_t> buffer_;  // empty when there is no record
+    uint64_t number_ = kNTFSNoRecord;
+    uint32_t mask_ = UINT32_MAX;
+    NTFSSingleList<NTFSAttributeBase> attrs_[kNTFSAttrLists];
+};
+
+}  // namespace Vorlaq

@@ -1,0 +1,62 @@
+#pragma once
+// An opened NTFS volume: its device, the geometry from the boot sector, the NTFS version, and the
+// $MFT record whose $DATA attribute locates every record from 16 on.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "base/os/Device.h"
+#include "ntfs/NTFSBootSector.h"
+
+namespace Vorlaq {
+
+class NTFSAttributeBase;
+class NTFSFileRecord;
+
+class NTFSVolume {
+public:
+    // The raw volume of a drive letter; the volume path becomes "X:\".
+    explicit NTFSVolume(wchar_t driveLetter);
+    // Any device holding a volume at offset 0 (image file, block device, test device), with the
+    // volume path to report. A null device gives a volume that is not OK.
+    NTFSVolume(std::unique_ptr<Device> device, std::wstring volumePath);
+    virtual ~NTFSVolume();
+    NTFSVolume(const NTFSVolume&) = delete;
+    NTFSVolume& operator=(const NTFSVolume&) = delete;
+
+    std::wstring GetVolumePath() const { return volumePath_; }
+    uint16_t GetSectorSize() const { return geometry_.sectorSize; }
+    uint32_t GetClusterSize() const { return geometry_.clusterSize; }
+    uint32_t GetFileRecordSize() const { return geometry_.fileRecordSize; }
+    uint32_t GetIndexBlockSize() const { return geometry_.indexBlockSize; }
+    uint64_t GetMFTAddr() const { return geometry_.mftAddr; }
+
+    // The version check passed (3.0 or later).
+    bool IsVolumeOK() const { return ok_; }
+    uint16_t GetVersion() const { return version_; }
+    // Records in the MFT: its $DATA size / file-record size; 0 without an MFT data attribute.
+    uint64_t GetRecordsCount() const;
+
+    // The device every read goes through; null when the volume did not open.
+    Device* GetDevice() const { return device_.get(); }
+    // The $MFT's $DATA attribute: records 16 and up are read through it. Callers may read many
+    // records at once with its ReadData (at number * file-record size) and hand each one to
+    // NTFSFileRecord::LoadFileRecord.
+    bool HasMFTData() const { return mftData_ != nullptr; }
+    NTFSAttributeBase* GetMFTData() const { return mftData_; }
+
+private:
+    bool OpenVolume(wchar_t letter);
+    bool ReadBootSector();
+    void CheckVersionAndLoadMFT();
+
+    NTFSBootSector geometry_;
+    std::unique_ptr<Device> device_;
+    bool ok_ = false;
+    uint16_t version_ = 0;
+    std::wstring volumePath_;
+    std::unique_ptr<NTFSFileRecord> mftRecord_;
+    NTFSAttributeBase* mftData_ = nullptr;  // owned by mftRecord_
+};
+
+}  // namespace Vorlaq
