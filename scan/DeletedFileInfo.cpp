@@ -1,0 +1,33 @@
+#include "scan/DeletedFileInfo.h"
+
+#include "base/Utf16.h"
+#include "scan/DisplayText.h"
+#include "scan/PathNames.h"
+
+namespace Vorlaq {
+
+DeletedFileInfo::DeletedFileInfo(std::wstring volume, uint64_t recordNumber, const std::wstring& name,
+                                 std::wstring path, uint64_t size, const uint64_t* modified,
+                                 const uint64_t* created, const uint64_t* accessed)
+    : volume_(std::move(volume)),
+      recordNumber_(recordNumber),
+      path_(std::move(path)),
+      size_(size),
+      modified_(modified ? *modified : 0),
+      created_(created ? *created : 0),
+      accessed_(accessed ? *accessed : 0) {
+    SetName(name);
+}
+
+void DeletedFileInfo::SetName(const std::wstring& name) {
+    name_ = name;
+    type_ = name.empty() ? std::wstring() : FoldAsciiLower(GetFileExtension(name));
+}
+
+std::wstring DeletedFileInfo::GetRecordNumberText() const { return FormatUInt64(recordNumber_); }
+std::wstring DeletedFileInfo::GetSizeText() const { return FormatFileSize(size_); }
+std::wstring DeletedFileInfo::GetModifiedTimeText() const { return FormatFileTime(modified_); }
+std::wstring DeletedFileInfo::GetCreationTimeText() const { return FormatFileTime(created_); }
+std::wstring DeletedFileInfo::GetAccessTimeText() const { return FormatFileTime(accessed_); }
+
+}  // namespace Vorlaq

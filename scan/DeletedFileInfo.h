@@ -1,0 +1,60 @@
+#pragma once
+// One found deleted file: where it was, what it was called, its size and times (FILETIME values,
+// already local), and the texts the found-files list shows for them. A plain copyable value.
+#include <cstdint>
+#include <string>
+
+namespace Vorlaq {
+
+class DeletedFileInfo {
+public:
+    // An empty record, as the list uses for a row it is about to fill.
+    DeletedFileInfo() = default;
+    // A null time pointer stores 0.
+    DeletedFileInfo(std::wstring volume, uint64_t recordNumber, const std::wstring& name, std::wstring path,
+                    uint64_t size, const uint64_t* modified, const uint64_t* created, const uint64_t* accessed);
+
+    std::wstring GetVolume() const { return volume_; }
+    void SetVolume(const std::wstring& volume) { volume_ = volume; }
+
+    uint64_t GetRecordNumber() const { return recordNumber_; }
+    void SetRecordNumber(uint64_t recordNumber) { recordNumber_ = recordNumber; }
+    std::wstring GetRecordNumberText() const;
+
+    std::wstring GetName() const { return name_; }
+    // Also sets the type: the name's extension with A-Z folded to a-z.
+    void SetName(const std::wstring& name);
+    std::wstring GetType() const { return type_; }
+
+    std::wstring GetPath() const { return path_; }
+    void SetPath(const std::wstring& path) { path_ = path; }
+
+    uint64_t GetSize() const { return size_; }
+    void SetSize(uint64_t size) { size_ = size; }
+    std::wstring GetSizeText() const;
+
+    uint64_t GetModifiedTime() const { return modified_; }
+    void SetModifiedTime(uint64_t time) { modified_ = time; }
+    std::wstring GetModifiedTimeText() const;
+
+    uint64_t GetCreationTime() const { return created_; }
+    void SetCreationTime(uint64_t time) { created_ = time; }
+    std::wstring GetCreationTimeText() const;
+
+    uint64_t GetAccessTime() const { return accessed_; }
+    void SetAccessTime(uint64_t time) { accessed_ = time; }
+    std::wstring GetAccessTimeText() const;
+
+private:
+    std::wstring volume_;
+    uint64_t recordNumber_ = 0;
+    std::wstring name_;
+    std::wstring path_;
+    std::wstring type_;
+    uint64_t size_ = 0;
+    uint64_t modified_ = 0;
+    uint64_t created_ = 0;
+    uint64_t accessed_ = 0;
+};
+
+}  // namespace Vorlaq

@@ -1,0 +1,77 @@
+#include "scan/FileSystem.h"
+
+#include "base/LogManager.h"
+#include "base/os/Files.h"
+
+namespace Vorlaq {
+
+namespace {
+constexpr uint32_t kDriveRemovable = 2;
+constexpr uint32_t kDriveFixed = 3;
+}  // namespace
+
+const wchar_t* FileErrorText(uint32_t error) {
+    switch (error) {
+    case 2: return L"File not found: %s";
+    case 3:     // ERROR_PATH_NOT_FOUND
+    case 15:    // ERROR_INVALID_DRIVE
+    case 53:    // ERROR_BAD_NETPATH
+    case 82:    // ERROR_CANNOT_MAKE
+    case 1921:  // ERROR_CANT_RESOLVE_FILENAME
+        return L"Path not found: %s";
+    case 5: return L"Access denied: %s";
+    case 29: return L"Write file error: %s";
+    case 30: return L"Read file error: %s";
+    case 32: return L"Sharing violation: %s";
+    case 33: return L"Lock violation: %s";
+    case 38: return L"EOF reached: %s";
+    case 39:   // ERROR_HANDLE_DISK_FULL
+    case 112:  // ERROR_DISK_FULL
+        return L"Disk is full: %s";
+    case 80:   // ERROR_FILE_EXISTS
+    case 183:  // ERROR_ALREADY_EXISTS
+        return L"File already exists: %s";
+    case 123:  // ERROR_INVALID_NAME
+    case 161:  // ERROR_BAD_PATHNAME
+    case 206:  // ERROR_FILENAME_EXCED_RANGE
+    case 267:  // ERROR_DIRECTORY
+        return L"Path syntax error: %s";
+    case 131: return L"Negative seek: %s";
+    case 145: return L"Directory not empty: %s";
+    case 6009: return L"File is read-only: %s";
+    default: return L"File error: %s";
+    }
+}
+
+void LogFileError(uint32_t error, const std::wstring& path) {
+    LogManager::instance().print(LogLevel::Error, FileErrorText(error), path);
+}
+
+bool FileExists(const std::wstring& path) {
+    uint32_t error = 0;
+    if (QueryFileAttributes(path, &error)) return true;
+    switch (error) {
+    case kErrorFileNotFound:
+    case kErrorPathNotFound:
+    case kErrorInvalidDrive:
+    case kErrorNotReady:
+        return false;
+    default:
+        LogFileError(error, path);
+        return true;
+    }
+}
+
+std::vector<std::wstring> EnumLocalDrives() { return EnumLocalDrives(QueryDriveType); }
+
+std::vector<std::wstring> EnumLocalDrives(const std::function<uint32_t(const std::wstring&)>& driveType) {
+    std::vector<std::wstring> roots;
+    for (wchar_t letter = L'C'; letter <= L'Z'; ++letter) {
+        std::wstring root{letter, L':', L'\\'};
+        uint32_t type = driveType(root);
+        if (type == kDriveFixed || type == kDriveRemovable) roots.push_back(root);
+    }
+    return roots;
+}
+
+}  // namespace Vorlaq

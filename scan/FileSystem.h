@@ -1,0 +1,24 @@
+#pragma once
+// File-system questions the engine and the dialog share, with failures worded in fixed texts.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace Vorlaq {
+
+// The log text (one %s for the path) that names a Windows error code.
+const wchar_t* FileErrorText(uint32_t error);
+// Logs the error's text for `path` at the error level.
+void LogFileError(uint32_t error, const std::wstring& path);
+
+// True when a file or folder exists at path. A failure other than "not there" is logged with its
+// file-error text and counts as existing, so a caller never overwrites what it cannot see.
+bool FileExists(const std::wstring& path);
+
+// Roots C:\ to Z:\ (never A or B) whose drive type is fixed (3) or removable (2), in letter order.
+std::vector<std::wstring> EnumLocalDrives();
+// The same, asking `driveType` instead of the system.
+std::vector<std::wstring> EnumLocalDrives(const std::function<uint32_t(const std::wstring&)>& driveType);
+
+}  // namespace Vorlaq

@@ -1,0 +1,141 @@
+#include "scan/PathNames.h"
+
+#include <vector>
+
+namespace Vorlaq {
+
+namespace {
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+bool IsAsciiLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
+
+// A letter and a colon start a drive root, with or without a separator after them ("C:x" is
+// read as C:\x): drive-relative paths mean nothing to this program.
+bool HasDrivePrefix(const std::wstring& text) {
+    return text.size() >= 2 && IsAsciiLetter(text[0]) && text[1] == L':';
+}
+
+struct PathParts {
+    std::wstring root;
+    std::vector<std::wstring> dirs;
+    std::wstring name;
+};
+
+void AppendDirectory(PathParts& parts, const std::wstring& component) {
+    if (component.empty() || component == L".") return;
+    if (component == L"..") {
+        if (!parts.dirs.empty() && parts.dirs.back() != L"..")
+            parts.dirs.pop_back();
+        else if (parts.root.empty())
+            parts.dirs.push_back(component);  // a relative path keeps climbing above its start
+        return;
+    }
+    parts.dirs.push_back(component);
+}
+
+PathParts Parse(const std::wstring& text) {
+    PathParts parts;
+    size_t pos = 0;
+    if (HasDrivePrefix(text)) {
+        parts.root = std::wstring{text[0], L':', L'\\'};
+        pos = 2;
+    } else if (text.size() >= 2 && IsSeparator(text[0]) && IsSeparator(text[1])) {
+        size_t end = 2;
+        while (end < text.size() && !IsSeparator(text[end])) ++end;
+        if (end > 2) {
+            parts.root = L"\\\\" + text.substr(2, end - 2) + L"\\";
+            pos = end;
+        } else {
+            parts.root = L"\\";
+            pos = 2;
+        }
+    } else if (!text.empty() && IsSeparator(text[0])) {
+        parts.root = L"\\";
+        pos = 1;
+    }
+    while (true) {
+        size_t next = pos;
+        while (next < text.size() && !IsSeparator(text[next])) ++next;
+        std::wstring component = text.substr(pos, next - pos);
+        if (next == text.size()) {
+            if (component == L"." || component == L"..")
+                AppendDirectory(parts, component);
+            else
+                parts.name = std::move(component);
+            break;
+        }
+        AppendDirectory(parts, component);
+        pos = next + 1;
+    }
+    return parts;
+}
+
+std::wstring Write(const PathParts& parts) {
+    std::wstring out = parts.root;
+    for (const std::wstring& dir : parts.dirs) {
+        out += dir;
+        out += L'\\';
+    }
+    out += parts.name;
+    return out;
+}
+
+}  // namespace
+
+std::wstring GetFileNamePart(const std::wstring& path) {
+    // Plain names (the scan's case) need no parse.
+    if (path.find_first_of(L"\\/") == std::wstring::npos && !HasDrivePrefix(path))
+        return path == L"." || path == L".." ? std::wstring() : path;
+    return Parse(path).name;
+}
+
+std::wstring GetFileExtension(const std::wstring& path) {
+    std::wstring name = GetFileNamePart(path);
+    size_t dot = name.rfind(L'.');
+    return dot == std::wstring::npos ? std::wstring() : name.substr(dot + 1);
+}
+
+std::wstring RemoveExtension(const std::wstring& path) {
+    PathParts parts = Parse(path);
+    size_t dot = parts.name.rfind(L'.');
+    if (dot != std::wstring::npos) parts.name.resize(dot);
+    return Write(parts);
+}
+
+std::wstring GetParentPath(const std::wstring& path) {
+    PathParts parts = Parse(path);
+    if (!parts.name.empty())
+        parts.name.clear();
+    else if (!parts.dirs.empty() && parts.dirs.back() != L"..")
+        parts.dirs.pop_back();
+    else if (parts.root.empty())
+        parts.dirs.push_back(L"..");
+    return Write(parts);
+}
+
+std::wstring JoinPath(const std::wstring& base, const std::wstring& rest) {
+    PathParts parts = Parse(base);
+    if (!parts.name.empty()) {
+        AppendDirectory(parts, parts.name);
+        parts.name.clear();
+    }
+    PathParts tail = Parse(rest);
+    for (const std::wstring& dir : tail.dirs) AppendDirectory(parts, dir);
+    parts.name = std::move(tail.name);
+    return Write(parts);
+}
+
+std::wstring ReplaceInvalidChars(const std::wstring& name, const std::wstring& replacement) {
+    static const std::wstring kInvalid = L"\\/:*?\"<>|";
+    std::wstring out;
+    out.reserve(name.size());
+    for (wchar_t c : name) {
+        if (kInvalid.find(c) != std::wstring::npos)
+            out += replacement;
+        else
+            out += c;
+    }
+    return out;
+}
+
+}  // namespace Vorlaq

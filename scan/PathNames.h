@@ -1,0 +1,23 @@
+#pragma once
+// Path texts in Windows syntax, on every platform: an optional root (X:\, \\node\ or a single
+// separator), then components separated by "\" or "/". The text after the last separator is the
+// file-name part. Empty components and "." are dropped; ".." removes the directory before it.
+// Paths are written back with single backslashes.
+#include <string>
+
+namespace Vorlaq {
+
+std::wstring GetFileNamePart(const std::wstring& path);
+// Text after the last "." of the file-name part, letter case kept; empty without a dot.
+std::wstring GetFileExtension(const std::wstring& path);
+// The path written back with the file-name part cut before its last ".".
+std::wstring RemoveExtension(const std::wstring& path);
+// Without the file-name part, or without the last directory when there is no file-name part.
+std::wstring GetParentPath(const std::wstring& path);
+// base's file-name part becomes a directory, then rest's directories and file-name part follow;
+// rest's root is ignored.
+std::wstring JoinPath(const std::wstring& base, const std::wstring& rest);
+// Each of \ / : * ? " < > | replaced by `replacement`.
+std::wstring ReplaceInvalidChars(const std::wstring& name, const std::wstring& replacement);
+
+}  // namespace Vorlaq
