@@ -1,0 +1,166 @@
+#include "cli/Arguments.h"
+
+#include "base/WideFormat.h"
+
+namespace Vorlaq {
+
+namespace {
+
+// The low 48 bits of a file reference address a record.
+constexpr uint64_t kMaxRecordNumber = 0xFFFFFFFFFFFFull;
+constexpr uint64_t kSectorBytes = 512;
+
+std::optional<uint64_t> ParseDecimal(std::wstring_view text) {
+    if (text.empty()) return std::nullopt;
+    uint64_t value = 0;
+    for (wchar_t c : text) {
+        if (c < L'0' || c > L'9') return std::nullopt;
+        uint64_t digit = static_cast<uint64_t>(c - L'0');
+        if (value > (UINT64_MAX - digit) / 10) return std::nullopt;
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+ParsedArguments Refuse(std::wstring error) {
+    ParsedArguments result;
+    result.error = std::move(error);
+    return result;
+}
+
+bool TakesValue(const std::wstring& name) {
+    return name == L"--offset" || name == L"--filter" || name == L"--format" || name == L"--out";
+}
+
+}  // namespace
+
+std::optional<uint64_t> ParseOffset(const std::wstring& text) {
+    if (!text.empty() && (text.back() == L's' || text.back() == L'S')) {
+        auto sectors = ParseDecimal(std::wstring_view(text).substr(0, text.size() - 1));
+        if (!sectors || *sectors > UINT64_MAX / kSectorBytes) return std::nullopt;
+        return *sectors * kSectorBytes;
+    }
+    return ParseDecimal(text);
+}
+
+wchar_t ParseDriveLetter(const std::wstring& text) {
+    if (text.size() < 2 || text.size() > 3 || text[1] != L':') return 0;
+    if (text.size() == 3 && text[2] != L'\\' && text[2] != L'/') return 0;
+    wchar_t c = text[0];
+    if ((c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z')) return c >= L'a' ? static_cast<wchar_t>(c - 32) : c;
+    return 0;
+}
+
+ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
+    ParsedArguments result;
+    CliOptions& o = result.options;
+    if (arguments.empty()) return Refuse(L"no command given");
+
+    const std::wstring& command = arguments[0];
+    if (command == L"-h" || command == L"--help" || command == L"help") {
+        result.ok = true;
+        return result;
+    }
+    if (command == L"info") o.command = CliCommand::Info;
+    else if (command == L"scan") o.command = CliCommand::Scan;
+    else if (command == L"restore") o.command = CliCommand::Restore;
+    else return Refuse(FormatWide(L"unknown command '%s'", command));
+
+    std::vector<std::wstring> positional;
+    bool optionsEnded = false;
+    for (size_t i = 1; i < arguments.size(); ++i) {
+        const std::wstring& arg = arguments[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != L'-') {
+            positional.push_back(arg);
+            continue;
+        }
+        if (arg == L"--") {
+            optionsEnded = true;
+            continue;
+        }
+        std::wstring name = arg;
+        std::optional<std::wstring> value;
+        if (size_t eq = arg.find(L'='); eq != std::wstring::npos && arg.starts_with(L"--")) {
+            name = arg.substr(0, eq);
+            value = arg.substr(eq + 1);
+        }
+        if (name == L"-h" || name == L"--help") {
+            o.command = CliCommand::Help;
+            result.ok = true;
+            return result;
+        }
+        if (TakesValue(name)) {
+            if (!value) {
+                if (i + 1 >= arguments.size()) return Refuse(FormatWide(L"%s needs a value", name));
+                value = arguments[++i];
+            }
+        } else if (value) {
+            return Refuse(FormatWide(L"%s takes no value", name));
+        }
+
+        if (name == L"--verbose") {
+            o.verbose = true;
+        } else if (name == L"--offset") {
+            o.offset = ParseOffset(*value);
+            if (!o.offset) return Refuse(FormatWide(L"--offset needs a byte count or a sector count such as 2048s, not '%s'", *value));
+        } else if (name == L"--filter" && o.command != CliCommand::Info) {
+            o.filter = *value;
+        } else if (name == L"--format" && o.command == CliCommand::Scan) {
+            if (*value == L"table") o.format = ScanFormat::Table;
+            else if (*value == L"tsv") o.format = ScanFormat::Tsv;
+            else if (*value == L"json") o.format = ScanFormat::Json;
+            else return Refuse(FormatWide(L"--format is table, tsv or json, not '%s'", *value));
+        } else if (name == L"--out" && o.command == CliCommand::Restore) {
+            if (value->empty()) return Refuse(L"--out needs a folder");
+            o.outDir = *value;
+        } else if (name == L"--all" && o.command == CliCommand::Restore) {
+            o.all = true;
+        } else if (name == L"--tree" && o.command == CliCommand::Restore) {
+            o.tree = true;
+        } else {
+            return Refuse(FormatWide(L"%s is not an option of '%s'", name, command));
+        }
+    }
+
+    if (positional.empty()) return Refuse(FormatWide(L"'%s' needs a SOURCE", command));
+    o.source = positional[0];
+    if (o.source.empty()) return Refuse(L"SOURCE is empty");
+    o.driveLetter = ParseDriveLetter(o.source);
+    if (o.driveLetter && o.offset) return Refuse(L"--offset applies to an image or device, not to a drive letter");
+
+    if (o.command != CliCommand::Restore) {
+        if (positional.size() > 1) return Refuse(FormatWide(L"unexpected argument '%s'", positional[1]));
+    } else {
+        for (size_t i = 1; i < positional.size(); ++i) {
+            auto record = ParseDecimal(positional[i]);
+            if (!record || *record > kMaxRecordNumber)
+                return Refuse(FormatWide(L"'%s' is not a record number", positional[i]));
+            o.records.push_back(*record);
+        }
+        if (o.outDir.empty()) return Refuse(L"restore needs --out DIR");
+        if (o.all == !o.records.empty()) return Refuse(L"restore needs either RECORD numbers or --all");
+        if (o.filter && !o.all) return Refuse(L"--filter goes with --all");
+    }
+    result.ok = true;
+    return result;
+}
+
+std::wstring UsageText() {
+    return L"Usage:\n"
+           L"  quorret-cli info SOURCE [--offset N] [--verbose]\n"
+           L"  quorret-cli scan SOURCE [--filter TEXT] [--format table|tsv|json] [--offset N] [--verbose]\n"
+           L"  quorret-cli restore SOURCE --out DIR (RECORD... | --all [--filter TEXT]) [--tree] [--offset N] [--verbose]\n"
+           L"\n"
+           L"SOURCE        an NTFS image file or block device, or on Windows a drive letter such as D:\n"
+           L"--offset N    the volume starts N bytes into SOURCE; Ns counts 512-byte sectors (2048s)\n"
+           L"--filter TEXT file extensions to look for, such as \"*.txt;*.log\" (default: all)\n"
+           L"--format      table (default), tsv or json (one object per line)\n"
+           L"--out DIR     the folder that receives restored files (created when missing)\n"
+           L"--all         restore every deleted file the scan finds\n"
+           L"--tree        recreate each file's folder path under DIR\n"
+           L"--verbose     write the log lines to standard error\n"
+           L"\n"
+           L"Exit status: 0 success, 1 some file failed, 2 bad arguments or a volume that cannot be read.\n";
+}
+
+}  // namespace Vorlaq

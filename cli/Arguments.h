@@ -1,0 +1,45 @@
+#pragma once
+// The command line of quorret-cli: what to do, on which source, with which options.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace Vorlaq {
+
+enum class CliCommand { Help, Info, Scan, Restore };
+enum class ScanFormat { Table, Tsv, Json };
+
+struct CliOptions {
+    CliCommand command = CliCommand::Help;
+    std::wstring source;                // as typed
+    wchar_t driveLetter = 0;            // set when the source is a drive letter such as D:
+    std::optional<uint64_t> offset;     // --offset, in bytes
+    std::optional<std::wstring> filter; // --filter
+    ScanFormat format = ScanFormat::Table;
+    std::wstring outDir;                // restore --out
+    std::vector<uint64_t> records;      // restore RECORD...
+    bool all = false;                   // restore --all
+    bool tree = false;                  // restore --tree
+    bool verbose = false;
+};
+
+struct ParsedArguments {
+    bool ok = false;
+    CliOptions options;
+    std::wstring error;  // why the command line was refused, when !ok
+};
+
+// Parses the arguments that follow the program name.
+ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments);
+
+// "N" bytes or "Ns" sectors of 512 bytes; nothing for anything else or a value beyond 64 bits.
+std::optional<uint64_t> ParseOffset(const std::wstring& text);
+
+// A drive letter with its colon, optionally followed by a backslash ("D:", "d:\"); 0 otherwise.
+wchar_t ParseDriveLetter(const std::wstring& text);
+
+// The usage message, one line per form of the command.
+std::wstring UsageText();
+
+}  // namespace Vorlaq

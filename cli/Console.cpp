@@ -1,0 +1,97 @@
+#include "cli/Console.h"
+
+#include "base/os/Console.h"
+#include "base/os/Files.h"
+
+namespace Vorlaq {
+
+namespace {
+constexpr size_t kOutputPiece = 64 * 1024;
+
+// A log line without its CR LF: the console adds its own line end.
+std::wstring_view WithoutLineEnd(std::wstring_view line) {
+    while (!line.empty() && (line.back() == L'\n' || line.back() == L'\r')) line.remove_suffix(1);
+    return line;
+}
+}  // namespace
+
+Console::Console(bool progressAllowed) : progressAllowed_(progressAllowed && IsStandardErrorTerminal()) {}
+
+Console::~Console() {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    ClearProgressLocked();
+    FlushLocked();
+}
+
+void Console::Out(std::wstring_view text) {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    pending_ += text;
+    if (pending_.size() >= kOutputPiece) FlushLocked();
+}
+
+void Console::Flush() {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    FlushLocked();
+}
+
+void Console::FlushLocked() {
+    if (pending_.empty()) return;
+    ClearProgressLocked();  // a terminal showing both streams must not get rows glued to it
+    WriteStandardOutput(pending_);
+    pending_.clear();
+}
+
+void Console::Err(std::wstring_view line) {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    ClearProgressLocked();
+    std::wstring text(line);
+    text += L'\n';
+    WriteStandardError(text);
+}
+
+void Console::Progress(const std::wstring& line) {
+    if (!progressAllowed_) return;
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    std::wstring text = L"\r" + line;
+    if (line.size() < progressWidth_) text.append(progressWidth_ - line.size(), L' ');
+    WriteStandardError(text);
+    progressWidth_ = line.size();
+}
+
+void Console::ClearProgress() {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    ClearProgressLocked();
+}
+
+void Console::ClearProgressLocked() {
+    if (progressWidth_ == 0) return;
+    WriteStandardError(L"\r" + std::wstring(progressWidth_, L' ') + L"\r");
+    progressWidth_ = 0;
+}
+
+bool StderrLogWriter::write(const std::wstring& line) {
+    if (line.empty()) return false;
+    console_.Err(WithoutLineEnd(line));
+    return true;
+}
+
+bool ErrorLogCapture::write(const std::wstring& line) {
+    std::wstring_view error = LogManager::levelWord(static_cast<uint32_t>(LogLevel::Error));
+    std::wstring_view text = WithoutLineEnd(line);
+    if (!text.starts_with(error)) return false;
+    text.remove_prefix(error.size());
+    if (!text.empty() && text.front() == L'\t') text.remove_prefix(1);
+    std::lock_guard<std::mutex> hold(lock_);
+    lines_.emplace_back(text);
+    if (lines_.size() > kKeep) lines_.pop_front();
+    return true;
+}
+
+std::vector<std::wstring> ErrorLogCapture::Take() {
+    std::lock_guard<std::mutex> hold(lock_);
+    std::vector<std::wstring> lines(lines_.begin(), lines_.end());
+    lines_.clear();
+    return lines;
+}
+
+}  // namespace Vorlaq

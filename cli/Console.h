@@ -1,0 +1,67 @@
+#pragma once
+// quorret-cli's two streams: results on standard output in large pieces, and on standard error
+// the progress line (terminals only), messages and, with --verbose, the log.
+#include <cstddef>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/LogManager.h"
+
+namespace Vorlaq {
+
+class Console {
+public:
+    explicit Console(bool progressAllowed);
+    ~Console();
+    Console(const Console&) = delete;
+    Console& operator=(const Console&) = delete;
+
+    // Result text; written once a large piece has gathered, and by Flush.
+    void Out(std::wstring_view text);
+    void Flush();
+    // A message line on standard error (the newline is added); clears the progress line first.
+    void Err(std::wstring_view line);
+    // Replaces the progress line; does nothing unless standard error is a terminal.
+    void Progress(const std::wstring& line);
+    void ClearProgress();
+    bool ShowsProgress() const { return progressAllowed_; }
+
+private:
+    void ClearProgressLocked();
+    void FlushLocked();
+
+    std::recursive_mutex lock_;
+    std::wstring pending_;
+    bool progressAllowed_;
+    size_t progressWidth_ = 0;  // characters of the progress line on screen, 0 when none
+};
+
+// Every log line on standard error (--verbose).
+class StderrLogWriter : public LogWriter {
+public:
+    StderrLogWriter(int kind, Console& console) : LogWriter(kind), console_(console) {}
+    bool write(const std::wstring& line) override;
+
+private:
+    Console& console_;
+};
+
+// Keeps the latest error lines, so a refused volume or a failed file can say why even when the
+// log is not shown.
+class ErrorLogCapture : public LogWriter {
+public:
+    explicit ErrorLogCapture(int kind) : LogWriter(kind) {}
+    bool write(const std::wstring& line) override;
+    // The error messages (without the level word) since the last call, oldest first.
+    std::vector<std::wstring> Take();
+
+private:
+    static constexpr size_t kKeep = 16;
+    std::mutex lock_;
+    std::deque<std::wstring> lines_;
+};
+
+}  // namespace Vorlaq

@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include "base/Utf16.h"
+#include "cli/Arguments.h"
+
+using namespace Vorlaq;
+
+namespace {
+ParsedArguments Parse(std::vector<std::wstring> args) { return ParseArguments(args); }
+}  // namespace
+
+TEST(Arguments, ScanWithEveryOption) {
+    auto r = Parse({L"scan", L"disk.img", L"--filter", L"*.txt;*.log", L"--format=json", L"--offset", L"2048s",
+                    L"--verbose"});
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.options.command, CliCommand::Scan);
+    EXPECT_EQ(r.options.source, L"disk.img");
+    EXPECT_EQ(r.options.driveLetter, 0);
+    EXPECT_EQ(r.options.filter, std::wstring(L"*.txt;*.log"));
+    EXPECT_EQ(r.options.format, ScanFormat::Json);
+    EXPECT_EQ(r.options.offset, std::optional<uint64_t>(1048576));
+    EXPECT_TRUE(r.options.verbose);
+}
+
+TEST(Arguments, Defaults) {
+    auto r = Parse({L"scan", L"D:"});
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.options.format, ScanFormat::Table);
+    EXPECT_FALSE(r.options.filter);
+    EXPECT_FALSE(r.options.offset);
+    EXPECT_FALSE(r.options.verbose);
+    EXPECT_EQ(r.options.driveLetter, L'D');
+}
+
+TEST(Arguments, RestoreRecordsAndAll) {
+    auto r = Parse({L"restore", L"img", L"--out", L"out", L"64", L"70", L"281474976710655"});
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.options.outDir, L"out");
+    EXPECT_EQ(r.options.records, (std::vector<uint64_t>{64, 70, 281474976710655ull}));
+    EXPECT_FALSE(r.options.all);
+
+    r = Parse({L"restore", L"img", L"--all", L"--filter=doc", L"--tree", L"--out=o"});
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_TRUE(r.options.all);
+    EXPECT_TRUE(r.options.tree);
+    EXPECT_EQ(r.options.filter, std::wstring(L"doc"));
+    EXPECT_TRUE(r.options.records.empty());
+}
+
+TEST(Arguments, DoubleDashEndsOptions) {
+    auto r = Parse({L"info", L"--", L"-odd-name.img"});
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.options.source, L"-odd-name.img");
+}
+
+TEST(Arguments, HelpAnywhere) {
+    for (auto args : std::vector<std::vector<std::wstring>>{{L"--help"}, {L"-h"}, {L"scan", L"--help"},
+                                                             {L"restore", L"x", L"-h"}}) {
+        auto r = Parse(args);
+        EXPECT_TRUE(r.ok);
+        EXPECT_EQ(r.options.command, CliCommand::Help);
+    }
+}
+
+TEST(Arguments, RefusedCommandLines) {
+    std::vector<std::vector<std::wstring>> bad = {
+        {},
+        {L"list", L"img"},
+        {L"scan"},
+        {L"scan", L"img", L"extra"},
+        {L"scan", L"img", L"--bogus"},
+        {L"scan", L"img", L"--out", L"o"},          // restore's option
+        {L"scan", L"img", L"--all"},
+        {L"scan", L"img", L"--format", L"csv"},
+        {L"scan", L"img", L"--format"},            // value missing
+        {L"scan", L"img", L"--verbose=yes"},       // flag with a value
+        {L"info", L"img", L"--filter", L"txt"},
+        {L"info", L"img", L"--format", L"tsv"},
+        {L"restore", L"img", L"--format", L"tsv", L"--out", L"o", L"--all"},
+        {L"restore", L"img", L"--all"},            // no --out
+        {L"restore", L"img", L"--out", L""},
+        {L"restore", L"img", L"--out", L"o"},      // neither records nor --all
+        {L"restore", L"img", L"--out", L"o", L"--all", L"5"},
+        {L"restore", L"img", L"--out", L"o", L"--filter", L"txt", L"5"},
+        {L"restore", L"img", L"--out", L"o", L"12x"},
+        {L"restore", L"img", L"--out", L"o", L"-5"},
+        {L"restore", L"img", L"--out", L"o", L"281474976710656"},  // beyond 48 bits
+        {L"scan", L"img", L"--offset", L"12k"},
+        {L"scan", L"D:", L"--offset", L"0"},
+    };
+    for (const auto& args : bad) {
+        auto r = Parse(args);
+        std::wstring joined;
+        for (const auto& a : args) joined += a + L" ";
+        EXPECT_FALSE(r.ok) << WideToUtf8(joined);
+        EXPECT_FALSE(r.error.empty());
+    }
+}
+
+TEST(Arguments, Offsets) {
+    EXPECT_EQ(ParseOffset(L"0"), std::optional<uint64_t>(0));
+    EXPECT_EQ(ParseOffset(L"1048576"), std::optional<uint64_t>(1048576));
+    EXPECT_EQ(ParseOffset(L"2048s"), std::optional<uint64_t>(1048576));
+    EXPECT_EQ(ParseOffset(L"63S"), std::optional<uint64_t>(32256));
+    EXPECT_EQ(ParseOffset(L"18446744073709551615"), std::optional<uint64_t>(UINT64_MAX));
+    EXPECT_FALSE(ParseOffset(L"18446744073709551616"));
+    EXPECT_TRUE(ParseOffset(L"36028797018963967s"));
+    EXPECT_FALSE(ParseOffset(L"36028797018963968s"));  // 2^55 sectors = 2^64 bytes
+    for (const wchar_t* bad : {L"", L"s", L"-1", L"+1", L"1.5", L"0x10", L"1 ", L"1ss"})
+        EXPECT_FALSE(ParseOffset(bad)) << WideToUtf8(bad);
+}
+
+TEST(Arguments, DriveLetters) {
+    EXPECT_EQ(ParseDriveLetter(L"D:"), L'D');
+    EXPECT_EQ(ParseDriveLetter(L"d:\\"), L'D');
+    EXPECT_EQ(ParseDriveLetter(L"z:/"), L'Z');
+    for (const wchar_t* notDrive : {L"", L"D", L"DD:", L"1:", L"D:x", L"D:\\x", L"./D:", L":"})
+        EXPECT_EQ(ParseDriveLetter(notDrive), 0) << WideToUtf8(notDrive);
+}
