@@ -1,0 +1,73 @@
+// Check-box values, title-tip rule, drop-arrow shape and the sort step.
+#include <gtest/gtest.h>
+
+#include "listctrl/CellRules.h"
+#include "listctrl/ListColumns.h"
+#include "listctrl/SortState.h"
+
+using namespace Vorlaq;
+
+namespace {
+
+TEST(CellRules, CheckBoxesToggleAndPickImages)
+{
+    EXPECT_EQ(ToggledCheckText(kFormatCheckBox, L"0"), L"1");
+    EXPECT_EQ(ToggledCheckText(kFormatCheckBox, L"-4"), L"1");
+    EXPECT_EQ(ToggledCheckText(kFormatCheckBox, L"1"), L"0");
+    EXPECT_EQ(ToggledCheckText(kFormatCheckBox, L"7"), L"0");
+    EXPECT_EQ(ToggledCheckText(kFormatTriState, L"0"), L"1");
+    EXPECT_EQ(ToggledCheckText(kFormatTriState, L"1"), L"-1");
+    EXPECT_EQ(ToggledCheckText(kFormatTriState, L"-1"), L"0");
+    EXPECT_EQ(ToggledCheckText(kFormatTriState, L"yes"), L"1");
+    EXPECT_EQ(CheckImage(kFormatCheckBox, L"1"), kImageChecked);
+    EXPECT_EQ(CheckImage(kFormatCheckBox, L"2"), kImageUnchecked);  // only "1" is checked
+    EXPECT_EQ(CheckImage(kFormatTriState, L"3"), kImageCheckedGreen);
+    EXPECT_EQ(CheckImage(kFormatTriState, L"-3"), kImageCross);
+    EXPECT_EQ(CheckImage(kFormatText, L"1"), -1);
+    EXPECT_EQ(CheckValue(L"99999999999999999999"), 1000000000);  // bounded, no overflow
+    EXPECT_FALSE(FormatAllowsTitleTip(kFormatProgress));
+    EXPECT_TRUE(FormatAllowsTitleTip(kFormatHyperlink));
+}
+
+TEST(CellRules, TitleTipOnlyForClippedTextAndPlacedOverTheCell)
+{
+    const ListRect text{107, 44, 193, 63};  // 86 wide
+    const ListRect cell{100, 40, 200, 60};
+    ListRect tip;
+    EXPECT_FALSE(TitleTipRect(text, cell, 85, &tip));
+    ASSERT_TRUE(TitleTipRect(text, cell, 86, &tip));
+    EXPECT_EQ(tip.left, 103);
+    EXPECT_EQ(tip.top, 40);
+    EXPECT_EQ(tip.Width(), 97);
+    EXPECT_EQ(tip.Height(), 20);
+}
+
+TEST(CellRules, DropArrowsFollowTheHeaderHeight)
+{
+    const DropArrowsShape shape = MakeDropArrowsShape(22);
+    EXPECT_EQ(shape.height, 42);
+    EXPECT_EQ(shape.up[0].y, 42);
+    EXPECT_EQ(shape.up[3].y, 32);
+    EXPECT_EQ(shape.down[3].y, 9);
+}
+
+TEST(SortState, SameColumnReversesOtherColumnSorts)
+{
+    SortState s;
+    EXPECT_EQ(s.Click(2, true), SortState::Action::None);  // switch off
+    s.Enable(true);
+    EXPECT_EQ(s.Click(2, false), SortState::Action::None);  // no header
+    EXPECT_EQ(s.Column(), -1);
+    EXPECT_EQ(s.Click(2, true), SortState::Action::Sort);
+    EXPECT_TRUE(s.Direction());
+    EXPECT_EQ(s.Click(2, true), SortState::Action::Reverse);
+    EXPECT_FALSE(s.Direction());
+    EXPECT_EQ(s.Click(2, true), SortState::Action::Reverse);
+    EXPECT_TRUE(s.Direction());
+    s.Click(2, true);
+    EXPECT_EQ(s.Click(4, true), SortState::Action::Sort);
+    EXPECT_TRUE(s.Direction());  // a new column always starts with the flag set
+    EXPECT_EQ(s.Column(), 4);
+}
+
+}  // namespace
