@@ -31,6 +31,9 @@ constexpr uint32_t kNTFSAttrIndexAllocation = 0xA0;
 constexpr uint32_t kNTFSAttrBitmap = 0xB0;
 constexpr uint32_t kNTFSAttrEnd = 0xFFFFFFFF;
 
+// Name buffers for attribute names hold this many characters plus the terminator.
+constexpr uint32_t kNTFSMaxAttrNameChars = 260;
+
 // The smallest attribute record there is: the resident header.
 constexpr uint32_t kNTFSResidentHeaderSize = 0x18;
 

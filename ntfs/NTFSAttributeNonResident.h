@@ -64,22 +64,26 @@ protected:
                              uint32_t* delivered);
 
 private:
-    bool ReadStored(uint64_t offset, uint8_t* buffer, uint32_t length);
-    bool ReadCompressed(uint64_t offset, uint8_t* buffer, uint32_t length);
-    bool LoadUnit(uint64_t unit);
+    bool ReadStored(uint64_t offset, uint8_t* buffer, uint32_t length, uint32_t* delivered);
+    bool ReadCompressed(uint64_t offset, uint8_t* buffer, uint32_t length, uint32_t* delivered);
+    bool LoadUnit(uint64_t unit, uint32_t unitClusters);
     bool EnsureClusterBuffer();
+    void RebuildLookup();
+    // The run that holds `vcn`, or null.
+    const tagNTFSDataRunEntry* FindRun(uint64_t vcn) const;
 
     struct Piece {
-        uint64_t startVCN;
-        uint64_t lastVCN;
+        uint64_t start;
+        uint64_t end;  // exclusive
     };
 
     NTFSSingleList<tagNTFSDataRunEntry> runs_;
     bool runsOK_ = false;
-    std::vector<uint8_t> clusterBuffer_;  // allocated on the first partial-cluster read
-    uint64_t coveredLastVCN_ = 0;         // the last VCN a read may ask for
-    std::vector<Piece> pieces_;           // VCN ranges held: this record's, then absorbed ones
-    std::vector<uint8_t> unitBuffer_;     // one decompressed compression unit
+    std::vector<uint8_t> clusterBuffer_;       // allocated on the first partial-cluster read
+    uint64_t coveredEnd_ = 0;                  // reads must end at or before this VCN
+    std::vector<Piece> pieces_;                // VCN ranges held: this record's, then absorbed ones
+    std::vector<tagNTFSDataRunEntry> lookup_;  // the non-empty runs by starting VCN
+    std::vector<uint8_t> unitBuffer_;          // one decompressed compression unit
     uint64_t cachedUnit_ = UINT64_MAX;
 };
 

@@ -1,0 +1,65 @@
+#include "ntfs/NTFSAttributeList.h"
+
+#include "ntfs/NTFSFileRecord.h"
+
+namespace Vorlaq {
+
+namespace {
+
+// An entry's fixed part; anything shorter cannot be an entry and ends the expansion.
+constexpr uint16_t kMinEntryLength = 0x1A;
+// Attribute lists are limited to 256 KiB; nothing past that is looked at.
+constexpr uint64_t kMaxListBytes = 256 * 1024;
+
+}  // namespace
+
+template <typename B>
+NTFSAttributeList<B>::NTFSAttributeList(const ByteReader& attr, NTFSFileRecord* record) : B(attr, record) {
+    Expand();
+}
+
+template <typename B>
+NTFSAttributeList<B>::~NTFSAttributeList() = default;
+
+template <typename B>
+void NTFSAttributeList<B>::Expand() {
+    NTFSFileRecord* owner = this->GetFileRecord();
+    if (!owner || owner->GetFileRef() == kNTFSNoRecord) return;
+    const uint64_t ownerNumber = owner->GetFileRef() & kNTFSRecordNumberMask;
+    const uint64_t listSize = this->GetDataSize();
+    uint64_t offset = 0;
+    while (offset < kMaxListBytes) {
+        uint8_t bytes[kNTFSAttrListEntrySize];
+        uint32_t got = 0;
+        if (!this->ReadData(offset, bytes, kNTFSAttrListEntrySize, &got) || got < kNTFSAttrListEntrySize) return;
+        ByteReader entry(bytes, sizeof bytes);
+        uint32_t type = *entry.U32(0x00);
+        uint16_t length = *entry.U16(0x04);
+        uint64_t number = *entry.U64(0x10) & kNTFSRecordNumberMask;
+        uint32_t index = (type >> 4) - 1;
+        if (index >= kNTFSAttrLists) return;
+        if (length < kMinEntryLength || length > listSize - offset) return;
+        offset += length;
+
+        // A list never names another list; following one could only loop between records.
+        if (number == ownerNumber || type == kNTFSAttrAttributeList || !(owner->GetAttrMask() & (1u << index)))
+            continue;
+        auto* extension = new NTFSFileRecord(owner->GetVolume());
+        if (!records_.InsertEntry(extension)) {
+            delete extension;
+            return;
+        }
+        extension->mask_ = 1u << index;
+        if (!extension->ReadFileRecord(number)) return;
+        // A record that no longer extends this one (its file was deleted and the record
+        // reused) holds another file's attributes.
+        if ((extension->GetBaseRecordRef() & kNTFSRecordNumberMask) != ownerNumber) continue;
+        extension->ParseAttrs();
+        owner->TakeAttrs(*extension, index);
+    }
+}
+
+template class NTFSAttributeList<NTFSAttributeResident>;
+template class NTFSAttributeList<NTFSAttributeNonResident>;
+
+}  // namespace Vorlaq

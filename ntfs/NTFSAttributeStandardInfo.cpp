@@ -1,0 +1,33 @@
+#include "ntfs/NTFSAttributeStandardInfo.h"
+
+#include "base/os/Time.h"
+
+namespace Vorlaq {
+
+namespace {
+
+constexpr size_t kReadBytes = 0x24;
+
+uint64_t ToLocal(uint64_t utc) {
+    uint64_t local = 0;
+    return FileTimeToLocal(utc, &local) ? local : utc;
+}
+
+}  // namespace
+
+NTFSAttributeStandardInfo::NTFSAttributeStandardInfo(const ByteReader& attr, NTFSFileRecord* record)
+    : NTFSAttributeResident(attr, record) {}
+
+bool NTFSAttributeStandardInfo::IsWellFormed(const ByteReader& attr) {
+    return NTFSAttributeResident::IsWellFormed(attr) && attr.U32(0x10).value_or(0) >= kReadBytes;
+}
+
+void NTFSAttributeStandardInfo::GetFileTime(uint64_t* writeTm, uint64_t* createTm, uint64_t* accessTm) const {
+    if (writeTm) *writeTm = ToLocal(value_.U64(0x08).value_or(0));
+    if (createTm) *createTm = ToLocal(value_.U64(0x00).value_or(0));
+    if (accessTm) *accessTm = ToLocal(value_.U64(0x18).value_or(0));
+}
+
+uint32_t NTFSAttributeStandardInfo::GetFilePermission() const { return value_.U32(0x20).value_or(0); }
+
+}  // namespace Vorlaq

@@ -1,0 +1,74 @@
+#include "ntfs/NTFSFileName.h"
+
+#include <algorithm>
+#include <cwctype>
+
+#include "base/Utf16.h"
+#include "base/os/Time.h"
+
+namespace Vorlaq {
+
+namespace {
+
+constexpr uint8_t kDosNameSpace = 2;
+
+uint64_t ToLocal(uint64_t utc) {
+    uint64_t local = 0;
+    return FileTimeToLocal(utc, &local) ? local : utc;
+}
+
+std::wstring UpperCase(std::wstring text) {
+    for (wchar_t& c : text) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+    return text;
+}
+
+}  // namespace
+
+bool NTFSFileName::IsWellFormed(const ByteReader& value) {
+    auto units = value.U8(0x40);
+    return units && value.Contains(kNTFSFileNameHeaderSize, size_t{*units} * 2);
+}
+
+void NTFSFileName::SetFileName(const ByteReader& value) {
+    fileName_ = IsWellFormed(value) ? value : ByteReader();
+    upperName_.clear();
+    wchar_t work[kNTFSMaxNameChars + 1];
+    int length = GetFileName(work, kNTFSMaxNameChars);
+    if (length > 0) upperName_ = UpperCase(std::wstring(work, static_cast<size_t>(length)));
+}
+
+int NTFSFileName::GetFileName(wchar_t* buffer, uint32_t capacity) const {
+    uint8_t units = fileName_.U8(0x40).value_or(0);
+    if (units == 0) return 0;
+    std::wstring name = DecodeUtf16Le(fileName_.data() + kNTFSFileNameHeaderSize, units);
+    int length = static_cast<int>(name.size());
+    if (capacity < name.size() || !buffer) return -length;
+    std::copy(name.begin(), name.end(), buffer);
+    buffer[name.size()] = L'\0';
+    return length;
+}
+
+bool NTFSFileName::IsWin32Name() const { return !upperName_.empty() && GetNameSpace() != kDosNameSpace; }
+
+uint8_t NTFSFileName::GetNameSpace() const { return fileName_.U8(0x41).value_or(0); }
+
+uint64_t NTFSFileName::GetParentRef() const { return fileName_.U64(0x00).value_or(0); }
+
+uint64_t NTFSFileName::GetFileSize() const { return fileName_.U64(0x30).value_or(0); }
+
+uint32_t NTFSFileName::GetFilePermission() const { return fileName_.U32(0x38).value_or(0); }
+
+void NTFSFileName::GetFileTime(uint64_t* writeTm, uint64_t* createTm, uint64_t* accessTm) const {
+    bool present = fileName_.size() != 0;
+    if (writeTm) *writeTm = present ? ToLocal(*fileName_.U64(0x10)) : 0;
+    if (createTm) *createTm = present ? ToLocal(*fileName_.U64(0x08)) : 0;
+    if (accessTm) *accessTm = present ? ToLocal(*fileName_.U64(0x20)) : 0;
+}
+
+int NTFSFileName::Compare(const wchar_t* name) const {
+    std::wstring_view other = name ? std::wstring_view(name) : std::wstring_view();
+    if (other.size() > kNTFSMaxNameChars) return 1;
+    return CompareUtf16(UpperCase(std::wstring(other)), upperName_);
+}
+
+}  // namespace Vorlaq

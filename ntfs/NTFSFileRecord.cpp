@@ -1,0 +1,296 @@
+#include "ntfs/NTFSFileRecord.h"
+
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "base/LogManager.h"
+#include "base/os/Device.h"
+#include "ntfs/NTFSAttributeBitmap.h"
+#include "ntfs/NTFSAttributeData.h"
+#include "ntfs/NTFSAttributeFileName.h"
+#include "ntfs/NTFSAttributeIndexAllocation.h"
+#include "ntfs/NTFSAttributeIndexRoot.h"
+#include "ntfs/NTFSAttributeList.h"
+#include "ntfs/NTFSAttributeStandardInfo.h"
+#include "ntfs/NTFSAttributeVolumeInfo.h"
+#include "ntfs/NTFSAttributeVolumeName.h"
+#include "ntfs/NTFSUpdateSequence.h"
+#include "ntfs/NTFSVolume.h"
+
+namespace Vorlaq {
+
+namespace {
+
+constexpr uint32_t kFileMagic = 0x454C4946;  // "FILE"
+constexpr uint16_t kFlagInUse = 0x0001;
+constexpr uint16_t kFlagDirectory = 0x0002;
+constexpr uint32_t kDataIndex = (kNTFSAttrData >> 4) - 1;
+constexpr uint32_t kFileNameIndex = (kNTFSAttrFileName >> 4) - 1;
+constexpr uint32_t kStandardInfoIndex = (kNTFSAttrStandardInfo >> 4) - 1;
+
+template <typename A>
+NTFSAttributeBase* Make(const ByteReader& attr, NTFSFileRecord* record) {
+    return A::IsWellFormed(attr) ? new A(attr, record) : nullptr;
+}
+
+// Resident or non-resident form of a class template, by the attribute's own flag.
+template <template <typename> class A>
+NTFSAttributeBase* MakeEither(const ByteReader& attr, NTFSFileRecord* record, bool nonResident) {
+    return nonResident ? Make<A<NTFSAttributeNonResident>>(attr, record)
+                       : Make<A<NTFSAttributeResident>>(attr, record);
+}
+
+}  // namespace
+
+NTFSFileRecord::NTFSFileRecord(const NTFSVolume* volume) : volume_(volume) {}
+
+NTFSFileRecord::~NTFSFileRecord() { ClearAttrs(); }
+
+void NTFSFileRecord::ClearAttrs() {
+    // List 1 ($ATTRIBUTE_LIST) goes before the lists holding attributes it moved in; destroying
+    // an attribute never touches the bytes it pointed to.
+    for (auto& list : attrs_) list.RemoveAll();
+}
+
+bool NTFSFileRecord::ReadRecordBuffer(uint64_t number) {
+    const uint32_t size = volume_ ? volume_->GetFileRecordSize() : 0;
+    Device* device = volume_ ? volume_->GetDevice() : nullptr;
+    if (size == 0 || !device || number > UINT64_MAX / size) return false;
+    try {
+        buffer_.assign(size, 0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    uint32_t got = 0;
+    bool ok = false;
+    if (number >= 16 && volume_->HasMFTData()) {
+        ok = volume_->GetMFTData()->ReadData(number * size, buffer_.data(), size, &got) && got == size;
+    } else if (number * size <= UINT64_MAX - volume_->GetMFTAddr()) {
+        ok = device->ReadAt(volume_->GetMFTAddr() + number * size, buffer_.data(), size, &got) && got == size;
+    }
+    if (!ok) buffer_.clear();
+    return ok;
+}
+
+bool NTFSFileRecord::CheckRecordBuffer() {
+    ByteReader record(buffer_.data(), buffer_.size());
+    if (record.U32(0x00).value_or(0) != kFileMagic) {
+        LogManager::instance().print(LogLevel::Error, L"Invalid file record. ");
+        buffer_.clear();
+        return false;
+    }
+    if (!ApplyUpdateSequence(buffer_.data(), buffer_.size())) {
+        LogManager::instance().print(LogLevel::Error, L"Failed to update sequence number. ");
+        buffer_.clear();
+        return false;
+    }
+    // The walk must be able to read at least the first attribute's type code.
+    auto first = record.U16(0x14);
+    if (!first || !record.Contains(*first, 4)) {
+        LogManager::instance().print(LogLevel::Error, L"Invalid file record. ");
+        buffer_.clear();
+        return false;
+    }
+    return true;
+}
+
+bool NTFSFileRecord::ReadFileRecord(uint64_t number) {
+    ClearAttrs();
+    buffer_.clear();
+    buffer_.shrink_to_fit();
+    if (!ReadRecordBuffer(number)) {
+        LogManager::instance().print(LogLevel::Error, L"Failed to read file record: %I64u. ", number);
+        number_ = kNTFSNoRecord;
+        return false;
+    }
+    number_ = number;
+    return CheckRecordBuffer();
+}
+
+bool NTFSFileRecord::LoadFileRecord(uint64_t number, const uint8_t* bytes, size_t size) {
+    ClearAttrs();
+    buffer_.clear();
+    if (!bytes || !volume_ || size == 0 || size != volume_->GetFileRecordSize()) {
+        LogManager::instance().print(LogLevel::Error, L"Failed to read file record: %I64u. ", number);
+        number_ = kNTFSNoRecord;
+        return false;
+    }
+    buffer_.assign(bytes, bytes + size);
+    number_ = number;
+    return CheckRecordBuffer();
+}
+
+bool NTFSFileRecord::ParseAttrs() {
+    if (buffer_.empty()) return false;
+    ClearAttrs();
+    ByteReader record(buffer_.data(), buffer_.size());
+    size_t offset = *record.U16(0x14);
+    bool ok = true;
+    // Every step moves on by at least a resident header, so the walk ends within the record.
+    for (;;) {
+        auto type = record.U32(offset);
+        auto length = record.U32(offset + 4);
+        if (!type || *type == kNTFSAttrEnd || !length) break;
+        if (*length < kNTFSResidentHeaderSize || !record.Contains(offset, *length)) break;
+        uint32_t bit = ((*type >> 4) - 1) % 32;
+        if (mask_ & (1u << bit)) {
+            if (!ParseAttr(*record.Sub(offset, *length), *type)) {
+                ok = false;
+                break;
+            }
+        }
+        offset += *length;
+    }
+    MergeStreamPieces();
+    return ok;
+}
+
+bool NTFSFileRecord::ParseAttr(const ByteReader& attr, uint32_t type) {
+    uint32_t index = (type >> 4) - 1;
+    if (index >= kNTFSAttrLists) {
+        LogManager::instance().print(LogLevel::Error, L"Invalid Attribute Type: 0x%04X. ", type);
+        return false;
+    }
+    NTFSAttributeBase* object = AllocAttr(attr, type);
+    if (!object) {
+        LogManager::instance().print(LogLevel::Error, L"Parsing attribute error: 0x%04X. ", type);
+        return false;
+    }
+    if (!attrs_[index].InsertEntry(object)) {
+        delete object;
+        return false;
+    }
+    return true;
+}
+
+NTFSAttributeBase* NTFSFileRecord::AllocAttr(const ByteReader& attr, uint32_t type) {
+    bool nonResident = attr.U8(0x08).value_or(0) != 0;
+    try {
+        switch (type) {
+        case kNTFSAttrStandardInfo: return Make<NTFSAttributeStandardInfo>(attr, this);
+        case kNTFSAttrAttributeList: return MakeEither<NTFSAttributeList>(attr, this, nonResident);
+        case kNTFSAttrFileName: return Make<NTFSAttributeFileName>(attr, this);
+        case kNTFSAttrVolumeName: return Make<NTFSAttributeVolumeName>(attr, this);
+        case kNTFSAttrVolumeInfo: return Make<NTFSAttributeVolumeInfo>(attr, this);
+        case kNTFSAttrData: return MakeEither<NTFSAttributeData>(attr, this, nonResident);
+        case kNTFSAttrIndexRoot: return Make<NTFSAttributeIndexRoot>(attr, this);
+        case kNTFSAttrIndexAllocation: return Make<NTFSAttributeIndexAllocation>(attr, this);
+        case kNTFSAttrBitmap: return MakeEither<NTFSAttributeBitmap>(attr, this, nonResident);
+        default:
+            return nonResident ? Make<NTFSAttributeNonResident>(attr, this) : Make<NTFSAttributeResident>(attr, this);
+        }
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+void NTFSFileRecord::MergeStreamPieces() {
+    NTFSSingleList<NTFSAttributeBase>& list = attrs_[kDataIndex];
+    std::vector<NTFSAttributeNonResident*> pieces;
+    for (NTFSAttributeBase* attr = list.FindFirstEntry(); attr; attr = list.FindNextEntry())
+        if (attr->IsNonResident()) pieces.push_back(static_cast<NTFSAttributeNonResident*>(attr));
+    if (pieces.size() < 2) return;
+
+    auto sameStream = [](const NTFSAttributeBase* a, const NTFSAttributeBase* b) {
+        ByteReader ra(a->GetAttrHeader(), a->GetAttrLength());
+        ByteReader rb(b->GetAttrHeader(), b->GetAttrLength());
+        size_t units = *ra.U8(0x09);
+        if (units != *rb.U8(0x09)) return false;
+        auto na = ra.Sub(*ra.U16(0x0A), units * 2);
+        auto nb = rb.Sub(*rb.U16(0x0A), units * 2);
+        return na && nb && std::memcmp(na->data(), nb->data(), units * 2) == 0;
+    };
+
+    std::vector<NTFSAttributeBase*> spent;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        NTFSAttributeNonResident* first = pieces[i];
+        if (!first || first->GetStartVCN() != 0) continue;
+        for (size_t j = 0; j < pieces.size(); ++j) {
+            if (j == i || !pieces[j] || !sameStream(first, pieces[j])) continue;
+            // Later pieces join the stream; repeats of a piece (an extension record listed more
+            // than once) and a second VCN-0 piece are dropped.
+            first->AbsorbPiece(*pieces[j]);
+            spent.push_back(pieces[j]);
+            pieces[j] = nullptr;
+        }
+        pieces[i] = nullptr;
+    }
+    for (NTFSAttributeBase* attr : spent) list.RemoveEntry(attr);
+}
+
+void NTFSFileRecord::TakeAttrs(NTFSFileRecord& extension, uint32_t index) {
+    if (index >= kNTFSAttrLists) return;
+    for (auto& attr : extension.attrs_[index].TakeAll()) {
+        NTFSAttributeBase* raw = attr.release();
+        if (!attrs_[index].InsertEntry(raw)) delete raw;
+    }
+}
+
+bool NTFSFileRecord::IsDeleted() const {
+    return (ByteReader(buffer_.data(), buffer_.size()).U16(0x16).value_or(0) & kFlagInUse) == 0;
+}
+
+bool NTFSFileRecord::IsDirectory() const {
+    return (ByteReader(buffer_.data(), buffer_.size()).U16(0x16).value_or(0) & kFlagDirectory) != 0;
+}
+
+uint64_t NTFSFileRecord::GetBaseRecordRef() const {
+    return ByteReader(buffer_.data(), buffer_.size()).U64(0x20).value_or(0);
+}
+
+int NTFSFileRecord::GetFileName(wchar_t* buffer, uint32_t capacity) {
+    NTFSSingleList<NTFSAttributeBase>& list = attrs_[kFileNameIndex];
+    for (NTFSAttributeBase* attr = list.FindFirstEntry(); attr; attr = list.FindNextEntry()) {
+        auto* name = static_cast<NTFSAttributeFileName*>(attr);
+        if (name->IsWin32Name()) return name->GetFileName(buffer, capacity);
+    }
+    return 0;
+}
+
+void NTFSFileRecord::GetFileTime(uint64_t* writeTm, uint64_t* createTm, uint64_t* accessTm) {
+    auto* info = static_cast<NTFSAttributeStandardInfo*>(attrs_[kStandardInfoIndex].FindFirstEntry());
+    if (info) {
+        info->GetFileTime(writeTm, createTm, accessTm);
+        return;
+    }
+    if (writeTm) *writeTm = 0;
+    if (createTm) *createTm = 0;
+    if (accessTm) *accessTm = 0;
+}
+
+uint32_t NTFSFileRecord::StandardFlags() {
+    auto* info = static_cast<NTFSAttributeStandardInfo*>(attrs_[kStandardInfoIndex].FindFirstEntry());
+    return info ? info->GetFilePermission() : 0;
+}
+
+NTFSAttributeBase* NTFSFileRecord::FindStream(const wchar_t* name) {
+    NTFSSingleList<NTFSAttributeBase>& list = attrs_[kDataIndex];
+    for (NTFSAttributeBase* attr = list.FindFirstEntry(); attr; attr = list.FindNextEntry()) {
+        if (!name) {
+            if (attr->IsUnNamed()) return attr;
+            continue;
+        }
+        if (attr->IsUnNamed()) continue;
+        wchar_t copy[kNTFSMaxAttrNameChars + 1];
+        if (attr->GetAttrName(copy, kNTFSMaxAttrNameChars) > 0 && std::wcscmp(copy, name) == 0) return attr;
+    }
+    return nullptr;
+}
+
+NTFSAttributeBase* NTFSFileRecord::FindFirstAttr(uint32_t type) {
+    uint32_t index = (type >> 4) - 1;
+    return index < kNTFSAttrLists ? attrs_[index].FindFirstEntry() : nullptr;
+}
+
+NTFSAttributeBase* NTFSFileRecord::FindNextAttr(uint32_t type) {
+    uint32_t index = (type >> 4) - 1;
+    return index < kNTFSAttrLists ? attrs_[index].FindNextEntry() : nullptr;
+}
+
+uint64_t NTFSFileRecord::GetParentRef() {
+    auto* name = static_cast<NTFSAttributeFileName*>(attrs_[kFileNameIndex].FindFirstEntry());
+    return name ? name->GetParentRef() & kNTFSRecordNumberMask : 0;
+}
+
+}  // namespace Vorlaq
