@@ -15,7 +15,14 @@ namespace Vorlaq {
 
 namespace {
 
-std::string Native(const std::wstring& path) { return WideToUtf8(path); }
+// Paths reach this layer in Windows syntax (the engine writes them back with backslashes), so a
+// backslash is a separator here too; no file name the program makes contains one.
+std::string Native(const std::wstring& path) {
+    std::string native = WideToUtf8(path);
+    for (char& c : native)
+        if (c == '\\') c = '/';
+    return native;
+}
 
 void SetError(uint32_t* error, int err) {
     if (error) *error = WinErrorFromErrno(err);
