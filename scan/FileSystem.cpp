@@ -47,20 +47,22 @@ void LogFileError(uint32_t error, const std::wstring& path) {
     LogManager::instance().print(LogLevel::Error, FileErrorText(error), path);
 }
 
-bool FileExists(const std::wstring& path) {
+EntryState ProbeEntry(const std::wstring& path) {
     uint32_t error = 0;
-    if (QueryFileAttributes(path, &error)) return true;
+    if (QueryFileAttributes(path, &error)) return EntryState::Present;
     switch (error) {
     case kErrorFileNotFound:
     case kErrorPathNotFound:
     case kErrorInvalidDrive:
     case kErrorNotReady:
-        return false;
+        return EntryState::Absent;
     default:
         LogFileError(error, path);
-        return true;
+        return EntryState::Unknown;
     }
 }
+
+bool FileExists(const std::wstring& path) { return ProbeEntry(path) != EntryState::Absent; }
 
 std::vector<std::wstring> EnumLocalDrives() { return EnumLocalDrives(QueryDriveType); }
 

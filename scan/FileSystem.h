@@ -12,6 +12,10 @@ const wchar_t* FileErrorText(uint32_t error);
 // Logs the error's text for `path` at the error level.
 void LogFileError(uint32_t error, const std::wstring& path);
 
+enum class EntryState { Absent, Present, Unknown };
+// Whether a file or folder is at path; Unknown (logged with its file-error text) when the system
+// could not say.
+EntryState ProbeEntry(const std::wstring& path);
 // True when a file or folder exists at path. A failure other than "not there" is logged with its
 // file-error text and counts as existing, so a caller never overwrites what it cannot see.
 bool FileExists(const std::wstring& path);

@@ -1,6 +1,7 @@
 #pragma once
 // Collects the log lines written while it lives ("ERROR: \t...\r\n" as the sinks see them).
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -29,7 +30,8 @@ public:
 private:
     class Writer : public Vorlaq::LogWriter {
     public:
-        explicit Writer(LogCapture* owner) : LogWriter(7301), owner_(owner) {}
+        // Each capture has a kind of its own: writers are removed by kind.
+        explicit Writer(LogCapture* owner) : LogWriter(NextKind()), owner_(owner) {}
         bool write(const std::wstring& line) override {
             std::lock_guard<std::mutex> hold(owner_->lock_);
             owner_->lines_.push_back(line);
@@ -37,6 +39,10 @@ private:
         }
 
     private:
+        static int NextKind() {
+            static std::atomic<int> next{7300};
+            return ++next;
+        }
         LogCapture* owner_;
     };
 

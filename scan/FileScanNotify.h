@@ -1,0 +1,26 @@
+#pragma once
+// Where a scan reports: one Found per deleted file, in record order, then one Finished. The
+// command line and the tests implement it directly; the main dialog implements it over its
+// window with the registered messages "FileScanFound" (wParam: the released DeletedFileInfo
+// pointer, which the dialog re-owns at once) and "FileScanFinished", posting through
+// PostUntilAccepted so that a full message queue delays a file but never loses it.
+#include <memory>
+
+#include "scan/DeletedFileInfo.h"
+
+namespace Vorlaq {
+
+class FileScanNotify {
+public:
+    virtual ~FileScanNotify() = default;
+    // On the worker thread. The receiver owns the file from here on.
+    virtual void Found(std::unique_ptr<DeletedFileInfo> file) = 0;
+    // On the worker thread, once, when the walk ended (completed or stopped). Not called when the
+    // volume was refused.
+    virtual void Finished() = 0;
+    // On the owner's thread, while the task is being destroyed: a Found or Finished that is
+    // waiting for its receiver must give up and return.
+    virtual void Abandon() {}
+};
+
+}  // namespace Vorlaq

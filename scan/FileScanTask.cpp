@@ -1,0 +1,119 @@
+#include "scan/FileScanTask.h"
+
+#include <system_error>
+
+#include "base/LogManager.h"
+#include "ntfs/NTFSAttribute.h"
+#include "ntfs/NTFSFileRecord.h"
+#include "scan/FilePathBuilder.h"
+#include "scan/MftRecordReader.h"
+
+namespace Vorlaq {
+
+namespace {
+constexpr uint64_t kFirstUserRecord = 16;
+constexpr uint32_t kNameMask = 4;     // names and times
+constexpr uint32_t kDataMask = 0x80;  // the $DATA streams
+constexpr uint32_t kNameCapacity = 260;
+}  // namespace
+
+FileScanTask::FileScanTask() = default;
+
+FileScanTask::~FileScanTask() {
+    stop_.store(true, std::memory_order_relaxed);
+    if (notify_) notify_->Abandon();
+    Wait();
+}
+
+void FileScanTask::SetNotify(std::unique_ptr<FileScanNotify> notify) { notify_ = std::move(notify); }
+
+void FileScanTask::SetVolume(const std::wstring& volumeText) { source_ = VolumeSource::FromText(volumeText); }
+
+void FileScanTask::SetVolume(const VolumeSource& source) { source_ = source; }
+
+void FileScanTask::SetFilters(const std::wstring& text) { filter_.SetFilters(text); }
+
+bool FileScanTask::Start() {
+    if (source_.IsEmpty() || started_) return false;
+    stop_.store(false, std::memory_order_relaxed);
+    try {
+        thread_ = std::thread(ScanThreadProc, this);
+    } catch (const std::system_error&) {
+        return false;
+    }
+    started_ = true;
+    return true;
+}
+
+void FileScanTask::Stop() {
+    if (IsRunning()) stop_.store(true, std::memory_order_relaxed);
+}
+
+void FileScanTask::Wait() {
+    if (thread_.joinable()) thread_.join();
+}
+
+int32_t FileScanTask::ScanThreadProc(FileScanTask* task) {
+    if (!task) return -1;
+    return task->Scan();
+}
+
+int32_t FileScanTask::Scan() {
+    state_.store(kScanRunning, std::memory_order_relaxed);
+    const std::wstring& volumeText = source_.GetVolumeText();
+    std::unique_ptr<NTFSVolume> volume = source_.Open();
+    if (!volume->IsVolumeOK()) {
+        LogManager::instance().print(LogLevel::Error,
+                                     L"Volume: %s is not a valid NTFS volume or the NTFS version < 3.0.", volumeText);
+        state_.store(kScanFailed, std::memory_order_relaxed);
+        return -1;
+    }
+    if (!volume->HasMFTData()) {
+        // Record 0 could not be read or holds no $DATA: no other record can be located.
+        LogManager::instance().print(LogLevel::Error, L"Volume: %s has no readable MFT data.", volumeText);
+        state_.store(kScanFailed, std::memory_order_relaxed);
+        return -1;
+    }
+    const uint64_t total = volume->GetRecordsCount();
+    LogManager::instance().print(LogLevel::Info, L"Total File Records: %I64u", total);
+    const uint64_t span = total - kFirstUserRecord;  // wraps below 16 records: the loop never runs
+    if (span == 0) {
+        state_.store(kScanFailed, std::memory_order_relaxed);
+        return -1;
+    }
+
+    MftRecordReader records(*volume, total);
+    DirectoryPathCache paths(*volume);
+    NTFSFileRecord record(volume.get());
+    wchar_t name[kNameCapacity + 1];
+    for (uint64_t n = kFirstUserRecord; n < total && !stop_.load(std::memory_order_relaxed); ++n) {
+        progress_.store(static_cast<double>(100 * (n - kFirstUserRecord)) / static_cast<double>(span),
+                        std::memory_order_relaxed);
+        record.SetAttrMask(kNameMask);
+        if (!records.Load(record, n)) continue;
+        // The header decides before any attribute is built: files in use, directories and the
+        // extension records of other files (their names reach us through their base record)
+        // are never reported.
+        if (!record.IsDeleted() || record.IsDirectory() || record.GetBaseRecordRef() != 0) continue;
+        if (!record.ParseAttrs()) continue;
+        int length = record.GetFileName(name, kNameCapacity);
+        if (length <= 0) continue;
+        std::wstring fileName(name, static_cast<size_t>(length));
+        if (!filter_.MatchFile(fileName)) continue;
+        std::wstring path = paths.BuildFilePath(n, record.GetParentRef());
+        uint64_t modified = 0, created = 0, accessed = 0;
+        record.GetFileTime(&modified, &created, &accessed);
+        record.SetAttrMask(kDataMask);
+        record.ParseAttrs();
+        uint64_t size = 0;
+        if (NTFSAttributeBase* data = record.FindStream(nullptr)) size = data->GetDataSize();
+        auto file = std::make_unique<DeletedFileInfo>(volumeText, n, fileName, std::move(path), size, &modified,
+                                                      &created, &accessed);
+        if (notify_) notify_->Found(std::move(file));
+    }
+    state_.store(kScanFinished, std::memory_order_relaxed);
+    if (notify_) notify_->Finished();
+    return 0;
+}
+
+}  // namespace Vorlaq

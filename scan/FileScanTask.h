@@ -1,0 +1,71 @@
+#pragma once
+// One scan of one NTFS volume for deleted files, on a worker thread of its own. The worker walks
+// the MFT from record 16 to the last and reports every record that is not in use, not a
+// directory, not an extension record, has a Win32 name and passes the filter. The owner's thread
+// polls the state and progress and may ask the worker to stop; nothing else is shared.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "scan/FileFilter.h"
+#include "scan/FileScanNotify.h"
+#include "scan/VolumeSource.h"
+
+namespace Vorlaq {
+
+constexpr int32_t kScanNotStarted = 0;
+constexpr int32_t kScanRunning = 1;
+constexpr int32_t kScanFinished = 2;
+constexpr int32_t kScanFailed = 3;
+
+class FileScanTask {
+public:
+    FileScanTask();
+    // Sets the stop flag, releases a waiting notify target and waits for the worker, so the
+    // worker never outlives the task. Not to be called from the notify target.
+    virtual ~FileScanTask();
+    FileScanTask(const FileScanTask&) = delete;
+    FileScanTask& operator=(const FileScanTask&) = delete;
+
+    // These three before Start only.
+    void SetNotify(std::unique_ptr<FileScanNotify> notify);
+    // The drive list's text (C:\): its first character is the drive letter.
+    void SetVolume(const std::wstring& volumeText);
+    void SetVolume(const VolumeSource& source);
+    void SetFilters(const std::wstring& text);
+
+    // Starts the worker; false with no volume, when the task was started before, or when no
+    // thread could be made. The state turns to running on the worker's first action.
+    bool Start();
+    // Asks a running worker to stop before its next record; does nothing in any other state.
+    void Stop();
+    // Waits until the worker has ended (returns at once when there is none). Owner's thread only.
+    void Wait();
+
+    bool IsRunning() const { return GetState() == kScanRunning; }
+    int32_t GetState() const { return state_.load(std::memory_order_relaxed); }
+    // Percentage of the records walked: set before each record, never 100.
+    double GetProgress() const { return progress_.load(std::memory_order_relaxed); }
+    bool MatchFile(const std::wstring& name) const { return filter_.MatchFile(name); }
+    const std::wstring& GetVolume() const { return source_.GetVolumeText(); }
+    const std::wstring& GetFilterText() const { return filter_.GetFilterText(); }
+
+    // The worker: 0 when the walk ended, -1 for no task or a refused volume.
+    static int32_t ScanThreadProc(FileScanTask* task);
+
+private:
+    int32_t Scan();
+
+    std::unique_ptr<FileScanNotify> notify_;
+    std::thread thread_;
+    std::atomic<int32_t> state_{kScanNotStarted};
+    std::atomic<double> progress_{0.0};
+    std::atomic<bool> stop_{false};
+    VolumeSource source_;
+    FileFilter filter_;
+    bool started_ = false;
+};
+
+}  // namespace Vorlaq

@@ -1,0 +1,50 @@
+#include "scan/VolumeSource.h"
+
+#include "scan/FileSystem.h"
+
+namespace Vorlaq {
+
+VolumeSource VolumeSource::FromText(const std::wstring& volumeText) {
+    VolumeSource source;
+    if (volumeText.empty()) return source;
+    source.kind_ = Kind::Drive;
+    source.text_ = volumeText;
+    return source;
+}
+
+VolumeSource VolumeSource::FromImage(const std::wstring& path, uint64_t offset, const std::wstring& volumeText) {
+    VolumeSource source;
+    source.kind_ = Kind::Image;
+    source.text_ = volumeText;
+    source.imagePath_ = path;
+    source.offset_ = offset;
+    return source;
+}
+
+VolumeSource VolumeSource::FromDevice(DeviceFactory factory, const std::wstring& volumeText) {
+    VolumeSource source;
+    source.kind_ = factory ? Kind::Factory : Kind::None;
+    source.text_ = volumeText;
+    source.factory_ = std::move(factory);
+    return source;
+}
+
+std::unique_ptr<NTFSVolume> VolumeSource::Open() const {
+    switch (kind_) {
+    case Kind::Drive:
+        return std::make_unique<NTFSVolume>(text_[0]);
+    case Kind::Image: {
+        uint32_t error = 0;
+        std::unique_ptr<Device> device = OpenPathDevice(imagePath_, offset_, &error);
+        if (!device) LogFileError(error, imagePath_);
+        return std::make_unique<NTFSVolume>(std::move(device), text_);
+    }
+    case Kind::Factory:
+        return std::make_unique<NTFSVolume>(factory_(), text_);
+    case Kind::None:
+        break;
+    }
+    return std::make_unique<NTFSVolume>(nullptr, text_);
+}
+
+}  // namespace Vorlaq

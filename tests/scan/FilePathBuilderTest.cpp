@@ -1,0 +1,132 @@
+#include <gtest/gtest.h>
+
+#include "LogCapture.h"
+#include "ScanFixtures.h"
+#include "ntfs/NTFSFileRecord.h"
+#include "scan/FilePathBuilder.h"
+
+using namespace Vorlaq;
+using namespace QuorretTest;
+
+namespace {
+
+FileSpec Folder(uint64_t parent, const std::wstring& name, bool deleted = false) {
+    FileSpec spec;
+    spec.parent = parent;
+    spec.name = name;
+    spec.directory = true;
+    spec.deleted = deleted;
+    return spec;
+}
+
+FileSpec File(uint64_t parent, const std::wstring& name) {
+    FileSpec spec;
+    spec.parent = parent;
+    spec.name = name;
+    return spec;
+}
+
+// Both ways of building a path must agree; returns the answer.
+std::wstring PathOf(const NTFSVolume& volume, uint64_t record) {
+    std::wstring plain = BuildFilePath(volume, record);
+    NTFSFileRecord file(&volume);
+    file.SetAttrMask(4);
+    std::wstring cached = L"(record unreadable)";
+    if (file.ReadFileRecord(record) && file.ParseAttrs()) {
+        DirectoryPathCache cache(volume);
+        cached = cache.BuildFilePath(record, file.GetParentRef());
+    }
+    EXPECT_EQ(plain, cached) << "record " << record;
+    return plain;
+}
+
+}  // namespace
+
+TEST(BuildFilePath, FolderLevelsOutermostFirst) {
+    VolumeImage image;
+    image.AddFile(16, Folder(5, L"Work"));
+    image.AddFile(17, Folder(16, L"Reports", /*deleted=*/true));  // a deleted folder still names itself
+    image.AddFile(18, File(17, L"q3.xlsx"));
+    image.AddFile(19, File(5, L"top.txt"));
+    image.AddFile(20, File(16, L"mid.txt"));
+    auto volume = OpenMemoryVolume(image.Build());
+    ASSERT_TRUE(volume->IsVolumeOK());
+    EXPECT_EQ(PathOf(*volume, 18), L"T:\\Work\\Reports\\");
+    EXPECT_EQ(PathOf(*volume, 19), L"T:\\");
+    EXPECT_EQ(PathOf(*volume, 20), L"T:\\Work\\");
+    EXPECT_EQ(PathOf(*volume, 17), L"T:\\Work\\");
+    EXPECT_EQ(PathOf(*volume, 5), L"T:\\");  // the root names itself as parent
+}
+
+TEST(BuildFilePath, BrokenChainsGiveUnknown) {
+    VolumeImage image;
+    image.AddFile(16, File(5, L"plain.txt"));
+    image.AddFile(17, File(16, L"under-a-file.txt"));  // parent is not a directory
+    image.AddFile(18, File(0, L"parent-zero.txt"));
+    image.AddFile(19, File(40, L"parent-unreadable.txt"));
+    image.SetRawRecord(40, Bytes(1024, 0));
+    image.AddFile(21, File(5000, L"parent-past-the-end.txt"));
+    RecordSpec nameless;  // a directory without any $FILE_NAME
+    nameless.flags = kRecordInUse | kRecordDirectory;
+    image.SetRecord(22, nameless);
+    image.AddFile(23, File(22, L"under-nameless.txt"));
+    RecordSpec dosOnly;  // a directory whose only name is an 8.3 one
+    dosOnly.flags = kRecordInUse | kRecordDirectory;
+    dosOnly.attrs = {FileNameAttr(5, L"LONGFO~1", kNameDos, true)};
+    image.SetRecord(24, dosOnly);
+    image.AddFile(25, File(24, L"under-dos-only.txt"));
+    image.AddFile(26, Folder(40, L"orphan-dir"));
+    image.AddFile(27, File(26, L"two-up-unreadable.txt"));
+    auto volume = OpenMemoryVolume(image.Build());
+    LogCapture log;
+    for (uint64_t record : {17, 18, 19, 21, 23, 25, 27})
+        EXPECT_EQ(PathOf(*volume, record), L"T:\\Unknown") << record;
+    EXPECT_EQ(PathOf(*volume, 30), L"T:\\Unknown");  // a formatted, empty record has no parent
+}
+
+TEST(BuildFilePath, LoopsOfParentReferencesEnd) {
+    VolumeImage image;
+    image.AddFile(16, Folder(17, L"A"));
+    image.AddFile(17, Folder(16, L"B"));  // A and B name each other
+    image.AddFile(18, File(16, L"in-loop.txt"));
+    image.AddFile(19, Folder(19, L"Self"));  // names itself: taken for a root
+    image.AddFile(20, File(19, L"under-self.txt"));
+    image.AddFile(21, Folder(17, L"C"));
+    image.AddFile(22, File(21, L"below-loop.txt"));
+    auto volume = OpenMemoryVolume(image.Build());
+    EXPECT_EQ(PathOf(*volume, 18), L"T:\\Unknown");
+    EXPECT_EQ(PathOf(*volume, 22), L"T:\\Unknown");
+    EXPECT_EQ(PathOf(*volume, 20), L"T:\\Self\\");
+}
+
+TEST(BuildFilePath, VolumeThatIsNotOkGivesUnknown) {
+    VolumeImage::Geometry old;
+    old.major = 1;
+    old.minor = 2;
+    VolumeImage image(old);
+    image.AddFile(16, File(5, L"a.txt"));
+    auto volume = OpenMemoryVolume(image.Build(), L"Q:\\");
+    ASSERT_FALSE(volume->IsVolumeOK());
+    EXPECT_EQ(BuildFilePath(*volume, 16), L"Q:\\Unknown");
+    DirectoryPathCache cache(*volume);
+    EXPECT_EQ(cache.BuildFilePath(16, 5), L"Q:\\Unknown");
+}
+
+TEST(DirectoryPathCache, ReadsEachFolderOnceAndLogsABadOneOnce) {
+    VolumeImage image;
+    image.AddFile(16, Folder(5, L"Deep"));
+    image.AddFile(17, Folder(16, L"er"));
+    image.SetRawRecord(18, Bytes(1024, 0));
+    for (uint64_t n = 20; n < 30; ++n) image.AddFile(n, File(n % 2 ? 17 : 18, L"f.txt"));
+    auto volume = OpenMemoryVolume(image.Build());
+
+    LogCapture plainLog;
+    for (uint64_t n = 20; n < 30; ++n) BuildFilePath(*volume, n);
+    EXPECT_EQ(plainLog.Count(LogCapture::Error(L"Invalid file record. ")), 5u);
+
+    LogCapture cachedLog;
+    DirectoryPathCache cache(*volume);
+    for (uint64_t n = 20; n < 30; ++n)
+        EXPECT_EQ(cache.BuildFilePath(n, n % 2 ? 17 : 18), n % 2 ? L"T:\\Deep\\er\\" : L"T:\\Unknown");
+    EXPECT_EQ(cachedLog.Count(LogCapture::Error(L"Invalid file record. ")), 1u);  // read once, not per file
+}
