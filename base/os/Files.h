@@ -55,6 +55,10 @@ std::string WideToLogBytes(std::wstring_view text);
 // Writes UTF-8 text to standard output and flushes it.
 void WriteStandardOutput(std::wstring_view text);
 
+// A path in Windows syntax as this system writes paths, for showing it to a user: backslashes
+// become slashes on POSIX; unchanged on Windows.
+std::wstring NativePathText(const std::wstring& path);
+
 // GetDriveTypeW of a root such as C:\ (2 removable, 3 fixed). Without drive letters: 1, no root.
 uint32_t QueryDriveType(const std::wstring& root);
 

@@ -145,6 +145,13 @@ void WriteStandardOutput(std::wstring_view text) {
     std::fflush(stdout);
 }
 
+std::wstring NativePathText(const std::wstring& path) {
+    std::wstring native = path;
+    for (wchar_t& c : native)
+        if (c == L'\\') c = L'/';
+    return native;
+}
+
 uint32_t QueryDriveType(const std::wstring&) { return 1; }
 
 bool FileTimeToLocal(uint64_t utc, uint64_t* local) {

@@ -127,6 +127,8 @@ void WriteStandardOutput(std::wstring_view text) {
     std::fflush(stdout);
 }
 
+std::wstring NativePathText(const std::wstring& path) { return path; }
+
 uint32_t QueryDriveType(const std::wstring& root) { return GetDriveTypeW(root.c_str()); }
 
 bool FileTimeToLocal(uint64_t utc, uint64_t* local) {
