@@ -230,7 +230,8 @@ std::vector<Run> VolumeImage::PlaceData(const Bytes& content) {
 Bytes VolumeImage::EncodeRecord(uint64_t number) const {
     Bytes record(g_.recordSize, 0);
     if (auto raw = raws_.find(number); raw != raws_.end()) {
-        std::memcpy(record.data(), raw->second.data(), std::min<size_t>(raw->second.size(), record.size()));
+        if (!raw->second.empty())
+            std::memcpy(record.data(), raw->second.data(), std::min<size_t>(raw->second.size(), record.size()));
         return record;
     }
     RecordSpec blank;
