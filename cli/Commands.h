@@ -1,0 +1,20 @@
+#pragma once
+// The three commands of quorret-cli. Each returns the process exit code: 0 success, 1 some file
+// failed, 2 a volume that cannot be read.
+#include "cli/Arguments.h"
+#include "cli/Console.h"
+
+namespace Vorlaq {
+
+constexpr int kExitOk = 0;
+constexpr int kExitSomeFailed = 1;
+constexpr int kExitUnusable = 2;
+
+// Geometry, NTFS version, label and record count.
+int RunInfo(const CliOptions& options, Console& console, ErrorLogCapture& errors);
+// The deleted files, in record order, in the chosen format; a summary on standard error.
+int RunScan(const CliOptions& options, Console& console, ErrorLogCapture& errors);
+// The chosen or all found files into --out, one result line each, then the total.
+int RunRestore(const CliOptions& options, Console& console, ErrorLogCapture& errors);
+
+}  // namespace Vorlaq

@@ -1,0 +1,36 @@
+#include "base/WideFormat.h"
+#include "cli/Commands.h"
+#include "cli/ScanPrinter.h"
+#include "cli/ScanRunner.h"
+#include "cli/VolumeCheck.h"
+#include "scan/FileScanTask.h"
+
+namespace Vorlaq {
+
+namespace {
+constexpr uint64_t kFirstUserRecord = 16;
+}  // namespace
+
+int RunScan(const CliOptions& options, Console& console, ErrorLogCapture& errors) {
+    int exitCode = kExitUnusable;
+    VolumeSource source = MakeVolumeSource(options);
+    uint64_t records = 0;
+    {
+        std::unique_ptr<NTFSVolume> volume = OpenCheckedVolume(options, source, console, errors, &exitCode);
+        if (!volume) return exitCode;
+        records = volume->GetRecordsCount();
+    }
+
+    std::unique_ptr<ScanPrinter> printer = MakeScanPrinter(options.format, console);
+    ScanPrinter* out = printer.get();
+    ScanOutcome outcome = RunScanTask(source, options.filter.value_or(L""), records, console,
+                                      [out](std::unique_ptr<DeletedFileInfo> file) { out->Add(*file); });
+    if (outcome.state != kScanFinished) return ReportFailedScan(options, records, console, errors);
+    printer->Finish();
+    uint64_t walked = records > kFirstUserRecord ? records - kFirstUserRecord : 0;
+    console.Err(FormatWide(L"Scanned %I64u records in %.2f s: %I64u deleted files found.", walked, outcome.seconds,
+                           outcome.found));
+    return kExitOk;
+}
+
+}  // namespace Vorlaq

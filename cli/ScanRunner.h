@@ -1,0 +1,27 @@
+#pragma once
+// Runs one FileScanTask to its end on the command line: found files go to a callback (on the
+// scan's worker thread, in record order), the progress line to a terminal.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "cli/Console.h"
+#include "scan/DeletedFileInfo.h"
+#include "scan/VolumeSource.h"
+
+namespace Vorlaq {
+
+struct ScanOutcome {
+    int32_t state = 0;      // the task's final state: finished (2) or failed (3)
+    uint64_t found = 0;     // files reported
+    double seconds = 0.0;   // wall time of the walk
+};
+
+using FoundFileSink = std::function<void(std::unique_ptr<DeletedFileInfo>)>;
+
+// `records` is the volume's record count, for the rate and time-left estimate.
+ScanOutcome RunScanTask(const VolumeSource& source, const std::wstring& filter, uint64_t records, Console& console,
+                        FoundFileSink sink);
+
+}  // namespace Vorlaq

@@ -1,0 +1,31 @@
+#pragma once
+// Opening SOURCE the way every command starts: a whole-disk image is recognised and its NTFS
+// partitions listed, and a volume the reader refuses is refused with the reader's reasons.
+#include <memory>
+
+#include "cli/Arguments.h"
+#include "cli/Console.h"
+#include "ntfs/NTFSVolume.h"
+#include "scan/VolumeSource.h"
+
+namespace Vorlaq {
+
+// What the engine opens for SOURCE: the drive letter's volume, or the image from --offset on
+// (paths and log lines then show the volume as "\").
+VolumeSource MakeVolumeSource(const CliOptions& options);
+
+// The opened volume, or null after saying on standard error why there is none (for `info`, a
+// partition listing goes to standard output instead). *exitCode is set for the null case: 2, or
+// 0 when `info` listed partitions.
+std::unique_ptr<NTFSVolume> OpenCheckedVolume(const CliOptions& options, const VolumeSource& source,
+                                              Console& console, ErrorLogCapture& errors, int* exitCode);
+
+// The reasons the log gave since `errors` was last emptied, each as a line on standard error
+// (already shown when --verbose sends the log there).
+void ReportLoggedErrors(const CliOptions& options, Console& console, ErrorLogCapture& errors);
+
+// A scan of a volume that opened ended in the failed state: the log's reasons and our own words.
+// Returns the exit code, 2.
+int ReportFailedScan(const CliOptions& options, uint64_t records, Console& console, ErrorLogCapture& errors);
+
+}  // namespace Vorlaq
