@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "LogCapture.h"
 #include "ScanFixtures.h"
 #include "ntfs/NTFSFileRecord.h"
 #include "scan/FilePathBuilder.h"
+#include "tests/support/LogCapture.h"
 
 using namespace Vorlaq;
 using namespace QuorretTest;

@@ -4,7 +4,6 @@
 #include <chrono>
 #include <thread>
 
-#include "LogCapture.h"
 #include "base/Utf16.h"
 #include "ScanFixtures.h"
 #include "ntfs/NTFSAttribute.h"
@@ -12,6 +11,7 @@
 #include "scan/FilePathBuilder.h"
 #include "scan/FileScanTask.h"
 #include "scan/PostRetry.h"
+#include "tests/support/LogCapture.h"
 
 using namespace Vorlaq;
 using namespace QuorretTest;

@@ -2,12 +2,13 @@
 
 #include <map>
 
-#include "LogCapture.h"
 #include "base/Utf16.h"
 #include "base/os/Files.h"
 #include "scan/FileSystem.h"
+#include "tests/support/LogCapture.h"
 
 using namespace Vorlaq;
+using QuorretTest::LogCapture;
 
 TEST(FileSystem, FileErrorTexts) {
     const std::map<uint32_t, std::wstring> table = {

@@ -4,13 +4,13 @@
 #include <fstream>
 #include <iterator>
 
-#include "LogCapture.h"
 #include "ScanFixtures.h"
 #include "base/Utf16.h"
 #include "base/os/Files.h"
 #include "scan/FileSystem.h"
 #include "scan/PathNames.h"
 #include "scan/RestoreFile.h"
+#include "tests/support/LogCapture.h"
 
 using namespace Vorlaq;
 using namespace QuorretTest;

@@ -1,6 +1,7 @@
 #pragma once
 // Collects the log lines written while it lives ("ERROR: \t...\r\n" as the sinks see them).
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -35,7 +36,9 @@ public:
 private:
     class Writer : public Vorlaq::LogWriter {
     public:
-        explicit Writer(LogCapture* owner) : LogWriter(7302), owner_(owner) {}
+        // A kind of its own per capture: writers are removed by kind, and two captures may be
+        // alive at once (one inside the other).
+        explicit Writer(LogCapture* owner) : LogWriter(NextKind()), owner_(owner) {}
         bool write(const std::wstring& line) override {
             std::lock_guard<std::mutex> hold(owner_->lock_);
             owner_->lines_.push_back(line);
@@ -43,6 +46,10 @@ private:
         }
 
     private:
+        static int NextKind() {
+            static std::atomic<int> next{7300};
+            return ++next;
+        }
         LogCapture* owner_;
     };
 
