@@ -1,0 +1,64 @@
+#pragma once
+// The found-files list: control 1007 of the main dialog, window class "FileListCtrl". It owns one
+// DeletedFileInfo copy per row, fixes the seven columns and their cell texts, and sorts or
+// reverses the rows when the engine's header click asks it to. Everything else the user sees and
+// does in the list is the engine's (CListImpl).
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "listctrl/ListImpl.h"
+#include "scan/DeletedFileInfo.h"
+
+// Column identities, which are also the sort keys.
+enum FileListColumn {
+    kFileColumnIndex = 0,
+    kFileColumnName,
+    kFileColumnPath,
+    kFileColumnType,
+    kFileColumnSize,
+    kFileColumnModified,
+    kFileColumnCreated,
+    kFileColumnCount
+};
+
+// The text a row shows in a column; empty for a column outside 0..6.
+std::wstring FileListCellText(const Vorlaq::DeletedFileInfo& file, int column);
+// The sort order: true when a is greater than b in the column (never for an unknown column).
+bool FileListIsGreater(const Vorlaq::DeletedFileInfo& a, const Vorlaq::DeletedFileInfo& b, int column);
+
+class FileListCtrl : public Vorlaq::CListImpl<FileListCtrl> {
+public:
+    static constexpr const wchar_t* kClassName = L"FileListCtrl";
+
+    // Registers the "FileListCtrl" window class, so a dialog template can create the control.
+    FileListCtrl();
+    ~FileListCtrl() override;
+
+    static bool RegisterWindowClass();
+
+    // Takes over the dialog's control window, loads the row image strip, adds the columns and runs
+    // the engine's set-up. False when the window is not usable or the images cannot be loaded.
+    bool AttachControl(HWND control);
+    void EnableSort(bool on);
+
+    // Appends a copy; returns its row index, or -1 when the repaint could not be requested.
+    int AddItem(const Vorlaq::DeletedFileInfo& file);
+    void DeleteAllItems();
+    int GetItemCount() const { return static_cast<int>(rows_.size()); }
+    bool GetItem(int row, Vorlaq::DeletedFileInfo& file) const;
+    std::wstring GetItemText(int row, int column) const;
+    // Copies of the selected rows, top to bottom.
+    std::vector<Vorlaq::DeletedFileInfo> GetSelectedItems() const;
+
+    // Called by the engine's sort step: greatest first by the column (the direction is the
+    // engine's to show; a further click reverses instead of sorting again).
+    void SortItems(int column, bool ascending);
+    void ReverseItems();
+
+private:
+    std::vector<Vorlaq::DeletedFileInfo> rows_;
+    HIMAGELIST rowImages_ = nullptr;
+};
