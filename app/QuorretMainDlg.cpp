@@ -1,0 +1,425 @@
+#include "app/QuorretMainDlg.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include "app/BrowseForFolder.h"
+#include "app/FileSaveDialog.h"
+#include "app/QuorretAboutDlg.h"
+#include "app/RestoreFlow.h"
+#include "app/WebLinks.h"
+#include "app/WindowScanNotify.h"
+#include "base/LogManager.h"
+#include "base/WideFormat.h"
+#include "ntfs/NTFSVolume.h"
+#include "scan/FileSystem.h"
+#include "scan/RestoreFile.h"
+#include "scan/TextUtils.h"
+
+using Vorlaq::LogLevel;
+using Vorlaq::LogManager;
+using Vorlaq::MainDlgState;
+
+namespace {
+
+constexpr const wchar_t* kCaption = L"Vorlaq Quorret";
+
+// The restore's questions, choosers and copy, on the dialog's thread.
+class DialogRestoreUi : public Vorlaq::RestoreUi {
+public:
+    explicit DialogRestoreUi(HWND dialog) : dialog_(dialog) {}
+
+    bool ChooseFile(const std::wstring& proposedName, std::wstring* path) override
+    {
+        Vorlaq::FileSaveDialog chooser;
+        if (!chooser.Show(::GetActiveWindow(), proposedName))
+            return false;
+        *path = chooser.Path();
+        return true;
+    }
+    bool ChooseFolder(std::wstring* folder) override
+    {
+        Vorlaq::BrowseForFolder chooser;
+        chooser.setOwner(dialog_);
+        if (!chooser.show())
+            return false;
+        *folder = chooser.folder();
+        return true;
+    }
+    bool AskYesNo(const std::wstring& text) override
+    {
+        return ::MessageBoxW(dialog_, text.c_str(), kCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+    }
+    void Tell(const std::wstring& text) override { ::MessageBoxW(dialog_, text.c_str(), kCaption, MB_OK); }
+    bool Restore(const std::wstring& volume, uint64_t recordNumber, const std::wstring& destination) override
+    {
+        // The copy blocks this thread: no message is handled meanwhile, so the cursor stays.
+        const HCURSOR old = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+        const bool ok = Vorlaq::RestoreFile(volume, recordNumber, destination);
+        ::SetCursor(old);
+        return ok;
+    }
+    std::wstring MakeUniqueName(const std::wstring& path) override { return Vorlaq::MakeUniqueFileName(path); }
+
+private:
+    HWND dialog_;
+};
+
+std::wstring WindowText(HWND window)
+{
+    const int length = ::GetWindowTextLengthW(window);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    text.resize(static_cast<size_t>(::GetWindowTextW(window, text.data(), length + 1)));
+    return text;
+}
+
+}  // namespace
+
+QuorretMainDlg::QuorretMainDlg()
+{
+    // The template's control 1007 needs its class before the dialog is created.
+    FileListCtrl::RegisterWindowClass();
+}
+
+QuorretMainDlg::~QuorretMainDlg()
+{
+    // Stops the worker and waits for it: a task is never freed under its worker.
+    task_.reset();
+}
+
+template <typename Body>
+LRESULT QuorretMainDlg::Guarded(Body&& body)
+{
+    try {
+        return body();
+    } catch (const std::exception&) {
+        if (!escaped_)
+            escaped_ = std::current_exception();
+        if (IsWindow())
+            DestroyWindow();
+        ::PostQuitMessage(0);
+        return 0;
+    }
+}
+
+std::exception_ptr QuorretMainDlg::TakeEscapedException()
+{
+    std::exception_ptr escaped = escaped_;
+    escaped_ = nullptr;
+    return escaped;
+}
+
+bool QuorretMainDlg::PreTranslateMessage(MSG* msg)
+{
+    if (!IsWindow())
+        return false;
+    if (tooltip_)
+        ::SendMessageW(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(msg));
+    return ::IsDialogMessageW(m_hWnd, msg) != FALSE;
+}
+
+LRESULT QuorretMainDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
+{
+    return Guarded([&] {
+        Initialise();
+        return TRUE;
+    });
+}
+
+void QuorretMainDlg::Initialise()
+{
+    CentreOnWorkArea();
+    Vorlaq::SetWindowIcons(m_hWnd);
+    if (Vorlaq::MessageLoop* loop = Vorlaq::AppModule::instance().GetMessageLoop()) {
+        loop->AddMessageFilter(this);
+        loop->AddIdleHandler(this);
+    }
+
+    scanButton_ = GetDlgItem(IDC_SCAN);
+    restoreButton_ = GetDlgItem(IDC_RESTORE);
+    helpButton_ = GetDlgItem(IDC_HELP_PAGE);
+    aboutButton_ = GetDlgItem(IDC_ABOUT);
+    progress_ = GetDlgItem(IDC_PROGRESS);
+    disksCombo_ = GetDlgItem(IDC_DISKS);
+    filtersEdit_ = GetDlgItem(IDC_FILTERS);
+    countLabel_ = GetDlgItem(IDC_FOUND_COUNT);
+
+    ::SendMessageW(progress_, PBM_SETRANGE32, 0, 100);
+    HideProgress();
+    ::SetWindowTextW(countLabel_, L"0");
+    ::SendMessageW(disksCombo_, CB_RESETCONTENT, 0, 0);
+    disks_.clear();
+
+    FillDiskList();
+    if (::SendMessageW(disksCombo_, CB_GETCOUNT, 0, 0) > 0)
+        ::SendMessageW(disksCombo_, CB_SETCURSEL, 0, 0);
+    ::SetFocus(disksCombo_);
+
+    ::SetWindowTextW(filtersEdit_, L"*.*");
+
+    list_.AttachControl(GetDlgItem(IDC_FILE_LIST));
+    list_.EnableSort(true);
+    list_.Invalidate();
+
+    CreateToolTips();
+}
+
+void QuorretMainDlg::CentreOnWorkArea()
+{
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    if (!::GetMonitorInfoW(::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTONEAREST), &monitor))
+        return;
+    RECT window{};
+    ::GetWindowRect(m_hWnd, &window);
+    const RECT& work = monitor.rcWork;
+    const int width = window.right - window.left;
+    const int height = window.bottom - window.top;
+    SetWindowPos(nullptr, work.left + (work.right - work.left - width) / 2,
+                 work.top + (work.bottom - work.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void QuorretMainDlg::FillDiskList()
+{
+    for (const std::wstring& root : Vorlaq::EnumLocalDrives()) {
+        // The probe logs why a drive does not qualify; the volume is not kept.
+        const Vorlaq::NTFSVolume volume(root[0]);
+        if (!volume.IsVolumeOK())
+            continue;
+        disks_.push_back(root);
+        ::SendMessageW(disksCombo_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(root.c_str()));
+    }
+}
+
+void QuorretMainDlg::CreateToolTips()
+{
+    tooltip_ = ::CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, m_hWnd, nullptr,
+                                 Vorlaq::AppModule::instance().GetModuleInstance(), nullptr);
+    if (tooltip_ == nullptr)
+        return;
+    ::SendMessageW(tooltip_, TTM_ACTIVATE, TRUE, 0);
+    const struct {
+        HWND control;
+        const wchar_t* text;
+    } tools[] = {
+        {scanButton_, L"Start or Stop scanning the deleted files"},
+        {restoreButton_, L"Restore selected deleted file(s)"},
+        {helpButton_, L"Help"},
+        {aboutButton_, L"About Vorlaq Quorret"},
+        {filtersEdit_, L"File filters to scan. For example: *.txt;*.log"},
+    };
+    for (const auto& tool : tools) {
+        TOOLINFOW info{};
+        info.cbSize = sizeof(info);
+        info.uFlags = TTF_IDISHWND;
+        info.hwnd = m_hWnd;
+        info.uId = reinterpret_cast<UINT_PTR>(tool.control);
+        info.lpszText = const_cast<wchar_t*>(tool.text);
+        ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+    }
+}
+
+LRESULT QuorretMainDlg::OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled)
+{
+    if (Vorlaq::MessageLoop* loop = Vorlaq::AppModule::instance().GetMessageLoop()) {
+        loop->RemoveMessageFilter(this);
+        loop->RemoveIdleHandler(this);
+    }
+    handled = FALSE;
+    return 0;
+}
+
+LRESULT QuorretMainDlg::OnScan(WORD, WORD, HWND, BOOL&)
+{
+    return Guarded([&] {
+        ScanOrStop();
+        return 0;
+    });
+}
+
+void QuorretMainDlg::ScanOrStop()
+{
+    const int selection = static_cast<int>(::SendMessageW(disksCombo_, CB_GETCURSEL, 0, 0));
+    const bool running = task_ && task_->IsRunning();
+    switch (MainDlgState::OnScanPressed(selection, disks_.size(), running)) {
+    case MainDlgState::ScanCommand::InvalidSelection:
+        LogManager::instance().print(LogLevel::Error, L"Invalid NTFS volume selection.");
+        Ask(L"Please select a valid NTFS disk to scan. ", MB_OK);
+        return;
+    case MainDlgState::ScanCommand::Cancel: {
+        const std::wstring& root = disks_[static_cast<size_t>(selection)];
+        LogManager::instance().print(LogLevel::Info, L"Cancel scanning disk: %s", root);
+        task_->Stop();
+        state_.CancelRequested();
+        ShowScanState();
+        return;
+    }
+    case MainDlgState::ScanCommand::StartNew:
+        StartScan(disks_[static_cast<size_t>(selection)]);
+        return;
+    }
+}
+
+void QuorretMainDlg::StartScan(const std::wstring& root)
+{
+    list_.DeleteAllItems();
+    list_.Invalidate();
+    ::SetWindowTextW(countLabel_, L"0");
+
+    // The old worker has ended once its task is gone; what it posted and we have not handled yet
+    // belongs to the old scan and must not reach the new list.
+    task_.reset();
+    Vorlaq::DiscardScanMessages(m_hWnd);
+
+    task_ = std::make_unique<Vorlaq::FileScanTask>();
+    task_->SetNotify(std::make_unique<Vorlaq::WindowScanNotify>(m_hWnd));
+    task_->SetVolume(root);
+    std::wstring filters = WindowText(filtersEdit_);
+    Vorlaq::TrimLeft(filters, Vorlaq::WhitespaceChars());
+    Vorlaq::TrimRight(filters, Vorlaq::WhitespaceChars());
+    task_->SetFilters(filters);
+
+    if (!task_->Start()) {
+        LogManager::instance().print(LogLevel::Error, L"Failed to scan volume: %s. ", root);
+        Ask(L"Failed to scan this disk. ", MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    LogManager::instance().print(LogLevel::Info, L"Begin to scan volume: %s. ", root);
+    state_.Started();
+    ShowScanState();
+    ::SetTimer(m_hWnd, kProgressTimer, kProgressPeriodMs, nullptr);
+}
+
+LRESULT QuorretMainDlg::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL&)
+{
+    if (wParam != kProgressTimer)
+        return 0;
+    return Guarded([&] {
+        ProgressTick();
+        return 0;
+    });
+}
+
+void QuorretMainDlg::ProgressTick()
+{
+    const MainDlgState::TimerStep step = state_.OnTimer(task_ != nullptr, task_ ? task_->GetState() : 0);
+    switch (step) {
+    case MainDlgState::TimerStep::ShowProgress:
+        ::ShowWindow(progress_, SW_SHOW);
+        ::SendMessageW(progress_, PBM_SETPOS, static_cast<WPARAM>(static_cast<int>(task_->GetProgress())), 0);
+        return;
+    case MainDlgState::TimerStep::Wait:
+        return;
+    case MainDlgState::TimerStep::Stop:
+        ::KillTimer(m_hWnd, kProgressTimer);
+        HideProgress();
+        return;
+    case MainDlgState::TimerStep::Failed:
+        // Everything is back to idle before the box runs its own message loop.
+        ::KillTimer(m_hWnd, kProgressTimer);
+        HideProgress();
+        ShowScanState();
+        LogManager::instance().print(LogLevel::Error, L"Failed to scan volume: %s. ", task_->GetVolume());
+        Ask(L"Failed to scan this disk. ", MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+}
+
+LRESULT QuorretMainDlg::OnScanFinished(UINT, WPARAM, LPARAM, BOOL&)
+{
+    return Guarded([&] {
+        ScanEnded();
+        return 0;
+    });
+}
+
+void QuorretMainDlg::ScanEnded()
+{
+    LogManager::instance().print(LogLevel::Info, L"Scan Finished");
+    ::KillTimer(m_hWnd, kProgressTimer);
+    HideProgress();
+    state_.Finished();
+    ShowScanState();
+    ShowFoundCount();
+}
+
+LRESULT QuorretMainDlg::OnScanFound(UINT, WPARAM wParam, LPARAM, BOOL&)
+{
+    // Ours from here on, whatever happens below.
+    std::unique_ptr<Vorlaq::DeletedFileInfo> file = Vorlaq::TakeFoundFile(wParam);
+    if (!file)
+        return 0;
+    return Guarded([&] {
+        list_.AddItem(*file);
+        ShowFoundCount();
+        return 0;
+    });
+}
+
+LRESULT QuorretMainDlg::OnAbout(WORD, WORD, HWND, BOOL&)
+{
+    return Guarded([&] {
+        Vorlaq::QuorretAboutDlg about;
+        about.DoModal(::GetActiveWindow());
+        return 0;
+    });
+}
+
+LRESULT QuorretMainDlg::OnHelp(WORD, WORD, HWND, BOOL&)
+{
+    ::ShellExecuteW(m_hWnd, L"open", Vorlaq::kHelpPageUrl, nullptr, nullptr, SW_SHOWNORMAL);
+    return 0;
+}
+
+LRESULT QuorretMainDlg::OnRestore(WORD, WORD, HWND, BOOL&)
+{
+    return Guarded([&] {
+        DialogRestoreUi ui(m_hWnd);
+        Vorlaq::RunRestore(list_.GetSelectedItems(), ui);
+        return 0;
+    });
+}
+
+LRESULT QuorretMainDlg::OnClose(WORD, WORD, HWND, BOOL&)
+{
+    return Guarded([&] {
+        Close();
+        return 0;
+    });
+}
+
+void QuorretMainDlg::Close()
+{
+    if (MainDlgState::MustAskBeforeClose(task_ != nullptr, task_ && task_->IsRunning())) {
+        if (Ask(L"Are you sure to abort the scanning and exit? ", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
+            return;
+        // The worker may have ended while the question was open.
+        task_->Stop();
+    }
+    DestroyWindow();
+    ::PostQuitMessage(IDCANCEL);
+}
+
+void QuorretMainDlg::ShowScanState()
+{
+    ::SetWindowTextW(scanButton_, state_.ButtonText());
+    ::EnableWindow(disksCombo_, state_.InputsEnabled());
+    ::EnableWindow(filtersEdit_, state_.InputsEnabled());
+}
+
+void QuorretMainDlg::HideProgress()
+{
+    ::ShowWindow(progress_, SW_HIDE);
+    ::SendMessageW(progress_, PBM_SETPOS, 0, 0);
+}
+
+void QuorretMainDlg::ShowFoundCount()
+{
+    ::SetWindowTextW(countLabel_, Vorlaq::FormatWide(L"%d", list_.GetItemCount()).c_str());
+}
+
+int QuorretMainDlg::Ask(const std::wstring& text, UINT flags)
+{
+    return ::MessageBoxW(m_hWnd, text.c_str(), kCaption, flags);
+}

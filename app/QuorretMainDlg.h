@@ -1,0 +1,105 @@
+#pragma once
+// The program's one top-level window (template 129): the disk list, the pattern edit, Scan/Stop
+// with its progress bar and count, the found-files list, Restore, Help and About. It owns at most
+// one scan task, fed back through the registered messages FileScanFound and FileScanFinished.
+#include <windows.h>
+
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/MainDlgState.h"
+#include "listctrl/FileListCtrl.h"
+#include "res/Resource.h"
+#include "scan/FileScanTask.h"
+#include "ui/MessageLoop.h"
+#include "ui/WindowImpl.h"
+#include "app/ScanMessages.h"
+
+class QuorretMainDlg : public Vorlaq::DialogImpl<QuorretMainDlg>,
+                       public Vorlaq::MessageFilter,
+                       public Vorlaq::IdleHandler {
+public:
+    enum { IDD = IDD_MAIN };
+    static constexpr UINT_PTR kProgressTimer = 1001;
+    static constexpr UINT kProgressPeriodMs = 1000;
+
+    QuorretMainDlg();
+    ~QuorretMainDlg() override;
+
+    bool PreTranslateMessage(MSG* msg) override;
+    bool OnIdle() override { return false; }
+
+    // An exception that escaped a handler ends the message loop; the run sequence takes it back
+    // here and lets it reach the entry's catch (it cannot unwind through the system's frames).
+    std::exception_ptr TakeEscapedException();
+
+    // The dialog's state as the user sees it (tests).
+    const Vorlaq::MainDlgState& State() const { return state_; }
+    const Vorlaq::FileScanTask* Task() const { return task_.get(); }
+    const FileListCtrl& List() const { return list_; }
+    const std::vector<std::wstring>& Disks() const { return disks_; }
+
+    QR_BEGIN_MSG_MAP(QuorretMainDlg)
+        QR_MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
+        QR_MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
+        QR_MESSAGE_HANDLER(WM_TIMER, OnTimer)
+        QR_MESSAGE_HANDLER(Vorlaq::FileScanFinished, OnScanFinished)
+        QR_MESSAGE_HANDLER(Vorlaq::FileScanFound, OnScanFound)
+        QR_COMMAND_ID_HANDLER(IDC_ABOUT, OnAbout)
+        QR_COMMAND_ID_HANDLER(IDC_HELP_PAGE, OnHelp)
+        QR_COMMAND_ID_HANDLER(IDC_RESTORE, OnRestore)
+        QR_COMMAND_ID_HANDLER(IDC_SCAN, OnScan)
+        QR_COMMAND_ID_HANDLER(IDCANCEL, OnClose)
+        QR_COMMAND_HANDLER(IDC_DISKS, CBN_SELCHANGE, OnDiskChange)
+        QR_REFLECT_NOTIFICATIONS()
+    QR_END_MSG_MAP()
+
+private:
+    LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnTimer(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnScanFinished(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnScanFound(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnAbout(WORD, WORD, HWND, BOOL&);
+    LRESULT OnHelp(WORD, WORD, HWND, BOOL&);
+    LRESULT OnRestore(WORD, WORD, HWND, BOOL&);
+    LRESULT OnScan(WORD, WORD, HWND, BOOL&);
+    LRESULT OnClose(WORD, WORD, HWND, BOOL&);
+    LRESULT OnDiskChange(WORD, WORD, HWND, BOOL&) { return 0; }
+
+    void Initialise();
+    void CentreOnWorkArea();
+    void FillDiskList();
+    void CreateToolTips();
+    void ScanOrStop();
+    void StartScan(const std::wstring& root);
+    void ProgressTick();
+    void ScanEnded();
+    void Close();
+    void ShowScanState();
+    void HideProgress();
+    void ShowFoundCount();
+    int Ask(const std::wstring& text, UINT flags);
+
+    // Runs a handler's body; an escaping exception closes the window and ends the loop.
+    template <typename Body>
+    LRESULT Guarded(Body&& body);
+
+    HWND scanButton_ = nullptr;
+    HWND restoreButton_ = nullptr;
+    HWND helpButton_ = nullptr;
+    HWND aboutButton_ = nullptr;
+    HWND progress_ = nullptr;
+    HWND disksCombo_ = nullptr;
+    FileListCtrl list_;
+    HWND filtersEdit_ = nullptr;
+    HWND countLabel_ = nullptr;
+    HWND tooltip_ = nullptr;
+    std::unique_ptr<Vorlaq::FileScanTask> task_;
+    std::vector<std::wstring> disks_;
+
+    Vorlaq::MainDlgState state_;
+    std::exception_ptr escaped_;
+};
