@@ -1,0 +1,321 @@
+#pragma once
+// The list engine's window: owner-drawn header and rows, scrolling, selection, keyboard,
+// title tips, column resizing and header drag and drop, in-place editors, notifications. It
+// keeps no rows: every row question goes to the derived class through ListRowSource, which
+// CListImpl<T> fills with T's own functions. The arithmetic lives in the portable classes
+// (ListColumns, ListSelection, ListScroll, SmoothScroll, TypeAhead, SortState); this class turns
+// messages into calls on them and paints what they say.
+#include <windows.h>
+#include <commctrl.h>
+#include <uxtheme.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "listctrl/ListColumns.h"
+#include "listctrl/ListNotify.h"
+#include "listctrl/ListScroll.h"
+#include "listctrl/ListSelection.h"
+#include "listctrl/SmoothScroll.h"
+#include "listctrl/SortState.h"
+#include "listctrl/TypeAhead.h"
+#include "ui/WindowImpl.h"
+
+namespace Vorlaq {
+
+class CTitleTip;
+class CDropArrows;
+class CListEdit;
+class CListCombo;
+class CListDate;
+
+// Resources the engine loads from the module.
+constexpr int kListImagesBitmap = 204;
+constexpr int kDividerCursor = 202;
+constexpr int kHyperlinkCursor = 203;
+
+// The derived class's row functions, reached without virtual calls (see CListImpl).
+struct ListRowSource {
+    void* self = nullptr;
+    int (*count)(void* self) = nullptr;
+    std::wstring (*text)(void* self, int row, int column) = nullptr;
+    int (*image)(void* self, int row, int column) = nullptr;
+    int (*format)(void* self, int row, int column) = nullptr;
+    unsigned (*flags)(void* self, int row, int column) = nullptr;
+    bool (*colours)(void* self, int row, int column, COLORREF* background, COLORREF* text) = nullptr;
+    std::wstring (*toolTip)(void* self, int row, int column) = nullptr;
+    void (*sort)(void* self, int column, bool ascending) = nullptr;
+    void (*reverse)(void* self) = nullptr;
+    bool (*setText)(void* self, int row, int column, const std::wstring& text) = nullptr;
+    bool (*setDate)(void* self, int row, int column, const SYSTEMTIME& date) = nullptr;
+    std::vector<std::wstring> (*comboItems)(void* self, int row, int column) = nullptr;
+    void (*beginDrag)(void* self) = nullptr;
+    bool (*setUp)(void* self) = nullptr;
+};
+
+struct ListColours {
+    COLORREF background, headerBackground, headerHighlight, headerShadow, headerText;
+    COLORREF headerPressed, selected, selectedText, rowText;
+    COLORREF frameOuterFocus, frameInnerFocus, gradientTopFocus, gradientBottomFocus;
+    COLORREF gradientTopNoFocus, gradientBottomNoFocus, frameOuterNoFocus, frameInnerNoFocus;
+    COLORREF focusCellTop, focusCellBottom, progressFrom, progressTo, classicTint, hyperlink;
+};
+
+class ListEngine : public WindowImplRoot {
+public:
+    explicit ListEngine(const ListRowSource& rows);
+    ~ListEngine() override;
+
+    // Loads images, cursors and settings, adjusts the window's styles, creates the title tip,
+    // drop arrows and tooltip control. False when one of them cannot be made.
+    bool Initialise();
+
+    int AddColumn(const std::wstring& title, int width, int image = -1, bool fixed = false,
+                  int format = kFormatText, unsigned flags = 0);
+    bool SetColumnWidth(int position, int width);
+    // Recomputes the bars in `bars` (SB_HORZ, SB_VERT or SB_BOTH); a position >= 0 is set too.
+    void ResetScrollBars(int bars = SB_BOTH, int position = -1, bool recalc = true);
+    void EnableSort(bool on);
+    // The derived class's image list for row images (the list does not own it).
+    void SetItemImageList(HIMAGELIST images) { itemImages_ = images; }
+
+    bool SelectItem(int row, int column, unsigned keys);
+    bool GetSelectedRows(std::vector<int>& rows) const;
+    void ClearSelection();
+    // Empties the selected set only; anchor, focus and sort stay (the rows were replaced).
+    void ClearSelectedRows();
+    void SortColumn(int position);
+    bool NotifyParent(int row, int column, int code, int exitKey = 0, const wchar_t* text = nullptr,
+                      const SYSTEMTIME* date = nullptr);
+    // Scrolls so the row (and in focus-cell mode the column) is fully visible.
+    void EnsureVisible(int row, int column);
+    // Widest text of the column (title and all rows) plus 20 and the image width.
+    bool FitColumn(int position);
+
+    // Settings.
+    void ShowHeader(bool on);
+    void SetThemed(bool on);
+    void SetSingleSelection(bool on) { selection_.SetSingleSelection(on); }
+    void SetFocusCellMode(bool on) { focusCellMode_ = on; }
+    void EnableHorizontalScroll(bool on);
+    void EnableVerticalScroll(bool on);
+    void SetRowDrag(bool on) { rowDrag_ = on; }
+    void SetSmoothScroll(bool on) { smoothOn_ = on; }
+    void SetBackgroundImage(HBITMAP bitmap, bool tile);
+
+    // State, for the derived class and tests.
+    const ListColumns& Columns() const { return columns_; }
+    const ListSelection& Selection() const { return selection_; }
+    const ListScroll& Scroll() const { return scroll_; }
+    const SortState& Sort() const { return sort_; }
+    int RowHeight() const { return rowHeight_; }
+    int HeaderHeight() const { return showHeader_ ? rowHeight_ : 0; }
+    bool IsThemed() const { return theme_ != nullptr; }
+    bool IsSmoothScrolling() const { return smooth_.Running(); }
+    int PressedColumn() const { return pressedColumn_; }
+    int DraggedColumn() const { return draggedColumn_; }
+    int DropPosition() const { return dropPosition_; }
+    const CTitleTip* TitleTip() const { return titleTip_.get(); }
+    const CDropArrows* DropArrows() const { return dropArrows_.get(); }
+    HWND EditorWindow() const;
+    const ListColours& Colours() const { return colours_; }
+    // Text and cell rectangles in client coordinates.
+    RECT CellRect(int row, int position) const;
+    RECT TextRect(int row, int position) const;
+
+    QR_BEGIN_MSG_MAP(ListEngine)
+        QR_MESSAGE_HANDLER(WM_CREATE, OnCreate)
+        QR_MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
+        QR_MESSAGE_HANDLER(WM_ERASEBKGND, OnEraseBackground)
+        QR_MESSAGE_HANDLER(WM_PAINT, OnPaint)
+        QR_MESSAGE_HANDLER(WM_PRINTCLIENT, OnPaint)
+        QR_MESSAGE_HANDLER(WM_SETFOCUS, OnFocusChange)
+        QR_MESSAGE_HANDLER(WM_KILLFOCUS, OnFocusChange)
+        QR_MESSAGE_HANDLER(WM_GETDLGCODE, OnGetDlgCode)
+        QR_MESSAGE_HANDLER(WM_SIZE, OnSize)
+        QR_MESSAGE_HANDLER(WM_HSCROLL, OnHScroll)
+        QR_MESSAGE_HANDLER(WM_VSCROLL, OnVScroll)
+        QR_MESSAGE_HANDLER(WM_CANCELMODE, OnCancelMode)
+        QR_MESSAGE_RANGE_HANDLER(WM_MOUSEFIRST, WM_MOUSELAST, OnMouseRange)
+        QR_MESSAGE_HANDLER(WM_MOUSELEAVE, OnMouseLeave)
+        QR_MESSAGE_HANDLER(WM_TIMER, OnTimer)
+        QR_MESSAGE_HANDLER(WM_KEYDOWN, OnKeyDown)
+        QR_MESSAGE_HANDLER(WM_SYSKEYDOWN, OnSysKeyDown)
+        QR_MESSAGE_HANDLER(WM_SETTINGCHANGE, OnSettingsChange)
+        QR_MESSAGE_HANDLER(WM_SYSCOLORCHANGE, OnSettingsChange)
+        QR_MESSAGE_HANDLER(WM_FONTCHANGE, OnSettingsChange)
+        QR_MESSAGE_HANDLER(WM_THEMECHANGED, OnSettingsChange)
+        QR_MESSAGE_HANDLER(WM_CAPTURECHANGED, OnCaptureChanged)
+        QR_NOTIFY_CODE_HANDLER(LN_ENDEDIT, OnEndEdit)
+        QR_REFLECT_NOTIFICATIONS()
+    QR_END_MSG_MAP()
+
+protected:
+    LRESULT OnCreate(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnEraseBackground(UINT, WPARAM, LPARAM, BOOL&) { return 1; }
+    LRESULT OnPaint(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnFocusChange(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnGetDlgCode(UINT, WPARAM, LPARAM, BOOL&) { return DLGC_WANTARROWS | DLGC_WANTTAB | DLGC_WANTCHARS; }
+    LRESULT OnSize(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnHScroll(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnVScroll(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnCancelMode(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnMouseRange(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnMouseLeave(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnTimer(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnKeyDown(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnSysKeyDown(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnSettingsChange(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnCaptureChanged(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnEndEdit(int, NMHDR*, BOOL&);
+
+private:
+    enum Timer : UINT_PTR { kTimerShrink = 1001, kTimerEdit = 1002, kTimerAutoScroll = 1003, kTimerSmooth = 1004 };
+
+    // Row questions, by column identity.
+    int RowCount() const { return rows_.count(rows_.self); }
+    std::wstring ItemText(int row, int index) const { return rows_.text(rows_.self, row, index); }
+    int ItemImage(int row, int index) const { return rows_.image(rows_.self, row, index); }
+    int ItemFormat(int row, int index) const { return rows_.format(rows_.self, row, index); }
+    unsigned ItemFlags(int row, int index) const { return rows_.flags(rows_.self, row, index); }
+
+    bool LoadSettings();
+    void LoadColours();
+    bool LoadFonts();
+    void OpenThemes();
+    void CloseThemes();
+    void SyncScrollMetrics();
+    void SetVerticalPosition(int pos, bool animate);
+    void SetHorizontalPosition(int pos);
+    void ScrollVertical(ScrollCommand command, int trackPos);
+    int IndexAt(int position) const;
+
+    // Painting (ListPaint.cpp).
+    void Paint(HDC dc, const RECT& clip);
+    void PaintRows(HDC dc, const RECT& clip, int firstRow, int yOrigin, int height);
+    void PaintRow(HDC dc, int row, int y, bool focused);
+    void PaintCell(HDC dc, int row, int position, const RECT& cell, bool selected, bool focused);
+    void PaintHeader(HDC dc);
+    void PaintHeaderItem(HDC dc, int position, const RECT& rect, bool forDrag);
+    void PaintSelectionRect(HDC dc);
+    void PaintBackgroundImage(HDC dc, const RECT& clip);
+    bool TakeSmoothSnapshot(int oldTop, int newTop);
+    void DropSmoothSnapshot();
+
+    // Mouse and keys (ListInput.cpp).
+    void OnLeftDown(POINT pt, UINT keys, bool doubleClick);
+    void OnLeftUp(POINT pt, UINT keys);
+    void OnRightDown(POINT pt);
+    void OnRightUp(POINT pt);
+    void OnMove(POINT pt, UINT keys);
+    void UpdateBand(POINT pt);
+    void AutoScrollBand();
+    void TrackHot(POINT pt);
+    void OfferTitleTip(int row, int position);
+    void HideTitleTip();
+    void CellClickAction(int row, int position, bool fromKey);
+    void TypeAheadKey(wchar_t letter);
+    void MoveFocusByKey(UINT key, bool shift, bool ctrl);
+    void StopSmoothScroll();
+    void EndInteraction();
+
+    // Header drag (HeaderDrag.cpp).
+    void BeginHeaderDrag(POINT pt);
+    void MoveHeaderDrag(POINT pt);
+    void EndHeaderDrag(bool drop);
+    HBITMAP MakeDragBitmap(int position, int* width, int* height);
+
+    // Editors (ListEditors.cpp).
+    void StartEdit(int row, int position);
+    void CloseEditors();
+    bool IsEditing() const;
+
+    ListRowSource rows_;
+    ListColumns columns_;
+    ListSelection selection_;
+    ListScroll scroll_;
+    SmoothScroll smooth_;
+    SortState sort_;
+    TypeAhead typeAhead_;
+    ListColours colours_{};
+
+    // Settings.
+    bool showHeader_ = true;
+    bool themedWanted_ = true;
+    bool focusCellMode_ = false;
+    bool hScrollOn_ = true;
+    bool vScrollOn_ = true;
+    bool rowDrag_ = false;
+    bool smoothOn_ = true;
+    HBITMAP backgroundImage_ = nullptr;
+    bool backgroundTile_ = true;
+    int wheelLines_ = 3;
+
+    // Resources.
+    HIMAGELIST images_ = nullptr;       // the engine's strip (bitmap 204)
+    HIMAGELIST itemImages_ = nullptr;   // the derived class's
+    int imageWidth_ = 16;
+    int imageHeight_ = 16;
+    HCURSOR dividerCursor_ = nullptr;
+    HCURSOR linkCursor_ = nullptr;
+    HFONT font_ = nullptr;
+    HFONT linkFont_ = nullptr;
+    int rowHeight_ = 19;
+    HTHEME theme_ = nullptr;
+    HTHEME progressTheme_ = nullptr;
+    HWND tooltip_ = nullptr;
+    std::unique_ptr<CTitleTip> titleTip_;
+    std::unique_ptr<CDropArrows> dropArrows_;
+    std::unique_ptr<CListEdit> edit_;
+    std::unique_ptr<CListCombo> combo_;
+    std::unique_ptr<CListDate> date_;
+    bool initialised_ = false;
+
+    // Double buffer and smooth-scroll snapshot.
+    HBITMAP buffer_ = nullptr;
+    SIZE bufferSize_{0, 0};
+    HBITMAP snapshot_ = nullptr;
+    int snapshotHeight_ = 0;
+
+    // Interaction state.
+    int hotRow_ = -1;
+    int hotColumn_ = -1;         // display position
+    int tipRow_ = -1;
+    int tipColumn_ = -1;
+    int pressedColumn_ = -1;     // display positions from here on
+    int hotHeaderColumn_ = -1;
+    int draggedColumn_ = -1;
+    int dropPosition_ = -1;
+    int resizeColumn_ = -1;
+    int resizeStartWidth_ = 0;
+    int resizeStartX_ = 0;
+    int pendingShrink_ = -1;
+    POINT downClient_{0, 0};
+    ListPoint downContent_{};
+    ListRect band_{};
+    bool buttonDown_ = false;
+    bool tracking_ = false;
+    bool resizing_ = false;
+    bool beganOutside_ = false;
+    bool banding_ = false;
+    bool headerDragging_ = false;
+    bool resizeTimer_ = false;
+    bool autoScrollTimer_ = false;
+    DWORD lastAutoScroll_ = 0;
+    POINT lastMouse_{0, 0};
+    bool deferredClick_ = false;  // a click on a row of a multi-selection, resolved on button up
+    int deferredRow_ = -1;
+    int deferredColumn_ = -1;
+    int editRow_ = -1;
+    int editColumn_ = -1;        // display position
+    HIMAGELIST dragImage_ = nullptr;
+
+    friend class CTitleTip;
+    friend class CListEdit;
+    friend class CListCombo;
+    friend class CListDate;
+};
+
+}  // namespace Vorlaq

@@ -1,0 +1,183 @@
+#include "listctrl/TitleTip.h"
+
+#include <commctrl.h>
+#include <uxtheme.h>
+
+#include "listctrl/ListEngine.h"
+
+namespace Vorlaq {
+
+namespace {
+
+void RoundFrame(HDC dc, const RECT& rc, int corner, COLORREF pen, COLORREF fill)
+{
+    const HPEN p = ::CreatePen(PS_SOLID, 1, pen);
+    const HBRUSH b = ::CreateSolidBrush(fill);
+    const HGDIOBJ oldPen = ::SelectObject(dc, p);
+    const HGDIOBJ oldBrush = ::SelectObject(dc, b);
+    ::RoundRect(dc, rc.left, rc.top, rc.right, rc.bottom, corner, corner);
+    ::SelectObject(dc, oldPen);
+    ::SelectObject(dc, oldBrush);
+    ::DeleteObject(p);
+    ::DeleteObject(b);
+}
+
+}  // namespace
+
+CTitleTip::~CTitleTip()
+{
+    if (m_hWnd)
+        DestroyWindow();
+    if (font_)
+        ::DeleteObject(font_);
+}
+
+bool CTitleTip::Create(ListEngine* list)
+{
+    list_ = list->m_hWnd;
+    if (!WindowImpl<CTitleTip>::Create(list_, nullptr, nullptr, WS_POPUP, WS_EX_TOPMOST | WS_EX_TOOLWINDOW))
+        return false;
+    tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hWnd, nullptr,
+                                 nullptr, nullptr);
+    if (tooltip_ == nullptr)
+        return false;
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.uFlags = TTF_SUBCLASS | TTF_IDISHWND;
+    tool.hwnd = m_hWnd;
+    tool.uId = reinterpret_cast<UINT_PTR>(m_hWnd);
+    tool.lpszText = const_cast<wchar_t*>(L"");
+    ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    ::SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, 32767);
+    ::SendMessageW(tooltip_, TTM_ACTIVATE, FALSE, 0);
+    return true;
+}
+
+void CTitleTip::LoadSettings(bool themed)
+{
+    themed_ = themed && ::IsAppThemed();
+    background_ = ::GetSysColor(COLOR_INFOBK);
+    textColour_ = themed_ ? ::GetSysColor(COLOR_WINDOWTEXT) : ::GetSysColor(COLOR_INFOTEXT);
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
+        if (const HFONT font = ::CreateFontIndirectW(&metrics.lfMessageFont)) {
+            if (font_)
+                ::DeleteObject(font_);
+            font_ = font;
+        }
+    }
+}
+
+int CTitleTip::TextWidth(const std::wstring& text) const
+{
+    const HDC dc = ::GetDC(m_hWnd);
+    const HGDIOBJ old = ::SelectObject(dc, font_);
+    SIZE size{};
+    ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(m_hWnd, dc);
+    return size.cx;
+}
+
+void CTitleTip::Show(const RECT& screen, const std::wstring& text, const std::wstring& toolTip)
+{
+    text_ = text;
+    SetWindowText(text);
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.hwnd = m_hWnd;
+    tool.uId = reinterpret_cast<UINT_PTR>(m_hWnd);
+    tool.lpszText = const_cast<wchar_t*>(toolTip.c_str());
+    ::SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+    ::SendMessageW(tooltip_, TTM_ACTIVATE, toolTip.empty() ? FALSE : TRUE, 0);
+    SetWindowPos(HWND_TOPMOST, screen.left, screen.top, screen.right - screen.left, screen.bottom - screen.top,
+                 SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    Invalidate();
+    ::SetCapture(m_hWnd);
+}
+
+void CTitleTip::Hide()
+{
+    if (m_hWnd == nullptr)
+        return;
+    if (::GetCapture() == m_hWnd)
+        ::ReleaseCapture();
+    if (::IsWindowVisible(m_hWnd))
+        ShowWindow(SW_HIDE);
+}
+
+LRESULT CTitleTip::OnPaint(UINT, WPARAM, LPARAM, BOOL&)
+{
+    PAINTSTRUCT ps;
+    const HDC dc = ::BeginPaint(m_hWnd, &ps);
+    RECT rc = GetClientRect();
+    if (themed_) {
+        const HBRUSH back = ::CreateSolidBrush(background_);
+        ::FillRect(dc, &rc, back);
+        ::DeleteObject(back);
+        RoundFrame(dc, rc, 5, RGB(220, 220, 220), background_);
+        const RECT inner{rc.left + 1, rc.top + 1, rc.right - 1, rc.bottom - 1};
+        RoundFrame(dc, inner, 2, RGB(245, 245, 245), background_);
+        TRIVERTEX v[2] = {{rc.left + 2, rc.top + 2, 250 << 8, 250 << 8, 250 << 8, 0},
+                          {rc.right - 2, rc.bottom - 2, 235 << 8, 235 << 8, 235 << 8, 0}};
+        GRADIENT_RECT g{0, 1};
+        ::GradientFill(dc, v, 2, &g, 1, GRADIENT_FILL_RECT_V);
+    } else {
+        const HBRUSH back = ::CreateSolidBrush(background_);
+        ::FillRect(dc, &rc, back);
+        ::DeleteObject(back);
+        const HBRUSH frame = ::CreateSolidBrush(textColour_);
+        ::FrameRect(dc, &rc, frame);
+        ::DeleteObject(frame);
+    }
+    rc.left += 4;
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, textColour_);
+    const HGDIOBJ old = ::SelectObject(dc, font_);
+    ::DrawTextW(dc, text_.c_str(), static_cast<int>(text_.size()), &rc, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+    ::SelectObject(dc, old);
+    ::EndPaint(m_hWnd, &ps);
+    return 0;
+}
+
+LRESULT CTitleTip::OnMouseMove(UINT, WPARAM wParam, LPARAM lParam, BOOL&)
+{
+    const POINT pt{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    const RECT rc = GetClientRect();
+    if (!::PtInRect(&rc, pt)) {
+        Hide();
+        // The list takes over where the mouse is now.
+        POINT inList = pt;
+        ::MapWindowPoints(m_hWnd, list_, &inList, 1);
+        ::PostMessageW(list_, WM_MOUSEMOVE, wParam, MAKELPARAM(inList.x, inList.y));
+    }
+    return 0;
+}
+
+LRESULT CTitleTip::OnButton(UINT msg, WPARAM wParam, LPARAM lParam, BOOL&)
+{
+    POINT screen{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    ::ClientToScreen(m_hWnd, &screen);
+    Hide();
+    const LRESULT hit = ::SendMessageW(list_, WM_NCHITTEST, 0, MAKELPARAM(screen.x, screen.y));
+    if (hit == HTCLIENT) {
+        POINT client = screen;
+        ::ScreenToClient(list_, &client);
+        ::SendMessageW(list_, msg, wParam, MAKELPARAM(client.x, client.y));
+    } else {
+        ::SendMessageW(list_, msg + (WM_NCLBUTTONDOWN - WM_LBUTTONDOWN), static_cast<WPARAM>(hit),
+                       MAKELPARAM(screen.x, screen.y));
+    }
+    return 0;
+}
+
+LRESULT CTitleTip::OnWheel(UINT msg, WPARAM wParam, LPARAM lParam, BOOL&)
+{
+    Hide();
+    ::SendMessageW(list_, msg, wParam, lParam);
+    return 0;
+}
+
+}  // namespace Vorlaq
