@@ -152,6 +152,9 @@ bool NTFSFileRecord::ParseAttr(const ByteReader& attr, uint32_t type) {
         LogManager::instance().print(LogLevel::Error, L"Invalid Attribute Type: 0x%04X. ", type);
         return false;
     }
+    // Attribute types are multiples of 0x10. Another code (0x35) would land in the list of its
+    // neighbour (0x30) as an object the list's queries do not expect; it is no attribute we know.
+    if (type & 0xF) return true;
     NTFSAttributeBase* object = AllocAttr(attr, type);
     if (!object) {
         LogManager::instance().print(LogLevel::Error, L"Parsing attribute error: 0x%04X. ", type);
