@@ -42,7 +42,9 @@ void NTFSAttributeList<B>::Expand() {
         offset += length;
 
         // A list never names another list; following one could only loop between records.
-        if (number == ownerNumber || type == kNTFSAttrAttributeList || !(owner->GetAttrMask() & (1u << index)))
+        // Types 0x21 to 0x2F fall in the same list and would be built as lists too.
+        constexpr uint32_t kListIndex = (kNTFSAttrAttributeList >> 4) - 1;
+        if (number == ownerNumber || index == kListIndex || !(owner->GetAttrMask() & (1u << index)))
             continue;
         auto* extension = new NTFSFileRecord(owner->GetVolume());
         if (!records_.InsertEntry(extension)) {
