@@ -1,34 +1,57 @@
 #include "cli/FieldText.h"
 
 #include "base/FileTime.h"
-#include "base/WideFormat.h"
 #include "base/os/Time.h"
 
 namespace Vorlaq {
 
 namespace {
+
 constexpr uint64_t kTicksPerSecond = 10000000ull;
+constexpr wchar_t kHex[] = L"0123456789ABCDEF";
 
 bool IsHighSurrogate(uint32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(uint32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+void AppendHex(std::wstring& out, uint32_t value, int digits) {
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) out += kHex[(value >> shift) & 0xF];
+}
+
+// `value` in exactly `digits` decimal digits, zeros in front.
+void AppendPadded(std::wstring& out, uint64_t value, int digits) {
+    wchar_t buffer[20];
+    for (int i = digits - 1; i >= 0; --i) {
+        buffer[i] = static_cast<wchar_t>(L'0' + value % 10);
+        value /= 10;
+    }
+    out.append(buffer, static_cast<size_t>(digits));
+}
+
 }  // namespace
+
+void AppendEscapedControls(std::wstring& out, std::wstring_view text) {
+    for (wchar_t c : text) {
+        uint32_t u = static_cast<uint32_t>(c);
+        if (u >= 0x20 && u != 0x7F) out += c;
+        else if (c == L'\t') out += L"\\t";
+        else if (c == L'\n') out += L"\\n";
+        else if (c == L'\r') out += L"\\r";
+        else {
+            out += L"\\x";
+            AppendHex(out, u, 2);
+        }
+    }
+}
 
 std::wstring EscapeControls(std::wstring_view text) {
     std::wstring out;
     out.reserve(text.size());
-    for (wchar_t c : text) {
-        if (c == L'\t') out += L"\\t";
-        else if (c == L'\n') out += L"\\n";
-        else if (c == L'\r') out += L"\\r";
-        else if (static_cast<uint32_t>(c) < 0x20 || c == 0x7F) out += FormatWide(L"\\x%02X", static_cast<uint32_t>(c));
-        else out += c;
-    }
+    AppendEscapedControls(out, text);
     return out;
 }
 
-std::wstring JsonString(std::wstring_view text) {
-    std::wstring out = L"\"";
-    out.reserve(text.size() + 2);
+void AppendJsonString(std::wstring& out, std::wstring_view text) {
+    out += L'"';
     for (size_t i = 0; i < text.size(); ++i) {
         wchar_t c = text[i];
         uint32_t u = static_cast<uint32_t>(c);
@@ -46,21 +69,45 @@ std::wstring JsonString(std::wstring_view text) {
             out += c;  // a proper pair (UTF-16 wide strings): kept whole
             out += text[++i];
         } else if (u < 0x20 || u == 0x7F || IsHighSurrogate(u) || IsLowSurrogate(u)) {
-            out += FormatWide(L"\\u%04X", u);
+            out += L"\\u";
+            AppendHex(out, u, 4);
         } else {
             out += c;
         }
     }
     out += L'"';
-    return out;
 }
 
-std::optional<std::wstring> IsoTime(uint64_t localFiletime, int64_t utcOffsetSeconds) {
+void AppendDecimal(std::wstring& out, uint64_t value) {
+    wchar_t buffer[20];
+    size_t n = 0;
+    do {
+        buffer[n++] = static_cast<wchar_t>(L'0' + value % 10);
+        value /= 10;
+    } while (value);
+    while (n) out += buffer[--n];
+}
+
+bool AppendIsoTime(std::wstring& out, uint64_t localFiletime, int64_t utcOffsetSeconds) {
     CalendarTime t;
-    if (localFiletime == 0 || !FileTimeToCalendar(localFiletime, &t)) return std::nullopt;
-    int64_t minutes = (utcOffsetSeconds < 0 ? -utcOffsetSeconds : utcOffsetSeconds) / 60;
-    return FormatWide(L"%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
-                      t.second, utcOffsetSeconds < 0 ? L'-' : L'+', minutes / 60, minutes % 60);
+    if (localFiletime == 0 || !FileTimeToCalendar(localFiletime, &t) || t.year > 9999) return false;
+    uint64_t minutes = static_cast<uint64_t>(utcOffsetSeconds < 0 ? -utcOffsetSeconds : utcOffsetSeconds) / 60;
+    AppendPadded(out, static_cast<uint64_t>(t.year), 4);
+    out += L'-';
+    AppendPadded(out, static_cast<uint64_t>(t.month), 2);
+    out += L'-';
+    AppendPadded(out, static_cast<uint64_t>(t.day), 2);
+    out += L'T';
+    AppendPadded(out, static_cast<uint64_t>(t.hour), 2);
+    out += L':';
+    AppendPadded(out, static_cast<uint64_t>(t.minute), 2);
+    out += L':';
+    AppendPadded(out, static_cast<uint64_t>(t.second), 2);
+    out += utcOffsetSeconds < 0 ? L'-' : L'+';
+    AppendPadded(out, minutes / 60 % 100, 2);
+    out += L':';
+    AppendPadded(out, minutes % 60, 2);
+    return true;
 }
 
 int64_t LocalUtcOffsetSeconds() {

@@ -1,7 +1,7 @@
 #pragma once
-// How names, paths and times appear in quorret-cli's outputs.
+// How names, paths, numbers and times appear in quorret-cli's outputs. The Append forms write
+// straight into a row being built: a scan prints hundreds of thousands of rows.
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -9,15 +9,19 @@ namespace Vorlaq {
 
 // A name or path on one line: tab, line breaks and other control characters become C escapes
 // (\t, \n, \r, \xHH), so a row can never be split by what a volume stores.
+void AppendEscapedControls(std::wstring& out, std::wstring_view text);
 std::wstring EscapeControls(std::wstring_view text);
 
 // A JSON string, quotes included: ", \ and control characters escaped; a lone UTF-16 surrogate,
 // which UTF-8 cannot carry, as its \uXXXX escape.
-std::wstring JsonString(std::wstring_view text);
+void AppendJsonString(std::wstring& out, std::wstring_view text);
+
+void AppendDecimal(std::wstring& out, uint64_t value);
 
 // A local FILETIME as ISO 8601 with the UTC offset that turned it into local time
-// ("2024-05-01T14:03:59+02:00"); nothing for 0 (no times recorded) or a value past year 30827.
-std::optional<std::wstring> IsoTime(uint64_t localFiletime, int64_t utcOffsetSeconds);
+// ("2024-05-01T14:03:59+02:00"). False, with nothing appended, for 0 (no times recorded), a
+// value with the top bit set, or a date past the year 9999.
+bool AppendIsoTime(std::wstring& out, uint64_t localFiletime, int64_t utcOffsetSeconds);
 
 // The offset between UTC and the local times the reader hands out, in seconds.
 int64_t LocalUtcOffsetSeconds();

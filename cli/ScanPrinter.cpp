@@ -4,7 +4,6 @@
 #include <array>
 #include <vector>
 
-#include "base/WideFormat.h"
 #include "cli/FieldText.h"
 
 namespace Vorlaq {
@@ -68,11 +67,22 @@ public:
     }
 
     void Add(const DeletedFileInfo& file) override {
-        console_.Out(FormatWide(L"%I64u\t%s\t%s\t%s\t%I64u\t%s\t%s\n", file.GetRecordNumber(),
-                                EscapeControls(file.GetName()), EscapeControls(file.GetPath()),
-                                EscapeControls(file.GetType()), file.GetSize(),
-                                IsoTime(file.GetModifiedTime(), utcOffset_).value_or(L""),
-                                IsoTime(file.GetCreationTime(), utcOffset_).value_or(L"")));
+        row_.clear();
+        AppendDecimal(row_, file.GetRecordNumber());
+        row_ += L'\t';
+        AppendEscapedControls(row_, file.GetName());
+        row_ += L'\t';
+        AppendEscapedControls(row_, file.GetPath());
+        row_ += L'\t';
+        AppendEscapedControls(row_, file.GetType());
+        row_ += L'\t';
+        AppendDecimal(row_, file.GetSize());
+        row_ += L'\t';
+        AppendIsoTime(row_, file.GetModifiedTime(), utcOffset_);
+        row_ += L'\t';
+        AppendIsoTime(row_, file.GetCreationTime(), utcOffset_);
+        row_ += L'\n';
+        console_.Out(row_);
     }
 
     void Finish() override { console_.Flush(); }
@@ -80,6 +90,7 @@ public:
 private:
     Console& console_;
     int64_t utcOffset_;
+    std::wstring row_;
 };
 
 class JsonPrinter : public ScanPrinter {
@@ -87,24 +98,42 @@ public:
     explicit JsonPrinter(Console& console) : console_(console), utcOffset_(LocalUtcOffsetSeconds()) {}
 
     void Add(const DeletedFileInfo& file) override {
-        console_.Out(FormatWide(
-            L"{\"record\":%I64u,\"name\":%s,\"path\":%s,\"type\":%s,\"size\":%I64u,\"modified\":%s,"
-            L"\"created\":%s,\"accessed\":%s}\n",
-            file.GetRecordNumber(), JsonString(file.GetName()), JsonString(file.GetPath()),
-            JsonString(file.GetType()), file.GetSize(), Time(file.GetModifiedTime()),
-            Time(file.GetCreationTime()), Time(file.GetAccessTime())));
+        row_.assign(L"{\"record\":");
+        AppendDecimal(row_, file.GetRecordNumber());
+        row_ += L",\"name\":";
+        AppendJsonString(row_, file.GetName());
+        row_ += L",\"path\":";
+        AppendJsonString(row_, file.GetPath());
+        row_ += L",\"type\":";
+        AppendJsonString(row_, file.GetType());
+        row_ += L",\"size\":";
+        AppendDecimal(row_, file.GetSize());
+        row_ += L",\"modified\":";
+        AppendTime(file.GetModifiedTime());
+        row_ += L",\"created\":";
+        AppendTime(file.GetCreationTime());
+        row_ += L",\"accessed\":";
+        AppendTime(file.GetAccessTime());
+        row_ += L"}\n";
+        console_.Out(row_);
     }
 
     void Finish() override { console_.Flush(); }
 
 private:
-    std::wstring Time(uint64_t filetime) const {
-        auto text = IsoTime(filetime, utcOffset_);
-        return text ? JsonString(*text) : L"null";
+    void AppendTime(uint64_t filetime) {
+        row_ += L'"';
+        if (AppendIsoTime(row_, filetime, utcOffset_)) {
+            row_ += L'"';
+        } else {
+            row_.pop_back();
+            row_ += L"null";
+        }
     }
 
     Console& console_;
     int64_t utcOffset_;
+    std::wstring row_;
 };
 
 }  // namespace
