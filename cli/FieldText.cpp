@@ -1,5 +1,7 @@
 #include "cli/FieldText.h"
 
+#include <iterator>
+
 #include "base/FileTime.h"
 #include "base/os/Time.h"
 
@@ -17,14 +19,12 @@ void AppendHex(std::wstring& out, uint32_t value, int digits) {
     for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) out += kHex[(value >> shift) & 0xF];
 }
 
-// `value` in exactly `digits` decimal digits, zeros in front.
-void AppendPadded(std::wstring& out, uint64_t value, int digits) {
-    wchar_t buffer[20];
+// `value` in exactly `digits` decimal digits at `at`, zeros in front.
+void PutDigits(wchar_t* at, uint32_t value, int digits) {
     for (int i = digits - 1; i >= 0; --i) {
-        buffer[i] = static_cast<wchar_t>(L'0' + value % 10);
+        at[i] = static_cast<wchar_t>(L'0' + value % 10);
         value /= 10;
     }
-    out.append(buffer, static_cast<size_t>(digits));
 }
 
 }  // namespace
@@ -92,21 +92,17 @@ bool AppendIsoTime(std::wstring& out, uint64_t localFiletime, int64_t utcOffsetS
     CalendarTime t;
     if (localFiletime == 0 || !FileTimeToCalendar(localFiletime, &t) || t.year > 9999) return false;
     uint64_t minutes = static_cast<uint64_t>(utcOffsetSeconds < 0 ? -utcOffsetSeconds : utcOffsetSeconds) / 60;
-    AppendPadded(out, static_cast<uint64_t>(t.year), 4);
-    out += L'-';
-    AppendPadded(out, static_cast<uint64_t>(t.month), 2);
-    out += L'-';
-    AppendPadded(out, static_cast<uint64_t>(t.day), 2);
-    out += L'T';
-    AppendPadded(out, static_cast<uint64_t>(t.hour), 2);
-    out += L':';
-    AppendPadded(out, static_cast<uint64_t>(t.minute), 2);
-    out += L':';
-    AppendPadded(out, static_cast<uint64_t>(t.second), 2);
-    out += utcOffsetSeconds < 0 ? L'-' : L'+';
-    AppendPadded(out, minutes / 60 % 100, 2);
-    out += L':';
-    AppendPadded(out, minutes % 60, 2);
+    wchar_t text[] = L"0000-00-00T00:00:00+00:00";
+    PutDigits(text, static_cast<uint32_t>(t.year), 4);
+    PutDigits(text + 5, static_cast<uint32_t>(t.month), 2);
+    PutDigits(text + 8, static_cast<uint32_t>(t.day), 2);
+    PutDigits(text + 11, static_cast<uint32_t>(t.hour), 2);
+    PutDigits(text + 14, static_cast<uint32_t>(t.minute), 2);
+    PutDigits(text + 17, static_cast<uint32_t>(t.second), 2);
+    text[19] = utcOffsetSeconds < 0 ? L'-' : L'+';
+    PutDigits(text + 20, static_cast<uint32_t>(minutes / 60 % 100), 2);
+    PutDigits(text + 23, static_cast<uint32_t>(minutes % 60), 2);
+    out.append(text, std::size(text) - 1);
     return true;
 }
 
