@@ -1,0 +1,469 @@
+#!/usr/bin/env python3
+"""Quorret.exe end to end under Wine, driven from outside as a person would.
+
+Drive D: of a private Wine prefix reads the sample NTFS image, E: a non-NTFS image, F: and G: are
+plain folders that receive restored files. The program runs on its own Xvfb display; the test
+clicks and types with xdotool (each window is given the X input focus first: there is no window
+manager), reads window texts, states and rectangles with quorret-probe (a separate program that
+asks the windows, as assistive tools do), and posts button clicks to the shell's own choosers
+where pointer input is unreliable without a window manager. The list itself draws its rows, so
+its rows are checked through what the user gets from them: the count label, the files restored
+from every row (names and bytes against the fixture's manifest and quorret-cli's scan of the same
+drive), and the top row after each header click, restored alone. Screenshots of every state go to
+OUT/screenshots. Prints "N passed, N failed" and exits non-zero on any failure.
+"""
+import argparse
+import hashlib
+import lzma
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+REPO = Path(__file__).resolve().parents[2]
+CAPTION = "Vorlaq Quorret"
+BM_CLICK = 0x00F5
+WM_COMMAND = 0x0111
+WM_SYSCOMMAND = 0x0112
+SC_MINIMIZE = 0xF020
+IDCANCEL = 2
+SAME_DRIVE = ("Are you sure to save the restored file(s) to the same drive? \\r\\n"
+              "You may get corrupted data! ")
+
+
+class Failure(Exception):
+    pass
+
+
+class Session:
+    def __init__(self, args, work):
+        self.args = args
+        self.work = work
+        self.out = Path(args.out).resolve()
+        self.shots = self.out / "screenshots"
+        self.passed = 0
+        self.failed = 0
+        self.env = dict(os.environ)
+        self.xvfb = None
+        self.app = None
+
+    # --- checks -------------------------------------------------------------------------------
+    def check(self, ok, what):
+        if ok:
+            self.passed += 1
+            print(f"ok   {what}", flush=True)
+        else:
+            self.failed += 1
+            print(f"FAIL {what}", flush=True)
+        return ok
+
+    def wait_for(self, condition, what, timeout=20.0):
+        end = time.time() + timeout
+        while time.time() < end:
+            value = condition()
+            if value:
+                return value
+            time.sleep(0.2)
+        raise Failure(f"timed out waiting for {what}")
+
+    # --- set-up -------------------------------------------------------------------------------
+    def prepare(self):
+        if self.out.exists():
+            shutil.rmtree(self.out)
+        self.shots.mkdir(parents=True)
+        self.sample = self.work / "sample.img"
+        with lzma.open(self.args.image_xz) as src, open(self.sample, "wb") as dst:
+            shutil.copyfileobj(src, dst)
+        # E: holds a volume of another kind: the disk list must leave it out.
+        self.other = self.work / "other.img"
+        with open(self.other, "wb") as f:
+            f.truncate(8 << 20)
+        if shutil.which("mkfs.ext2") or Path("/usr/sbin/mkfs.ext2").exists():
+            subprocess.run([shutil.which("mkfs.ext2") or "/usr/sbin/mkfs.ext2", "-q", "-F", str(self.other)],
+                           check=True)
+        self.f_dir = self.out / "f"
+        self.g_dir = self.out / "g"
+        self.f_dir.mkdir()
+        self.g_dir.mkdir()
+
+        shared = Path(os.environ.get("QUORRET_WINEPREFIX", Path.home() / ".quorret-wine"))
+        if not (shared / "system.reg").exists():
+            subprocess.run([str(REPO / "tools/wine-run"), "cmd", "/c", "exit", "0"], env=dict(
+                os.environ, QUORRET_WINE_NO_DISPLAY="1"), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        prefix = self.work / "pfx"
+        subprocess.run(["cp", "-a", str(shared), str(prefix)], check=True)
+        self.prefix = prefix
+        self.env.update(WINEPREFIX=str(prefix), WINEDEBUG="-all", WINEARCH="win32",
+                        WINEDLLOVERRIDES="mscoree,mshtml=")
+        self.env.pop("DISPLAY", None)
+        mapper = str(REPO / "tools/wine-map-drive")
+        subprocess.run([mapper, "D", str(self.sample)], env=self.env, check=True)
+        subprocess.run([mapper, "E", str(self.other)], env=self.env, check=True)
+        for letter, folder in (("f", self.f_dir), ("g", self.g_dir)):
+            os.symlink(folder, prefix / "dosdevices" / f"{letter}:")
+        self.d_dir = Path(str(self.sample) + ".root")
+
+        read, write = os.pipe()
+        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24", "-nolisten",
+                                      "tcp"], pass_fds=(write,), stderr=subprocess.DEVNULL)
+        os.close(write)
+        number = b""
+        while not number.endswith(b"\n"):
+            chunk = os.read(read, 16)
+            if not chunk:
+                raise Failure("Xvfb did not start")
+            number += chunk
+        os.close(read)
+        self.env["DISPLAY"] = ":" + number.decode().strip()
+
+    def close(self):
+        if self.app and self.app.poll() is None:
+            self.app.kill()
+        subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
+        if self.xvfb:
+            self.xvfb.terminate()
+            self.xvfb.wait()
+
+    # --- tools --------------------------------------------------------------------------------
+    def wine(self, *argv, timeout=120):
+        try:
+            return subprocess.run(["wine", *map(str, argv)], env=self.env, capture_output=True, timeout=timeout)
+        except subprocess.TimeoutExpired:
+            return subprocess.CompletedProcess(argv, -1, b"", b"")
+
+    def probe(self, *argv):
+        return self.wine(self.args.probe, *argv, timeout=30).stdout.decode("utf-8", "replace")
+
+    def state(self):
+        values = {}
+        for line in self.probe("state").splitlines():
+            key, _, value = line.partition("=")
+            values[key] = value
+        return values
+
+    def windows(self):
+        """Visible top-level windows: dicts with their fields and a list of controls."""
+        tops = []
+        for line in self.probe("windows").splitlines():
+            line = line.rstrip("\r\n").lstrip(" ")
+            kind = line.split(" ")[0]
+            record = {}
+            rest = line[len(kind) + 1:]
+            # "title=" and "text=" come last and may hold blanks.
+            for last in ("title=", "text="):
+                if last in rest:
+                    head, _, tail = rest.partition(" " + last)
+                    record[last[:-1]] = tail
+                    rest = head
+            for item in rest.split(" "):
+                key, _, value = item.partition("=")
+                record[key] = value
+            if kind == "window":
+                record["controls"] = []
+                tops.append(record)
+            elif tops:
+                tops[-1]["controls"].append(record)
+        return tops
+
+    def top_window(self, title, owned=True):
+        for w in self.windows():
+            if w.get("title") == title and (not owned or w.get("owner") != "0"):
+                return w
+        return None
+
+    def message_box(self):
+        """The message box the main window shows, as (window, its text), or None."""
+        for w in self.windows():
+            if w.get("title") == CAPTION and w.get("owner") != "0":
+                texts = [c["text"] for c in w["controls"] if c["id"] == "65535"]
+                return w, (texts[0] if texts else "")
+        return None
+
+    @staticmethod
+    def centre(rect):
+        left, top, right, bottom = map(int, rect.split(","))
+        return (left + right) // 2, (top + bottom) // 2
+
+    def xdo(self, *argv):
+        return subprocess.run(["xdotool", *map(str, argv)], env=self.env, capture_output=True, text=True)
+
+    def focus_at(self, x, y):
+        self.xdo("mousemove", "--sync", x, y)
+        where = dict(line.split("=", 1) for line in self.xdo("getmouselocation", "--shell").stdout.split())
+        if where.get("WINDOW"):
+            self.xdo("windowfocus", "--sync", where["WINDOW"])
+
+    def click(self, x, y):
+        self.focus_at(x, y)
+        self.xdo("click", 1)
+        time.sleep(0.4)
+
+    def click_rect(self, rect):
+        self.click(*self.centre(rect))
+
+    def keys(self, x, y, *keys):
+        self.focus_at(x, y)
+        self.xdo("key", "--delay", 80, *keys)
+        time.sleep(0.4)
+
+    def press(self, window, button_text):
+        for c in window["controls"]:
+            if c["class"] == "Button" and c["text"].replace("&", "") == button_text:
+                self.probe("post", c["hwnd"], BM_CLICK, 0, 0)
+                time.sleep(0.5)
+                return
+        raise Failure(f"no button {button_text} in {window.get('title')}")
+
+    def shot(self, name):
+        path = self.shots / f"{name}.png"
+        subprocess.run(["import", "-window", "root", str(path)], env=self.env, check=False)
+        return path
+
+    # --- the main window's parts ----------------------------------------------------------------
+    def header_point(self, column):
+        """A point on the header of the column (0..6) at the widths the list starts with."""
+        widths = [60, 100, 100, 40, 70, 100, 100]
+        left, top, _, _ = map(int, self.main["list.rect"].split(","))
+        x = left + 2 + sum(widths[:column]) + widths[column] // 2
+        return x, top + 10
+
+    def row_point(self, row):
+        left, top, _, _ = map(int, self.main["list.rect"].split(","))
+        return left + 120, top + 19 + 19 * row + 9
+
+    def answer_box(self, expected, button, shot):
+        box = self.wait_for(self.message_box, f"message box '{expected}'")
+        window, text = box
+        self.check(text == expected, f"message box says {expected!r} (got {text!r})")
+        self.shot(shot)
+        self.press(window, button)
+        self.wait_for(lambda: self.message_box() is None, "the message box to close")
+
+    def restore_selected_to_file(self, path_text, shot=None):
+        """Presses Restore..., types the path into the save dialog and saves."""
+        self.click_rect(self.main["restore.rect"])
+        dialog = self.wait_for(lambda: self.top_window("Save As"), "the save dialog")
+        if shot:
+            self.shot(shot)
+        proposed = [c["text"] for c in dialog["controls"] if c["class"] == "Edit" and c["id"] == "1148"]
+        self.probe("settext", dialog["hwnd"], 1148, path_text)
+        self.press(dialog, "Save")
+        return proposed[0] if proposed else ""
+
+    def restore_selected_to_folder(self, drive, shot=None):
+        """Presses Restore..., picks the drive's root in the folder chooser and confirms."""
+        self.click_rect(self.main["restore.rect"])
+        chooser = self.wait_for(lambda: self.top_window("Browse for Folder"), "the folder chooser")
+        tree = [c for c in chooser["controls"] if c["class"] == "SysTreeView32"][0]
+        x, y = self.centre(tree["rect"])
+
+        def selected():
+            w = self.top_window("Browse for Folder")
+            return [c["text"] for c in w["controls"] if c["class"] == "Edit"][0] if w else ""
+
+        # Desktop > My Computer > (X:): the chooser's hidden name box follows the selection.
+        seen = []
+        self.keys(x, y, "Home")
+        for _ in range(8):
+            seen.append(selected())
+            if seen[-1] == "My Computer":
+                break
+            self.keys(x, y, "Down")
+        self.keys(x, y, "Right")
+        for _ in range(10):
+            self.keys(x, y, "Down")
+            seen.append(selected())
+            if seen[-1].strip() == f"({drive}:)":
+                break
+        if shot:
+            self.shot(shot)
+        self.check(seen[-1].strip() == f"({drive}:)", f"folder chooser selects drive {drive}: (went through {seen})")
+        self.press(self.top_window("Browse for Folder"), "OK")
+
+
+def sha256(path):
+    return hashlib.sha256(Path(path).read_bytes()).hexdigest()
+
+
+def read_manifest(path):
+    rows = {}
+    lines = Path(path).read_text(encoding="utf-8").splitlines()
+    header = lines[0].split("\t")
+    for line in lines[1:]:
+        row = dict(zip(header, line.split("\t")))
+        if row.get("deleted") == "1" and row.get("type") == "file":
+            rows[int(row["record"])] = row
+    return rows
+
+
+def run(s):
+    s.prepare()
+    manifest = read_manifest(s.args.manifest)
+
+    # Reference: the command line's scan of the same drive.
+    cli = s.wine(s.args.cli, "scan", "D:", "--format", "tsv")
+    lines = cli.stdout.decode("utf-8").replace("\r", "").splitlines()
+    header = lines[0].split("\t")
+    reference = [dict(zip(header, line.split("\t"))) for line in lines[1:] if line]
+    s.check(len(reference) > 2, f"quorret-cli finds {len(reference)} deleted files on D:")
+    by_record = {int(r["record"]): r for r in reference}
+    s.check(set(by_record) == set(manifest), "quorret-cli's rows are the manifest's deleted files")
+
+    # Start-up: the disk list offers the NTFS drive only.
+    s.app = subprocess.Popen(["wine", s.args.exe], env=s.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    s.main = s.wait_for(lambda: (lambda st: st if st.get("found") == "1" and st.get("visible") == "1" else None)(
+        s.state()), "the main window", timeout=60)
+    time.sleep(1)
+    s.shot("01-empty")
+    s.check(s.main["disks.entries"] == "D:\\", f"disk list offers D:\\ only (got {s.main['disks.entries']!r})")
+    s.check(s.main["disks.selection"] == "0", "the first disk is selected")
+    s.check(s.main["scan.text"] == "Scan" and s.main["count.text"] == "0" and s.main["progress.visible"] == "0",
+            "idle: Scan, count 0, no progress bar")
+    s.check(s.main["filters.text"] == "*.*", "pattern edit holds *.*")
+
+    # Scan.
+    s.click_rect(s.main["scan.rect"])
+    done = s.wait_for(lambda: (lambda st: st if st["scan.text"] == "Scan" and st["count.text"] != "0" else None)(
+        s.state()), "the scan to end")
+    s.shot("02-found")
+    s.check(done["count.text"] == str(len(reference)),
+            f"count label {done['count.text']} equals quorret-cli's {len(reference)} rows")
+    s.check(done["disks.enabled"] == "1" and done["filters.enabled"] == "1" and done["progress.visible"] == "0",
+            "after the scan: inputs enabled, progress bar hidden")
+
+    # Header clicks: greatest first, then reversed. The top row is restored alone to see which it is.
+    def top_row_after(column, clicks, name):
+        for _ in range(clicks):
+            s.click(*s.header_point(column))
+        s.click(*s.row_point(0))
+        target = f"F:\\{name}"
+        proposed = s.restore_selected_to_file(target)
+        s.answer_box(f"File restored: {target}. ", "OK", f"box-restored-{name}")
+        return proposed, s.f_dir / name
+
+    def record_of(path):
+        digest = sha256(path)
+        hits = [r for r, m in manifest.items() if m["sha256"] == digest]
+        return hits[0] if len(hits) == 1 else None
+
+    highest = max(by_record)
+    proposed, path = top_row_after(0, 1, "top-index")
+    s.shot("03-sorted-index-down")
+    s.check(record_of(path) == highest and proposed == by_record[highest]["name"],
+            f"Index clicked once: top row is record {highest} ({proposed})")
+    lowest = min(by_record)
+    proposed, path = top_row_after(0, 1, "top-index-reversed")
+    s.check(record_of(path) == lowest and proposed == by_record[lowest]["name"],
+            f"Index clicked again: rows reversed, top row is record {lowest} ({proposed})")
+    largest = max(by_record, key=lambda r: int(by_record[r]["size"]))
+    proposed, path = top_row_after(4, 1, "top-size")
+    s.shot("04-sorted-size-down")
+    s.check(record_of(path) == largest and path.stat().st_size == int(by_record[largest]["size"]),
+            f"Size clicked: top row is the largest file, record {largest} ({proposed})")
+    greatest_name = max(by_record, key=lambda r: by_record[r]["name"].encode("utf-16-be"))
+    for _ in range(1):
+        s.click(*s.header_point(1))
+    s.shot("05-sorted-name-down")
+    s.click(*s.row_point(0))
+    proposed = s.restore_selected_to_file("D:\\same-drive.bin")
+    s.check(proposed == by_record[greatest_name]["name"],
+            f"Name clicked: top row is {by_record[greatest_name]['name']} (save dialog proposes {proposed})")
+    s.answer_box(SAME_DRIVE, "No", "box-same-drive-question")
+    s.check(not (s.d_dir / "same-drive.bin").exists(), "No to the same-drive question writes nothing")
+
+    # Every row into G:\ through the folder chooser.
+    s.click(*s.row_point(0))
+    s.keys(*s.row_point(0), "ctrl+a")
+    s.restore_selected_to_folder("G", shot="06-folder-chooser")
+    s.answer_box(f"Total {len(reference)} files restored. ", "OK", "box-total")
+    restored = {p.name: sha256(p) for p in s.g_dir.iterdir()}
+    expected = {}
+    for r in sorted(by_record):
+        expected.setdefault(by_record[r]["name"], manifest[r]["sha256"])
+    s.check(sorted(restored) == sorted(expected), f"G:\\ holds one file per row: {sorted(restored)}")
+    s.check(all(restored.get(n) == d for n, d in expected.items()), "every restored file is byte-identical")
+
+    # Several rows onto the drive being read: asked once, Yes restores.
+    s.keys(*s.row_point(0), "ctrl+a")
+    s.restore_selected_to_folder("D")
+    s.answer_box(SAME_DRIVE, "Yes", "box-same-drive-multi")
+    s.answer_box(f"Total {len(reference)} files restored. ", "OK", "box-total-d")
+    on_d = {p.name: sha256(p) for p in s.d_dir.iterdir() if p.is_file()}
+    s.check(all(on_d.get(n) == d for n, d in expected.items()), "the files restored onto D:\\ are byte-identical")
+
+    # About box.
+    s.click_rect(s.main["about.rect"])
+    about = s.wait_for(lambda: s.top_window("About Vorlaq Quorret"), "the about box")
+    time.sleep(0.5)
+    s.shot("07-about")
+    texts = [c["text"] for c in about["controls"]]
+    s.check("Vorlaq Quorret 1.2.186\\nCopyright (C) 2024 Plixen. All rights reserved." in texts
+            and "Visit Plixen" in texts, f"about box texts: {texts}")
+    s.press(about, "OK")
+    s.wait_for(lambda: s.top_window("About Vorlaq Quorret") is None, "the about box to close")
+
+    # A second copy: exits with -1 and brings the first one back from the taskbar.
+    s.probe("post", s.main["hwnd"], WM_SYSCOMMAND, SC_MINIMIZE, 0)
+    s.wait_for(lambda: s.state().get("iconic") == "1", "the main window to minimise")
+    second = subprocess.run(["wine", s.args.exe], env=s.env, capture_output=True, timeout=60)
+    s.check(second.returncode == 255, f"second copy exits with -1 (exit status {second.returncode})")
+    after = s.wait_for(lambda: (lambda st: st if st.get("iconic") == "0" else None)(s.state()),
+                       "the first window to come back")
+    s.check(after.get("foreground") == "1", "the first copy's window is in the foreground")
+    s.shot("08-brought-forward")
+
+    # A scan that fails (the drive's image is gone): back to idle, with the message.
+    os.rename(s.sample, str(s.sample) + ".gone")
+    s.click_rect(s.main["scan.rect"])
+    s.answer_box("Failed to scan this disk. ", "OK", "box-scan-failed")
+    idle = s.state()
+    s.check(idle["scan.text"] == "Scan" and idle["disks.enabled"] == "1" and idle["filters.enabled"] == "1"
+            and idle["progress.visible"] == "0", "after the failed scan the dialog is idle again")
+    os.rename(str(s.sample) + ".gone", s.sample)
+
+    # Close with Escape's command: exit code 2.
+    s.probe("post", s.main["hwnd"], WM_COMMAND, IDCANCEL, 0)
+    code = s.app.wait(timeout=30)
+    s.check(code == 2, f"closing exits with 2 (exit status {code})")
+
+    log = next(iter(s.prefix.glob("drive_c/users/*/AppData/Roaming/Plixen/Quorret/KQR.log")), None)
+    s.check(log is not None, "KQR.log is in the application-data folder")
+    if log:
+        text = log.read_bytes().decode("cp1252", "replace")
+        shutil.copy(log, s.out / "KQR.log")
+        for line in ("Info: \tNTFS volume version is: 3.1. \r\n", "Info: \tBegin to scan volume: D:\\. \r\n",
+                     "Info: \tScan Finished\r\n", "Info: \tFile restored: F:\\top-index.\r\n",
+                     "ERROR: \tFailed to scan volume: D:\\. \r\n"):
+            s.check(line in text, f"KQR.log has {line!r}")
+        s.check(not text.startswith("Info: \tBegin"), "KQR.log starts with the drive probes, not a banner")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    for name in ("exe", "cli", "probe", "image-xz", "manifest", "out"):
+        parser.add_argument("--" + name, required=True)
+    args = parser.parse_args()
+    for tool in ("wine", "Xvfb", "xdotool", "import"):
+        if not shutil.which(tool):
+            print(f"missing {tool}: run tools/setup", file=sys.stderr)
+            return 1
+    work = Path(tempfile.mkdtemp(prefix="quorret-e2e-"))
+    s = Session(args, work)
+    try:
+        run(s)
+    except (Failure, OSError, KeyError, IndexError, subprocess.SubprocessError) as e:
+        s.check(False, f"{type(e).__name__}: {e}")
+        s.shot("zz-failure")
+    finally:
+        s.close()
+        shutil.rmtree(work, ignore_errors=True)
+    print(f"screenshots: {s.shots}")
+    print(f"{s.passed} passed, {s.failed} failed")
+    return 0 if s.failed == 0 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
