@@ -13,7 +13,8 @@ std::vector<std::wstring> ProgramArguments(int argc, char** argv);
 // Writes the text to standard error (UTF-8 when redirected; the console's own text on Windows).
 void WriteStandardError(std::wstring_view text);
 
-// True when standard error is an interactive terminal, not a file or a pipe.
+// True when standard error (output) is an interactive terminal, not a file or a pipe.
 bool IsStandardErrorTerminal();
+bool IsStandardOutputTerminal();
 
 }  // namespace Vorlaq

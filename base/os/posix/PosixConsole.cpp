@@ -21,4 +21,6 @@ void WriteStandardError(std::wstring_view text) {
 
 bool IsStandardErrorTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
+bool IsStandardOutputTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
+
 }  // namespace Vorlaq

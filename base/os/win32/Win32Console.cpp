@@ -8,6 +8,15 @@
 
 namespace Vorlaq {
 
+namespace {
+// The standard handle when it is a console (GetConsoleMode fails on files and pipes).
+HANDLE ConsoleHandle(DWORD which) {
+    HANDLE handle = GetStdHandle(which);
+    DWORD mode = 0;
+    return handle != INVALID_HANDLE_VALUE && handle && GetConsoleMode(handle, &mode) ? handle : nullptr;
+}
+}  // namespace
+
 std::vector<std::wstring> ProgramArguments(int, char**) {
     std::vector<std::wstring> arguments;
     int count = 0;
@@ -19,11 +28,9 @@ std::vector<std::wstring> ProgramArguments(int, char**) {
 }
 
 void WriteStandardError(std::wstring_view text) {
-    HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
-    DWORD mode = 0;
-    if (handle != INVALID_HANDLE_VALUE && handle && GetConsoleMode(handle, &mode)) {
+    if (HANDLE console = ConsoleHandle(STD_ERROR_HANDLE)) {
         DWORD written = 0;
-        WriteConsoleW(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        WriteConsoleW(console, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
         return;
     }
     std::string bytes = WideToUtf8(text);
@@ -31,10 +38,8 @@ void WriteStandardError(std::wstring_view text) {
     std::fflush(stderr);
 }
 
-bool IsStandardErrorTerminal() {
-    HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
-    DWORD mode = 0;
-    return handle != INVALID_HANDLE_VALUE && handle && GetConsoleMode(handle, &mode);
-}
+bool IsStandardErrorTerminal() { return ConsoleHandle(STD_ERROR_HANDLE) != nullptr; }
+
+bool IsStandardOutputTerminal() { return ConsoleHandle(STD_OUTPUT_HANDLE) != nullptr; }
 
 }  // namespace Vorlaq
