@@ -15,7 +15,9 @@ std::wstring_view WithoutLineEnd(std::wstring_view line) {
 }
 }  // namespace
 
-Console::Console(bool progressAllowed) : progressAllowed_(progressAllowed && IsStandardErrorTerminal()) {}
+Console::Console(bool progressAllowed)
+    : progressAllowed_(progressAllowed && IsStandardErrorTerminal()),
+      sharedTerminal_(progressAllowed_ && IsStandardOutputTerminal()) {}
 
 Console::~Console() {
     std::lock_guard<std::recursive_mutex> hold(lock_);
@@ -36,7 +38,7 @@ void Console::Flush() {
 
 void Console::FlushLocked() {
     if (pending_.empty()) return;
-    ClearProgressLocked();  // a terminal showing both streams must not get rows glued to it
+    if (sharedTerminal_) ClearProgressLocked();  // rows must not be glued to the progress line
     WriteStandardOutput(pending_);
     pending_.clear();
 }

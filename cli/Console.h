@@ -36,6 +36,7 @@ private:
     std::recursive_mutex lock_;
     std::wstring pending_;
     bool progressAllowed_;
+    bool sharedTerminal_;       // both streams show on one terminal: results clear the progress line
     size_t progressWidth_ = 0;  // characters of the progress line on screen, 0 when none
 };
 

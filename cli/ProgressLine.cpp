@@ -1,5 +1,7 @@
 #include "cli/ProgressLine.h"
 
+#include <cmath>
+
 #include "base/WideFormat.h"
 
 namespace Vorlaq {
@@ -28,7 +30,8 @@ std::wstring ProgressLine::Text(double percent, double seconds, uint64_t found) 
         rate = FormatWide(L"%.0f", perSecond);
         left = DurationText((static_cast<double>(records_) - walked) / perSecond);
     }
-    return FormatWide(L"%6.1f%%   %s records/s   %I64u files found   %s left", percent, rate, found, left);
+    double shown = std::floor(percent * 10) / 10;  // 99.96 is not shown as a finished 100.0
+    return FormatWide(L"%6.1f%%   %s records/s   %I64u files found   %s left", shown, rate, found, left);
 }
 
 }  // namespace Vorlaq

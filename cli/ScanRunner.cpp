@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <vector>
 
 #include "cli/ProgressLine.h"
 #include "scan/FileScanTask.h"
@@ -15,40 +16,78 @@ namespace {
 constexpr auto kProgressTick = std::chrono::milliseconds(250);
 constexpr uint64_t kFirstUserRecord = 16;
 
-// Counts and forwards found files; wakes the waiting thread when the walk has ended.
-class CliScanNotify : public FileScanNotify {
-public:
-    CliScanNotify(FoundFileSink sink, std::atomic<uint64_t>& found, std::mutex& lock, std::condition_variable& ended,
-                  bool& finished)
-        : sink_(std::move(sink)), found_(found), lock_(lock), ended_(ended), finished_(finished) {}
+using FoundBatch = std::vector<std::unique_ptr<DeletedFileInfo>>;
 
-    void Found(std::unique_ptr<DeletedFileInfo> file) override {
+// Found files cross from the scan's worker to the command's thread in batches, so that printing
+// them runs beside the walk instead of inside it. A full queue holds the worker back, which
+// bounds the memory when the output is slower than the walk.
+class FoundQueue {
+public:
+    // Worker thread.
+    void Push(std::unique_ptr<DeletedFileInfo> file) {
+        std::unique_lock<std::mutex> hold(lock_);
+        room_.wait(hold, [&] { return files_.size() < kLimit || abandoned_; });
+        if (abandoned_) return;
+        files_.push_back(std::move(file));
         found_.fetch_add(1, std::memory_order_relaxed);
-        sink_(std::move(file));
+        if (files_.size() == kBatch) ready_.notify_one();
     }
 
-    void Finished() override {
+    // Worker thread, once, after the last Push.
+    void Finish() {
         std::lock_guard<std::mutex> hold(lock_);
         finished_ = true;
-        ended_.notify_all();
+        ready_.notify_one();
     }
 
+    // Owner's thread while the task is destroyed: a worker waiting for room gives up.
+    void Abandon() {
+        std::lock_guard<std::mutex> hold(lock_);
+        abandoned_ = true;
+        room_.notify_all();
+    }
+
+    // Waits up to `tick` for a full batch or the end of the walk and hands over everything
+    // queued. True once the walk has ended and nothing is left.
+    bool Take(FoundBatch& batch, std::chrono::milliseconds tick) {
+        std::unique_lock<std::mutex> hold(lock_);
+        ready_.wait_for(hold, tick, [&] { return finished_ || files_.size() >= kBatch; });
+        batch.swap(files_);
+        room_.notify_one();
+        return finished_;
+    }
+
+    uint64_t Found() const { return found_.load(std::memory_order_relaxed); }
+
 private:
-    FoundFileSink sink_;
-    std::atomic<uint64_t>& found_;
-    std::mutex& lock_;
-    std::condition_variable& ended_;
-    bool& finished_;
+    static constexpr size_t kBatch = 256;
+    static constexpr size_t kLimit = 16384;
+
+    std::mutex lock_;
+    std::condition_variable ready_;
+    std::condition_variable room_;
+    FoundBatch files_;
+    std::atomic<uint64_t> found_{0};
+    bool finished_ = false;
+    bool abandoned_ = false;
+};
+
+class CliScanNotify : public FileScanNotify {
+public:
+    explicit CliScanNotify(FoundQueue& queue) : queue_(queue) {}
+    void Found(std::unique_ptr<DeletedFileInfo> file) override { queue_.Push(std::move(file)); }
+    void Finished() override { queue_.Finish(); }
+    void Abandon() override { queue_.Abandon(); }
+
+private:
+    FoundQueue& queue_;
 };
 
 }  // namespace
 
 ScanOutcome RunScanTask(const VolumeSource& source, const std::wstring& filter, uint64_t records, Console& console,
                         FoundFileSink sink) {
-    std::atomic<uint64_t> found{0};
-    std::mutex lock;
-    std::condition_variable ended;
-    bool finished = false;
+    FoundQueue queue;
     ProgressLine progress(records > kFirstUserRecord ? records - kFirstUserRecord : 0);
     const auto start = std::chrono::steady_clock::now();
     auto elapsed = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
@@ -56,27 +95,28 @@ ScanOutcome RunScanTask(const VolumeSource& source, const std::wstring& filter, 
     ScanOutcome outcome;
     {
         FileScanTask task;
-        task.SetNotify(std::make_unique<CliScanNotify>(std::move(sink), found, lock, ended, finished));
+        task.SetNotify(std::make_unique<CliScanNotify>(queue));
         task.SetVolume(source);
         task.SetFilters(filter);
         if (!task.Start()) {
             outcome.state = kScanFailed;
             return outcome;
         }
-        // A refused volume posts no Finished: the state, polled on every tick, ends the wait then.
-        std::unique_lock<std::mutex> hold(lock);
+        FoundBatch batch;
         for (;;) {
-            ended.wait_for(hold, kProgressTick, [&] { return finished; });
-            int32_t state = task.GetState();
-            if (finished || state == kScanFinished || state == kScanFailed) break;
-            if (state == kScanRunning) console.Progress(progress.Text(task.GetProgress(), elapsed(), found.load()));
+            bool ended = queue.Take(batch, kProgressTick);
+            for (auto& file : batch) sink(std::move(file));
+            batch.clear();
+            // A refused volume reports no end of the walk: its state ends the wait.
+            if (ended || task.GetState() == kScanFailed) break;
+            if (task.GetState() == kScanRunning)
+                console.Progress(progress.Text(task.GetProgress(), elapsed(), queue.Found()));
         }
-        hold.unlock();
         task.Wait();
         outcome.state = task.GetState();
     }
     console.ClearProgress();
-    outcome.found = found.load();
+    outcome.found = queue.Found();
     outcome.seconds = elapsed();
     return outcome;
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Runs one FileScanTask to its end on the command line: found files go to a callback (on the
-// scan's worker thread, in record order), the progress line to a terminal.
+// Runs one FileScanTask to its end on the command line: found files go to a callback on the
+// calling thread, in record order, while the walk goes on; the progress line to a terminal.
 #include <cstdint>
 #include <functional>
 #include <memory>

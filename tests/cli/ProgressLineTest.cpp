@@ -21,6 +21,11 @@ TEST(ProgressLine, NoEstimateTooEarly) {
     EXPECT_EQ(empty.Text(0.0, 5.0, 0), L"   0.0%   - records/s   0 files found   --:-- left");
 }
 
+TEST(ProgressLine, NearlyDoneIsNotShownAsDone) {
+    ProgressLine line(100000);
+    EXPECT_EQ(line.Text(99.99, 10.0, 5), L"  99.9%   9999 records/s   5 files found   0:00 left");
+}
+
 TEST(ProgressLine, OutOfRangeProgressIsClamped) {
     ProgressLine line(100);
     EXPECT_EQ(line.Text(-3.0, 5.0, 1), L"   0.0%   - records/s   1 files found   --:-- left");
