@@ -1,8 +1,10 @@
 #include "ntfs/NTFSVolume.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "base/LogManager.h"
+#include "ntfs/NTFSAttributeNonResident.h"
 #include "ntfs/NTFSAttributeVolumeInfo.h"
 #include "ntfs/NTFSFileRecord.h"
 
@@ -35,7 +37,17 @@ NTFSVolume::~NTFSVolume() {
 
 uint64_t NTFSVolume::GetRecordsCount() const {
     if (!mftData_ || geometry_.fileRecordSize == 0) return 0;
-    return mftData_->GetDataSize() / geometry_.fileRecordSize;
+    uint64_t bytes = mftData_->GetDataSize();
+    // Only records the $MFT holds in clusters can be read: a damaged data size (2^40) must not
+    // send the scan through a billion records that are not there.
+    if (auto* stream = dynamic_cast<NTFSAttributeNonResident*>(mftData_)) {
+        uint64_t storedEnd = 0;
+        NTFSSingleList<tagNTFSDataRunEntry>& runs = stream->GetDataRuns();
+        for (tagNTFSDataRunEntry* run = runs.FindFirstEntry(); run; run = runs.FindNextEntry())
+            if (run->LCN != -1 && run->Clusters > 0) storedEnd = std::max(storedEnd, run->LastVCN + 1);
+        if (storedEnd <= UINT64_MAX / geometry_.clusterSize) bytes = std::min(bytes, storedEnd * geometry_.clusterSize);
+    }
+    return bytes / geometry_.fileRecordSize;
 }
 
 bool NTFSVolume::OpenVolume(wchar_t letter) {
