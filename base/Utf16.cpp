@@ -87,6 +87,7 @@ std::string WideToUtf8(std::wstring_view text) {
         }
     }
     out.resize(static_cast<size_t>(p - out.data()));
+    out.shrink_to_fit();  // a kept result must not hold four times its size
     return out;
 }
 
