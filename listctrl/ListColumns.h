@@ -64,6 +64,7 @@ public:
     int Right(int position) const { return Left(position) + (At(position) ? At(position)->width : 0); }
     // Sum of the widths minus 1, cached until a width or the set of columns changes.
     int TotalWidth() const;
+    void RecalculateTotalWidth() { totalValid_ = false; }
 
     // x in unscrolled pixels.
     HeaderHit HitTestHeader(int x) const;

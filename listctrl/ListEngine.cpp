@@ -64,7 +64,7 @@ bool ListEngine::Initialise()
             return false;
         TOOLINFOW tool{};
         tool.cbSize = sizeof(tool);
-        tool.uFlags = TTF_SUBCLASS;
+        tool.uFlags = 0;  // the list relays its mouse messages itself
         tool.hwnd = m_hWnd;
         tool.uId = 1;
         tool.lpszText = const_cast<wchar_t*>(L"");
@@ -222,34 +222,49 @@ void ListEngine::SyncScrollMetrics()
     scroll_.SetContent(RowCount(), columns_.TotalWidth());
 }
 
+bool ListEngine::ApplyScrollBar(int bar, const ScrollRange& range, int pos, AppliedBar* applied)
+{
+    const AppliedBar now{range.maximum, range.page, range.InUse() ? pos : 0, true};
+    if (applied->valid && applied->maximum == now.maximum && applied->page == now.page && applied->pos == now.pos)
+        return false;
+    const bool shownBefore = applied->valid && applied->maximum > 0;
+    SCROLLINFO si{sizeof(si), SIF_RANGE | SIF_PAGE | SIF_POS, 0, now.maximum, static_cast<UINT>(now.page), now.pos, 0};
+    // No drawing here: rows arrive faster than a screen can show them, so the bar is drawn
+    // with the next paint of the window.
+    ::SetScrollInfo(m_hWnd, bar, &si, FALSE);
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_NOCHILDREN);
+    *applied = now;
+    return shownBefore != (now.maximum > 0);
+}
+
 void ListEngine::ResetScrollBars(int bars, int position, bool recalc)
 {
     if (m_hWnd == nullptr)
         return;
-    (void)recalc;  // the total width is recomputed whenever a column changes
-    // Showing one bar narrows the other's page: settle in two rounds.
+    if (recalc)
+        columns_.RecalculateTotalWidth();
+    // Showing or hiding one bar changes the other's page: one more round settles that.
     for (int round = 0; round < 2; ++round) {
         SyncScrollMetrics();
+        bool shownOrHidden = false;
         if (bars == SB_VERT || bars == SB_BOTH) {
             const ScrollRange range = vScrollOn_ ? scroll_.VerticalRange() : ScrollRange{};
             if (position >= 0)
                 scroll_.SetVerticalPos(position);
-            SCROLLINFO si{sizeof(si), SIF_RANGE | SIF_PAGE | SIF_POS, 0, range.maximum,
-                          static_cast<UINT>(range.page), range.InUse() ? scroll_.VerticalPos() : 0, 0};
-            ::SetScrollInfo(m_hWnd, SB_VERT, &si, TRUE);
             if (!range.InUse())
                 scroll_.SetVerticalPos(0);
+            shownOrHidden |= ApplyScrollBar(SB_VERT, range, scroll_.VerticalPos(), &vBar_);
         }
         if (bars == SB_HORZ || bars == SB_BOTH) {
             const ScrollRange range = hScrollOn_ ? scroll_.HorizontalRange() : ScrollRange{};
             if (position >= 0 && bars == SB_HORZ)
                 scroll_.SetHorizontalPos(position);
-            SCROLLINFO si{sizeof(si), SIF_RANGE | SIF_PAGE | SIF_POS, 0, range.maximum, static_cast<UINT>(range.page),
-                          range.InUse() ? scroll_.HorizontalPos() : 0, 0};
-            ::SetScrollInfo(m_hWnd, SB_HORZ, &si, TRUE);
             if (!range.InUse())
                 scroll_.SetHorizontalPos(0);
+            shownOrHidden |= ApplyScrollBar(SB_HORZ, range, scroll_.HorizontalPos(), &hBar_);
         }
+        if (!shownOrHidden)
+            break;
     }
 }
 
@@ -261,6 +276,7 @@ void ListEngine::SetVerticalPosition(int pos, bool animate)
     if (scroll_.VerticalPos() == oldPos)
         return;
     ::SetScrollPos(m_hWnd, SB_VERT, scroll_.VerticalPos(), TRUE);
+    vBar_.pos = scroll_.VerticalPos();
     HideTitleTip();
     const int newTop = scroll_.TopRow();
     if (animate && smoothOn_ && newTop != oldTop && TakeSmoothSnapshot(oldTop, newTop)) {
@@ -277,6 +293,7 @@ void ListEngine::SetHorizontalPosition(int pos)
     if (scroll_.HorizontalPos() == old)
         return;
     ::SetScrollPos(m_hWnd, SB_HORZ, scroll_.HorizontalPos(), TRUE);
+    hBar_.pos = scroll_.HorizontalPos();
     HideTitleTip();
     Invalidate();
 }

@@ -147,6 +147,7 @@ public:
         QR_MESSAGE_HANDLER(WM_FONTCHANGE, OnSettingsChange)
         QR_MESSAGE_HANDLER(WM_THEMECHANGED, OnSettingsChange)
         QR_MESSAGE_HANDLER(WM_CAPTURECHANGED, OnCaptureChanged)
+        QR_MESSAGE_HANDLER(WM_SETCURSOR, OnSetCursor)
         QR_NOTIFY_CODE_HANDLER(LN_ENDEDIT, OnEndEdit)
         QR_REFLECT_NOTIFICATIONS()
     QR_END_MSG_MAP()
@@ -169,6 +170,7 @@ protected:
     LRESULT OnSysKeyDown(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnSettingsChange(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnCaptureChanged(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnSetCursor(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnEndEdit(int, NMHDR*, BOOL&);
 
 private:
@@ -187,6 +189,14 @@ private:
     void OpenThemes();
     void CloseThemes();
     void SyncScrollMetrics();
+    // What the window's scroll bar was last given; true when that showed or hid the bar.
+    struct AppliedBar {
+        int maximum = 0;
+        int page = 0;
+        int pos = 0;
+        bool valid = false;
+    };
+    bool ApplyScrollBar(int bar, const ScrollRange& range, int pos, AppliedBar* applied);
     void SetVerticalPosition(int pos, bool animate);
     void SetHorizontalPosition(int pos);
     void ScrollVertical(ScrollCommand command, int trackPos);
@@ -272,6 +282,9 @@ private:
     std::unique_ptr<CListCombo> combo_;
     std::unique_ptr<CListDate> date_;
     bool initialised_ = false;
+
+    AppliedBar vBar_;
+    AppliedBar hBar_;
 
     // Double buffer and smooth-scroll snapshot.
     HBITMAP buffer_ = nullptr;

@@ -379,6 +379,40 @@ void ListEngine::HideTitleTip()
     tipRow_ = tipColumn_ = -1;
 }
 
+LRESULT ListEngine::OnSetCursor(UINT, WPARAM wParam, LPARAM lParam, BOOL& handled)
+{
+    // The divider and hyperlink cursors, instead of the class's arrow.
+    if (reinterpret_cast<HWND>(wParam) == m_hWnd && LOWORD(lParam) == HTCLIENT) {
+        POINT pt;
+        ::GetCursorPos(&pt);
+        ::ScreenToClient(m_hWnd, &pt);
+        if (resizing_) {
+            ::SetCursor(dividerCursor_);
+            return TRUE;
+        }
+        if (showHeader_ && pt.y >= 0 && pt.y < HeaderHeight()) {
+            const HeaderHit hit = columns_.HitTestHeader(pt.x + scroll_.HorizontalPos());
+            const ListColumn* column = columns_.At(hit.column);
+            if (hit.divider && column && !column->fixed) {
+                ::SetCursor(dividerCursor_);
+                return TRUE;
+            }
+        } else {
+            const int row = scroll_.RowAt(pt.y);
+            const int index = IndexAt(columns_.ColumnAt(pt.x + scroll_.HorizontalPos()));
+            if (row >= 0 && index >= 0) {
+                const int format = ItemFormat(row, index);
+                if (format == kFormatHyperlink || (format == kFormatHyperlinkIfText && !ItemText(row, index).empty())) {
+                    ::SetCursor(linkCursor_);
+                    return TRUE;
+                }
+            }
+        }
+    }
+    handled = FALSE;
+    return 0;
+}
+
 LRESULT ListEngine::OnMouseLeave(UINT, WPARAM, LPARAM, BOOL&)
 {
     tracking_ = false;

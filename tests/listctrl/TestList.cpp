@@ -64,9 +64,13 @@ bool TestList::SetItemText(int row, int column, const std::wstring& text)
 void TestList::SortItems(int column, bool ascending)
 {
     sortCalls.emplace_back(column, ascending);
-    std::sort(rows.begin(), rows.end(), [&](const Row& a, const Row& b) {
-        return column == 0 ? a.number > b.number : TextOf(a, column) > TextOf(b, column);
-    });
+    if (column == 0) {
+        std::sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.number > b.number; });
+        return;
+    }
+    std::wstring Row::*field = column == 1 ? &Row::name : column == 2 ? &Row::path : column == 3 ? &Row::type
+                              : column == 4 ? &Row::note : &Row::done;
+    std::sort(rows.begin(), rows.end(), [field](const Row& a, const Row& b) { return a.*field > b.*field; });
 }
 
 bool TestList::SetUpList()
