@@ -149,6 +149,8 @@ public:
         QR_MESSAGE_HANDLER(WM_CAPTURECHANGED, OnCaptureChanged)
         QR_MESSAGE_HANDLER(WM_SETCURSOR, OnSetCursor)
         QR_NOTIFY_CODE_HANDLER(LN_ENDEDIT, OnEndEdit)
+        QR_MESSAGE_HANDLER(WM_CTLCOLOREDIT, OnColourRequest)
+        QR_MESSAGE_HANDLER(WM_CTLCOLORLISTBOX, OnColourRequest)
         QR_REFLECT_NOTIFICATIONS()
     QR_END_MSG_MAP()
 
@@ -172,6 +174,8 @@ protected:
     LRESULT OnCaptureChanged(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnSetCursor(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnEndEdit(int, NMHDR*, BOOL&);
+    // The editors keep the system's colours: these are not reflected.
+    LRESULT OnColourRequest(UINT msg, WPARAM wParam, LPARAM lParam, BOOL&) { return DefWindowProc(msg, wParam, lParam); }
 
 private:
     enum Timer : UINT_PTR { kTimerShrink = 1001, kTimerEdit = 1002, kTimerAutoScroll = 1003, kTimerSmooth = 1004 };

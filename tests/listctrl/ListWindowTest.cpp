@@ -415,4 +415,99 @@ TEST(ListWindow, EditBoxStoresTextOnReturnAndNothingOnEscape)
     EXPECT_EQ(::GetFocus(), list.m_hWnd);
 }
 
+TEST(ListWindow, TabStoresTheEditAndMovesTheFocusCell)
+{
+    Host host(20, 600, 300, true);
+    TestList& list = host.list;
+    list.SetFocusCellMode(true);
+    ::SetFocus(list);
+    Click(list, 440, RowY(list, 3));
+    ASSERT_NE(list.EditorWindow(), nullptr);
+    ::SendMessageW(list.EditorWindow(), WM_CHAR, L'z', 1);
+    ::SendMessageW(list.EditorWindow(), WM_KEYDOWN, VK_TAB, 1);
+    Pump();  // the Tab the editor hands back to the list
+    EXPECT_EQ(list.rows[3].note, L"z");
+    EXPECT_EQ(list.Selection().FocusRow(), 3);
+    EXPECT_EQ(list.Selection().FocusColumn(), 5);
+    EXPECT_EQ(list.EditorWindow(), nullptr);  // a check box opens no editor
+}
+
+TEST(ListWindow, DropDownEditorClosesThroughReflectedNotifications)
+{
+    Host host(20, 600, 300, true);
+    TestList& list = host.list;
+    list.formats[4] = 3;  // Note becomes a drop-down list
+    ::SetFocus(list);
+    Click(list, 440, RowY(list, 2));
+    const HWND combo = list.EditorWindow();
+    ASSERT_NE(combo, nullptr);
+    EXPECT_EQ(::SendMessageW(combo, CB_GETCOUNT, 0, 0), 3);
+    ::SendMessageW(combo, CB_SETCURSEL, 1, 0);
+    ::SendMessageW(combo, WM_KEYDOWN, VK_RETURN, 1);
+    EXPECT_EQ(list.rows[2].note, L"green");
+    EXPECT_EQ(host.notices.back().code, LN_MODIFIED);
+
+    // Losing the focus closes it too: the combo tells the list, which reflects it back.
+    Click(list, 440, RowY(list, 4));
+    ASSERT_NE(list.EditorWindow(), nullptr);
+    ::SendMessageW(list.EditorWindow(), CB_SETCURSEL, 2, 0);
+    ::SetFocus(host.window);
+    EXPECT_EQ(list.rows[4].note, L"blue");
+    EXPECT_EQ(list.EditorWindow(), nullptr);
+}
+
+TEST(ListWindow, CancelModeEndsAHeaderDragWithoutMoving)
+{
+    Host host(50);
+    TestList& list = host.list;
+    const int y = list.HeaderHeight() / 2;
+    MouseDown(list, 100, y);
+    MouseMove(list, 300, y);
+    ASSERT_TRUE(list.DropArrows()->IsShown());
+    ::SendMessageW(list, WM_CANCELMODE, 0, 0);
+    EXPECT_FALSE(list.DropArrows()->IsShown());
+    EXPECT_EQ(list.DraggedColumn(), -1);
+    EXPECT_EQ(list.PressedColumn(), -1);
+    MouseUp(list, 300, y);
+    EXPECT_EQ(list.Columns().At(1)->title, L"Name");
+}
+
+TEST(ListWindow, RubberBandBelowTheListScrollsAndKeepsSelecting)
+{
+    Host host(5000);
+    TestList& list = host.list;
+    MouseDown(list, 100, RowY(list, 1));
+    MouseMove(list, 150, RowY(list, 3));
+    const int bottom = list.GetClientRect().bottom;
+    MouseMove(list, 150, bottom + 15);  // below the list: one line per tick
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < 300) {
+        Pump();
+        ::Sleep(10);
+    }
+    EXPECT_GT(list.Scroll().VerticalPos(), 0);
+    const std::vector<int> rows = Selected(list);
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.front(), 1);
+    EXPECT_GT(rows.back(), list.Scroll().RowsPerPage());  // rows that scrolled in were taken
+    MouseUp(list, 150, bottom + 15);
+    const int pos = list.Scroll().VerticalPos();
+    Pump();
+    ::Sleep(50);
+    Pump();
+    EXPECT_EQ(list.Scroll().VerticalPos(), pos);  // the release stopped it
+}
+
+TEST(ListWindow, ShiftClickAfterTheRowsWereReplacedUsesTheOldAnchor)
+{
+    Host host(100);
+    TestList& list = host.list;
+    Click(list, 30, RowY(list, 8));
+    list.rows.resize(5);  // a new scan: fewer rows, selection emptied, anchor kept
+    list.ClearSelectedRows();
+    list.ResetScrollBars();
+    Click(list, 30, RowY(list, 2), MK_SHIFT);
+    EXPECT_EQ(Selected(list), (std::vector<int>{2, 3, 4}));
+}
+
 }  // namespace

@@ -37,6 +37,7 @@ public:
         return column >= 0 && column < static_cast<int>(formats.size()) ? formats[static_cast<size_t>(column)] : 0;
     }
     bool SetItemText(int row, int column, const std::wstring& text);
+    std::vector<std::wstring> GetItemComboList(int, int) const { return {L"red", L"green", L"blue"}; }
     void SortItems(int column, bool ascending);
     void ReverseItems()
     {
