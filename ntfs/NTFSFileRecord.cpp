@@ -1,7 +1,9 @@
 #include "ntfs/NTFSFileRecord.h"
 
 #include <cstring>
+#include <map>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "base/LogManager.h"
@@ -190,36 +192,43 @@ NTFSAttributeBase* NTFSFileRecord::AllocAttr(const ByteReader& attr, uint32_t ty
 
 void NTFSFileRecord::MergeStreamPieces() {
     NTFSSingleList<NTFSAttributeBase>& list = attrs_[kDataIndex];
-    std::vector<NTFSAttributeNonResident*> pieces;
-    for (NTFSAttributeBase* attr = list.FindFirstEntry(); attr; attr = list.FindNextEntry())
-        if (attr->IsNonResident()) pieces.push_back(static_cast<NTFSAttributeNonResident*>(attr));
-    if (pieces.size() < 2) return;
+    std::vector<NTFSAttributeBase*> all;
+    for (NTFSAttributeBase* attr = list.FindFirstEntry(); attr; attr = list.FindNextEntry()) all.push_back(attr);
+    if (all.size() < 2) return;
 
-    auto sameStream = [](const NTFSAttributeBase* a, const NTFSAttributeBase* b) {
-        ByteReader ra(a->GetAttrHeader(), a->GetAttrLength());
-        ByteReader rb(b->GetAttrHeader(), b->GetAttrLength());
-        size_t units = *ra.U8(0x09);
-        if (units != *rb.U8(0x09)) return false;
-        auto na = ra.Sub(*ra.U16(0x0A), units * 2);
-        auto nb = rb.Sub(*rb.U16(0x0A), units * 2);
-        return na && nb && std::memcmp(na->data(), nb->data(), units * 2) == 0;
+    // A stream is known by its name (the raw UTF-16 bytes); its first piece at VCN 0 holds it.
+    auto nameOf = [](const NTFSAttributeBase* attr) {
+        ByteReader header(attr->GetAttrHeader(), attr->GetAttrLength());
+        size_t bytes = size_t{*header.U8(0x09)} * 2;
+        auto name = header.Sub(*header.U16(0x0A), bytes);
+        return name ? std::string(reinterpret_cast<const char*>(name->data()), bytes) : std::string();
     };
-
-    std::vector<NTFSAttributeBase*> spent;
-    for (size_t i = 0; i < pieces.size(); ++i) {
-        NTFSAttributeNonResident* first = pieces[i];
-        if (!first || first->GetStartVCN() != 0) continue;
-        for (size_t j = 0; j < pieces.size(); ++j) {
-            if (j == i || !pieces[j] || !sameStream(first, pieces[j])) continue;
-            // Later pieces join the stream; repeats of a piece (an extension record listed more
-            // than once) and a second VCN-0 piece are dropped.
-            first->AbsorbPiece(*pieces[j]);
-            spent.push_back(pieces[j]);
-            pieces[j] = nullptr;
-        }
-        pieces[i] = nullptr;
+    std::map<std::string, NTFSAttributeNonResident*> streams;
+    for (NTFSAttributeBase* attr : all) {
+        if (!attr->IsNonResident()) continue;
+        auto* piece = static_cast<NTFSAttributeNonResident*>(attr);
+        if (piece->GetStartVCN() == 0) streams.emplace(nameOf(attr), piece);
     }
-    for (NTFSAttributeBase* attr : spent) list.RemoveEntry(attr);
+    if (streams.empty()) return;
+
+    // Later pieces join their stream; repeats of a piece (an extension record listed more than
+    // once) and further VCN-0 pieces are dropped.
+    std::vector<bool> spent(all.size(), false);
+    bool any = false;
+    for (size_t i = 0; i < all.size(); ++i) {
+        if (!all[i]->IsNonResident()) continue;
+        auto stream = streams.find(nameOf(all[i]));
+        if (stream == streams.end() || stream->second == all[i]) continue;
+        stream->second->AbsorbPiece(*static_cast<NTFSAttributeNonResident*>(all[i]));
+        spent[i] = any = true;
+    }
+    if (!any) return;
+    auto owned = list.TakeAll();
+    for (size_t i = 0; i < owned.size(); ++i) {
+        if (spent[i]) continue;
+        NTFSAttributeBase* keep = owned[i].release();
+        if (!list.InsertEntry(keep)) delete keep;
+    }
 }
 
 void NTFSFileRecord::TakeAttrs(NTFSFileRecord& extension, uint32_t index) {

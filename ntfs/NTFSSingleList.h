@@ -2,7 +2,6 @@
 // The owning list every collection of the volume reader uses: elements appended at the tail,
 // walked with one internal cursor (so two walks over one list must not interleave), deleted with
 // the list. Stored as a vector of owners: appends and walks are what the reader does most.
-#include <cstddef>
 #include <memory>
 #include <new>
 #include <utility>
@@ -62,18 +61,6 @@ public:
         entries_.clear();
         cursor_ = kNoCursor;
         return taken;
-    }
-
-    // Deletes one element; false when it is not in this list. The cursor is reset.
-    bool RemoveEntry(const T* entry) {
-        for (size_t i = 0; i < entries_.size(); ++i) {
-            if (entries_[i].get() == entry) {
-                entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
-                cursor_ = kNoCursor;
-                return true;
-            }
-        }
-        return false;
     }
 
 private:
