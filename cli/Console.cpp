@@ -84,15 +84,26 @@ bool ErrorLogCapture::write(const std::wstring& line) {
     text.remove_prefix(error.size());
     if (!text.empty() && text.front() == L'\t') text.remove_prefix(1);
     std::lock_guard<std::mutex> hold(lock_);
-    lines_.emplace_back(text);
+    lines_.emplace_back(std::this_thread::get_id(), std::wstring(text));
     if (lines_.size() > kKeep) lines_.pop_front();
     return true;
 }
 
 std::vector<std::wstring> ErrorLogCapture::Take() {
     std::lock_guard<std::mutex> hold(lock_);
-    std::vector<std::wstring> lines(lines_.begin(), lines_.end());
+    std::vector<std::wstring> lines;
+    for (auto& line : lines_) lines.push_back(std::move(line.second));
     lines_.clear();
+    return lines;
+}
+
+std::vector<std::wstring> ErrorLogCapture::TakeOwn() {
+    std::lock_guard<std::mutex> hold(lock_);
+    const std::thread::id self = std::this_thread::get_id();
+    std::vector<std::wstring> lines;
+    for (auto& line : lines_)
+        if (line.first == self) lines.push_back(std::move(line.second));
+    std::erase_if(lines_, [self](const auto& line) { return line.first == self; });
     return lines;
 }
 

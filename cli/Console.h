@@ -6,6 +6,8 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "base/LogManager.h"
@@ -51,18 +53,21 @@ private:
 };
 
 // Keeps the latest error lines, so a refused volume or a failed file can say why even when the
-// log is not shown.
+// log is not shown. Each line remembers the thread that logged it: a restore that runs beside a
+// scan reports its own reasons, not the walk's.
 class ErrorLogCapture : public LogWriter {
 public:
     explicit ErrorLogCapture(int kind) : LogWriter(kind) {}
     bool write(const std::wstring& line) override;
-    // The error messages (without the level word) since the last call, oldest first.
+    // The error messages (without the level word) since the last call, oldest first: all of
+    // them, or only those the calling thread logged (the others stay).
     std::vector<std::wstring> Take();
+    std::vector<std::wstring> TakeOwn();
 
 private:
     static constexpr size_t kKeep = 16;
     std::mutex lock_;
-    std::deque<std::wstring> lines_;
+    std::deque<std::pair<std::thread::id, std::wstring>> lines_;
 };
 
 }  // namespace Vorlaq

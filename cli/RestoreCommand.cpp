@@ -55,19 +55,61 @@ std::wstring TreeFolder(const std::wstring& outDir, const std::wstring& path, co
     return folder;
 }
 
+// Restores one file into --out (under its rebuilt folders with --tree) and prints its result line.
+class FileRestorer {
+public:
+    FileRestorer(const CliOptions& options, const VolumeSource& source, Console& console, ErrorLogCapture& errors)
+        : options_(options), source_(source), console_(console), errors_(errors) {}
+
+    void Restore(const DeletedFileInfo& file) {
+        ++attempted_;
+        errors_.TakeOwn();
+        uint32_t error = 0;
+        std::wstring folder =
+            options_.tree ? TreeFolder(options_.outDir, file.GetPath(), source_.GetVolumeText()) : options_.outDir;
+        std::wstring wanted = JoinPath(folder, file.GetName());
+        std::wstring dest;
+        if (!options_.tree || CreateDirectoryTree(folder, &error)) dest = MakeUniqueFileName(wanted);
+        else LogFileError(error, folder);
+        bool ok = !dest.empty() && RestoreFile(source_, file.GetRecordNumber(), dest);
+        if (ok) {
+            ++restored_;
+        } else {
+            if (dest.empty()) dest = wanted;
+            LogManager::instance().print(LogLevel::Error, L"Failed to restore file: %s. ", NativePathText(dest));
+            ReportLoggedErrors(options_, console_, errors_, true);
+        }
+        console_.Out(FormatWide(L"%I64u\t%s\t%s\n", file.GetRecordNumber(), EscapeControls(NativePathText(dest)),
+                                ok ? L"ok" : L"failed"));
+    }
+
+    int Finish() {
+        console_.Out(FormatWide(L"Total %d files restored. \n", restored_));
+        console_.Flush();
+        return restored_ == attempted_ ? kExitOk : kExitSomeFailed;
+    }
+
+private:
+    const CliOptions& options_;
+    const VolumeSource& source_;
+    Console& console_;
+    ErrorLogCapture& errors_;
+    int attempted_ = 0;
+    int restored_ = 0;
+};
+
 }  // namespace
 
 int RunRestore(const CliOptions& options, Console& console, ErrorLogCapture& errors) {
     int exitCode = kExitUnusable;
     VolumeSource source = MakeVolumeSource(options);
-    const std::wstring& volumeText = source.GetVolumeText();
-    std::vector<DeletedFileInfo> files;
+    std::vector<DeletedFileInfo> named;
     uint64_t records = 0;
     {
         std::unique_ptr<NTFSVolume> volume = OpenCheckedVolume(options, source, console, errors, &exitCode);
         if (!volume) return exitCode;
         records = volume->GetRecordsCount();
-        for (uint64_t number : options.records) files.push_back(DescribeRecord(*volume, number, options.tree));
+        for (uint64_t number : options.records) named.push_back(DescribeRecord(*volume, number, options.tree));
     }
 
     uint32_t error = 0;
@@ -75,36 +117,20 @@ int RunRestore(const CliOptions& options, Console& console, ErrorLogCapture& err
         console.Err(FormatWide(FileErrorText(error), options.outDir));
         return kExitUnusable;
     }
+    if (options.driveLetter && ParseDriveLetter(options.outDir.substr(0, 2)) == options.driveLetter)
+        console.Err(L"Restoring onto the drive being read: restored files may overwrite deleted data not yet "
+                    L"restored.");
 
+    FileRestorer restorer(options, source, console, errors);
     if (options.all) {
-        ScanOutcome outcome =
-            RunScanTask(source, options.filter.value_or(L""), records, console,
-                        [&files](std::unique_ptr<DeletedFileInfo> file) { files.push_back(std::move(*file)); });
+        // Each file is restored as soon as the walk reports it, so memory does not grow with the
+        // number of deleted files.
+        ScanOutcome outcome = RunScanTask(source, options.filter.value_or(L""), records, console,
+                                          [&restorer](std::unique_ptr<DeletedFileInfo> file) { restorer.Restore(*file); });
         if (outcome.state != kScanFinished) return ReportFailedScan(options, records, console, errors);
     }
-
-    int restored = 0;
-    for (const DeletedFileInfo& file : files) {
-        errors.Take();
-        std::wstring folder = options.tree ? TreeFolder(options.outDir, file.GetPath(), volumeText) : options.outDir;
-        std::wstring wanted = JoinPath(folder, file.GetName());
-        std::wstring dest;
-        if (!options.tree || CreateDirectoryTree(folder, &error)) dest = MakeUniqueFileName(wanted);
-        else LogFileError(error, folder);
-        bool ok = !dest.empty() && RestoreFile(source, file.GetRecordNumber(), dest);
-        if (ok) {
-            ++restored;
-        } else {
-            if (dest.empty()) dest = wanted;
-            LogManager::instance().print(LogLevel::Error, L"Failed to restore file: %s. ", NativePathText(dest));
-            ReportLoggedErrors(options, console, errors);
-        }
-        console.Out(FormatWide(L"%I64u\t%s\t%s\n", file.GetRecordNumber(), EscapeControls(NativePathText(dest)),
-                               ok ? L"ok" : L"failed"));
-    }
-    console.Out(FormatWide(L"Total %d files restored. \n", restored));
-    console.Flush();
-    return restored == static_cast<int>(files.size()) ? kExitOk : kExitSomeFailed;
+    for (const DeletedFileInfo& file : named) restorer.Restore(file);
+    return restorer.Finish();
 }
 
 }  // namespace Vorlaq

@@ -16,8 +16,8 @@ VolumeSource MakeVolumeSource(const CliOptions& options) {
     return VolumeSource::FromImage(options.source, options.offset.value_or(0));
 }
 
-void ReportLoggedErrors(const CliOptions& options, Console& console, ErrorLogCapture& errors) {
-    std::vector<std::wstring> lines = errors.Take();
+void ReportLoggedErrors(const CliOptions& options, Console& console, ErrorLogCapture& errors, bool ownOnly) {
+    std::vector<std::wstring> lines = ownOnly ? errors.TakeOwn() : errors.Take();
     if (options.verbose) return;
     for (const std::wstring& line : lines) console.Err(line);
 }

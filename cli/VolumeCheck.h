@@ -20,9 +20,9 @@ VolumeSource MakeVolumeSource(const CliOptions& options);
 std::unique_ptr<NTFSVolume> OpenCheckedVolume(const CliOptions& options, const VolumeSource& source,
                                               Console& console, ErrorLogCapture& errors, int* exitCode);
 
-// The reasons the log gave since `errors` was last emptied, each as a line on standard error
-// (already shown when --verbose sends the log there).
-void ReportLoggedErrors(const CliOptions& options, Console& console, ErrorLogCapture& errors);
+// The reasons the log gave since `errors` was last emptied (only the calling thread's with
+// `ownOnly`), each as a line on standard error (already shown when --verbose sends the log there).
+void ReportLoggedErrors(const CliOptions& options, Console& console, ErrorLogCapture& errors, bool ownOnly = false);
 
 // A scan of a volume that opened ended in the failed state: the log's reasons and our own words.
 // Returns the exit code, 2.

@@ -453,6 +453,14 @@ class DriveLetter(unittest.TestCase):
         self.assertEqual(sha256(out / "Old Stuff" / "sub" / "readme.txt"), expected[91].sha256)
         self.assertEqual(sha256(out / "Music" / "track02.mp3"), expected[105].sha256)
 
+        # Onto the drive being read: done, with a warning (D:\ shows a folder beside the image).
+        root = Path(str(self.image) + ".root")
+        shutil.rmtree(root / "out", ignore_errors=True)
+        r = run_cli("restore", "D:", "--out", "D:\\out", "91", prefix=self.prefix)
+        self.assertEqual(r.code, 0, r)
+        self.assertIn("Restoring onto the drive being read", r.err)
+        self.assertEqual(sha256(root / "out" / "readme.txt"), expected[91].sha256)
+
         r = run_cli("scan", "D:", "--offset", "0", prefix=self.prefix)
         self.assertEqual(r.code, 2, r)
 
