@@ -33,7 +33,7 @@ HBITMAP ListEngine::MakeDragBitmap(int position, int* width, int* height)
             ::DeleteObject(face);
             ::DrawEdge(dc, &rc, EDGE_RAISED, BF_RECT);
         }
-        PaintHeaderItem(dc, position, rc, true);
+        PaintHeaderItem(dc, position, rc);
         ::SelectObject(dc, old);
         ::DeleteDC(dc);
     }

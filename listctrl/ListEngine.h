@@ -210,9 +210,9 @@ private:
     void Paint(HDC dc, const RECT& clip);
     void PaintRows(HDC dc, const RECT& clip, int firstRow, int yOrigin, int height);
     void PaintRow(HDC dc, int row, int y, bool focused);
-    void PaintCell(HDC dc, int row, int position, const RECT& cell, bool selected, bool focused);
+    void PaintCell(HDC dc, int row, int position, const RECT& cell, bool selected);
     void PaintHeader(HDC dc);
-    void PaintHeaderItem(HDC dc, int position, const RECT& rect, bool forDrag);
+    void PaintHeaderItem(HDC dc, int position, const RECT& rect);
     void PaintSelectionRect(HDC dc);
     void PaintBackgroundImage(HDC dc, const RECT& clip);
     bool TakeSmoothSnapshot(int oldTop, int newTop);
@@ -294,7 +294,6 @@ private:
     HBITMAP buffer_ = nullptr;
     SIZE bufferSize_{0, 0};
     HBITMAP snapshot_ = nullptr;
-    int snapshotHeight_ = 0;
 
     // Interaction state.
     int hotRow_ = -1;

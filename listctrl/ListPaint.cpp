@@ -215,11 +215,11 @@ void ListEngine::PaintRow(HDC dc, int row, int y, bool focused)
         left += width;
         if (width <= 0 || cell.right < 0 || cell.left > client.right)
             continue;
-        PaintCell(dc, row, position, cell, selected, focused);
+        PaintCell(dc, row, position, cell, selected);
     }
 }
 
-void ListEngine::PaintCell(HDC dc, int row, int position, const RECT& cell, bool selected, bool focused)
+void ListEngine::PaintCell(HDC dc, int row, int position, const RECT& cell, bool selected)
 {
     const ListColumn* column = columns_.At(position);
     const int index = column->index;
@@ -243,7 +243,6 @@ void ListEngine::PaintCell(HDC dc, int row, int position, const RECT& cell, bool
         if (!(selected && !theme_))
             textColour = foreground;
     }
-    (void)focused;
 
     RECT textRect{cell.left + (position == 0 ? 4 : 3) + 4, cell.top, cell.right - 4, cell.bottom};
 
@@ -356,7 +355,7 @@ void ListEngine::PaintHeader(HDC dc)
             Line(dc, item.right - 1, 4, item.right - 1, h - 4, colours_.headerShadow);
             Line(dc, item.right, 4, item.right, h - 4, colours_.headerHighlight);
         }
-        PaintHeaderItem(dc, position, item, false);
+        PaintHeaderItem(dc, position, item);
     }
     if (theme_) {
         const RECT rest{std::max(left, 0), 0, client.right + 2, h};
@@ -368,9 +367,8 @@ void ListEngine::PaintHeader(HDC dc)
     }
 }
 
-void ListEngine::PaintHeaderItem(HDC dc, int position, const RECT& item, bool forDrag)
+void ListEngine::PaintHeaderItem(HDC dc, int position, const RECT& item)
 {
-    (void)forDrag;
     const ListColumn* column = columns_.At(position);
     RECT rc = item;
     rc.left += position == 0 ? 4 : 3;
@@ -410,15 +408,15 @@ bool ListEngine::TakeSmoothSnapshot(int oldTop, int newTop)
     if (page <= 0 || client.right <= 0 || distance > 4 * page + 4 * rowHeight_)
         return false;
     const HDC screen = ::GetDC(m_hWnd);
-    snapshotHeight_ = page + distance;
-    snapshot_ = ::CreateCompatibleBitmap(screen, client.right, snapshotHeight_);
+    const int height = page + distance;
+    snapshot_ = ::CreateCompatibleBitmap(screen, client.right, height);
     if (snapshot_) {
         MemoryDC mem(screen, snapshot_);
-        const RECT all{0, 0, client.right, snapshotHeight_};
+        const RECT all{0, 0, client.right, height};
         FillSolid(mem, all, colours_.background);
         ::SetBkMode(mem, TRANSPARENT);
         const HGDIOBJ old = ::SelectObject(mem, font_);
-        PaintRows(mem, all, std::min(oldTop, newTop), 0, snapshotHeight_);
+        PaintRows(mem, all, std::min(oldTop, newTop), 0, height);
         ::SelectObject(mem, old);
     }
     ::ReleaseDC(m_hWnd, screen);
@@ -430,7 +428,6 @@ void ListEngine::DropSmoothSnapshot()
     if (snapshot_)
         ::DeleteObject(snapshot_);
     snapshot_ = nullptr;
-    snapshotHeight_ = 0;
 }
 
 }  // namespace Vorlaq
