@@ -22,7 +22,7 @@ public:
 
     // Creates the list as a child window; T's set-up (SetUpList) runs during creation.
     HWND Create(HWND parent, const RECT& rect, UINT id,
-                DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_TABSTOP,
+                DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
                 DWORD exStyle = 0)
     {
         static WindowClassInfo info{nullptr, CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS,

@@ -510,4 +510,24 @@ TEST(ListWindow, ShiftClickAfterTheRowsWereReplacedUsesTheOldAnchor)
     EXPECT_EQ(Selected(list), (std::vector<int>{2, 3, 4}));
 }
 
+TEST(ListWindow, ClickOnAPartlyShownRowScrollsItIntoViewAMomentLater)
+{
+    Host host(5000);
+    TestList& list = host.list;
+    const int row = list.Scroll().RowsPerPage();  // the first row that is cut at the bottom
+    if (list.Scroll().RowsPerPage(true) == row)
+        GTEST_SKIP() << "the page holds whole rows only";
+    Click(list, 30, list.Scroll().RowTop(row) + 2);
+    EXPECT_EQ(Selected(list), (std::vector<int>{row}));
+    EXPECT_EQ(list.Scroll().VerticalPos(), 0);  // not at once
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < 600 && list.Scroll().VerticalPos() == 0) {
+        Pump();
+        ::Sleep(10);
+    }
+    EXPECT_GE(::GetTickCount() - start, 200u);
+    EXPECT_TRUE(list.Scroll().IsRowFullyVisible(row));
+    EXPECT_EQ(list.Scroll().TopRow(), 1);
+}
+
 }  // namespace
