@@ -60,8 +60,8 @@ public:
     uint64_t Found() const { return found_.load(std::memory_order_relaxed); }
 
 private:
-    static constexpr size_t kBatch = 256;
-    static constexpr size_t kLimit = 16384;
+    static constexpr size_t kBatch = 2048;
+    static constexpr size_t kLimit = 32768;
 
     std::mutex lock_;
     std::condition_variable ready_;
