@@ -43,7 +43,7 @@ void RestoreMany(const std::vector<DeletedFileInfo>& files, RestoreUi& ui)
         return;
     int restored = 0;
     for (const DeletedFileInfo& file : files) {
-        const std::wstring destination = ui.MakeUniqueName(JoinPath(folder, file.GetName()));
+        const std::wstring destination = ui.MakeUniqueName(JoinPath(folder, SafeFileName(file.GetName())));
         if (ui.Restore(volume, file.GetRecordNumber(), destination))
             ++restored;
         else

@@ -67,7 +67,7 @@ public:
         uint32_t error = 0;
         std::wstring folder =
             options_.tree ? TreeFolder(options_.outDir, file.GetPath(), source_.GetVolumeText()) : options_.outDir;
-        std::wstring wanted = JoinPath(folder, file.GetName());
+        std::wstring wanted = JoinPath(folder, SafeFileName(file.GetName()));
         std::wstring dest;
         if (!options_.tree || CreateDirectoryTree(folder, &error)) dest = MakeUniqueFileName(wanted);
         else LogFileError(error, folder);

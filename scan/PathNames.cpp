@@ -1,5 +1,6 @@
 #include "scan/PathNames.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace Vorlaq {
@@ -136,6 +137,12 @@ std::wstring ReplaceInvalidChars(const std::wstring& name, const std::wstring& r
             out += c;
     }
     return out;
+}
+
+std::wstring SafeFileName(const std::wstring& name) {
+    std::wstring safe = ReplaceInvalidChars(name, L"_");
+    if (safe.empty() || safe == L"." || safe == L"..") std::replace(safe.begin(), safe.end(), L'.', L'_');
+    return safe.empty() ? L"_" : safe;
 }
 
 }  // namespace Vorlaq

@@ -19,5 +19,9 @@ std::wstring GetParentPath(const std::wstring& path);
 std::wstring JoinPath(const std::wstring& base, const std::wstring& rest);
 // Each of \ / : * ? " < > | replaced by `replacement`.
 std::wstring ReplaceInvalidChars(const std::wstring& name, const std::wstring& replacement);
+// A file name from a volume made fit to be joined to a folder as one component: the nine
+// characters above become "_", and "." and ".." (which a join reads as folders) become "_" and
+// "__", so no stored name can lead outside the folder. An empty name becomes "_".
+std::wstring SafeFileName(const std::wstring& name);
 
 }  // namespace Vorlaq
