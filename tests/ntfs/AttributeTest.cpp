@@ -108,9 +108,8 @@ TEST(FileNameAttribute, ValueTooShortForItsNameIsNotWellFormed) {
 TEST(VolumeAttributes, VersionAndLabel) {
     Bytes info = VolumeInfoAttr(3, 1);
     EXPECT_EQ(NTFSAttributeVolumeInfo(View(info), nullptr).GetVersion(), 0x301);
-    Bytes label;
-    for (char c : std::string("Data")) label.insert(label.end(), {static_cast<uint8_t>(c), 0});
-    label.insert(label.end(), {0x16, 0x04});  // Cyrillic capital ZHE
+    // "Data" and a Cyrillic capital ZHE, UTF-16LE.
+    Bytes label = {'D', 0, 'a', 0, 't', 0, 'a', 0, 0x16, 0x04};
     Bytes attr = ResidentAttr(0x60, label);
     NTFSAttributeVolumeName name(View(attr), nullptr);
     EXPECT_EQ(name.GetVolumeName(), L"Data\u0416");

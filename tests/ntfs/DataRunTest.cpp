@@ -268,12 +268,10 @@ namespace {
 // One LZNT1 chunk that expands to 4096 bytes of "abc" repeated: three literals and one
 // back-reference of offset 3 and length 4093.
 Bytes AbcChunk() {
+    // Header 0xB005: compressed, 5 + 3 bytes with the header; then the flag byte (bit 3: the
+    // fourth item is a back-reference), the literals and the token (offset 3 - 1 << 12 | 4093 - 3).
     uint16_t token = static_cast<uint16_t>((2u << 12) | (4093 - 3));
-    Bytes body = {0x08, 'a', 'b', 'c', static_cast<uint8_t>(token), static_cast<uint8_t>(token >> 8)};
-    uint16_t header = static_cast<uint16_t>(0xB000 | (body.size() + 2 - 3));
-    Bytes chunk = {static_cast<uint8_t>(header), static_cast<uint8_t>(header >> 8)};
-    chunk.insert(chunk.end(), body.begin(), body.end());
-    return chunk;
+    return Bytes{0x05, 0xB0, 0x08, 'a', 'b', 'c', static_cast<uint8_t>(token), static_cast<uint8_t>(token >> 8)};
 }
 
 Bytes AbcExpanded() {
