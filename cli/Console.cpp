@@ -84,6 +84,7 @@ bool ErrorLogCapture::write(const std::wstring& line) {
     text.remove_prefix(error.size());
     if (!text.empty() && text.front() == L'\t') text.remove_prefix(1);
     std::lock_guard<std::mutex> hold(lock_);
+    ++total_;
     lines_.emplace_back(std::this_thread::get_id(), std::wstring(text));
     if (lines_.size() > kKeep) lines_.pop_front();
     return true;
@@ -95,6 +96,11 @@ std::vector<std::wstring> ErrorLogCapture::Take() {
     for (auto& line : lines_) lines.push_back(std::move(line.second));
     lines_.clear();
     return lines;
+}
+
+uint64_t ErrorLogCapture::Total() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return total_;
 }
 
 std::vector<std::wstring> ErrorLogCapture::TakeOwn() {

@@ -63,10 +63,13 @@ public:
     // them, or only those the calling thread logged (the others stay).
     std::vector<std::wstring> Take();
     std::vector<std::wstring> TakeOwn();
+    // Error lines written so far, kept or not.
+    uint64_t Total();
 
 private:
     static constexpr size_t kKeep = 16;
     std::mutex lock_;
+    uint64_t total_ = 0;
     std::deque<std::pair<std::thread::id, std::wstring>> lines_;
 };
 

@@ -21,6 +21,7 @@ int RunScan(const CliOptions& options, Console& console, ErrorLogCapture& errors
         records = volume->GetRecordsCount();
     }
 
+    const uint64_t errorsBefore = errors.Total();
     std::unique_ptr<ScanPrinter> printer = MakeScanPrinter(options.format, console);
     ScanPrinter* out = printer.get();
     ScanOutcome outcome = RunScanTask(source, options.filter.value_or(L""), records, console,
@@ -28,8 +29,14 @@ int RunScan(const CliOptions& options, Console& console, ErrorLogCapture& errors
     if (outcome.state != kScanFinished) return ReportFailedScan(options, records, console, errors);
     printer->Finish();
     uint64_t walked = records > kFirstUserRecord ? records - kFirstUserRecord : 0;
-    console.Err(FormatWide(L"Scanned %I64u records in %.2f s: %I64u deleted files found.", walked, outcome.seconds,
-                           outcome.found));
+    std::wstring summary = FormatWide(L"Scanned %I64u records in %.2f s: %I64u deleted files found.", walked,
+                                      outcome.seconds, outcome.found);
+    // A damaged MFT logs each record it cannot read and the walk goes on: say so, the files of
+    // those records are missing from the list.
+    if (uint64_t logged = errors.Total() - errorsBefore)
+        summary += FormatWide(logged == 1 ? L" %I64u error was logged%s." : L" %I64u errors were logged%s.", logged,
+                              options.verbose ? L"" : L" (--verbose shows the log)");
+    console.Err(summary);
     return kExitOk;
 }
 

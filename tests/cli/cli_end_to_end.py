@@ -198,6 +198,21 @@ class CommandLine(unittest.TestCase):
             self.assertIn("is not a valid NTFS volume", r.err)
             self.assertEqual(r.out, "")
 
+    def test_damaged_record_is_skipped_and_counted(self):
+        damaged = work_dir("images") / "sample-damaged.img"
+        data = bytearray(unpacked("sample").read_bytes())
+        record79 = 16384 + 79 * 1024  # the sample's MFT starts at cluster 4 and is not fragmented
+        assert data[record79:record79 + 4] == b"FILE"
+        data[record79 + 510:record79 + 512] = b"\xde\xad"  # the first sector's fix-up no longer matches
+        damaged.write_bytes(bytes(data))
+        r = run_cli("scan", arg_path(damaged), "--format", "tsv")
+        self.assertEqual(r.code, 0, r)
+        self.assertEqual({int(row[0]) for row in parse_tsv(r.out)}, set(expected_files("sample")) - {79})
+        self.assertIn("11 deleted files found. 1 error was logged (--verbose shows the log).", r.err)
+        r = run_cli("scan", arg_path(damaged), "--format", "tsv", "--verbose")
+        self.assertIn("ERROR: \t", r.err)
+        self.assertIn("11 deleted files found. 1 error was logged.\n", r.err)
+
     def test_verbose_sends_the_log_to_stderr(self):
         image = arg_path(unpacked("sample"))
         quiet = run_cli("scan", image, "--format", "tsv")
