@@ -37,9 +37,9 @@ DeletedFileInfo DescribeRecord(const NTFSVolume& volume, uint64_t number, bool w
     return DeletedFileInfo(volume.GetVolumePath(), number, name, path, 0, nullptr, nullptr, nullptr);
 }
 
-// DIR plus the file's rebuilt folders. Each folder name is cleaned like a file name, and "." and
-// ".." become "_", so nothing a volume stores can lead outside DIR. A path the scan could not
-// rebuild ("\Unknown") gives the folder "Unknown".
+// DIR plus the file's rebuilt folders, each folder name made safe the way file names are
+// (SafeFileName: no separators, no "." or ".."), so nothing a volume stores can lead outside DIR.
+// A path the scan could not rebuild ("\Unknown") gives the folder "Unknown".
 std::wstring TreeFolder(const std::wstring& outDir, const std::wstring& path, const std::wstring& volumeText) {
     std::wstring rest = path.starts_with(volumeText) ? path.substr(volumeText.size()) : path;
     std::wstring folder = outDir;
@@ -47,9 +47,7 @@ std::wstring TreeFolder(const std::wstring& outDir, const std::wstring& path, co
     while (begin <= rest.size()) {
         size_t end = rest.find(L'\\', begin);
         if (end == std::wstring::npos) end = rest.size();
-        std::wstring part = ReplaceInvalidChars(rest.substr(begin, end - begin), L"_");
-        if (part == L"." || part == L"..") part = L"_";
-        if (!part.empty()) folder = JoinPath(folder, part);
+        if (end > begin) folder = JoinPath(folder, SafeFileName(rest.substr(begin, end - begin)));
         begin = end + 1;
     }
     return folder;

@@ -1,6 +1,7 @@
 #include "cli/VolumeCheck.h"
 
 #include "base/WideFormat.h"
+#include "cli/Commands.h"
 #include "cli/PartitionTable.h"
 #include "scan/FileSystem.h"
 
@@ -24,7 +25,7 @@ void ReportLoggedErrors(const CliOptions& options, Console& console, ErrorLogCap
 
 std::unique_ptr<NTFSVolume> OpenCheckedVolume(const CliOptions& options, const VolumeSource& source,
                                               Console& console, ErrorLogCapture& errors, int* exitCode) {
-    *exitCode = 2;
+    *exitCode = kExitUnusable;
     errors.Take();
     // A whole-disk image starts with a partition table; say which offsets open its volumes.
     if (!options.driveLetter && !options.offset) {
@@ -43,7 +44,7 @@ std::unique_ptr<NTFSVolume> OpenCheckedVolume(const CliOptions& options, const V
             if (options.command == CliCommand::Info) {
                 console.Out(text);
                 console.Flush();
-                *exitCode = 0;
+                *exitCode = kExitOk;
             } else {
                 text.pop_back();  // Err adds the line end
                 console.Err(text);
@@ -71,7 +72,7 @@ int ReportFailedScan(const CliOptions& options, uint64_t records, Console& conso
         console.Err(L"The MFT holds only the 16 system records: there is nothing to scan.");
     else
         console.Err(FormatWide(L"%s could not be scanned.", options.source));
-    return 2;
+    return kExitUnusable;
 }
 
 }  // namespace Vorlaq

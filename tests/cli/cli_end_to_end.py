@@ -362,6 +362,28 @@ class Restore(unittest.TestCase):
         self.assertIn("Failed to restore reused record for 78 at \\.", r.err)
         self.assertFalse((out / "notes.txt").exists())
 
+    def test_hostile_names_stay_inside_out(self):
+        # Record 64 (the folder Documents) renamed "..\\..\\zzz" and record 79 (its deleted
+        # old-notes.txt) renamed "../../evil.tx": names no Windows writes, any volume may hold.
+        data = bytearray(unpacked("sample").read_bytes())
+        for record, old, new in ((64, "Documents", "..\\..\\zzz"), (79, "old-notes.txt", "../../evil.tx")):
+            start = 16384 + record * 1024
+            at = data.index(old.encode("utf-16-le"), start, start + 1024)
+            assert at % 512 < 510 - 2 * len(old)  # the fix-up words stay untouched
+            data[at:at + 2 * len(new)] = new.encode("utf-16-le")
+        hostile = work_dir("images") / "sample-hostile.img"
+        hostile.write_bytes(bytes(data))
+        sandbox = work_dir("restored") / "hostile"
+        shutil.rmtree(sandbox, ignore_errors=True)
+        out = sandbox / "a" / "b" / "out"
+        r = run_cli("restore", arg_path(hostile), "--all", "--tree", "--out", arg_path(out))
+        self.assertEqual(r.code, 0, r)
+        self.assertIn("79\t" + shown_path(out / "__" / "__" / "zzz" / ".._.._evil.tx") + "\tok", r.out)
+        self.assertEqual(sha256(out / "__" / "__" / "zzz" / ".._.._evil.tx"), expected_files("sample")[79].sha256)
+        self.assertEqual([p.name for p in sandbox.iterdir()], ["a"])
+        self.assertEqual([p.name for p in (sandbox / "a").iterdir()], ["b"])
+        self.assertEqual([p.name for p in (sandbox / "a" / "b").iterdir()], ["out"])
+
     def test_filter_without_tree(self):
         out = work_dir("restored") / "filtered"
         shutil.rmtree(out, ignore_errors=True)
