@@ -122,6 +122,15 @@ std::string WideToLogBytes(std::wstring_view text) {
 }
 
 void WriteStandardOutput(std::wstring_view text) {
+    // A console shows UTF-16 as it is; UTF-8 bytes would come out in the console's code page.
+    HANDLE console = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (console != INVALID_HANDLE_VALUE && console && GetConsoleMode(console, &mode)) {
+        std::fflush(stdout);
+        DWORD written = 0;
+        WriteConsoleW(console, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        return;
+    }
     std::string bytes = WideToUtf8(text);
     std::fwrite(bytes.data(), 1, bytes.size(), stdout);
     std::fflush(stdout);
