@@ -68,8 +68,6 @@ public:
     static bool HasNameInside(const ByteReader& attr);
 
 protected:
-    const ByteReader& Attr() const { return attr_; }
-
     ByteReader attr_;
     uint16_t sectorSize_ = 0;
     uint32_t clusterSize_ = 0;
@@ -90,7 +88,6 @@ public:
     bool IsDataRunOK() const override { return true; }
 
     const ByteReader& GetValue() const { return value_; }
-    uint32_t GetValueLength() const { return static_cast<uint32_t>(value_.size()); }
 
 protected:
     ByteReader value_;

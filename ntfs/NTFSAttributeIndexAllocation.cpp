@@ -20,7 +20,7 @@ NTFSAttributeIndexAllocation::NTFSAttributeIndexAllocation(const ByteReader& att
 }
 
 bool NTFSAttributeIndexAllocation::ReadIndexBlock(uint64_t vcn, NTFSIndexBlock* block) {
-    if (!block || vcn >= blockCount_ || vcn > UINT64_MAX / clusterSize_) return false;
+    if (!block || vcn >= blockCount_ || clusterSize_ == 0 || vcn > UINT64_MAX / clusterSize_) return false;
     block->RemoveAll();
     std::vector<uint8_t>& buffer = block->Buffer();
     try {

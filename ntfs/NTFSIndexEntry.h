@@ -27,7 +27,6 @@ public:
     bool IsLast() const;
     // The child node's VCN; all ones without one.
     uint64_t GetSubNodeVCN() const;
-    bool IsCopy() const { return !copy_.empty(); }
 
 private:
     std::vector<uint8_t> copy_;
