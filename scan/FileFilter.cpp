@@ -25,11 +25,34 @@ void FileFilter::SetFilters(const std::wstring& text) {
     }
 }
 
+namespace {
+
+// `folded` (already lower case) against `text` folded A-Z to a-z, without making a copy: the
+// scan asks this for every deleted file.
+bool EqualsFolded(const std::wstring& folded, std::wstring_view text) {
+    if (folded.size() != text.size()) return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        wchar_t c = text[i];
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+        if (c != folded[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 bool FileFilter::MatchFile(const std::wstring& name) const {
     if (name.empty()) return false;
-    std::wstring ext = FoldAsciiLower(GetFileExtension(name));
+    std::wstring owned;
+    std::wstring_view ext;
+    if (IsPlainName(name)) {
+        ext = GetPlainNameExtension(name);
+    } else {
+        owned = GetFileExtension(name);
+        ext = owned;
+    }
     for (const std::wstring& entry : list_)
-        if (entry == L"*" || entry == ext) return true;
+        if (entry == L"*" || EqualsFolded(entry, ext)) return true;
     return false;
 }
 

@@ -53,12 +53,13 @@ std::wstring BuildFilePath(const NTFSVolume& volume, uint64_t recordNumber) {
 }
 
 DirectoryPathCache::DirectoryPathCache(const NTFSVolume& volume)
-    : volume_(volume), root_(volume.GetVolumePath()) {}
+    : volume_(volume), record_(&volume), root_(volume.GetVolumePath()) {}
 
 std::wstring DirectoryPathCache::BuildFilePath(uint64_t recordNumber, uint64_t parentRef) {
     if (!volume_.IsVolumeOK() || parentRef == 0) return root_ + L"Unknown";
     if (parentRef == recordNumber) return root_;
-    const std::optional<std::wstring>& folder = Resolve(parentRef);
+    auto known = folders_.find(parentRef);
+    const std::optional<std::wstring>& folder = known != folders_.end() ? known->second : Resolve(parentRef);
     return folder ? *folder : root_ + L"Unknown";
 }
 
@@ -68,7 +69,6 @@ const std::optional<std::wstring>& DirectoryPathCache::Resolve(uint64_t director
     std::vector<std::pair<uint64_t, std::wstring>> climbed;
     std::unordered_set<uint64_t> onChain;
     std::optional<std::wstring> base;
-    NTFSFileRecord record(&volume_);
     uint64_t current = directory;
     while (true) {
         if (auto known = folders_.find(current); known != folders_.end()) {
@@ -76,12 +76,12 @@ const std::optional<std::wstring>& DirectoryPathCache::Resolve(uint64_t director
             break;
         }
         if (!onChain.insert(current).second) break;  // a loop: "Unknown"
-        std::optional<std::wstring> name = ReadFolder(record, current);
+        std::optional<std::wstring> name = ReadFolder(record_, current);
         if (!name) {
             folders_.emplace(current, std::nullopt);
             break;
         }
-        uint64_t parent = record.GetParentRef();
+        uint64_t parent = record_.GetParentRef();
         climbed.emplace_back(current, Level(*name));
         if (parent == 0) break;
         if (parent == current) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "ntfs/NTFSFileRecord.h"
 #include "ntfs/NTFSVolume.h"
 
 namespace Vorlaq {
@@ -30,6 +31,7 @@ private:
     const std::optional<std::wstring>& Resolve(uint64_t directory);
 
     const NTFSVolume& volume_;
+    NTFSFileRecord record_;  // reused for every folder read
     std::wstring root_;
     std::unordered_map<uint64_t, std::optional<std::wstring>> folders_;
 };

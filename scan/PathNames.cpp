@@ -85,12 +85,25 @@ std::wstring Write(const PathParts& parts) {
 
 std::wstring GetFileNamePart(const std::wstring& path) {
     // Plain names (the scan's case) need no parse.
-    if (path.find_first_of(L"\\/") == std::wstring::npos && !HasDrivePrefix(path))
+    if (IsPlainName(path))
         return path == L"." || path == L".." ? std::wstring() : path;
     return Parse(path).name;
 }
 
+std::wstring_view GetPlainNameExtension(std::wstring_view name) {
+    size_t dot = name.rfind(L'.');
+    return dot == std::wstring_view::npos ? std::wstring_view() : name.substr(dot + 1);
+}
+
+bool IsPlainName(std::wstring_view text) {
+    for (wchar_t c : text)
+        if (IsSeparator(c)) return false;
+    return !(text.size() >= 2 && IsAsciiLetter(text[0]) && text[1] == L':');
+}
+
 std::wstring GetFileExtension(const std::wstring& path) {
+    // "." and ".." have nothing after their last dot either way.
+    if (IsPlainName(path)) return std::wstring(GetPlainNameExtension(path));
     std::wstring name = GetFileNamePart(path);
     size_t dot = name.rfind(L'.');
     return dot == std::wstring::npos ? std::wstring() : name.substr(dot + 1);

@@ -4,6 +4,7 @@
 // file-name part. Empty components and "." are dropped; ".." removes the directory before it.
 // Paths are written back with single backslashes.
 #include <string>
+#include <string_view>
 
 namespace Vorlaq {
 
@@ -17,6 +18,10 @@ std::wstring GetParentPath(const std::wstring& path);
 // base's file-name part becomes a directory, then rest's directories and file-name part follow;
 // rest's root is ignored.
 std::wstring JoinPath(const std::wstring& base, const std::wstring& rest);
+// A name without separators or a drive prefix, whose file-name part is the text itself.
+bool IsPlainName(std::wstring_view text);
+// The extension of such a name, as a view into it.
+std::wstring_view GetPlainNameExtension(std::wstring_view name);
 // Each of \ / : * ? " < > | replaced by `replacement`.
 std::wstring ReplaceInvalidChars(const std::wstring& name, const std::wstring& replacement);
 // A file name from a volume made fit to be joined to a folder as one component: the nine
