@@ -89,11 +89,10 @@ private:
 
 class TsvPrinter : public ScanPrinter {
 public:
-    explicit TsvPrinter(Console& console) : console_(console), utcOffset_(LocalUtcOffsetSeconds()) {
-        console_.Out(L"record\tname\tpath\ttype\tsize\tmodified\tcreated\n");
-    }
+    explicit TsvPrinter(Console& console) : console_(console), utcOffset_(LocalUtcOffsetSeconds()) {}
 
     void Add(const DeletedFileInfo& file) override {
+        Header();
         row_.clear();
         AppendDecimal(row_, file.GetRecordNumber());
         row_ += L'\t';
@@ -112,12 +111,23 @@ public:
         console_.Out(row_);
     }
 
-    void Finish() override { console_.Flush(); }
+    void Finish() override {
+        Header();
+        console_.Flush();
+    }
 
 private:
+    // Written with the first row or at the end, so a scan that fails prints no half listing.
+    void Header() {
+        if (headerDone_) return;
+        console_.Out(L"record\tname\tpath\ttype\tsize\tmodified\tcreated\n");
+        headerDone_ = true;
+    }
+
     Console& console_;
     int64_t utcOffset_;
     std::wstring row_;
+    bool headerDone_ = false;
 };
 
 class JsonPrinter : public ScanPrinter {
