@@ -291,9 +291,14 @@ bool NTFSAttributeNonResident::ReadData(const uint64_t& offset, void* buffer, ui
     if (length > size - offset) length = static_cast<uint32_t>(size - offset);
     if (length == 0) return true;
 
-    // Past the initialized size the stream reads as zeros, whatever the clusters hold.
-    uint64_t initialized = std::min(GetInitializedSize(), size);
+    // Past the initialized size the stream reads as zeros, whatever the clusters hold, but only
+    // within the clusters this attribute covers: a damaged data size must not turn into an
+    // endless stream of zeros that a restore would write until the disk is full.
     uint64_t end = offset + length;
+    uint64_t coveredBytes = clusterSize_ == 0 ? 0
+                            : coveredEnd_ > UINT64_MAX / clusterSize_ ? UINT64_MAX : coveredEnd_ * clusterSize_;
+    if (end > coveredBytes) return false;
+    uint64_t initialized = std::min(GetInitializedSize(), size);
     uint64_t storedEnd = std::min(end, std::max(initialized, offset));
     auto* out = static_cast<uint8_t*>(buffer);
     uint32_t storedLength = static_cast<uint32_t>(storedEnd - offset);

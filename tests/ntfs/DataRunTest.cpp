@@ -238,6 +238,22 @@ TEST(NonResidentRead, BytesPastTheInitializedSizeReadAsZeros) {
     EXPECT_EQ(std::count(all.begin() + 5000, all.end(), 0), static_cast<long>(content.size() - 5000));
 }
 
+TEST(NonResidentRead, ZerosPastTheInitializedSizeStopAtTheCoveredClusters) {
+    // A damaged data size (1 TiB over one mapped cluster) must not read as a terabyte of zeros.
+    OneFile f;
+    Bytes content = Pattern(4096, 7);
+    Bytes attr = NonResidentAttr(0x80, f.image.PlaceData(content), 4096, 4096);
+    PutLE(attr, 0x30, uint64_t{1} << 40, 8);
+    f.Open(attr);
+    std::vector<uint8_t> buffer(65536);
+    uint32_t got = 0;
+    EXPECT_TRUE(f.data->ReadData(0, buffer.data(), 4096, &got));
+    EXPECT_EQ(got, 4096u);
+    EXPECT_EQ(0, std::memcmp(buffer.data(), content.data(), 4096));
+    EXPECT_FALSE(f.data->ReadData(0, buffer.data(), 65536, &got));
+    EXPECT_FALSE(f.data->ReadData(uint64_t{1} << 39, buffer.data(), 65536, &got));
+}
+
 TEST(NonResidentRead, DeviceFailureOrShortReadFails) {
     VolumeImage image;
     Bytes content = Pattern(8192, 6);
