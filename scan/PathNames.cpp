@@ -154,6 +154,7 @@ std::wstring ReplaceInvalidChars(const std::wstring& name, const std::wstring& r
 
 std::wstring SafeFileName(const std::wstring& name) {
     std::wstring safe = ReplaceInvalidChars(name, L"_");
+    std::replace_if(safe.begin(), safe.end(), [](wchar_t c) { return c < 0x20; }, L'_');
     if (safe.empty() || safe == L"." || safe == L"..") std::replace(safe.begin(), safe.end(), L'.', L'_');
     return safe.empty() ? L"_" : safe;
 }

@@ -25,8 +25,10 @@ std::wstring_view GetPlainNameExtension(std::wstring_view name);
 // Each of \ / : * ? " < > | replaced by `replacement`.
 std::wstring ReplaceInvalidChars(const std::wstring& name, const std::wstring& replacement);
 // A file name from a volume made fit to be joined to a folder as one component: the nine
-// characters above become "_", and "." and ".." (which a join reads as folders) become "_" and
-// "__", so no stored name can lead outside the folder. An empty name becomes "_".
+// characters above and the control characters U+0000 to U+001F (a NUL would end the path the
+// system sees, leaving the folder itself) become "_", and "." and ".." (which a join reads as
+// folders) become "_" and "__", so no stored name can lead outside the folder. An empty name
+// becomes "_".
 std::wstring SafeFileName(const std::wstring& name);
 
 }  // namespace Vorlaq
