@@ -156,5 +156,12 @@ TEST(Regression, StoredNamesNeverLeadOutOfTheRestoreFolder) {
     EXPECT_EQ(SafeFileName(L""), L"_");
     EXPECT_EQ(SafeFileName(L"a.b.txt"), L"a.b.txt");
     EXPECT_EQ(SafeFileName(L"..\\x"), L".._x");
+    // A NUL ends the path the system sees: "\0x.txt" in the folder named the folder itself, and
+    // the search for a free name never ended.
+    const std::wstring nul(L"\0eleted.txt", 11);
+    const std::wstring dest = QuorretFuzz::DestinationFor(folder, nul);
+    EXPECT_TRUE(QuorretFuzz::IsDirectlyInside(folder, dest)) << WideToUtf8(dest);
+    EXPECT_EQ(dest.find(L'\0'), std::wstring::npos);
+    EXPECT_EQ(SafeFileName(std::wstring(L"a\0b\x1f", 4)), L"a_b_");
     std::filesystem::remove_all(scratch);
 }
