@@ -31,10 +31,11 @@ bool ParseBootSector(const uint8_t* bytes, size_t size, NTFSBootSector* out) {
     if (!oem || std::memcmp(oem->data(), "NTFS    ", 8) != 0) return false;
     auto sectorSize = boot.U16(0x0B);
     auto sectorsPerCluster = boot.U8(0x0D);
+    auto totalSectors = boot.U64(0x28);
     auto mftCluster = boot.U64(0x30);
     auto recordByte = boot.Get<int8_t>(0x40);
     auto indexByte = boot.Get<int8_t>(0x44);
-    if (!sectorSize || !sectorsPerCluster || !mftCluster || !recordByte || !indexByte) return false;
+    if (!sectorSize || !sectorsPerCluster || !totalSectors || !mftCluster || !recordByte || !indexByte) return false;
     if (!IsPowerOfTwo(*sectorSize) || *sectorSize < 256 || *sectorSize > 4096) return false;
 
     // Up to 128 sectors per cluster the byte is the count; above it, newer volumes (clusters
@@ -59,6 +60,7 @@ bool ParseBootSector(const uint8_t* bytes, size_t size, NTFSBootSector* out) {
     out->fileRecordSize = static_cast<uint32_t>(recordSize);
     out->indexBlockSize = indexSize <= UINT32_MAX ? static_cast<uint32_t>(indexSize) : 0;
     out->mftAddr = *mftCluster * clusterSize;
+    out->totalClusters = *totalSectors / sectors;
     return true;
 }
 

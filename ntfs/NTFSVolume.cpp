@@ -38,13 +38,25 @@ NTFSVolume::~NTFSVolume() {
 uint64_t NTFSVolume::GetRecordsCount() const {
     if (!mftData_ || geometry_.fileRecordSize == 0) return 0;
     uint64_t bytes = mftData_->GetDataSize();
-    // Only records the $MFT holds in clusters can be read: a damaged data size (2^40) must not
-    // send the scan through a billion records that are not there.
+    // Only records the $MFT holds in clusters of this volume can be read: a damaged data size or
+    // run length (2^40) must not send the scan through a billion records that are not there.
     if (auto* stream = dynamic_cast<NTFSAttributeNonResident*>(mftData_)) {
+        const uint64_t volumeClusters = geometry_.totalClusters;
         uint64_t storedEnd = 0;
         NTFSSingleList<tagNTFSDataRunEntry>& runs = stream->GetDataRuns();
-        for (tagNTFSDataRunEntry* run = runs.FindFirstEntry(); run; run = runs.FindNextEntry())
-            if (run->LCN != -1 && run->Clusters > 0) storedEnd = std::max(storedEnd, run->LastVCN + 1);
+        for (tagNTFSDataRunEntry* run = runs.FindFirstEntry(); run; run = runs.FindNextEntry()) {
+            if (run->LCN < 0 || run->Clusters == 0) continue;
+            uint64_t clusters = run->Clusters;
+            if (volumeClusters != 0) {
+                const uint64_t lcn = static_cast<uint64_t>(run->LCN);
+                if (lcn >= volumeClusters) continue;
+                clusters = std::min(clusters, volumeClusters - lcn);
+            }
+            const uint64_t lastUsed = run->LastVCN - (run->Clusters - clusters);
+            storedEnd = std::max(storedEnd, lastUsed == UINT64_MAX ? lastUsed : lastUsed + 1);
+        }
+        // Gaps between pieces count as records too, but no more of them than the volume has room for.
+        if (volumeClusters != 0) storedEnd = std::min(storedEnd, volumeClusters);
         if (storedEnd <= UINT64_MAX / geometry_.clusterSize) bytes = std::min(bytes, storedEnd * geometry_.clusterSize);
     }
     return bytes / geometry_.fileRecordSize;

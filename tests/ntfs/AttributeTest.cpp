@@ -142,6 +142,11 @@ TEST(BootSector, SizeRules) {
     EXPECT_EQ(g.fileRecordSize, 1024u);
     EXPECT_EQ(g.indexBlockSize, 4096u);
     EXPECT_EQ(g.mftAddr, 4u * 4096);
+    EXPECT_EQ(g.totalClusters, 0u) << "no sector count: the volume's size is unknown";
+    // The sector count leaves out the backup boot sector; a partial last cluster is no cluster.
+    PutLE(boot, 0x28, 8 * 1000 + 7, 8);
+    ASSERT_TRUE(ParseBootSector(boot.data(), boot.size(), &g));
+    EXPECT_EQ(g.totalClusters, 1000u);
     boot = Boot(512, 8, 2);
     ASSERT_TRUE(ParseBootSector(boot.data(), boot.size(), &g));
     EXPECT_EQ(g.fileRecordSize, 8192u);

@@ -140,6 +140,38 @@ TEST(Regression, RecordCountStopsAtTheClustersTheMftHolds) {
     EXPECT_EQ(volume->GetRecordsCount(), image.GetGeometry().records);
 }
 
+// The same with a run length damaged as well, or a run far outside the volume, or a hole of 2^40
+// clusters before the last run: the count never passes what the volume has room for.
+TEST(Regression, RecordCountStopsAtTheVolumesEnd) {
+    const uint64_t huge = uint64_t{1} << 40;
+    const VolumeImage::Geometry g;
+    const uint64_t mftClusters = g.records * g.recordSize / g.clusterSize;
+    const int64_t mftLcn = static_cast<int64_t>(g.mftCluster);
+    struct Case {
+        const char* what;
+        std::vector<QuorretTest::Run> runs;
+        uint64_t most;  // 0: the volume's clusters past the MFT's start, in records
+    };
+    const Case cases[] = {
+        {"run of 2^40 clusters", {{mftLcn, huge}}, 0},
+        {"second run past the volume", {{mftLcn, mftClusters}, {static_cast<int64_t>(huge), huge}}, g.records},
+        {"hole of 2^40 clusters", {{mftLcn, mftClusters}, {-1, huge}, {mftLcn + 2, 1}}, 0},
+    };
+    for (const Case& c : cases) {
+        VolumeImage image;
+        RecordSpec mft;
+        mft.attrs = {StandardInfoAttr(0, 0, 0, 0x6), FileNameAttr(5, L"$MFT"),
+                     NonResidentAttr(0x80, c.runs, g.clusterSize, huge * g.clusterSize)};
+        image.SetRecord(0, mft);
+        const uint64_t volumeClusters = image.Build()->size() / g.clusterSize;
+        auto volume = Open(image);
+        ASSERT_TRUE(volume->IsVolumeOK()) << c.what;
+        const uint64_t most = c.most ? c.most : volumeClusters * (g.clusterSize / g.recordSize);
+        EXPECT_GE(volume->GetRecordsCount(), g.records) << c.what;
+        EXPECT_LE(volume->GetRecordsCount(), most) << c.what;
+    }
+}
+
 // A found file's name comes from the volume: restored into a folder, "..", "." or a name holding
 // separators used to be joined as a path and led outside the folder.
 TEST(Regression, StoredNamesNeverLeadOutOfTheRestoreFolder) {
