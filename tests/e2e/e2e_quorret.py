@@ -11,6 +11,10 @@ its rows are checked through what the user gets from them: the count label, the 
 from every row (names and bytes against the fixture's manifest and quorret-cli's scan of the same
 drive), and the top row after each header click, restored alone. Screenshots of every state go to
 OUT/screenshots. Prints "N passed, N failed" and exits non-zero on any failure.
+
+The progress bar and Stop need a scan that lasts: D: then reads a copy of the sample whose MFT
+grew to 100,000 records (tools/fixtures/fxtool.py grow-mft), and strace delays every pread of the
+running program, as a slow disk would.
 """
 import argparse
 import hashlib
@@ -24,12 +28,18 @@ import time
 from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(REPO / "tools" / "fixtures"))
+import fxtool  # noqa: E402
 CAPTION = "Vorlaq Quorret"
 BM_CLICK = 0x00F5
 WM_COMMAND = 0x0111
 WM_SYSCOMMAND = 0x0112
 SC_MINIMIZE = 0xF020
 IDCANCEL = 2
+ABORT_QUESTION = "Are you sure to abort the scanning and exit? "
+LARGE_RECORDS = 100000
+LARGE_DELETED_EVERY = 500
+SLOW_READ_US = 150000
 SAME_DRIVE = ("Are you sure to save the restored file(s) to the same drive? \\r\\n"
               "You may get corrupted data! ")
 
@@ -190,9 +200,15 @@ class Session:
     def xdo(self, *argv):
         return subprocess.run(["xdotool", *map(str, argv)], env=self.env, capture_output=True, text=True)
 
+    def pointer(self):
+        return dict(line.split("=", 1) for line in self.xdo("getmouselocation", "--shell").stdout.split())
+
     def focus_at(self, x, y):
-        self.xdo("mousemove", "--sync", x, y)
-        where = dict(line.split("=", 1) for line in self.xdo("getmouselocation", "--shell").stdout.split())
+        # A synchronous move to where the pointer already is waits for a motion that never comes.
+        where = self.pointer()
+        if (where.get("X"), where.get("Y")) != (str(x), str(y)):
+            self.xdo("mousemove", "--sync", x, y)
+            where = self.pointer()
         if where.get("WINDOW"):
             self.xdo("windowfocus", "--sync", where["WINDOW"])
 
@@ -424,6 +440,8 @@ def run(s):
             and idle["progress.visible"] == "0", "after the failed scan the dialog is idle again")
     os.rename(str(s.sample) + ".gone", s.sample)
 
+    scan_large_volume_slowly(s)
+
     # Close with Escape's command: exit code 2.
     s.probe("post", s.main["hwnd"], WM_COMMAND, IDCANCEL, 0)
     code = s.app.wait(timeout=30)
@@ -436,9 +454,67 @@ def run(s):
         shutil.copy(log, s.out / "KQR.log")
         for line in ("Info: \tNTFS volume version is: 3.1. \r\n", "Info: \tBegin to scan volume: D:\\. \r\n",
                      "Info: \tScan Finished\r\n", "Info: \tFile restored: F:\\top-index.\r\n",
-                     "ERROR: \tFailed to scan volume: D:\\. \r\n"):
+                     "ERROR: \tFailed to scan volume: D:\\. \r\n", "Info: \tCancel scanning disk: D:\\\r\n"):
             s.check(line in text, f"KQR.log has {line!r}")
         s.check(not text.startswith("Info: \tBegin"), "KQR.log starts with the drive probes, not a banner")
+
+
+def scan_large_volume_slowly(s):
+    """Progress bar, Escape's question and Stop during a scan that lasts, then a full scan."""
+    large = s.work / "large.img"
+    fxtool.cmd_grow_mft(s.sample, large, LARGE_RECORDS, LARGE_DELETED_EVERY)
+    os.rename(s.sample, str(s.sample) + ".small")
+    os.rename(large, s.sample)
+    cli = s.wine(s.args.cli, "scan", "D:", "--format", "tsv")
+    total = len([line for line in cli.stdout.decode("utf-8").splitlines()[1:] if line.strip()])
+    s.check(total > 100, f"quorret-cli finds {total} deleted files on the grown D:")
+
+    comm = Path(f"/proc/{s.app.pid}/comm").read_text().strip()
+    s.check(comm == "Quorret.exe", f"the program's process is {comm}")
+    slow = subprocess.Popen(["strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=pread64",
+                             "-e", f"inject=pread64:delay_exit={SLOW_READ_US}", "-p", str(s.app.pid)],
+                            stderr=subprocess.DEVNULL)
+    try:
+        time.sleep(1)
+        s.click_rect(s.main["scan.rect"])
+        started = time.time()
+        st = s.wait_for(lambda: (lambda st: st if st["progress.visible"] == "1" else None)(s.state()),
+                        "the progress bar", timeout=30)
+        first = int(st["progress.pos"])
+        s.check(st["scan.text"] == "Stop" and st["disks.enabled"] == "0" and st["filters.enabled"] == "0",
+                f"scanning: Stop, inputs disabled, bar shown {time.time() - started:.1f} s after Scan")
+        s.check(0 <= first < 100, f"the bar's first position is {first}")
+
+        s.probe("post", s.main["hwnd"], WM_COMMAND, IDCANCEL, 0)
+        s.answer_box(ABORT_QUESTION, "No", "box-abort-question")
+        st = s.state()
+        s.check(s.app.poll() is None and st["scan.text"] == "Stop", "No to the abort question keeps scanning")
+
+        st = s.wait_for(lambda: (lambda st: st if int(st["progress.pos"]) > first else None)(s.state()),
+                        "the bar to move", timeout=15)
+        s.shot("09-scanning")
+        s.check(st["scan.text"] == "Stop" and st["progress.visible"] == "1",
+                f"the bar moves on while scanning ({first} -> {st['progress.pos']}), {st['count.text']} rows so far")
+
+        s.click_rect(s.main["scan.rect"])
+        st = s.state()
+        s.check(st["scan.text"] == "Scan" and st["disks.enabled"] == "1" and st["filters.enabled"] == "1",
+                "Stop: the button says Scan and the inputs are enabled at once")
+        st = s.wait_for(lambda: (lambda st: st if st["progress.visible"] == "0" else None)(s.state()),
+                        "the stopped scan to end", timeout=15)
+        s.shot("10-stopped")
+        stopped = int(st["count.text"])
+        s.check(0 < stopped < total, f"the stopped scan listed {stopped} of {total} files, bar hidden")
+    finally:
+        slow.terminate()
+        slow.wait()
+
+    s.click_rect(s.main["scan.rect"])
+    done = s.wait_for(lambda: (lambda st: st if st["scan.text"] == "Scan" and st["count.text"] == str(total)
+                               else None)(s.state()), "the full scan of the grown volume", timeout=60)
+    s.check(done["progress.visible"] == "0", f"scanned again: all {total} files listed, bar hidden")
+    os.rename(s.sample, large)
+    os.rename(str(s.sample) + ".small", s.sample)
 
 
 def main():
@@ -446,7 +522,7 @@ def main():
     for name in ("exe", "cli", "probe", "image-xz", "manifest", "out"):
         parser.add_argument("--" + name, required=True)
     args = parser.parse_args()
-    for tool in ("wine", "Xvfb", "xdotool", "import"):
+    for tool in ("wine", "Xvfb", "xdotool", "import", "strace"):
         if not shutil.which(tool):
             print(f"missing {tool}: run tools/setup", file=sys.stderr)
             return 1
