@@ -28,6 +28,7 @@ import time
 from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[2]
+sys.dont_write_bytecode = True  # nothing of ours lands in the source tree
 sys.path.insert(0, str(REPO / "tools" / "fixtures"))
 import fxtool  # noqa: E402
 CAPTION = "Vorlaq Quorret"
