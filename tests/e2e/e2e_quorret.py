@@ -403,7 +403,17 @@ def run(s):
     s.check(sorted(restored) == sorted(expected), f"G:\\ holds one file per row: {sorted(restored)}")
     s.check(all(restored.get(n) == d for n, d in expected.items()), "every restored file is byte-identical")
 
+    # A plain click on one row of the whole selection leaves that row alone selected: Restore
+    # then asks for a file name, not a folder.
+    s.click(*s.row_point(2))
+    s.click_rect(s.main["restore.rect"])
+    chooser = s.wait_for(lambda: s.top_window("Save As") or s.top_window("Browse for Folder"), "a chooser")
+    s.check(chooser["title"] == "Save As", f"a click on one row of all selects it alone ({chooser['title']} opened)")
+    s.press(chooser, "Cancel")
+    s.wait_for(lambda: s.top_window(chooser["title"]) is None, "the chooser to close")
+
     # Several rows onto the drive being read: asked once, Yes restores.
+    s.click(*s.row_point(0))
     s.keys(*s.row_point(0), "ctrl+a")
     s.restore_selected_to_folder("D")
     s.answer_box(SAME_DRIVE, "Yes", "box-same-drive-multi")
