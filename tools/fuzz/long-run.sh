@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Long fuzzing runs for the figures, one target at a time at the lowest priority (the machine is
-# shared): executions, crashes, corpus growth. Not part of the test command.
+# shared): executions, crashes, slow inputs, corpus growth. Not part of the test command.
 #
 #   tools/fuzz/long-run.sh [-t SECONDS] [--merge] [TARGET...]    (default: 600 s, every target)
 #
@@ -31,19 +31,26 @@ fi
 out=$build/long
 mkdir -p "$out/artifacts"
 
-printf '%-14s %8s %10s %8s %8s %8s %8s\n' target seconds runs exec/s crashes corpus cov
+printf '%-14s %8s %10s %8s %8s %8s %8s %8s\n' target seconds runs exec/s crashes slow corpus cov
 for target in "${targets[@]}"; do
     mkdir -p "$out/$target"
     log=$out/$target.log
+    started=$out/.started-$target
+    touch "$started"
     nice -n 19 "$build/bin/$target" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 -max_len=262144 \
         -print_final_stats=1 -artifact_prefix="$out/artifacts/$target-" \
         "$out/$target" fuzz/corpus/"$target" >"$log" 2>&1
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
     rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
     cov=$(grep -oE 'cov: [0-9]+' "$log" | tail -1 | cut -d' ' -f2)
-    crashes=$(find "$out/artifacts" -name "$target-*" | wc -l)
+    # This run's artifacts only: crashes, leaks, timeouts and out-of-memory inputs, then the inputs
+    # that merely ran slower than libFuzzer's 10 s report threshold.
+    crashes=$(find "$out/artifacts" -newer "$started" \( -name "$target-crash-*" -o -name "$target-leak-*" \
+        -o -name "$target-timeout-*" -o -name "$target-oom-*" \) | wc -l)
+    slow=$(find "$out/artifacts" -newer "$started" -name "$target-slow-unit-*" | wc -l)
     corpus=$(find "$out/$target" -type f | wc -l)
-    printf '%-14s %8s %10s %8s %8s %8s %8s\n' "$target" "$seconds" "${runs:-?}" "${rate:-?}" "$crashes" "$corpus" "${cov:-?}"
+    printf '%-14s %8s %10s %8s %8s %8s %8s %8s\n' "$target" "$seconds" "${runs:-?}" "${rate:-?}" "$crashes" "$slow" "$corpus" \
+        "${cov:-?}"
     if [ "$merge" -eq 1 ]; then
         nice -n 19 "$build/bin/$target" -merge=1 -timeout=25 -rss_limit_mb=2048 -max_len=262144 \
             fuzz/corpus/"$target" "$out/$target" >"$out/$target.merge.log" 2>&1
