@@ -487,6 +487,8 @@ def scan_large_volume_slowly(s):
                             stderr=subprocess.DEVNULL)
     try:
         time.sleep(1)
+        if not s.check(slow.poll() is None, "strace is attached to the program (its reads are slowed)"):
+            return
         s.click_rect(s.main["scan.rect"])
         started = time.time()
         st = s.wait_for(lambda: (lambda st: st if st["progress.visible"] == "1" else None)(s.state()),
