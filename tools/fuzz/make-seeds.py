@@ -97,7 +97,8 @@ def decode_runs(b):
 def encode_runs(runs):
     out, prev = bytearray(), 0
     for lcn, length in runs:
-        lb = max(1, (length.bit_length() + 7) // 8)
+        # The length is read back as a signed number: a top bit set needs one byte more.
+        lb = (length.bit_length() + 8) // 8
         if lcn is None:
             out += bytes([lb]) + length.to_bytes(lb, "little")
             continue
