@@ -26,6 +26,10 @@ import os
 import struct
 import sys
 
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "fixtures"))
+from fxtool import encode_runs, stored  # noqa: E402  (run lists and fix-ups as the disk holds them)
+
 SCRATCH_DATA_LCN = 64          # ScratchVolume::kDataLcn
 SCRATCH_DATA_CLUSTERS = 16     # ScratchVolume::kDataClusters
 SCRATCH_CLUSTER = 4096
@@ -52,17 +56,6 @@ def fixup_decode(raw):
             return None
         rec[pos:pos + 2] = rec[usa + 2 * i:usa + 2 * i + 2]
     return rec
-
-
-def fixup_encode(rec):
-    raw = bytearray(rec)
-    usa, count = u16(raw, 4), u16(raw, 6)
-    usn = raw[usa:usa + 2]
-    for i in range(1, count):
-        pos = i * 512 - 2
-        raw[usa + 2 * i:usa + 2 * i + 2] = raw[pos:pos + 2]
-        raw[pos:pos + 2] = usn
-    return bytes(raw)
 
 
 def attributes(rec):
@@ -92,23 +85,6 @@ def decode_runs(b):
             runs.append((None, length))
         pos += 1 + ln + on
     return runs
-
-
-def encode_runs(runs):
-    out, prev = bytearray(), 0
-    for lcn, length in runs:
-        # The length is read back as a signed number: a top bit set needs one byte more.
-        lb = (length.bit_length() + 8) // 8
-        if lcn is None:
-            out += bytes([lb]) + length.to_bytes(lb, "little")
-            continue
-        delta = lcn - prev
-        ob = 1
-        while not (-(1 << (8 * ob - 1)) <= delta < (1 << (8 * ob - 1))):
-            ob += 1
-        out += bytes([ob << 4 | lb]) + length.to_bytes(lb, "little") + delta.to_bytes(ob, "little", signed=True)
-        prev = lcn
-    return bytes(out) + b"\0"
 
 
 class Volume:
@@ -285,7 +261,7 @@ def record_seeds(vol, out, seen):
             continue
         area = Area(SCRATCH_DATA_LCN, 4, vol.cluster)
         relocate(rec, vol, area)
-        write(out, "fuzz_record", fixup_encode(rec) + bytes(area.bytes), seen)
+        write(out, "fuzz_record", stored(rec) + bytes(area.bytes), seen)
 
 
 def attrlist_seeds(vol, out, seen):
@@ -312,7 +288,7 @@ def attrlist_seeds(vol, out, seen):
                 set_ref(ext, 0x20, FIRST_SLOT)
             relocate(ext, vol, area)
             records.append(ext)
-        body = b"".join(fixup_encode(r) if u16(r, 6) else bytes(r) for r in records)
+        body = b"".join(stored(r) if u16(r, 6) else bytes(r) for r in records)
         write(out, "fuzz_attrlist", bytes([len(records) - 1]) + body + bytes(area.bytes), seen)
 
 
@@ -431,7 +407,7 @@ def compact_image(vol, picks, out, seen, target_names=("fuzz_volume", "fuzz_scan
                 set_ref(rec, 0x20, renumber[base])
             struct.pack_into("<I", rec, 0x2C, renumber[n])
             relocate(rec, vol, area)
-        records.append(fixup_encode(rec))
+        records.append(stored(rec))
     image = bytearray(vol.data[:vol.cluster])
     struct.pack_into("<Q", image, 0x30, 1)
     mft = b"".join(records)
