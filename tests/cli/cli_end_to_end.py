@@ -168,6 +168,37 @@ def mbr_disk(volume, path, start_sector=2048):
     return path
 
 
+FILETIME_EPOCH = datetime.datetime(1601, 1, 1, tzinfo=datetime.timezone.utc)
+HOUR = 36000000000  # in FILETIME ticks
+
+
+def times_set_apart(name):
+    """A copy of fixture NAME (its MFT in one piece at cluster 4) whose deleted files' creation,
+    modification and access times all differ, where the fixtures give each file one time for all
+    three: creation moves a day and an hour before modification, access two days and a half hour
+    after. Returns the copy and each record's times in UTC, to the second."""
+    data = bytearray(unpacked(name).read_bytes())
+    times = {}
+    for record in expected_files(name):
+        start = 16384 + record * 1024
+        assert data[start:start + 4] == b"FILE", record
+        attr = start + struct.unpack_from("<H", data, start + 0x14)[0]
+        while struct.unpack_from("<I", data, attr)[0] != 0x10:  # $STANDARD_INFORMATION
+            assert struct.unpack_from("<I", data, attr)[0] < 0x10, record
+            attr += struct.unpack_from("<I", data, attr + 4)[0]
+        value = attr + struct.unpack_from("<H", data, attr + 0x14)[0]
+        assert value + 0x20 <= start + 510  # the fix-up words stay untouched
+        modified = struct.unpack_from("<Q", data, value + 0x08)[0]
+        created, accessed = modified - 25 * HOUR, modified + 48 * HOUR + HOUR // 2
+        struct.pack_into("<Q", data, value, created)
+        struct.pack_into("<Q", data, value + 0x18, accessed)
+        times[record] = {column: (FILETIME_EPOCH + datetime.timedelta(microseconds=ticks // 10)).replace(microsecond=0)
+                         for column, ticks in (("modified", modified), ("created", created), ("accessed", accessed))}
+    copy = work_dir("images") / (name + "-times.img")
+    copy.write_bytes(bytes(data))
+    return copy, times
+
+
 # ---------------------------------------------------------------- the tests
 
 class CommandLine(unittest.TestCase):
@@ -281,6 +312,37 @@ class Scan(unittest.TestCase):
             if size_text:
                 self.assertIn("  " + size_text + "  ", line)
             self.assertRegex(line, r"\d{4}-\d\d-\d\d \d\d:\d\d  \d{4}-\d\d-\d\d \d\d:\d\d$")
+
+        # Each format's times under their own names, where no two of a file's times are equal.
+        image, times = times_set_apart("sample")
+        r = run_cli("scan", arg_path(image), "--format", "tsv")
+        self.assertEqual(r.code, 0, r)
+        lines = r.out.splitlines()
+        tsv = [dict(zip(lines[0].split("\t"), line.split("\t"))) for line in lines[1:]]
+        self.assertEqual({int(row["record"]) for row in tsv}, set(times))
+        for row in tsv:
+            for column in ("modified", "created"):
+                self.assertEqual(datetime.datetime.fromisoformat(row[column]), times[int(row["record"])][column],
+                                 "tsv %s of record %s" % (column, row["record"]))
+        r = run_cli("scan", arg_path(image), "--format", "json")
+        self.assertEqual(r.code, 0, r)
+        objects = [json.loads(line) for line in r.out.splitlines()]
+        self.assertEqual(len(objects), len(times))
+        for obj in objects:
+            for column in ("modified", "created", "accessed"):
+                self.assertEqual(datetime.datetime.fromisoformat(obj[column]), times[obj["record"]][column],
+                                 "json %s of record %d" % (column, obj["record"]))
+        r = run_cli("scan", arg_path(image))
+        self.assertEqual(r.code, 0, r)
+        lines = r.out.splitlines()
+        local = datetime.datetime.fromisoformat(tsv[0]["modified"]).tzinfo  # the offset the program uses
+        self.assertEqual(len(lines), len(times) + 1)
+        for line in lines[1:]:
+            record = int(line.split()[0])
+            for column, title in (("modified", "Modified Time"), ("created", "Creation Time")):
+                at = lines[0].index(title)  # cells stand left-aligned under their titles
+                self.assertEqual(line[at:at + 16], times[record][column].astimezone(local).strftime("%Y-%m-%d %H:%M"),
+                                 "table %s of record %d" % (title, record))
 
     def test_filter(self):
         r = run_cli("scan", arg_path(unpacked("sample")), "--format", "tsv", "--filter", "*.jpg; PDF")
