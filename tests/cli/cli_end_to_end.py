@@ -404,21 +404,21 @@ class Restore(unittest.TestCase):
         image = unpacked("sample")
         out = work_dir("restored") / "records"
         shutil.rmtree(out, ignore_errors=True)
-        # 89 twice: the second copy is numbered; 78 is a file in use and 64 a folder in use.
-        r = run_cli("restore", arg_path(image), "--out", arg_path(out), "89", "89", "78", "64", "105")
+        # 89 twelve times: the copies after the first are numbered, on past one digit; 78 is a file
+        # in use and 64 a folder in use.
+        r = run_cli("restore", arg_path(image), "--out", arg_path(out), *["89"] * 12, "78", "64", "105")
         self.assertEqual(r.code, 1, r)
         lines = [line.split("\t") for line in r.out.splitlines()]
-        self.assertEqual(lines[-1], [EXPECTED_TOTAL % 3])
-        self.assertEqual(lines[:-1], [
-            ["89", shown_path(out / "scan.pdf"), "ok"],
-            ["89", shown_path(out / "scan_0.pdf"), "ok"],
+        self.assertEqual(lines[-1], [EXPECTED_TOTAL % 13])
+        copies = ["scan.pdf"] + ["scan_%d.pdf" % k for k in range(11)]
+        self.assertEqual(lines[:-1], [["89", shown_path(out / copy), "ok"] for copy in copies] + [
             ["78", shown_path(out / "notes.txt"), "failed"],
             ["64", shown_path(out / "Documents"), "failed"],
             ["105", shown_path(out / "track02.mp3"), "ok"],
         ])
         expected = expected_files("sample")
-        self.assertEqual(sha256(out / "scan.pdf"), expected[89].sha256)
-        self.assertEqual(sha256(out / "scan_0.pdf"), expected[89].sha256)
+        for copy in copies:
+            self.assertEqual(sha256(out / copy), expected[89].sha256, copy)
         self.assertEqual(sha256(out / "track02.mp3"), expected[105].sha256)
         # A record in use again holds another file: refused with the reason, nothing written.
         self.assertIn("Failed to restore reused record for 78 at \\.", r.err)
