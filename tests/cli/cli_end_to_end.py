@@ -337,10 +337,12 @@ class Scan(unittest.TestCase):
         lines = r.out.splitlines()
         local = datetime.datetime.fromisoformat(tsv[0]["modified"]).tzinfo  # the offset the program uses
         self.assertEqual(len(lines), len(times) + 1)
+        # Cells stand left-aligned under their titles.
+        columns = [(column, title, lines[0].index(title))
+                   for column, title in (("modified", "Modified Time"), ("created", "Creation Time"))]
         for line in lines[1:]:
             record = int(line.split()[0])
-            for column, title in (("modified", "Modified Time"), ("created", "Creation Time")):
-                at = lines[0].index(title)  # cells stand left-aligned under their titles
+            for column, title, at in columns:
                 self.assertEqual(line[at:at + 16], times[record][column].astimezone(local).strftime("%Y-%m-%d %H:%M"),
                                  "table %s of record %d" % (title, record))
 
