@@ -101,7 +101,9 @@ int32_t FileScanTask::Scan() {
         int length = record.GetFileName(name, kNameCapacity);
         if (length <= 0) continue;
         std::wstring fileName(name, static_cast<size_t>(length));
-        if (!filter_.MatchFile(fileName)) continue;
+        // A Recycle Bin index file is read even when the filter hides it: the item it names may pass.
+        const bool listed = filter_.MatchFile(fileName);
+        if (!listed && !RecycleBinJoin::IsIndexName(fileName)) continue;
         std::wstring path = paths.BuildFilePath(n, record.GetParentRef());
         uint64_t modified = 0, created = 0, accessed = 0;
         record.GetFileTime(&modified, &created, &accessed);
@@ -111,8 +113,8 @@ int32_t FileScanTask::Scan() {
         if (NTFSAttributeBase* data = record.FindStream(nullptr)) size = data->GetDataSize();
         auto file = std::make_unique<DeletedFileInfo>(volumeText, n, fileName, std::move(path), size, &modified,
                                                       &created, &accessed);
-        if (bin.Holds(*file)) bin.Add(std::move(file), record.FindStream(nullptr));
-        else if (notify_) notify_->Found(std::move(file));
+        if (bin.Holds(*file)) bin.Add(std::move(file), record.FindStream(nullptr), listed);
+        else if (listed && notify_) notify_->Found(std::move(file));
     }
     // The bin's files wait for the walk's end: only then are their index files all known.
     for (auto& file : bin.Release())

@@ -28,12 +28,14 @@ uint64_t ToLocal(uint64_t utc) {
 
 RecycleBinJoin::RecycleBinJoin(std::wstring volumeRoot) : prefix_(FoldAsciiLower(volumeRoot + L"$Recycle.Bin\\")) {}
 
+bool RecycleBinJoin::IsIndexName(const std::wstring& name) { return BinSuffix(name, L'I').has_value(); }
+
 bool RecycleBinJoin::Holds(const DeletedFileInfo& file) const {
     const std::wstring path = file.GetPath();
     return path.size() > prefix_.size() && FoldAsciiLower(std::wstring_view(path).substr(0, prefix_.size())) == prefix_;
 }
 
-void RecycleBinJoin::Add(std::unique_ptr<DeletedFileInfo> file, NTFSAttributeBase* data) {
+void RecycleBinJoin::Add(std::unique_ptr<DeletedFileInfo> file, NTFSAttributeBase* data, bool listed) {
     Held held{std::move(file), {}, {}};
     // "<SID>\" for a file of the SID folder itself, "<SID>\$R......\sub\" for one beneath an item.
     const std::wstring rest = held.file->GetPath().substr(prefix_.size());
@@ -53,7 +55,7 @@ void RecycleBinJoin::Add(std::unique_ptr<DeletedFileInfo> file, NTFSAttributeBas
             }
         }
     }
-    held_.push_back(std::move(held));
+    if (listed) held_.push_back(std::move(held));
 }
 
 void RecycleBinJoin::ReadIndex(const std::wstring& key, const DeletedFileInfo& file, NTFSAttributeBase* data) {

@@ -25,11 +25,13 @@ public:
     // starts with.
     explicit RecycleBinJoin(std::wstring volumeRoot);
 
+    // "$I" plus six characters and an optional extension, in either case.
+    static bool IsIndexName(const std::wstring& name);
     // True for a file whose folder lies inside the volume's $Recycle.Bin (any letter case).
     bool Holds(const DeletedFileInfo& file) const;
-    // Keeps a file that Holds; `data` is its unnamed $DATA (null without one), read here when the
-    // file is an index file.
-    void Add(std::unique_ptr<DeletedFileInfo> file, NTFSAttributeBase* data);
+    // Takes a file that Holds; `data` is its unnamed $DATA (null without one), read here when the
+    // file is an index file. The file is kept for Release when `listed`.
+    void Add(std::unique_ptr<DeletedFileInfo> file, NTFSAttributeBase* data, bool listed);
     // Every file kept, in the order added, with its original path and deletion time (local time)
     // where an index file of the same folder names it.
     std::vector<std::unique_ptr<DeletedFileInfo>> Release();

@@ -346,6 +346,10 @@ class RecycleBin(unittest.TestCase):
         self.assertTrue(unjoined <= {(row[2], row[1]) for row in rows})
         self.assertGreater(max(len(p) for p, _ in original.values()), 260)
 
+        # A filter that hides the folder's index file still joins the file found inside it.
+        r = run_cli("scan", image, "--format", "tsv", "--filter", "bin")
+        self.assertEqual([row[7] for row in parse_tsv(r.out)], ["D:\\Projects\\Old Project\\sub\\data.bin"])
+
         r = run_cli("scan", image, "--format", "json")
         objects = {(o["path"], o["name"]): o for o in map(json.loads, r.out.splitlines())}
         for key, (path, _) in original.items():
