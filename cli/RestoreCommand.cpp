@@ -53,8 +53,9 @@ std::wstring TreeFolder(const std::wstring& outDir, const std::wstring& path, co
     return folder;
 }
 
-// A file from an emptied Recycle Bin takes the name and folder it had before ("D:\\Work\\a.docx":
-// "a.docx" in "\\Work\\"); TreeFolder and SafeFileName then treat them like any stored name.
+// A file from an emptied Recycle Bin takes the name and folder it had before (D:\Work\a.docx:
+// "a.docx" in "\Work\", the drive dropped); TreeFolder and SafeFileName then treat them like any
+// stored name, so nothing an index file says can lead outside --out.
 void UseOriginalName(DeletedFileInfo& file) {
     const std::wstring original = file.GetOriginalPath();
     const size_t cut = original.rfind(L'\\');

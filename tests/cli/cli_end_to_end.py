@@ -373,6 +373,22 @@ class RecycleBin(unittest.TestCase):
         r = run_cli("restore", image, "--original-names", "--out", arg_path(out), "78")
         self.assertEqual(r.code, 2, r)
 
+        # An index file that points upwards is made safe like any stored name.
+        data = bytearray(unpacked("recycle").read_bytes())
+        old, new = "D:\\Notes\\todo.txt".encode("utf-16-le"), "D:\\..\\..\\evil.txt".encode("utf-16-le")
+        at = data.index(old)
+        assert len(old) == len(new) and at % 512 < 510 - len(old)  # the fix-up words stay untouched
+        data[at:at + len(new)] = new
+        hostile = work_dir("images") / "recycle-hostile.img"
+        hostile.write_bytes(bytes(data))
+        sandbox = work_dir("restored") / "recycle-hostile"
+        shutil.rmtree(sandbox, ignore_errors=True)
+        r = run_cli("restore", arg_path(hostile), "--all", "--tree", "--original-names", "--out",
+                    arg_path(sandbox / "out"))
+        self.assertEqual(r.code, 0, r)
+        self.assertTrue((sandbox / "out" / "__" / "__" / "evil.txt").is_file(), r.out)
+        self.assertEqual([p.name for p in sandbox.iterdir()], ["out"])
+
 
 class Restore(unittest.TestCase):
     def test_all_with_tree_is_byte_identical(self):
