@@ -117,6 +117,8 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
             o.all = true;
         } else if (name == L"--tree" && o.command == CliCommand::Restore) {
             o.tree = true;
+        } else if (name == L"--original-names" && o.command == CliCommand::Restore) {
+            o.originalNames = true;
         } else {
             return Refuse(FormatWide(L"%s is not an option of '%s'", name, command));
         }
@@ -140,6 +142,7 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
         if (o.outDir.empty()) return Refuse(L"restore needs --out DIR");
         if (o.all == !o.records.empty()) return Refuse(L"restore needs either RECORD numbers or --all");
         if (o.filter && !o.all) return Refuse(L"--filter goes with --all");
+        if (o.originalNames && !o.all) return Refuse(L"--original-names goes with --all");
     }
     result.ok = true;
     return result;
@@ -149,7 +152,7 @@ std::wstring UsageText() {
     return L"Usage:\n"
            L"  quorret-cli info SOURCE [--offset N] [--verbose]\n"
            L"  quorret-cli scan SOURCE [--filter TEXT] [--format table|tsv|json] [--offset N] [--verbose]\n"
-           L"  quorret-cli restore SOURCE --out DIR (RECORD... | --all [--filter TEXT]) [--tree] [--offset N] [--verbose]\n"
+           L"  quorret-cli restore SOURCE --out DIR (RECORD... | --all [--filter TEXT] [--original-names]) [--tree] [--offset N] [--verbose]\n"
            L"\n"
            L"SOURCE        an NTFS image file or block device, or on Windows a drive letter such as D:\n"
            L"--offset N    the volume starts N bytes into SOURCE; Ns counts 512-byte sectors (2048s)\n"
@@ -158,6 +161,8 @@ std::wstring UsageText() {
            L"--out DIR     the folder that receives restored files (created when missing)\n"
            L"--all         restore every deleted file the scan finds\n"
            L"--tree        recreate each file's folder path under DIR\n"
+           L"--original-names  files from an emptied Recycle Bin under the name (and with --tree the\n"
+           L"              folders) they had before they were sent there\n"
            L"--verbose     write the log lines to standard error\n"
            L"\n"
            L"Exit status: 0 success, 1 some file failed, 2 bad arguments or a volume that cannot be read.\n";

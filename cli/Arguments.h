@@ -21,6 +21,7 @@ struct CliOptions {
     std::vector<uint64_t> records;      // restore RECORD...
     bool all = false;                   // restore --all
     bool tree = false;                  // restore --tree
+    bool originalNames = false;         // restore --original-names
     bool verbose = false;
 };
 

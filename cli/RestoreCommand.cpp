@@ -53,6 +53,17 @@ std::wstring TreeFolder(const std::wstring& outDir, const std::wstring& path, co
     return folder;
 }
 
+// A file from an emptied Recycle Bin takes the name and folder it had before (D:\Work\a.docx:
+// "a.docx" in "\Work\", the drive dropped); TreeFolder and SafeFileName then treat them like any
+// stored name, so nothing an index file says can lead outside --out.
+void UseOriginalName(DeletedFileInfo& file) {
+    const std::wstring original = file.GetOriginalPath();
+    const size_t cut = original.rfind(L'\\');
+    if (cut == std::wstring::npos || cut < 2 || cut + 1 == original.size()) return;
+    file.SetName(original.substr(cut + 1));
+    file.SetPath(original.substr(2, cut - 1));
+}
+
 // Restores one file into --out (under its rebuilt folders with --tree) and prints its result line.
 class FileRestorer {
 public:
@@ -124,7 +135,10 @@ int RunRestore(const CliOptions& options, Console& console, ErrorLogCapture& err
         // Each file is restored as soon as the walk reports it, so memory does not grow with the
         // number of deleted files.
         ScanOutcome outcome = RunScanTask(source, options.filter.value_or(L""), records, console,
-                                          [&restorer](std::unique_ptr<DeletedFileInfo> file) { restorer.Restore(*file); });
+                                          [&restorer, &options](std::unique_ptr<DeletedFileInfo> file) {
+                                              if (options.originalNames) UseOriginalName(*file);
+                                              restorer.Restore(*file);
+                                          });
         if (outcome.state != kScanFinished) return ReportFailedScan(options, records, console, errors);
     }
     for (const DeletedFileInfo& file : named) restorer.Restore(file);

@@ -31,6 +31,9 @@ int RunScan(const CliOptions& options, Console& console, ErrorLogCapture& errors
     uint64_t walked = records > kFirstUserRecord ? records - kFirstUserRecord : 0;
     std::wstring summary = FormatWide(L"Scanned %I64u records in %.2f s: %I64u deleted files found.", walked,
                                       outcome.seconds, outcome.found);
+    if (const RecycleBinCounts& bin = outcome.recycleBin; bin.joined || bin.damaged)
+        summary += FormatWide(L" Recycle Bin: %I64u original paths found, %I64u damaged $I files ignored.", bin.joined,
+                              bin.damaged);
     // A damaged MFT logs each record it cannot read and the walk goes on: say so, the files of
     // those records are missing from the list.
     if (uint64_t logged = errors.Total() - errorsBefore)

@@ -27,6 +27,12 @@ public:
         Row row{file.GetRecordNumberText(), EscapeControls(file.GetName()), EscapeControls(file.GetPath()),
                 EscapeControls(file.GetType()), file.GetSizeText(), file.GetModifiedTimeText(),
                 file.GetCreationTimeText()};
+        // A file from an emptied Recycle Bin shows where it was before, marked as such.
+        if (const std::wstring original = file.GetOriginalPath(); !original.empty()) {
+            const size_t cut = original.rfind(L'\\') + 1;
+            row[1] = EscapeControls(original.substr(cut));
+            row[2] = EscapeControls(original.substr(0, cut)) + L" (bin)";
+        }
         std::wstring joined;
         for (size_t c = 0; c < kColumns; ++c) {
             width_[c] = std::max(width_[c], std::min(row[c].size(), kMaxWidth[c]));
@@ -107,6 +113,10 @@ public:
         AppendIsoTime(row_, file.GetModifiedTime(), utcOffset_);
         row_ += L'\t';
         AppendIsoTime(row_, file.GetCreationTime(), utcOffset_);
+        row_ += L'\t';
+        AppendEscapedControls(row_, file.GetOriginalPath());
+        row_ += L'\t';
+        AppendIsoTime(row_, file.GetDeletionTime(), utcOffset_);
         row_ += L'\n';
         console_.Out(row_);
     }
@@ -120,7 +130,7 @@ private:
     // Written with the first row or at the end, so a scan that fails prints no half listing.
     void Header() {
         if (headerDone_) return;
-        console_.Out(L"record\tname\tpath\ttype\tsize\tmodified\tcreated\n");
+        console_.Out(L"record\tname\tpath\ttype\tsize\tmodified\tcreated\toriginal_path\tdeleted\n");
         headerDone_ = true;
     }
 
@@ -151,6 +161,11 @@ public:
         AppendTime(file.GetCreationTime());
         row_ += L",\"accessed\":";
         AppendTime(file.GetAccessTime());
+        row_ += L",\"original_path\":";
+        if (file.GetOriginalPath().empty()) row_ += L"null";
+        else AppendJsonString(row_, file.GetOriginalPath());
+        row_ += L",\"deleted\":";
+        AppendTime(file.GetDeletionTime());
         row_ += L"}\n";
         console_.Out(row_);
     }

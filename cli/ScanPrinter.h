@@ -17,11 +17,14 @@ public:
     virtual void Finish() = 0;
 };
 
-// table: the found-files list's seven columns with its texts, aligned under a header line.
+// table: the found-files list's seven columns with its texts, aligned under a header line; a file
+//      from an emptied Recycle Bin shows its original name and folder, the folder followed by
+//      " (bin)".
 // tsv: a header line, then record, name, path, type, size in bytes, modified, created (ISO 8601,
-//      empty when unknown); control characters in texts as C escapes.
+//      empty when unknown), original_path and deleted (from the Recycle Bin's index, empty when
+//      unknown); control characters in texts as C escapes.
 // json: one object per file and line with record, name, path, type, size, modified, created,
-//      accessed (ISO 8601 strings, null when unknown).
+//      accessed, original_path, deleted (ISO 8601 strings, null when unknown).
 std::unique_ptr<ScanPrinter> MakeScanPrinter(ScanFormat format, Console& console);
 
 }  // namespace Vorlaq

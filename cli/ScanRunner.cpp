@@ -114,6 +114,7 @@ ScanOutcome RunScanTask(const VolumeSource& source, const std::wstring& filter, 
         }
         task.Wait();
         outcome.state = task.GetState();
+        outcome.recycleBin = task.GetRecycleBinCounts();
     }
     console.ClearProgress();
     outcome.found = queue.Found();

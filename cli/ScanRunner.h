@@ -8,6 +8,7 @@
 
 #include "cli/Console.h"
 #include "scan/DeletedFileInfo.h"
+#include "scan/FileScanTask.h"
 #include "scan/VolumeSource.h"
 
 namespace Vorlaq {
@@ -16,6 +17,7 @@ struct ScanOutcome {
     int32_t state = 0;      // the task's final state: finished (2) or failed (3)
     uint64_t found = 0;     // files reported
     double seconds = 0.0;   // wall time of the walk
+    RecycleBinCounts recycleBin;
 };
 
 using FoundFileSink = std::function<void(std::unique_ptr<DeletedFileInfo>)>;

@@ -1,6 +1,8 @@
 #pragma once
 // One found deleted file: where it was, what it was called, its size and times (FILETIME values,
 // already local), and the texts the found-files list shows for them. A plain copyable value.
+// A file found in a Recycle Bin may also carry the full path it had before it was sent there and
+// when that happened, as the bin's index file recorded them.
 #include <cstdint>
 #include <string>
 
@@ -45,6 +47,12 @@ public:
     void SetAccessTime(uint64_t time) { accessed_ = time; }
     std::wstring GetAccessTimeText() const;
 
+    // Empty, and 0, when no index file names the file.
+    std::wstring GetOriginalPath() const { return originalPath_; }
+    void SetOriginalPath(const std::wstring& path) { originalPath_ = path; }
+    uint64_t GetDeletionTime() const { return deleted_; }
+    void SetDeletionTime(uint64_t time) { deleted_ = time; }
+
 private:
     std::wstring volume_;
     uint64_t recordNumber_ = 0;
@@ -55,6 +63,8 @@ private:
     uint64_t modified_ = 0;
     uint64_t created_ = 0;
     uint64_t accessed_ = 0;
+    std::wstring originalPath_;
+    uint64_t deleted_ = 0;
 };
 
 }  // namespace Vorlaq

@@ -11,6 +11,7 @@ import datetime
 import hashlib
 import json
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -133,11 +134,12 @@ def volume_path(manifest_path, root="\\"):
 
 def parse_tsv(text):
     lines = text.splitlines()
-    assert lines and lines[0] == "record\tname\tpath\ttype\tsize\tmodified\tcreated", lines[:1]
+    assert lines and lines[0] == "record\tname\tpath\ttype\tsize\tmodified\tcreated\toriginal_path\tdeleted", \
+        lines[:1]
     rows = []
     for line in lines[1:]:
         fields = line.split("\t")
-        assert len(fields) == 7, line
+        assert len(fields) == 9, line
         rows.append(fields)
     return rows
 
@@ -265,9 +267,11 @@ class Scan(unittest.TestCase):
         self.assertEqual(r.code, 0, r)
         rows = parse_tsv(r.out)
         records = [int(row[0]) for row in rows]
-        self.assertEqual(records, sorted(records), "%s: not in record order" % name)
+        # The Recycle Bin's files come after the walk, each part in record order.
+        in_bin = [int(row[0]) for row in rows if row[2].lower().startswith("\\$recycle.bin\\")]
+        self.assertEqual(records, sorted(set(records) - set(in_bin)) + sorted(in_bin), "%s: not in record order" % name)
         self.assertEqual(set(records), set(expected), name)
-        for record, fname, path, ftype, size, modified, created in rows:
+        for record, fname, path, ftype, size, modified, created, _, _ in rows:
             want = expected[int(record)]
             self.assertIn((path, fname), {volume_path(p) for p in want.paths}, "%s record %s" % (name, record))
             self.assertEqual(int(size), want.size, "%s record %s" % (name, record))
@@ -292,7 +296,7 @@ class Scan(unittest.TestCase):
         self.assertEqual(len(objects), len(tsv))
         for row, obj in zip(tsv, objects):
             self.assertEqual(list(obj), ["record", "name", "path", "type", "size", "modified", "created",
-                                         "accessed"])
+                                         "accessed", "original_path", "deleted"])
             self.assertEqual([str(obj["record"]), obj["name"], obj["path"], obj["type"], str(obj["size"])], row[:5])
             self.assertEqual((obj["modified"], obj["created"]), (row[5], row[6]))
             self.assertIsInstance(obj["size"], int)
@@ -374,6 +378,80 @@ class Scan(unittest.TestCase):
         self.assertEqual({int(row[0]) for row in rows}, set(fls))
         for row in rows:
             self.assertIn((row[2], row[1]), fls[int(row[0])], row)
+
+
+class RecycleBin(unittest.TestCase):
+    def test_emptied_bin_items_under_their_original_names(self):
+        manifest = Path(ARGS.source, "tests", "fixtures", "recycle.manifest.tsv").read_text("utf-8").splitlines()
+        original, unjoined = {}, set()
+        for line in manifest:
+            fields = line.split("\t")
+            if fields[0] == "# original":
+                original[volume_path(fields[1])] = (fields[2], datetime.datetime.fromisoformat(
+                    fields[3].replace("Z", "+00:00")))
+            elif fields[0] == "# unjoined":
+                unjoined.add(volume_path(fields[1]))
+        self.assertEqual((len(original), len(unjoined)), (6, 3))
+        expected = expected_files("recycle")
+        image = arg_path(unpacked("recycle"))
+
+        r = run_cli("scan", image, "--format", "tsv")
+        self.assertEqual(r.code, 0, r)
+        self.assertIn("Recycle Bin: 6 original paths found, 2 damaged $I files ignored.", r.err)
+        rows = parse_tsv(r.out)
+        joined = {}
+        for row in rows:
+            key = (row[2], row[1])
+            if key in original:
+                joined[key] = (row[7], datetime.datetime.fromisoformat(row[8]))
+            else:
+                self.assertEqual(row[7:], ["", ""], row)
+        self.assertEqual(joined, original)
+        self.assertTrue(unjoined <= {(row[2], row[1]) for row in rows})
+        self.assertGreater(max(len(p) for p, _ in original.values()), 260)
+
+        # A filter that hides the folder's index file still joins the file found inside it.
+        r = run_cli("scan", image, "--format", "tsv", "--filter", "bin")
+        self.assertEqual([row[7] for row in parse_tsv(r.out)], ["D:\\Projects\\Old Project\\sub\\data.bin"])
+
+        r = run_cli("scan", image, "--format", "json")
+        objects = {(o["path"], o["name"]): o for o in map(json.loads, r.out.splitlines())}
+        for key, (path, _) in original.items():
+            self.assertEqual(objects[key]["original_path"], path)
+        self.assertEqual({objects[key]["original_path"] for key in unjoined}, {None})
+
+        r = run_cli("scan", image)
+        for path, _ in original.values():
+            folder, name = path.rsplit("\\", 1)
+            self.assertRegex(r.out, r"\n +\d+  %s +%s\\ \(bin\) " % (re.escape(name), re.escape(folder)))
+
+        out = work_dir("restored") / "recycle"
+        shutil.rmtree(out, ignore_errors=True)
+        r = run_cli("restore", image, "--all", "--tree", "--original-names", "--out", arg_path(out))
+        self.assertEqual(r.code, 0, r)
+        self.assertEqual(r.out.splitlines()[-1], EXPECTED_TOTAL % len(expected))
+        by_path = {volume_path(p): e for e in expected.values() for p in e.paths}
+        for key, want in by_path.items():
+            place = original[key][0][3:] if key in original else (key[0] + key[1])[1:]
+            self.assertEqual(sha256(out.joinpath(*place.split("\\"))), want.sha256, place)
+        r = run_cli("restore", image, "--original-names", "--out", arg_path(out), "78")
+        self.assertEqual(r.code, 2, r)
+
+        # An index file that points upwards is made safe like any stored name.
+        data = bytearray(unpacked("recycle").read_bytes())
+        old, new = "D:\\Notes\\todo.txt".encode("utf-16-le"), "D:\\..\\..\\evil.txt".encode("utf-16-le")
+        at = data.index(old)
+        assert len(old) == len(new) and at % 512 < 510 - len(old)  # the fix-up words stay untouched
+        data[at:at + len(new)] = new
+        hostile = work_dir("images") / "recycle-hostile.img"
+        hostile.write_bytes(bytes(data))
+        sandbox = work_dir("restored") / "recycle-hostile"
+        shutil.rmtree(sandbox, ignore_errors=True)
+        r = run_cli("restore", arg_path(hostile), "--all", "--tree", "--original-names", "--out",
+                    arg_path(sandbox / "out"))
+        self.assertEqual(r.code, 0, r)
+        self.assertTrue((sandbox / "out" / "__" / "__" / "evil.txt").is_file(), r.out)
+        self.assertEqual([p.name for p in sandbox.iterdir()], ["out"])
 
 
 class Restore(unittest.TestCase):
