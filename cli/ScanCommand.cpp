@@ -32,8 +32,8 @@ int RunScan(const CliOptions& options, Console& console, ErrorLogCapture& errors
     std::wstring summary = FormatWide(L"Scanned %I64u records in %.2f s: %I64u deleted files found.", walked,
                                       outcome.seconds, outcome.found);
     if (const RecycleBinCounts& bin = outcome.recycleBin; bin.joined || bin.damaged)
-        summary += FormatWide(L" Recycle Bin: %I64u original paths found, %I64u damaged $I files ignored.", bin.joined,
-                              bin.damaged);
+        summary += FormatWide(L" Recycle Bin: %I64u original %s found, %I64u damaged $I %s ignored.", bin.joined,
+                              bin.joined == 1 ? L"path" : L"paths", bin.damaged, bin.damaged == 1 ? L"file" : L"files");
     // A damaged MFT logs each record it cannot read and the walk goes on: say so, the files of
     // those records are missing from the list.
     if (uint64_t logged = errors.Total() - errorsBefore)
