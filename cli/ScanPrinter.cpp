@@ -96,11 +96,11 @@ public:
         row_.clear();
         AppendDecimal(row_, file.GetRecordNumber());
         row_ += L'\t';
-        AppendEscapedControls(row_, file.GetName());
+        AppendTsvField(row_, file.GetName());
         row_ += L'\t';
-        AppendEscapedControls(row_, file.GetPath());
+        AppendTsvField(row_, file.GetPath());
         row_ += L'\t';
-        AppendEscapedControls(row_, file.GetType());
+        AppendTsvField(row_, file.GetType());
         row_ += L'\t';
         AppendDecimal(row_, file.GetSize());
         row_ += L'\t';

@@ -17,9 +17,10 @@ public:
     virtual void Finish() = 0;
 };
 
-// table: the found-files list's seven columns with its texts, aligned under a header line.
+// table: the found-files list's seven columns with its texts, aligned under a header line;
+//      controls and bidirectional overrides in texts escaped (EscapeControls).
 // tsv: a header line, then record, name, path, type, size in bytes, modified, created (ISO 8601,
-//      empty when unknown); control characters in texts as C escapes.
+//      empty when unknown); texts escaped so that they decode back (AppendTsvField).
 // json: one object per file and line with record, name, path, type, size, modified, created,
 //      accessed (ISO 8601 strings, null when unknown).
 std::unique_ptr<ScanPrinter> MakeScanPrinter(ScanFormat format, Console& console);
