@@ -1,5 +1,7 @@
 #include "cli/Console.h"
 
+#include <algorithm>
+
 #include "base/os/Console.h"
 #include "base/os/Files.h"
 #include "cli/FieldText.h"
@@ -96,7 +98,16 @@ void Console::ClearProgressLocked() {
 
 bool StderrLogWriter::write(const std::wstring& line) {
     if (line.empty()) return false;
-    console_.Err(EscapeControls(WithoutLineEnd(line)));
+    // The tab after the level word is the log's own; the rest may quote what a volume stores.
+    std::wstring_view text = WithoutLineEnd(line);
+    std::wstring shown;
+    for (size_t begin = 0; begin <= text.size();) {
+        size_t end = std::min(text.find(L'\t', begin), text.size());
+        if (begin) shown += L'\t';
+        shown += EscapeControls(text.substr(begin, end - begin));
+        begin = end + 1;
+    }
+    console_.Err(shown);
     return true;
 }
 
