@@ -615,6 +615,51 @@ class HonestOutput(unittest.TestCase):
         self.assertLess(len(on_disk), 1112)
 
 
+class Escaping(unittest.TestCase):
+    # Names that hide what they are: line breaks and a backslash-n that must not read alike, a
+    # terminal's escape sequences (ESC, the one-character CSI U+009B, NEL U+0085, DEL) and the
+    # bidirectional override and isolates that turn "exe.gpj" round. Each is as long as the name
+    # it replaces in the sample.
+    HIDDEN = {79: ("old-notes.txt", "a\nb\\nc\td\r\x1b[2J"), 88: ("letter.docx", "\u202exxxgpj.exe"),
+              89: ("scan.pdf", "\x9b31m\\x.p"), 91: ("readme.txt", "\u2066a\\b\u2069\x7f.txt"),
+              101: ("build.log", "\\\\n\x85z.log")}
+    LABEL = "\x1b]0;x\x07"  # would retitle the terminal
+
+    def test_hidden_names_round_trip_and_never_reach_a_terminal_raw(self):
+        data = patch_names(bytearray(unpacked("sample").read_bytes()),
+                           [(r, old, new) for r, (old, new) in self.HIDDEN.items()] + [(3, "Sample", self.LABEL)])
+        image = work_dir("images") / "sample-hidden.img"
+        image.write_bytes(bytes(data))
+        names = {r: new for r, (old, new) in self.HIDDEN.items()}
+
+        r = run_cli("scan", arg_path(image), "--format", "tsv")
+        self.assertEqual(r.code, 0, r)
+        tsv = {int(row[0]): row for row in parse_tsv(r.out)}
+        self.assertEqual({rec: tsv[rec][1] for rec in names}, names)
+        json_out = run_cli("scan", arg_path(image), "--format", "json").out
+        json_rows = [json.loads(line) for line in json_out.split("\n")[:-1]]  # NEL is no line end here
+        self.assertEqual([[str(o["record"]), o["name"], o["path"], o["type"]] for o in json_rows],
+                         [row[:4] for row in tsv.values()])
+
+        r = run_cli("scan", arg_path(image))
+        self.assertEqual(r.code, 0, r)
+        self.assertEqual(raw_controls(r.out), [])
+        for shown in ("\\u{202E}xxxgpj.exe", "\\x9B31m\\x.p", "\\u{2066}a\\b\\u{2069}\\x7F.txt",
+                      "a\\nb\\nc\\td\\r\\x1B[2J", "\\\\n\\x85z.log"):
+            self.assertIn(shown, r.out)
+
+        r = run_cli("info", arg_path(image))
+        self.assertIn("Label:              \\x1B]0;x\\x07\n", r.out)
+        self.assertEqual(raw_controls(r.out), [])
+
+        out = work_dir("restored") / "hidden"
+        shutil.rmtree(out, ignore_errors=True)
+        r = run_cli("restore", arg_path(image), "--all", "--out", arg_path(out), "--verbose")
+        self.assertEqual(r.code, 0, r)
+        self.assertEqual((raw_controls(r.out), raw_controls(r.err)), ([], []))
+        self.assertEqual(len(list(out.iterdir())), 12)
+
+
 class PartitionTables(unittest.TestCase):
     def test_mbr_disk_lists_its_ntfs_partition(self):
         volume = unpacked("sample")
