@@ -21,6 +21,7 @@ namespace {
 
 constexpr uint32_t kNameMask = 4;
 constexpr uint32_t kNameCapacity = 260;
+constexpr uint64_t kSiblingTries = 1000;
 
 // A record named on the command line: its name and, for --tree, its folder, read the way the
 // scan reads them. A record without a name is restored as "record-N".
@@ -65,7 +66,10 @@ bool OpenTree(Folder& out, const std::vector<std::wstring>& levels, std::vector<
         uint32_t error = 0;
         std::wstring name = level;
         std::unique_ptr<Folder> child = current->OpenChild(name, &error);
-        for (uint64_t k = 0; !child && (error == kErrorStoppedOnSymlink || error == kErrorDirectory); ++k) {
+        // Bounded: each refusal leaves a folder made for nothing, should another program keep
+        // turning every new name into a link.
+        for (uint64_t k = 0; !child && k < kSiblingTries && (error == kErrorStoppedOnSymlink || error == kErrorDirectory);
+             ++k) {
             name = FormatWide(L"%s_%I64u", level, k);
             child = current->OpenChild(name, &error);
         }
@@ -92,12 +96,15 @@ public:
         ++attempted_;
         errors_.TakeOwn();
         std::vector<std::unique_ptr<Folder>> chain;
+        std::vector<std::wstring> levels;
+        if (options_.tree) levels = TreeLevels(file.GetPath(), source_.GetVolumeText());
         const std::wstring name = SafeFileName(file.GetName());
+        std::wstring wanted = out_.GetPath();
+        for (const std::wstring& level : levels) wanted = JoinPath(wanted, level);
+        wanted = JoinPath(wanted, name);
         RestoreOutcome outcome;
-        std::wstring wanted = JoinPath(out_.GetPath(), name);
-        if (!options_.tree || OpenTree(out_, TreeLevels(file.GetPath(), source_.GetVolumeText()), chain)) {
+        if (OpenTree(out_, levels, chain)) {
             Folder& folder = chain.empty() ? out_ : *chain.back();
-            wanted = JoinPath(folder.GetPath(), name);
             outcome = RestoreFileInto(source_, file.GetRecordNumber(), folder, name, &InterruptFlag());
         }
         std::wstring dest = NativePathText(outcome.dest.empty() ? wanted : outcome.dest);

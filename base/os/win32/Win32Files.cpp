@@ -53,7 +53,23 @@ private:
 // a folder they use open as well).
 class Win32Folder : public Folder {
 public:
-    Win32Folder(HANDLE handle, std::wstring path) : Folder(std::move(path)), handle_(handle) {}
+    Win32Folder(HANDLE handle, std::wstring path) : Folder(std::move(path)), handle_(handle), final_(FinalPath(handle)) {}
+
+    // The path the system resolved the handle to; empty when it cannot say.
+    static std::wstring FinalPath(HANDLE handle) {
+        std::wstring path(MAX_PATH, L'\0');
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            DWORD n = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
+                                                FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+            if (n == 0) return std::wstring();
+            if (n < path.size()) {
+                path.resize(n);
+                return path;
+            }
+            path.resize(n + 1);
+        }
+        return std::wstring();
+    }
     ~Win32Folder() override { CloseHandle(handle_); }
 
     // Opens the folder at `path` itself, not what a reparse point there leads to.
@@ -65,13 +81,20 @@ public:
 
     std::unique_ptr<Folder> OpenChild(const std::wstring& name, uint32_t* error) override {
         const std::wstring path = Join(name);
-        if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-            SetError(error);
-            return nullptr;
+        bool existed = false;
+        if (!CreateDirectoryW(path.c_str(), nullptr)) {
+            if (GetLastError() != ERROR_ALREADY_EXISTS) {
+                SetError(error);
+                return nullptr;
+            }
+            existed = true;
         }
         HANDLE handle = OpenHandle(path, false);
         if (handle == INVALID_HANDLE_VALUE) {
             SetError(error);
+            // There, yet not to be found: a link that leads nowhere (Wine shows no reparse point).
+            if (existed && error && (*error == kErrorFileNotFound || *error == kErrorPathNotFound))
+                *error = kErrorStoppedOnSymlink;
             return nullptr;
         }
         BY_HANDLE_FILE_INFORMATION info;
@@ -82,6 +105,8 @@ public:
             refusal = kErrorStoppedOnSymlink;
         else if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
             refusal = kErrorDirectory;
+        else if (!IsChildPath(FinalPath(handle), name))
+            refusal = kErrorStoppedOnSymlink;  // a link the system resolved without calling it one (Wine)
         if (refusal) {
             CloseHandle(handle);
             if (error) *error = refusal;
@@ -102,12 +127,22 @@ public:
     }
 
 private:
-    std::wstring Join(const std::wstring& name) const {
-        const std::wstring& base = GetPath();
+    // True when `path` is this folder's resolved path with `name` below it, letter case aside.
+    bool IsChildPath(const std::wstring& path, const std::wstring& name) const {
+        if (final_.empty() || path.empty()) return true;  // the system cannot say: the attributes decide
+        const std::wstring expected = Joined(final_, name);
+        return CompareStringOrdinal(path.c_str(), static_cast<int>(path.size()), expected.c_str(),
+                                    static_cast<int>(expected.size()), TRUE) == CSTR_EQUAL;
+    }
+
+    static std::wstring Joined(const std::wstring& base, const std::wstring& name) {
         return !base.empty() && (base.back() == L'\\' || base.back() == L'/') ? base + name : base + L"\\" + name;
     }
 
+    std::wstring Join(const std::wstring& name) const { return Joined(GetPath(), name); }
+
     HANDLE handle_;
+    std::wstring final_;
 };
 
 }  // namespace
