@@ -228,11 +228,14 @@ def patch_names(data, changes):
     """changes: (record, old text, new text of the same length) written over the sample's MFT
     (it starts at byte 16384 and is not fragmented); the fix-up words stay untouched."""
     for record, old, new in changes:
-        assert len(new.encode("utf-16-le")) == len(old.encode("utf-16-le")), new
+        assert len(new.encode("utf-16-le")) <= len(old.encode("utf-16-le")), new
         start = 16384 + record * 1024
         at = data.index(old.encode("utf-16-le"), start, start + 1024)
         assert at % 512 < 510 - 2 * len(old)
         data[at:at + 2 * len(new)] = new.encode("utf-16-le")
+        if len(new) < len(old):
+            assert data[at - 2] == len(old)
+            data[at - 2] = len(new)  # a $FILE_NAME's name length (the label's is the attribute's)
     return data
 
 
@@ -658,6 +661,17 @@ class Escaping(unittest.TestCase):
         self.assertEqual(r.code, 0, r)
         self.assertEqual((raw_controls(r.out), raw_controls(r.err)), ([], []))
         self.assertEqual(len(list(out.iterdir())), 12)
+
+        # A found file "sub" beside the found folder "sub" (record 90 renamed): --tree restores
+        # both, the one that comes later under a numbered name.
+        data = patch_names(data, [(90, "Fotos München.jpg", "sub")])
+        image.write_bytes(bytes(data))
+        shutil.rmtree(out, ignore_errors=True)
+        r = run_cli("restore", arg_path(image), "--all", "--tree", "--out", arg_path(out))
+        self.assertEqual(r.code, 0, r)
+        expected = expected_files("sample")
+        self.assertEqual(sha256(out / "Old Stuff" / "sub"), expected[90].sha256)
+        self.assertEqual(sha256(out / "Old Stuff" / "sub_0" / "\u2066a_b\u2069\x7f.txt"), expected[91].sha256)
 
 
 class PartitionTables(unittest.TestCase):
