@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <iterator>
 
@@ -262,4 +263,37 @@ TEST(CreateUniqueFile, NumbersFromZeroWhileTaken) {
     EXPECT_EQ(create(L"x:y.z"), out + L"x_y.z");  // a name the file system refuses
     RemoveIfThere(dir + L"/a_0.txt");
     EXPECT_EQ(create(L"a.txt"), out + L"a_0.txt");  // the lowest free number
+}
+
+TEST(RestoreFile, SaysHowMuchAFileThatStoppedHoldsAndNeverFollowsWhatItFinds) {
+    VolumeImage image;
+    const Bytes content = Pattern(3 * 65536 + 10, 10);
+    image.AddFile(16, DeletedFile(L"big.bin", content, true));
+    auto source = MemorySource(image.Build());
+    const std::wstring dir = ScratchFolder("outcome");
+    for (const wchar_t* name : {L"big.bin", L"big_0.bin", L"big_1.bin"}) RemoveIfThere(dir + L"/" + name);
+    uint32_t error = 0;
+    std::unique_ptr<Folder> folder = Folder::Open(dir, &error);
+    ASSERT_TRUE(folder) << error;
+
+    RestoreOutcome whole = RestoreFileInto(source, 16, *folder, L"big.bin");
+    EXPECT_TRUE(whole.ok);
+    EXPECT_EQ(whole.dest, JoinPath(dir, L"big.bin"));
+    EXPECT_EQ(std::make_pair(whole.written, whole.size), std::make_pair(uint64_t(content.size()), uint64_t(content.size())));
+
+    // Stopped before the first read: the file was made, holds nothing and says so.
+    std::atomic<bool> stop{true};
+    RestoreOutcome stopped = RestoreFileInto(source, 16, *folder, L"big.bin", &stop);
+    EXPECT_FALSE(stopped.ok);
+    EXPECT_TRUE(stopped.interrupted);
+    EXPECT_EQ(stopped.dest, JoinPath(dir, L"big_0.bin"));
+    EXPECT_EQ(std::make_pair(stopped.written, stopped.size), std::make_pair(uint64_t(0), uint64_t(content.size())));
+    EXPECT_EQ(ReadFile(dir + L"/big_0.bin"), Bytes{});
+    EXPECT_EQ(ReadFile(dir + L"/big.bin"), content);  // the first copy is never touched again
+
+    // A folder of the file's name is no place to write: the next free name is.
+    error = 0;
+    ASSERT_TRUE(folder->OpenChild(L"big_1.bin", &error)) << error;
+    EXPECT_EQ(RestoreFileInto(source, 16, *folder, L"big.bin").dest, JoinPath(dir, L"big_2.bin"));
+    RemoveIfThere(dir + L"/big_2.bin");
 }
