@@ -5,6 +5,7 @@
 #include "cli/Commands.h"
 #include "cli/FieldText.h"
 #include "cli/PartitionTable.h"
+#include "cli/SourceExtent.h"
 #include "scan/FileSystem.h"
 
 namespace Vorlaq {
@@ -62,6 +63,9 @@ std::unique_ptr<NTFSVolume> OpenCheckedVolume(const CliOptions& options, const V
     std::unique_ptr<NTFSVolume> volume = source.Open();
     if (volume->IsVolumeOK()) return volume;
     ReportLoggedErrors(options, console, errors);
+    // A boot sector that was read but a source that stops before the MFT: that is the reason.
+    if (SourceExtent extent = MeasureSource(options, *volume); extent.IsShort())
+        console.Err(ShortSourceText(options, extent));
     uint16_t version = volume->GetVersion();
     if (version != 0 && version < kOldestVersion)
         console.Err(FormatWide(L"NTFS version %u.%u: this program reads NTFS 3.0 and later.", version >> 8,

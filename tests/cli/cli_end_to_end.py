@@ -550,6 +550,11 @@ class HonestOutput(unittest.TestCase):
         r = run_cli("scan", arg_path(cut), "--format", "tsv")
         self.assertEqual(r.code, 0, r)
         self.assertEqual(r.err.count(" ends after %d of the volume's " % held), 1, r)
+        stub = work_dir("images") / "sample-8k.img"  # the boot sector, not the MFT
+        stub.write_bytes(data[:8192])
+        r = run_cli("info", arg_path(stub))
+        self.assertEqual(r.code, 2, r)
+        self.assertIn("%s ends after 8192 of the volume's %d bytes" % (arg_path(stub), len(data) - 512), r.err)
         out = work_dir("honest") / "partial"
         shutil.rmtree(out, ignore_errors=True)
         r = run_cli("restore", arg_path(cut), "--out", arg_path(out), "105", "91")
