@@ -68,8 +68,8 @@ bool OpenTree(Folder& out, const std::vector<std::wstring>& levels, std::vector<
         std::unique_ptr<Folder> child = current->OpenChild(name, &error);
         // Bounded: each refusal leaves a folder made for nothing, should another program keep
         // turning every new name into a link.
-        for (uint64_t k = 0; !child && k < kSiblingTries && (error == kErrorStoppedOnSymlink || error == kErrorDirectory);
-             ++k) {
+        auto taken = [&error] { return error == kErrorStoppedOnSymlink || error == kErrorDirectory; };
+        for (uint64_t k = 0; !child && taken() && k < kSiblingTries; ++k) {
             name = FormatWide(L"%s_%I64u", level, k);
             child = current->OpenChild(name, &error);
         }
@@ -119,7 +119,8 @@ public:
             // A file that failed part-way stays: a partial recovery can be worth having.
             if (!outcome.dest.empty()) {
                 ++partial_;
-                line += FormatWide(outcome.interrupted ? L"\tinterrupted at %I64u of %I64u bytes" : L"\t%I64u of %I64u bytes",
+                line += FormatWide(outcome.interrupted ? L"\tinterrupted at %I64u of %I64u bytes"
+                                                       : L"\t%I64u of %I64u bytes",
                                    outcome.written, outcome.size);
             }
         }

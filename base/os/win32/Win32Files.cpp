@@ -53,7 +53,8 @@ private:
 // a folder they use open as well).
 class Win32Folder : public Folder {
 public:
-    Win32Folder(HANDLE handle, std::wstring path) : Folder(std::move(path)), handle_(handle), final_(FinalPath(handle)) {}
+    Win32Folder(HANDLE handle, std::wstring path)
+        : Folder(std::move(path)), handle_(handle), final_(FinalPath(handle)) {}
 
     // The path the system resolved the handle to; empty when it cannot say.
     static std::wstring FinalPath(HANDLE handle) {
