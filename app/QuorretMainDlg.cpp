@@ -13,6 +13,7 @@
 #include "base/WideFormat.h"
 #include "ntfs/NTFSVolume.h"
 #include "scan/FileSystem.h"
+#include "scan/PathNames.h"
 #include "scan/RestoreFile.h"
 #include "scan/TextUtils.h"
 
@@ -59,7 +60,21 @@ public:
         ::SetCursor(old);
         return ok;
     }
-    std::wstring MakeUniqueName(const std::wstring& path) override { return Vorlaq::MakeUniqueFileName(path); }
+    bool RestoreInto(const std::wstring& volume, uint64_t recordNumber, const std::wstring& folder,
+                     const std::wstring& name, std::wstring* destination) override
+    {
+        const HCURSOR old = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+        uint32_t error = 0;
+        Vorlaq::RestoreOutcome outcome;
+        std::unique_ptr<Vorlaq::Folder> target = Vorlaq::Folder::Open(folder, &error);
+        if (target)
+            outcome = Vorlaq::RestoreFileInto(Vorlaq::VolumeSource::FromText(volume), recordNumber, *target, name);
+        else
+            Vorlaq::LogFileError(error, folder);
+        ::SetCursor(old);
+        *destination = outcome.dest.empty() ? Vorlaq::JoinPath(folder, Vorlaq::SafeFileName(name)) : outcome.dest;
+        return outcome.ok;
+    }
 
 private:
     HWND dialog_;

@@ -61,6 +61,11 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
         result.ok = true;
         return result;
     }
+    if (command == L"--version") {
+        o.command = CliCommand::Version;
+        result.ok = true;
+        return result;
+    }
     if (command == L"info") o.command = CliCommand::Info;
     else if (command == L"scan") o.command = CliCommand::Scan;
     else if (command == L"restore") o.command = CliCommand::Restore;
@@ -153,6 +158,7 @@ std::wstring UsageText() {
            L"  quorret-cli info SOURCE [--offset N] [--verbose]\n"
            L"  quorret-cli scan SOURCE [--filter TEXT] [--format table|tsv|json] [--offset N] [--verbose]\n"
            L"  quorret-cli restore SOURCE --out DIR (RECORD... | --all [--filter TEXT] [--original-names]) [--tree] [--offset N] [--verbose]\n"
+           L"  quorret-cli --version\n"
            L"\n"
            L"SOURCE        an NTFS image file or block device, or on Windows a drive letter such as D:\n"
            L"--offset N    the volume starts N bytes into SOURCE; Ns counts 512-byte sectors (2048s)\n"
@@ -165,7 +171,10 @@ std::wstring UsageText() {
            L"              folders) they had before they were sent there\n"
            L"--verbose     write the log lines to standard error\n"
            L"\n"
-           L"Exit status: 0 success, 1 some file failed, 2 bad arguments or a volume that cannot be read.\n";
+           L"Exit status: 0 success; 1 some file failed or the output could not be written; 2 bad arguments, a\n"
+           L"volume that cannot be read or a record that is not a deleted file; 130 interrupted.\n";
 }
+
+std::wstring VersionText() { return L"quorret-cli " QUORRET_VERSION L"\n"; }
 
 }  // namespace Vorlaq

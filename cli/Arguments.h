@@ -7,7 +7,7 @@
 
 namespace Vorlaq {
 
-enum class CliCommand { Help, Info, Scan, Restore };
+enum class CliCommand { Help, Version, Info, Scan, Restore };
 enum class ScanFormat { Table, Tsv, Json };
 
 struct CliOptions {
@@ -42,5 +42,7 @@ wchar_t ParseDriveLetter(const std::wstring& text);
 
 // The usage message, one line per form of the command.
 std::wstring UsageText();
+// "quorret-cli 1.2.186" and a line end.
+std::wstring VersionText();
 
 }  // namespace Vorlaq

@@ -2,6 +2,7 @@
 #include "cli/Commands.h"
 #include "cli/ScanPrinter.h"
 #include "cli/ScanRunner.h"
+#include "cli/SourceExtent.h"
 #include "cli/VolumeCheck.h"
 #include "scan/FileScanTask.h"
 
@@ -15,10 +16,12 @@ int RunScan(const CliOptions& options, Console& console, ErrorLogCapture& errors
     int exitCode = kExitUnusable;
     VolumeSource source = MakeVolumeSource(options);
     uint64_t records = 0;
+    SourceExtent extent;
     {
         std::unique_ptr<NTFSVolume> volume = OpenCheckedVolume(options, source, console, errors, &exitCode);
         if (!volume) return exitCode;
         records = volume->GetRecordsCount();
+        extent = MeasureSource(options, *volume);
     }
 
     const uint64_t errorsBefore = errors.Total();
@@ -39,6 +42,8 @@ int RunScan(const CliOptions& options, Console& console, ErrorLogCapture& errors
     if (uint64_t logged = errors.Total() - errorsBefore)
         summary += FormatWide(logged == 1 ? L" %I64u error was logged%s." : L" %I64u errors were logged%s.", logged,
                               options.verbose ? L"" : L" (--verbose shows the log)");
+    // A source cut short explains those errors at once: say it once, here.
+    if (extent.IsShort()) summary += L" " + ShortSourceText(options, extent);
     console.Err(summary);
     return kExitOk;
 }

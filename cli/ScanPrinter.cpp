@@ -102,11 +102,11 @@ public:
         row_.clear();
         AppendDecimal(row_, file.GetRecordNumber());
         row_ += L'\t';
-        AppendEscapedControls(row_, file.GetName());
+        AppendTsvField(row_, file.GetName());
         row_ += L'\t';
-        AppendEscapedControls(row_, file.GetPath());
+        AppendTsvField(row_, file.GetPath());
         row_ += L'\t';
-        AppendEscapedControls(row_, file.GetType());
+        AppendTsvField(row_, file.GetType());
         row_ += L'\t';
         AppendDecimal(row_, file.GetSize());
         row_ += L'\t';
@@ -114,7 +114,7 @@ public:
         row_ += L'\t';
         AppendIsoTime(row_, file.GetCreationTime(), utcOffset_);
         row_ += L'\t';
-        AppendEscapedControls(row_, file.GetOriginalPath());
+        AppendTsvField(row_, file.GetOriginalPath());
         row_ += L'\t';
         AppendIsoTime(row_, file.GetDeletionTime(), utcOffset_);
         row_ += L'\n';

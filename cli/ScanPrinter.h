@@ -19,10 +19,10 @@ public:
 
 // table: the found-files list's seven columns with its texts, aligned under a header line; a file
 //      from an emptied Recycle Bin shows its original name and folder, the folder followed by
-//      " (bin)".
+//      " (bin)"; controls and bidirectional overrides in texts escaped (EscapeControls).
 // tsv: a header line, then record, name, path, type, size in bytes, modified, created (ISO 8601,
 //      empty when unknown), original_path and deleted (from the Recycle Bin's index, empty when
-//      unknown); control characters in texts as C escapes.
+//      unknown); texts escaped so that they decode back (AppendTsvField).
 // json: one object per file and line with record, name, path, type, size, modified, created,
 //      accessed, original_path, deleted (ISO 8601 strings, null when unknown).
 std::unique_ptr<ScanPrinter> MakeScanPrinter(ScanFormat format, Console& console);

@@ -1,6 +1,7 @@
 #pragma once
 // Runs one FileScanTask to its end on the command line: found files go to a callback on the
 // calling thread, in record order, while the walk goes on; the progress line to a terminal.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -22,8 +23,9 @@ struct ScanOutcome {
 
 using FoundFileSink = std::function<void(std::unique_ptr<DeletedFileInfo>)>;
 
-// `records` is the volume's record count, for the rate and time-left estimate.
+// `records` is the volume's record count, for the rate and time-left estimate. Once `stop` is set
+// the walk is asked to end.
 ScanOutcome RunScanTask(const VolumeSource& source, const std::wstring& filter, uint64_t records, Console& console,
-                        FoundFileSink sink);
+                        FoundFileSink sink, const std::atomic<bool>* stop = nullptr);
 
 }  // namespace Vorlaq

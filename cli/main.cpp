@@ -22,10 +22,10 @@ int Run(int argc, char** argv) {
         return kExitUnusable;
     }
     const CliOptions& options = parsed.options;
-    if (options.command == CliCommand::Help) {
+    if (options.command == CliCommand::Help || options.command == CliCommand::Version) {
         Console console(false);
-        console.Out(UsageText());
-        return kExitOk;
+        console.Out(options.command == CliCommand::Help ? UsageText() : VersionText());
+        return console.Finish(kExitOk);
     }
 
     Console console(true);
@@ -40,12 +40,13 @@ int Run(int argc, char** argv) {
     case CliCommand::Info: code = RunInfo(options, console, *errors); break;
     case CliCommand::Scan: code = RunScan(options, console, *errors); break;
     case CliCommand::Restore: code = RunRestore(options, console, *errors); break;
-    case CliCommand::Help: break;
+    case CliCommand::Help:
+    case CliCommand::Version: break;
     }
     // The stderr writer refers to this console: no line may reach it once the console is gone.
     LogManager::instance().removeWriters(errors);
     if (stderrWriter) LogManager::instance().removeWriters(stderrWriter);
-    return code;
+    return console.Finish(code);
 }
 
 }  // namespace

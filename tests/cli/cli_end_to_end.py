@@ -13,9 +13,12 @@ import json
 import os
 import re
 import shutil
+import signal
 import struct
 import subprocess
 import sys
+import threading
+import time
 import unittest
 from pathlib import Path
 
@@ -54,15 +57,20 @@ class Result:
         return "exit %d\n--- stdout\n%s--- stderr\n%s" % (self.code, self.out[-3000:], self.err[-3000:])
 
 
-def run_cli(*args, prefix=None):
+def cli_command(*args, prefix=None):
+    """The command line and environment that run the program with these arguments."""
     command = [ARGS.wine, ARGS.cli] if ARGS.wine else [ARGS.cli]
     env = dict(os.environ)
     if ARGS.wine:
         env["QUORRET_WINE_NO_DISPLAY"] = "1"  # a console program needs no X server
         if prefix:
             env["WINEPREFIX"] = str(prefix)
-    proc = subprocess.run(command + [str(a) for a in args], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                          env=env, timeout=300)
+    return command + [str(a) for a in args], env
+
+
+def run_cli(*args, prefix=None):
+    command, env = cli_command(*args, prefix=prefix)
+    proc = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env, timeout=300)
     return Result(proc)
 
 
@@ -132,15 +140,30 @@ def volume_path(manifest_path, root="\\"):
     return root + "".join(p + "\\" for p in parts[:-1]), parts[-1]
 
 
+TSV_ESCAPE = re.compile(r"\\(\\|t|n|r|x[0-9A-F]{2})")
+
+
+def tsv_decode(field):
+    """A tsv field back to its text: \\\\ \\t \\n \\r and \\xHH, as README describes."""
+    def one(match):
+        code = match.group(1)
+        return {"\\": "\\", "t": "\t", "n": "\n", "r": "\r"}.get(code) or chr(int(code[1:], 16))
+    decoded = TSV_ESCAPE.sub(one, field)
+    assert TSV_ESCAPE.sub("", field).count("\\") == 0, "a lone backslash in %r" % field
+    return decoded
+
+
 def parse_tsv(text):
-    lines = text.splitlines()
+    lines = text.split("\n")
+    assert lines.pop() == "", "the last line ends with a line feed"
     assert lines and lines[0] == "record\tname\tpath\ttype\tsize\tmodified\tcreated\toriginal_path\tdeleted", \
         lines[:1]
     rows = []
     for line in lines[1:]:
         fields = line.split("\t")
         assert len(fields) == 9, line
-        rows.append(fields)
+        texts = [tsv_decode(f) for f in fields[1:4]]
+        rows.append(fields[:1] + texts + fields[4:7] + [tsv_decode(fields[7]), fields[8]])
     return rows
 
 
@@ -199,6 +222,60 @@ def times_set_apart(name):
     copy = work_dir("images") / (name + "-times.img")
     copy.write_bytes(bytes(data))
     return copy, times
+
+
+def listing(folder):
+    """Every entry below folder (links not followed) with what it holds: a checksum for a file,
+    the target for a link."""
+    entries = {}
+    for root, dirs, files in os.walk(folder):
+        for name in dirs + files:
+            path = Path(root, name)
+            rel = str(path.relative_to(folder))
+            if path.is_symlink():
+                entries[rel] = "link " + os.readlink(path)
+            elif path.is_dir():
+                entries[rel] = "dir"
+            else:
+                entries[rel] = "%d %s" % (path.stat().st_nlink, sha256(path))
+    return entries
+
+
+def flip_links(stop, plants):
+    """Until stop is set: each (link, target) appears as a link and goes again, the way a user who
+    can write into the destination would try to slip one in between a check and an open."""
+    while not stop.is_set():
+        for link, target in plants:
+            try:
+                os.symlink(target, link)
+            except FileExistsError:
+                continue
+            try:
+                if os.path.islink(link):
+                    os.unlink(link)
+            except FileNotFoundError:
+                pass
+
+
+def patch_names(data, changes):
+    """changes: (record, old text, new text of the same length) written over the sample's MFT
+    (it starts at byte 16384 and is not fragmented); the fix-up words stay untouched."""
+    for record, old, new in changes:
+        assert len(new.encode("utf-16-le")) <= len(old.encode("utf-16-le")), new
+        start = 16384 + record * 1024
+        at = data.index(old.encode("utf-16-le"), start, start + 1024)
+        assert at % 512 < 510 - 2 * len(old)
+        data[at:at + 2 * len(new)] = new.encode("utf-16-le")
+        if len(new) < len(old):
+            assert data[at - 2] == len(old)
+            data[at - 2] = len(new)  # a $FILE_NAME's name length (the label's is the attribute's)
+    return data
+
+
+def raw_controls(text):
+    """The characters a terminal acts on that the text carries unescaped (line ends aside)."""
+    return [c for c in text if (ord(c) < 0x20 and c not in "\n\t") or 0x7F <= ord(c) <= 0x9F
+            or 0x202A <= ord(c) <= 0x202E or 0x2066 <= ord(c) <= 0x2069]
 
 
 # ---------------------------------------------------------------- the tests
@@ -484,25 +561,19 @@ class Restore(unittest.TestCase):
         image = unpacked("sample")
         out = work_dir("restored") / "records"
         shutil.rmtree(out, ignore_errors=True)
-        # 89 twelve times: the copies after the first are numbered, on past one digit; 78 is a file
-        # in use and 64 a folder in use.
-        r = run_cli("restore", arg_path(image), "--out", arg_path(out), *["89"] * 12, "78", "64", "105")
-        self.assertEqual(r.code, 1, r)
+        # 89 twelve times: the copies after the first are numbered, on past one digit.
+        r = run_cli("restore", arg_path(image), "--out", arg_path(out), *["89"] * 12, "105")
+        self.assertEqual(r.code, 0, r)
         lines = [line.split("\t") for line in r.out.splitlines()]
         self.assertEqual(lines[-1], [EXPECTED_TOTAL % 13])
         copies = ["scan.pdf"] + ["scan_%d.pdf" % k for k in range(11)]
         self.assertEqual(lines[:-1], [["89", shown_path(out / copy), "ok"] for copy in copies] + [
-            ["78", shown_path(out / "notes.txt"), "failed"],
-            ["64", shown_path(out / "Documents"), "failed"],
             ["105", shown_path(out / "track02.mp3"), "ok"],
         ])
         expected = expected_files("sample")
         for copy in copies:
             self.assertEqual(sha256(out / copy), expected[89].sha256, copy)
         self.assertEqual(sha256(out / "track02.mp3"), expected[105].sha256)
-        # A record in use again holds another file: refused with the reason, nothing written.
-        self.assertIn("Failed to restore reused record for 78 at \\.", r.err)
-        self.assertFalse((out / "notes.txt").exists())
 
     def test_hostile_names_stay_inside_out(self):
         # Record 64 (the folder Documents) renamed "..\\..\\zzz" and record 79 (its deleted
@@ -526,6 +597,60 @@ class Restore(unittest.TestCase):
         self.assertEqual([p.name for p in (sandbox / "a").iterdir()], ["b"])
         self.assertEqual([p.name for p in (sandbox / "a" / "b").iterdir()], ["out"])
 
+    def test_planted_links_and_a_race_never_lead_outside_out(self):
+        """Someone who can write into --out plants a dangling link, a link to an existing file, a
+        hard link, folder links (dangling or not) and names that keep turning into links: no
+        byte lands outside --out, and every file reported "ok" holds the deleted file's bytes."""
+        image = unpacked("sample")
+        expected = expected_files("sample")
+        base = work_dir("adversary")
+        shutil.rmtree(base, ignore_errors=True)
+        sentinel, flat, tree = base / "sentinel", base / "flat", base / "tree"
+        for folder in (sentinel / "folder", flat, tree):
+            folder.mkdir(parents=True)
+        for name in ("existing.txt", "hard.txt", "race.txt", "folder/keep.txt"):
+            (sentinel / name).write_bytes(name.encode() + b"\n")
+        os.symlink(sentinel / "dangling.pdf", flat / "scan.pdf")
+        os.symlink(sentinel / "existing.txt", flat / "readme.txt")
+        os.link(sentinel / "hard.txt", flat / "letter.docx")
+        os.symlink(sentinel / "folder", tree / "Old Stuff")
+        os.symlink(sentinel / "dangling-folder", tree / "Documents")
+        before = listing(sentinel)
+        stop = threading.Event()
+        racer = threading.Thread(target=flip_links, args=(stop, [
+            (flat / "track02.mp3", sentinel / "race.txt"), (flat / "IMG_0042.jpg", sentinel / "race.txt"),
+            (tree / "Music", sentinel / "folder"), (tree / "Photos", sentinel / "folder")]))
+        racer.start()
+        runs = []
+        try:
+            for _ in range(1 if ARGS.wine else 4):
+                for out, extra in ((flat, []), (tree, ["--tree"])):
+                    runs.append((out, run_cli("restore", arg_path(image), "--all", "--out", arg_path(out), *extra)))
+        finally:
+            stop.set()
+            racer.join()
+        self.assertEqual(listing(sentinel), before)
+        self.assertFalse((sentinel / "dangling.pdf").exists() or (sentinel / "dangling-folder").exists())
+        for out, r in runs:
+            self.assertEqual(r.code, 0, r)
+            lines = r.out.splitlines()
+            self.assertEqual(lines[-1], EXPECTED_TOTAL % len(expected), r)
+            for line in lines[:-1]:
+                record, dest, status = line.split("\t")
+                local = local_path(dest)
+                self.assertEqual(status, "ok", line)
+                self.assertFalse(local.is_symlink(), line)
+                self.assertTrue(os.path.realpath(local).startswith(os.path.realpath(out) + os.sep), line)
+                self.assertEqual(sha256(local), expected[int(record)].sha256, line)
+                if have_tsk():
+                    self.assertEqual(local.read_bytes(), icat(image, int(record)), line)
+        # The planted names stay what they were; the files took the next free names.
+        self.assertTrue((flat / "scan.pdf").is_symlink() and (flat / "readme.txt").is_symlink())
+        self.assertEqual((flat / "letter.docx").read_bytes(), b"hard.txt\n")
+        self.assertEqual(sha256(flat / "scan_0.pdf"), expected[89].sha256)
+        self.assertEqual(sha256(tree / "Old Stuff_0" / "sub" / "readme.txt"), expected[91].sha256)
+        self.assertEqual(sha256(tree / "Documents_0" / "old-notes.txt"), expected[79].sha256)
+
     def test_filter_without_tree(self):
         out = work_dir("restored") / "filtered"
         shutil.rmtree(out, ignore_errors=True)
@@ -536,6 +661,163 @@ class Restore(unittest.TestCase):
         self.assertEqual(sorted(p.name for p in out.iterdir()), ["old-notes.txt", "readme.txt"])
         self.assertEqual(sha256(out / "old-notes.txt"), expected[79].sha256)
         self.assertEqual(sha256(out / "readme.txt"), expected[91].sha256)
+
+
+class HonestOutput(unittest.TestCase):
+    def test_failures_are_never_reported_as_success(self):
+        sample = unpacked("sample")
+        expected = expected_files("sample")
+        # Records that are not deleted files: refused before anything is made.
+        out = work_dir("honest") / "refused"
+        shutil.rmtree(out, ignore_errors=True)
+        r = run_cli("restore", arg_path(unpacked("bigmft")), "--out", arg_path(out), "915", "80", "100000", "5")
+        self.assertEqual(r.code, 2, r)
+        self.assertEqual(r.err.splitlines(), [
+            "quorret-cli: record 915 is in use", "quorret-cli: record 80 is a directory",
+            "quorret-cli: record 100000 is beyond the last MFT record (8112)",
+            "quorret-cli: record 5 cannot be restored: records below 16 hold the volume's own files"])
+        self.assertFalse(out.exists())
+
+        # A source cut inside track02.mp3 (record 105): info and scan say so once; the file's
+        # first pieces stay on disk and its line says how much was written.
+        data = sample.read_bytes()
+        track = icat(sample, 105) if have_tsk() else None
+        start = data.index(track[:65536]) if track else 0x20000
+        cut = work_dir("images") / "sample-cut.img"
+        cut.write_bytes(data[:start + 100000])
+        held = (start + 100000) // 512 * 512  # whole sectors
+        r = run_cli("info", arg_path(cut))
+        self.assertIn("\n%s ends after %d of the volume's %d bytes" % (arg_path(cut), held, len(data) - 512), r.out)
+        r = run_cli("scan", arg_path(cut), "--format", "tsv")
+        self.assertEqual(r.code, 0, r)
+        self.assertEqual(r.err.count(" ends after %d of the volume's " % held), 1, r)
+        stub = work_dir("images") / "sample-8k.img"  # the boot sector, not the MFT
+        stub.write_bytes(data[:8192])
+        r = run_cli("info", arg_path(stub))
+        self.assertEqual(r.code, 2, r)
+        self.assertIn("%s ends after 8192 of the volume's %d bytes" % (arg_path(stub), len(data) - 512), r.err)
+        out = work_dir("honest") / "partial"
+        shutil.rmtree(out, ignore_errors=True)
+        r = run_cli("restore", arg_path(cut), "--out", arg_path(out), "105", "91")
+        self.assertEqual(r.code, 1, r)
+        lines = r.out.splitlines()
+        self.assertEqual(lines[0], "105\t%s\tfailed\t65536 of %d bytes" % (shown_path(out / "track02.mp3"), expected[105].size))
+        self.assertEqual(lines[1], "91\t%s\tok" % shown_path(out / "readme.txt"))
+        self.assertEqual(lines[2], (EXPECTED_TOTAL % 1) + "1 partly restored. ")
+        self.assertEqual((out / "track02.mp3").stat().st_size, 65536)
+        if track:
+            self.assertEqual((out / "track02.mp3").read_bytes(), track[:65536])
+
+        # Output that cannot be written: a message and exit 1, never a quiet cut.
+        command, env = cli_command("scan", arg_path(sample), "--format", "json")
+        if Path("/dev/full").exists():
+            with open("/dev/full", "wb") as full:
+                proc = subprocess.run(command, stdout=full, stderr=subprocess.PIPE, env=env, timeout=300)
+            self.assertEqual(proc.returncode, 1, proc.stderr)
+            self.assertIn(b"standard output could not be written", proc.stderr)
+        if not ARGS.wine:
+            # A reader that goes away (| head) ends the program quietly, as SIGPIPE does.
+            proc = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
+            proc.stdout.close()
+            self.assertEqual(proc.stderr.read(), b"")
+            proc.stderr.close()
+            self.assertEqual(proc.wait(timeout=300), -signal.SIGPIPE)
+
+        # A directory as SOURCE, a folder that cannot be made, the version.
+        r = run_cli("scan", arg_path(work_dir("honest")))
+        self.assertEqual(r.code, 2, r)
+        self.assertIn(" is a directory: give an NTFS image file or a block device.", r.err)
+        blocker = work_dir("honest") / "a-file"
+        blocker.write_bytes(b"")
+        r = run_cli("restore", arg_path(sample), "--out", arg_path(blocker / "sub"), "91")
+        self.assertEqual(r.code, 2, r)
+        if not ARGS.wine:
+            self.assertEqual(r.err, "Path not found: %s/sub (Not a directory)\n" % blocker)
+        r = run_cli("--version")
+        self.assertEqual(r.code, 0, r)
+        self.assertRegex(r.out, r"^quorret-cli \d+\.\d+\.\d+\n$")
+
+    def test_interrupted_restore_still_tells_the_truth(self):
+        if ARGS.wine:
+            self.skipTest("signals are a POSIX matter")
+        out = work_dir("honest") / "interrupted"
+        shutil.rmtree(out, ignore_errors=True)
+        log = work_dir("honest") / "interrupted.log"
+        command, env = cli_command("restore", arg_path(unpacked("bigmft")), "--all", "--out", arg_path(out))
+        with open(log, "wb") as stdout:
+            proc = subprocess.Popen(command, stdout=stdout, stderr=subprocess.PIPE, env=env)
+            deadline = time.time() + 120
+            while time.time() < deadline and log.stat().st_size == 0:
+                time.sleep(0.01)  # result lines are written as each file ends
+            proc.send_signal(signal.SIGINT)
+            err = proc.stderr.read().decode()
+            proc.stderr.close()
+            code = proc.wait(timeout=300)
+        self.assertEqual(code, 130, err)
+        self.assertIn("interrupted", err)
+        lines = log.read_text("utf-8").splitlines()
+        self.assertRegex(lines[-1], r"^Total \d+ files restored\. ")
+        on_disk = sorted(p.name for p in out.iterdir())
+        reported = sorted(Path(line.split("\t")[1]).name for line in lines[:-1] if len(line.split("\t")) > 3
+                          or line.endswith("\tok"))
+        self.assertEqual(on_disk, reported)
+        self.assertLess(len(on_disk), 1112)
+
+
+class Escaping(unittest.TestCase):
+    # Names that hide what they are: line breaks and a backslash-n that must not read alike, a
+    # terminal's escape sequences (ESC, the one-character CSI U+009B, NEL U+0085, DEL) and the
+    # bidirectional override and isolates that turn "exe.gpj" round. Each is as long as the name
+    # it replaces in the sample.
+    HIDDEN = {79: ("old-notes.txt", "a\nb\\nc\td\r\x1b[2J"), 88: ("letter.docx", "\u202exxxgpj.exe"),
+              89: ("scan.pdf", "\x9b31m\\x.p"), 91: ("readme.txt", "\u2066a\\b\u2069\x7f.txt"),
+              101: ("build.log", "\\\\n\x85z.log")}
+    LABEL = "\x1b]0;x\x07"  # would retitle the terminal
+
+    def test_hidden_names_round_trip_and_never_reach_a_terminal_raw(self):
+        data = patch_names(bytearray(unpacked("sample").read_bytes()),
+                           [(r, old, new) for r, (old, new) in self.HIDDEN.items()] + [(3, "Sample", self.LABEL)])
+        image = work_dir("images") / "sample-hidden.img"
+        image.write_bytes(bytes(data))
+        names = {r: new for r, (old, new) in self.HIDDEN.items()}
+
+        r = run_cli("scan", arg_path(image), "--format", "tsv")
+        self.assertEqual(r.code, 0, r)
+        tsv = {int(row[0]): row for row in parse_tsv(r.out)}
+        self.assertEqual({rec: tsv[rec][1] for rec in names}, names)
+        json_out = run_cli("scan", arg_path(image), "--format", "json").out
+        json_rows = [json.loads(line) for line in json_out.split("\n")[:-1]]  # NEL is no line end here
+        self.assertEqual([[str(o["record"]), o["name"], o["path"], o["type"]] for o in json_rows],
+                         [row[:4] for row in tsv.values()])
+
+        r = run_cli("scan", arg_path(image))
+        self.assertEqual(r.code, 0, r)
+        self.assertEqual(raw_controls(r.out), [])
+        for shown in ("\\u{202E}xxxgpj.exe", "\\x9B31m\\x.p", "\\u{2066}a\\b\\u{2069}\\x7F.txt",
+                      "a\\nb\\nc\\td\\r\\x1B[2J", "\\\\n\\x85z.log"):
+            self.assertIn(shown, r.out)
+
+        r = run_cli("info", arg_path(image))
+        self.assertIn("Label:              \\x1B]0;x\\x07\n", r.out)
+        self.assertEqual(raw_controls(r.out), [])
+
+        out = work_dir("restored") / "hidden"
+        shutil.rmtree(out, ignore_errors=True)
+        r = run_cli("restore", arg_path(image), "--all", "--out", arg_path(out), "--verbose")
+        self.assertEqual(r.code, 0, r)
+        self.assertEqual((raw_controls(r.out), raw_controls(r.err)), ([], []))
+        self.assertEqual(len(list(out.iterdir())), 12)
+
+        # A found file "sub" beside the found folder "sub" (record 90 renamed): --tree restores
+        # both, the one that comes later under a numbered name.
+        data = patch_names(data, [(90, "Fotos München.jpg", "sub")])
+        image.write_bytes(bytes(data))
+        shutil.rmtree(out, ignore_errors=True)
+        r = run_cli("restore", arg_path(image), "--all", "--tree", "--out", arg_path(out))
+        self.assertEqual(r.code, 0, r)
+        expected = expected_files("sample")
+        self.assertEqual(sha256(out / "Old Stuff" / "sub"), expected[90].sha256)
+        self.assertEqual(sha256(out / "Old Stuff" / "sub_0" / "\u2066a_b\u2069\x7f.txt"), expected[91].sha256)
 
 
 class PartitionTables(unittest.TestCase):
