@@ -14,7 +14,7 @@ constexpr uint64_t kFirstUserRecord = 16;
 
 VolumeSource MakeVolumeSource(const CliOptions& options) {
     if (options.driveLetter) return VolumeSource::FromText(std::wstring(1, options.driveLetter) + L":\\");
-    return VolumeSource::FromImage(options.source, options.offset.value_or(0));
+    return VolumeSource::FromImage(options.source, options.offset.value_or(0), L"\\", options.partitionSize);
 }
 
 void ReportLoggedErrors(const CliOptions& options, Console& console, ErrorLogCapture& errors, bool ownOnly) {
@@ -23,18 +23,56 @@ void ReportLoggedErrors(const CliOptions& options, Console& console, ErrorLogCap
     for (const std::wstring& line : lines) console.Err(line);
 }
 
+namespace {
+
+// SOURCE from its first byte, for a look at its partition table; null after saying why.
+std::unique_ptr<Device> OpenWholeSource(const CliOptions& options, Console& console, ErrorLogCapture& errors) {
+    uint32_t error = 0;
+    std::unique_ptr<Device> device = OpenPathDevice(options.source, 0, &error);
+    if (!device) {
+        ReportLoggedErrors(options, console, errors);  // a container says what is wrong with it
+        console.Err(FormatWide(FileErrorText(error), options.source));
+    }
+    return device;
+}
+
+}  // namespace
+
+bool ResolvePartition(CliOptions& options, Console& console, ErrorLogCapture& errors) {
+    if (options.driveLetter || (!options.partition && !options.offset)) return true;
+    errors.Take();
+    std::unique_ptr<Device> device = OpenWholeSource(options, console, errors);
+    if (!device) return false;
+    PartitionTable table = ReadPartitionTable(*device);
+    // A volume at an offset where the table starts a partition ends where the partition does:
+    // that is where its backup boot sector lies.
+    for (const PartitionEntry& entry : table.partitions) {
+        bool chosen = options.partition ? entry.number == *options.partition : entry.offset == *options.offset;
+        if (!chosen) continue;
+        options.offset = entry.offset;
+        if (entry.size != 0) options.partitionSize = entry.size;
+        return true;
+    }
+    if (!options.partition) return true;
+    if (table.scheme == PartitionScheme::None) {
+        console.Err(FormatWide(L"%s starts with no partition table: --partition applies to a whole-disk image.",
+                               options.source));
+        return false;
+    }
+    std::wstring text = DescribePartitionTable(table, options.source, L"info");
+    text.pop_back();
+    console.Err(FormatWide(L"%s has no partition %u.\n%s", options.source, *options.partition, text));
+    return false;
+}
+
 std::unique_ptr<NTFSVolume> OpenCheckedVolume(const CliOptions& options, const VolumeSource& source,
                                               Console& console, ErrorLogCapture& errors, int* exitCode) {
     *exitCode = kExitUnusable;
     errors.Take();
     // A whole-disk image starts with a partition table; say which offsets open its volumes.
     if (!options.driveLetter && !options.offset) {
-        uint32_t error = 0;
-        std::unique_ptr<Device> device = OpenPathDevice(options.source, 0, &error);
-        if (!device) {
-            console.Err(FormatWide(FileErrorText(error), options.source));
-            return nullptr;
-        }
+        std::unique_ptr<Device> device = OpenWholeSource(options, console, errors);
+        if (!device) return nullptr;
         PartitionTable table = ReadPartitionTable(*device);
         if (table.scheme != PartitionScheme::None) {
             std::wstring command = options.command == CliCommand::Info      ? L"info"

@@ -7,6 +7,7 @@
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/Console.h"
+#include "cli/VolumeCheck.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ int Run(int argc, char** argv) {
         WriteStandardError(L"quorret-cli: " + parsed.error + L"\n" + UsageText());
         return kExitUnusable;
     }
-    const CliOptions& options = parsed.options;
+    CliOptions& options = parsed.options;
     if (options.command == CliCommand::Help) {
         Console console(false);
         console.Out(UsageText());
@@ -36,11 +37,13 @@ int Run(int argc, char** argv) {
     if (stderrWriter) LogManager::instance().addWriter(stderrWriter);
 
     int code = kExitUnusable;
-    switch (options.command) {
-    case CliCommand::Info: code = RunInfo(options, console, *errors); break;
-    case CliCommand::Scan: code = RunScan(options, console, *errors); break;
-    case CliCommand::Restore: code = RunRestore(options, console, *errors); break;
-    case CliCommand::Help: break;
+    if (ResolvePartition(options, console, *errors)) {
+        switch (options.command) {
+        case CliCommand::Info: code = RunInfo(options, console, *errors); break;
+        case CliCommand::Scan: code = RunScan(options, console, *errors); break;
+        case CliCommand::Restore: code = RunRestore(options, console, *errors); break;
+        case CliCommand::Help: break;
+        }
     }
     // The stderr writer refers to this console: no line may reach it once the console is gone.
     LogManager::instance().removeWriters(errors);

@@ -30,6 +30,8 @@ public:
     uint32_t GetFileRecordSize() const { return geometry_.fileRecordSize; }
     uint32_t GetIndexBlockSize() const { return geometry_.indexBlockSize; }
     uint64_t GetMFTAddr() const { return geometry_.mftAddr; }
+    // Where the boot sector in use lies: 0, or its backup's offset when the first was damaged.
+    uint64_t GetBootSectorOffset() const { return bootSectorOffset_; }
 
     // The version check passed (3.0 or later).
     bool IsVolumeOK() const { return ok_; }
@@ -47,10 +49,19 @@ public:
 
 private:
     bool OpenVolume(wchar_t letter);
-    bool ReadBootSector();
+    // The boot sector's geometry, or its backup's when the boot sector is unreadable or leads
+    // nowhere; then the version check and the $MFT record.
+    void Mount();
+    bool ReadSector(uint64_t offset, uint8_t* sector) const;
     void CheckVersionAndLoadMFT();
+    // Record 0 as stored at `offset`, its $DATA parsed; null, without a log line, when the record
+    // is not whole (wrong magic, fix-up or header).
+    std::unique_ptr<NTFSFileRecord> ReadMFTRecordAt(uint64_t offset);
+    // Its $DATA is non-resident and starts at the cluster the boot sector names for the MFT.
+    bool DescribesThisMFT(NTFSFileRecord& record) const;
 
     NTFSBootSector geometry_;
+    uint64_t bootSectorOffset_ = 0;
     std::unique_ptr<Device> device_;
     bool ok_ = false;
     uint16_t version_ = 0;

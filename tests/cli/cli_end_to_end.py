@@ -436,6 +436,114 @@ class PartitionTables(unittest.TestCase):
         self.assertIn("Bytes per cluster:  2048\n", r.out)
 
 
+def restored_tree(out):
+    """Every restored file under `out`: relative path -> sha256."""
+    return {str(p.relative_to(out)): sha256(p) for p in sorted(Path(out).rglob("*")) if p.is_file()}
+
+
+def tool(*command, cwd=None):
+    subprocess.run([str(c) for c in command], check=True, cwd=cwd, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.PIPE)
+
+
+@unittest.skipIf(not (shutil.which("ewfacquire") and shutil.which("qemu-img")), "ewf-tools or qemu-utils missing")
+class Containers(unittest.TestCase):
+    """Disk images in the containers of the field, made from a fixture by the field's own tools:
+    each reads exactly as the raw fixture does."""
+
+    def make_containers(self, raw, root):
+        shutil.rmtree(root, ignore_errors=True)
+        root.mkdir(parents=True)
+        made = {}
+
+        def folder(name):
+            path = root / name
+            path.mkdir()
+            return path
+
+        # One E01 with fast compression, renamed: the signature decides, not the name.
+        tool("ewfacquire", "-u", "-q", "-c", "deflate:fast", "-t", folder("e01") / "disk", raw)
+        os.replace(root / "e01" / "disk.E01", root / "e01" / "evidence.img")
+        made["E01 renamed"] = root / "e01" / "evidence.img"
+        tool("ewfacquire", "-u", "-q", "-c", "deflate:none", "-S", "1MiB", "-t", folder("split") / "disk", raw)
+        made["E01 in segments"] = root / "split" / "disk.E01"
+        for name, fmt, options in (("VHD", "vpc", []), ("VHDX", "vhdx", []), ("VMDK", "vmdk", []),
+                                   ("QCOW2", "qcow2", [])):
+            made[name] = folder(fmt) / ("disk." + fmt)
+            tool("qemu-img", "convert", "-f", "raw", "-O", fmt, *options, raw, made[name])
+        # Differencing disks over a parent beside them.
+        tool("qemu-img", "convert", "-f", "raw", "-O", "qcow2", raw, folder("overlay") / "base.qcow2")
+        tool("qemu-img", "create", "-f", "qcow2", "-b", "base.qcow2", "-F", "qcow2", "child.qcow2",
+             cwd=root / "overlay")
+        made["QCOW2 overlay"] = root / "overlay" / "child.qcow2"
+        tool("qemu-img", "convert", "-f", "raw", "-O", "vhdx", raw, folder("diff") / "base.vhdx")
+        sys.path.insert(0, str(Path(__file__).parent))
+        import vhdx_child
+        vhdx_child.write_differencing_vhdx(root / "diff" / "base.vhdx", root / "diff" / "child.vhdx", "base.vhdx")
+        made["VHDX differencing"] = root / "diff" / "child.vhdx"
+        return made
+
+    def test_every_container_reads_as_the_raw_image(self):
+        if ARGS.wine:
+            # The Windows build reads drives and raw images only, and says so.
+            image = work_dir("containers-wine") / "disk.qcow2"
+            tool("qemu-img", "convert", "-f", "raw", "-O", "qcow2", unpacked("sample"), image)
+            r = run_cli("scan", arg_path(image))
+            self.assertEqual(r.code, 2, r)
+            self.assertIn("is a QCOW image: the Windows build reads raw images and drives only.", r.err)
+            return
+        raw = unpacked("sample")
+        root = work_dir("containers")
+        made = self.make_containers(raw, root)
+        raw_scan = run_cli("scan", raw, "--format", "tsv")
+        self.assertEqual(raw_scan.code, 0, raw_scan)
+        shutil.rmtree(root / "restored-raw", ignore_errors=True)
+        r = run_cli("restore", raw, "--all", "--tree", "--out", root / "restored-raw")
+        self.assertEqual(r.code, 0, r)
+        raw_files = restored_tree(root / "restored-raw")
+        self.assertEqual(len(raw_files), len(expected_files("sample")))
+        for name, image in made.items():
+            with self.subTest(container=name):
+                r = run_cli("scan", image, "--format", "tsv")
+                self.assertEqual((r.code, r.out), (0, raw_scan.out), r)
+                out = root / ("restored-" + name.replace(" ", "-"))
+                r = run_cli("restore", image, "--all", "--tree", "--out", out)
+                self.assertEqual(r.code, 0, r)
+                self.assertEqual(restored_tree(out), raw_files)
+
+        # A whole disk inside a container: the partition listing, --partition and --offset.
+        disk = mbr_disk(raw, root / "disk.img")
+        tool("qemu-img", "convert", "-f", "raw", "-O", "qcow2", disk, root / "disk.qcow2")
+        r = run_cli("scan", root / "disk.qcow2")
+        self.assertEqual(r.code, 2, r)
+        self.assertRegex(r.err, r"\n  1   1048576 +2048s +")
+        self.assertIn("quorret-cli scan %s --partition 1\n" % (root / "disk.qcow2"), r.err)
+        for where in (["--partition", "1"], ["--offset", "2048s"]):
+            r = run_cli("scan", root / "disk.qcow2", "--format", "tsv", *where)
+            self.assertEqual((r.code, r.out), (0, raw_scan.out), r)
+        r = run_cli("scan", root / "disk.qcow2", "--partition", "2")
+        self.assertEqual(r.code, 2, r)
+        self.assertIn("has no partition 2.", r.err)
+
+        # What cannot be read is said, and nothing crashes.
+        os.replace(root / "split" / "disk.E07", root / "disk.E07")
+        r = run_cli("scan", made["E01 in segments"])
+        self.assertEqual(r.code, 2, r)
+        self.assertIn("a segment is missing or truncated (found 6, ", r.err)
+        os.replace(root / "disk.E07", root / "split" / "disk.E07")
+        last = sorted((root / "split").glob("disk.E*"))[-1]
+        os.truncate(last, last.stat().st_size // 2)
+        r = run_cli("scan", made["E01 in segments"])
+        self.assertEqual(r.code, 2, r)
+        self.assertIn("a segment is missing or truncated", r.err)
+        for name, parent in (("VHDX differencing", "base.vhdx"), ("QCOW2 overlay", "base.qcow2")):
+            os.remove(made[name].parent / parent)
+            r = run_cli("scan", made[name])
+            self.assertEqual(r.code, 2, r)
+            self.assertIn("is a differencing image whose parent ", r.err)
+            self.assertIn("is missing: put %s beside it." % parent, r.err)
+
+
 class Info(unittest.TestCase):
     def test_sample_geometry(self):
         r = run_cli("info", arg_path(unpacked("sample")))
