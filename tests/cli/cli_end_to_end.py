@@ -423,6 +423,22 @@ class PartitionTables(unittest.TestCase):
         self.assertEqual(r.code, 0, r)
         self.assertEqual(sha256(out / "scan.pdf"), expected_files("sample")[89].sha256)
 
+    def test_damaged_boot_sector_read_from_the_partitions_end(self):
+        # The disk goes on past the partition: the backup boot sector is found where the table
+        # ends the partition, not at the end of the disk.
+        disk = mbr_disk(unpacked("sample"), work_dir("images") / "sample-disk-damaged.img")
+        with open(disk, "r+b") as f:
+            f.seek(1048576)
+            f.write(bytes(512))
+            f.seek(0, 2)
+            f.write(bytes(1048576))
+        r = run_cli("scan", arg_path(disk))
+        self.assertRegex(r.err, r"\n  1   1048576 +2048s +")
+        plain = run_cli("scan", arg_path(unpacked("sample")), "--format", "tsv")
+        for where in (["--partition", "1"], ["--offset", "2048s"]):
+            r = run_cli("scan", arg_path(disk), "--format", "tsv", *where)
+            self.assertEqual((r.code, r.out), (0, plain.out), r)
+
     def test_windows_written_mbr_disk(self):
         disk = windows_image("dfir_ntfs/ntfs_index.raw.gz", "gzip")
         if disk is None:
