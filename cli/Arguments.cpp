@@ -29,7 +29,8 @@ ParsedArguments Refuse(std::wstring error) {
 }
 
 bool TakesValue(const std::wstring& name) {
-    return name == L"--offset" || name == L"--partition" || name == L"--filter" || name == L"--format" || name == L"--out";
+    return name == L"--offset" || name == L"--partition" || name == L"--filter" || name == L"--format" ||
+           name == L"--out";
 }
 
 }  // namespace
@@ -132,7 +133,8 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
     if (o.source.empty()) return Refuse(L"SOURCE is empty");
     o.driveLetter = ParseDriveLetter(o.source);
     if (o.driveLetter && o.offset) return Refuse(L"--offset applies to an image or device, not to a drive letter");
-    if (o.driveLetter && o.partition) return Refuse(L"--partition applies to a whole-disk image or device, not to a drive letter");
+    if (o.driveLetter && o.partition)
+        return Refuse(L"--partition applies to a whole-disk image or device, not to a drive letter");
     if (o.offset && o.partition) return Refuse(L"give either --offset or --partition, not both");
 
     if (o.command != CliCommand::Restore) {

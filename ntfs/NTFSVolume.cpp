@@ -162,7 +162,8 @@ void NTFSVolume::Mount() {
         bootSectorOffset_ = 0;
         return;
     }
-    LogManager::instance().print(LogLevel::Error, readable ? L"Not a NTFS file system. " : L"Reading boot sector error. ");
+    LogManager::instance().print(LogLevel::Error,
+                                 readable ? L"Not a NTFS file system. " : L"Reading boot sector error. ");
     device_.reset();
 }
 

@@ -49,7 +49,8 @@ ContainerFormat ProbeContainer(int fd) {
     std::vector<uint8_t> head(kContainerProbeSize), tail(kContainerProbeSize);
     uint64_t size = static_cast<uint64_t>(info.st_size);
     ssize_t headGot = ::pread(fd, head.data(), head.size(), 0);
-    ssize_t tailGot = size >= tail.size() ? ::pread(fd, tail.data(), tail.size(), static_cast<off_t>(size - tail.size())) : 0;
+    ssize_t tailGot =
+        size >= tail.size() ? ::pread(fd, tail.data(), tail.size(), static_cast<off_t>(size - tail.size())) : 0;
     return DetectContainerFormat(head.data(), headGot > 0 ? static_cast<size_t>(headGot) : 0, tail.data(),
                                  tailGot > 0 ? static_cast<size_t>(tailGot) : 0);
 }

@@ -84,7 +84,8 @@ ContainerFormat ProbeContainer(Win32Device& device) {
     uint32_t headGot = 0, tailGot = 0;
     uint64_t bytes = static_cast<uint64_t>(size.QuadPart);
     if (!device.ReadAt(0, head.data(), static_cast<uint32_t>(head.size()), &headGot)) headGot = 0;
-    if (bytes < tail.size() || !device.ReadAt(bytes - tail.size(), tail.data(), static_cast<uint32_t>(tail.size()), &tailGot))
+    if (bytes < tail.size() ||
+        !device.ReadAt(bytes - tail.size(), tail.data(), static_cast<uint32_t>(tail.size()), &tailGot))
         tailGot = 0;
     return DetectContainerFormat(head.data(), headGot, tail.data(), tailGot);
 }
