@@ -58,9 +58,12 @@ public:
             }
             if (type != LIBVHDI_DISK_TYPE_DIFFERENTIAL) return true;
             std::string stored = ParentName(file);
-            std::string parent = ParentBeside(format, current, stored.empty() ? std::string("?") : stored);
-            if (parent.empty()) return false;
-            current = parent;
+            if (stored.empty()) {
+                LogImageFailure(format, current, "it is a differencing disk that names no parent");
+                return false;
+            }
+            current = ParentBeside(format, current, stored);
+            if (current.empty()) return false;
         }
         LogImageFailure(format, path, "its chain of parents is too long");
         return false;
