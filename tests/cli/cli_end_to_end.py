@@ -483,9 +483,10 @@ class Containers(unittest.TestCase):
         made["E01 renamed"] = root / "e01" / "evidence.img"
         tool("ewfacquire", "-u", "-q", "-c", "deflate:none", "-S", "1MiB", "-t", folder("split") / "disk", raw)
         made["E01 in segments"] = root / "split" / "disk.E01"
-        for name, fmt, options in (("VHD", "vpc", []), ("VHDX", "vhdx", []), ("VMDK", "vmdk", []),
-                                   ("QCOW2", "qcow2", [])):
-            made[name] = folder(fmt) / ("disk." + fmt)
+        # A fixed VHD is the raw disk with a footer: its signature is at the end.
+        for name, fmt, options in (("VHD", "vpc", []), ("VHD fixed", "vpc", ["-o", "subformat=fixed"]),
+                                   ("VHDX", "vhdx", []), ("VMDK", "vmdk", []), ("QCOW2", "qcow2", [])):
+            made[name] = folder(name.replace(" ", "-")) / ("disk." + fmt)
             tool("qemu-img", "convert", "-f", "raw", "-O", fmt, *options, raw, made[name])
         # Differencing disks over a parent beside them.
         tool("qemu-img", "convert", "-f", "raw", "-O", "qcow2", raw, folder("overlay") / "base.qcow2")
