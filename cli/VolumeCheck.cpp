@@ -92,7 +92,13 @@ std::unique_ptr<NTFSVolume> OpenCheckedVolume(const CliOptions& options, const V
     }
 
     std::unique_ptr<NTFSVolume> volume = source.Open();
-    if (volume->IsVolumeOK()) return volume;
+    if (volume->IsVolumeOK()) {
+        // Read through a copy of damaged metadata: said once (the log says it at every open).
+        if (!options.verbose && volume->GetBootSectorOffset() != 0)
+            console.Err(FormatWide(kBackupBootSectorWarning, volume->GetBootSectorOffset()));
+        if (!options.verbose && volume->UsesMFTMirror()) console.Err(kMFTMirrorWarning);
+        return volume;
+    }
     ReportLoggedErrors(options, console, errors);
     uint16_t version = volume->GetVersion();
     if (version != 0 && version < kOldestVersion)

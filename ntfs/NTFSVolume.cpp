@@ -152,8 +152,7 @@ void NTFSVolume::Mount() {
         bootSectorOffset_ = offset;
         CheckVersionAndLoadMFT();
         if (ok_ || version_ != 0) {
-            LogManager::instance().print(LogLevel::Warning,
-                                         L"The boot sector is damaged; using its backup at byte %I64u. ", offset);
+            LogManager::instance().print(LogLevel::Warning, kBackupBootSectorWarning, offset);
             return;
         }
     }
@@ -192,6 +191,7 @@ bool NTFSVolume::DescribesThisMFT(NTFSFileRecord& record) const {
 void NTFSVolume::CheckVersionAndLoadMFT() {
     ok_ = false;
     version_ = 0;
+    usesMFTMirror_ = false;
     mftData_ = nullptr;
     mftRecord_.reset();
     NTFSFileRecord volumeRecord(this);
@@ -210,8 +210,9 @@ void NTFSVolume::CheckVersionAndLoadMFT() {
     if ((!record || !DescribesThisMFT(*record)) && geometry_.mftMirrAddr != 0) {
         std::unique_ptr<NTFSFileRecord> copy = ReadMFTRecordAt(geometry_.mftMirrAddr);
         if (copy && DescribesThisMFT(*copy)) {
-            LogManager::instance().print(LogLevel::Warning, L"MFT record 0 is damaged; using the copy in $MFTMirr");
+            LogManager::instance().print(LogLevel::Warning, kMFTMirrorWarning);
             record = std::move(copy);
+            usesMFTMirror_ = true;
         }
     }
     if (record) {

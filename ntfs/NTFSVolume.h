@@ -13,6 +13,10 @@ namespace Vorlaq {
 class NTFSAttributeBase;
 class NTFSFileRecord;
 
+// What an open logs (as a warning) when it reads through a copy of damaged metadata.
+inline constexpr wchar_t kMFTMirrorWarning[] = L"MFT record 0 is damaged; using the copy in $MFTMirr";
+inline constexpr wchar_t kBackupBootSectorWarning[] = L"The boot sector is damaged; using its backup at byte %I64u. ";
+
 class NTFSVolume {
 public:
     // The raw volume of a drive letter; the volume path becomes "X:\".
@@ -32,6 +36,8 @@ public:
     uint64_t GetMFTAddr() const { return geometry_.mftAddr; }
     // Where the boot sector in use lies: 0, or its backup's offset when the first was damaged.
     uint64_t GetBootSectorOffset() const { return bootSectorOffset_; }
+    // Record 0 of the $MFT was damaged and came from $MFTMirr.
+    bool UsesMFTMirror() const { return usesMFTMirror_; }
 
     // The version check passed (3.0 or later).
     bool IsVolumeOK() const { return ok_; }
@@ -62,6 +68,7 @@ private:
 
     NTFSBootSector geometry_;
     uint64_t bootSectorOffset_ = 0;
+    bool usesMFTMirror_ = false;
     std::unique_ptr<Device> device_;
     bool ok_ = false;
     uint16_t version_ = 0;

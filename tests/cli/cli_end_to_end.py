@@ -438,6 +438,16 @@ class PartitionTables(unittest.TestCase):
         for where in (["--partition", "1"], ["--offset", "2048s"]):
             r = run_cli("scan", arg_path(disk), "--format", "tsv", *where)
             self.assertEqual((r.code, r.out), (0, plain.out), r)
+            self.assertEqual(r.err.count("The boot sector is damaged; using its backup at byte 25165312. \n"), 1, r)
+        # Record 0 of the $MFT zeroed: read from $MFTMirr, said once.
+        data = bytearray(unpacked("sample").read_bytes())
+        data[16384:16384 + 1024] = bytes(1024)
+        damaged = work_dir("images") / "sample-record0.img"
+        damaged.write_bytes(bytes(data))
+        r = run_cli("scan", arg_path(damaged), "--format", "tsv")
+        self.assertEqual((r.code, r.out), (0, plain.out), r)
+        self.assertEqual(r.err.count("MFT record 0 is damaged; using the copy in $MFTMirr\n"), 1, r)
+        self.assertNotIn("error", r.err)
 
     def test_windows_written_mbr_disk(self):
         disk = windows_image("dfir_ntfs/ntfs_index.raw.gz", "gzip")

@@ -31,7 +31,7 @@ constexpr uint64_t kMaxRestoreSize = 8u << 20;
 // Restores per run: the data runs of a few files show the volume reads; a thousand restores more
 // would show nothing new.
 constexpr size_t kRestores = 16;
-const std::wstring kMirrorWarning = L"Warning: \tMFT record 0 is damaged; using the copy in $MFTMirr\r\n";
+const std::wstring kMirrorWarning = std::wstring(L"Warning: \t") + kMFTMirrorWarning + L"\r\n";
 
 // What a scan and a restore give: per record, its name, path and size, and for the first files
 // the restored bytes' digest.
@@ -120,6 +120,8 @@ TEST(DamagedMetadata, RecordZeroAndBootSectorFallBackToTheirCopies) {
                 EXPECT_TRUE(volume.IsVolumeOK());
                 EXPECT_TRUE(volume.HasMFTData());
                 EXPECT_EQ(log.Count(kMirrorWarning), c.recordZero ? 1u : 0u);
+                EXPECT_EQ(volume.UsesMFTMirror(), c.recordZero);
+                EXPECT_EQ(volume.GetBootSectorOffset() != 0, !c.recordZero);
                 size_t backupLines = 0;
                 for (const std::wstring& line : log.Lines())
                     backupLines += line.find(L"The boot sector is damaged; using its backup at ") != std::wstring::npos;
