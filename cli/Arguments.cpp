@@ -29,7 +29,8 @@ ParsedArguments Refuse(std::wstring error) {
 }
 
 bool TakesValue(const std::wstring& name) {
-    return name == L"--offset" || name == L"--filter" || name == L"--format" || name == L"--out";
+    return name == L"--offset" || name == L"--partition" || name == L"--filter" || name == L"--format" ||
+           name == L"--out";
 }
 
 }  // namespace
@@ -108,6 +109,11 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
         } else if (name == L"--offset") {
             o.offset = ParseOffset(*value);
             if (!o.offset) return Refuse(FormatWide(L"--offset needs a byte count or a sector count such as 2048s, not '%s'", *value));
+        } else if (name == L"--partition") {
+            auto number = ParseDecimal(*value);
+            if (!number || *number == 0 || *number > UINT32_MAX)
+                return Refuse(FormatWide(L"--partition needs a partition number such as 1, not '%s'", *value));
+            o.partition = static_cast<uint32_t>(*number);
         } else if (name == L"--filter" && o.command != CliCommand::Info) {
             o.filter = *value;
         } else if (name == L"--format" && o.command == CliCommand::Scan) {
@@ -134,6 +140,9 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
     if (o.source.empty()) return Refuse(L"SOURCE is empty");
     o.driveLetter = ParseDriveLetter(o.source);
     if (o.driveLetter && o.offset) return Refuse(L"--offset applies to an image or device, not to a drive letter");
+    if (o.driveLetter && o.partition)
+        return Refuse(L"--partition applies to a whole-disk image or device, not to a drive letter");
+    if (o.offset && o.partition) return Refuse(L"give either --offset or --partition, not both");
 
     if (o.command != CliCommand::Restore) {
         if (positional.size() > 1) return Refuse(FormatWide(L"unexpected argument '%s'", positional[1]));
@@ -155,13 +164,16 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
 
 std::wstring UsageText() {
     return L"Usage:\n"
-           L"  quorret-cli info SOURCE [--offset N] [--verbose]\n"
-           L"  quorret-cli scan SOURCE [--filter TEXT] [--format table|tsv|json] [--offset N] [--verbose]\n"
-           L"  quorret-cli restore SOURCE --out DIR (RECORD... | --all [--filter TEXT] [--original-names]) [--tree] [--offset N] [--verbose]\n"
+           L"  quorret-cli info SOURCE [--offset N | --partition N] [--verbose]\n"
+           L"  quorret-cli scan SOURCE [--filter TEXT] [--format table|tsv|json] [--offset N | --partition N] [--verbose]\n"
+           L"  quorret-cli restore SOURCE --out DIR (RECORD... | --all [--filter TEXT] [--original-names]) [--tree]\n"
+           L"              [--offset N | --partition N] [--verbose]\n"
            L"  quorret-cli --version\n"
            L"\n"
            L"SOURCE        an NTFS image file or block device, or on Windows a drive letter such as D:\n"
+           L"              (on Linux also an E01, VHD, VHDX, VMDK or QCOW2 disk image)\n"
            L"--offset N    the volume starts N bytes into SOURCE; Ns counts 512-byte sectors (2048s)\n"
+           L"--partition N the volume is partition N of the whole-disk SOURCE, as the partition listing numbers it\n"
            L"--filter TEXT file extensions to look for, such as \"*.txt;*.log\" (default: all)\n"
            L"--format      table (default), tsv or json (one object per line)\n"
            L"--out DIR     the folder that receives restored files (created when missing)\n"

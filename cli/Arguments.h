@@ -15,6 +15,8 @@ struct CliOptions {
     std::wstring source;                // as typed
     wchar_t driveLetter = 0;            // set when the source is a drive letter such as D:
     std::optional<uint64_t> offset;     // --offset, in bytes
+    std::optional<uint32_t> partition;  // --partition, the number the partition listing prints
+    std::optional<uint64_t> partitionSize;  // the table's size of the partition at the offset, once looked up
     std::optional<std::wstring> filter; // --filter
     ScanFormat format = ScanFormat::Table;
     std::wstring outDir;                // restore --out

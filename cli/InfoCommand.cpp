@@ -40,7 +40,9 @@ int RunInfo(const CliOptions& options, Console& console, ErrorLogCapture& errors
     std::vector<uint8_t> boot(512);
     uint32_t got = 0;
     Device* device = volume->GetDevice();
-    if (!device || !device->ReadAt(0, boot.data(), static_cast<uint32_t>(boot.size()), &got)) got = 0;
+    if (!device ||
+        !device->ReadAt(volume->GetBootSectorOffset(), boot.data(), static_cast<uint32_t>(boot.size()), &got))
+        got = 0;
     ByteReader bootReader(boot.data(), got);
     uint64_t sectors = bootReader.U64(kTotalSectorsAt).value_or(0);
     uint64_t serial = bootReader.U64(kSerialAt).value_or(0);

@@ -7,6 +7,7 @@
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/Console.h"
+#include "cli/VolumeCheck.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ int Run(int argc, char** argv) {
         WriteStandardError(L"quorret-cli: " + parsed.error + L"\n" + UsageText());
         return kExitUnusable;
     }
-    const CliOptions& options = parsed.options;
+    CliOptions& options = parsed.options;
     if (options.command == CliCommand::Help || options.command == CliCommand::Version) {
         Console console(false);
         console.Out(options.command == CliCommand::Help ? UsageText() : VersionText());
@@ -36,12 +37,14 @@ int Run(int argc, char** argv) {
     if (stderrWriter) LogManager::instance().addWriter(stderrWriter);
 
     int code = kExitUnusable;
-    switch (options.command) {
-    case CliCommand::Info: code = RunInfo(options, console, *errors); break;
-    case CliCommand::Scan: code = RunScan(options, console, *errors); break;
-    case CliCommand::Restore: code = RunRestore(options, console, *errors); break;
-    case CliCommand::Help:
-    case CliCommand::Version: break;
+    if (ResolvePartition(options, console, *errors)) {
+        switch (options.command) {
+        case CliCommand::Info: code = RunInfo(options, console, *errors); break;
+        case CliCommand::Scan: code = RunScan(options, console, *errors); break;
+        case CliCommand::Restore: code = RunRestore(options, console, *errors); break;
+        case CliCommand::Help:
+        case CliCommand::Version: break;
+        }
     }
     // The stderr writer refers to this console: no line may reach it once the console is gone.
     LogManager::instance().removeWriters(errors);

@@ -847,6 +847,32 @@ class PartitionTables(unittest.TestCase):
         self.assertEqual(r.code, 0, r)
         self.assertEqual(sha256(out / "scan.pdf"), expected_files("sample")[89].sha256)
 
+    def test_damaged_boot_sector_read_from_the_partitions_end(self):
+        # The disk goes on past the partition: the backup boot sector is found where the table
+        # ends the partition, not at the end of the disk.
+        disk = mbr_disk(unpacked("sample"), work_dir("images") / "sample-disk-damaged.img")
+        with open(disk, "r+b") as f:
+            f.seek(1048576)
+            f.write(bytes(512))
+            f.seek(0, 2)
+            f.write(bytes(1048576))
+        r = run_cli("scan", arg_path(disk))
+        self.assertRegex(r.err, r"\n  1   1048576 +2048s +")
+        plain = run_cli("scan", arg_path(unpacked("sample")), "--format", "tsv")
+        for where in (["--partition", "1"], ["--offset", "2048s"]):
+            r = run_cli("scan", arg_path(disk), "--format", "tsv", *where)
+            self.assertEqual((r.code, r.out), (0, plain.out), r)
+            self.assertEqual(r.err.count("The boot sector is damaged; using its backup at byte 25165312. \n"), 1, r)
+        # Record 0 of the $MFT zeroed: read from $MFTMirr, said once.
+        data = bytearray(unpacked("sample").read_bytes())
+        data[16384:16384 + 1024] = bytes(1024)
+        damaged = work_dir("images") / "sample-record0.img"
+        damaged.write_bytes(bytes(data))
+        r = run_cli("scan", arg_path(damaged), "--format", "tsv")
+        self.assertEqual((r.code, r.out), (0, plain.out), r)
+        self.assertEqual(r.err.count("MFT record 0 is damaged; using the copy in $MFTMirr\n"), 1, r)
+        self.assertNotIn("error", r.err)
+
     def test_windows_written_mbr_disk(self):
         disk = windows_image("dfir_ntfs/ntfs_index.raw.gz", "gzip")
         if disk is None:
@@ -858,6 +884,115 @@ class PartitionTables(unittest.TestCase):
         self.assertEqual(r.code, 0, r)
         self.assertIn("Label:              Test index\n", r.out)
         self.assertIn("Bytes per cluster:  2048\n", r.out)
+
+
+def restored_tree(out):
+    """Every restored file under `out`: relative path -> sha256."""
+    return {str(p.relative_to(out)): sha256(p) for p in sorted(Path(out).rglob("*")) if p.is_file()}
+
+
+def tool(*command, cwd=None):
+    subprocess.run([str(c) for c in command], check=True, cwd=cwd, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.PIPE)
+
+
+@unittest.skipIf(not (shutil.which("ewfacquire") and shutil.which("qemu-img")), "ewf-tools or qemu-utils missing")
+class Containers(unittest.TestCase):
+    """Disk images in the containers of the field, made from a fixture by the field's own tools:
+    each reads exactly as the raw fixture does."""
+
+    def make_containers(self, raw, root):
+        shutil.rmtree(root, ignore_errors=True)
+        root.mkdir(parents=True)
+        made = {}
+
+        def folder(name):
+            path = root / name
+            path.mkdir()
+            return path
+
+        # One E01 with fast compression, renamed: the signature decides, not the name.
+        tool("ewfacquire", "-u", "-q", "-c", "deflate:fast", "-t", folder("e01") / "disk", raw)
+        os.replace(root / "e01" / "disk.E01", root / "e01" / "evidence.img")
+        made["E01 renamed"] = root / "e01" / "evidence.img"
+        tool("ewfacquire", "-u", "-q", "-c", "deflate:none", "-S", "1MiB", "-t", folder("split") / "disk", raw)
+        made["E01 in segments"] = root / "split" / "disk.E01"
+        # A fixed VHD is the raw disk with a footer: its signature is at the end.
+        for name, fmt, options in (("VHD", "vpc", []), ("VHD fixed", "vpc", ["-o", "subformat=fixed"]),
+                                   ("VHDX", "vhdx", []), ("VMDK", "vmdk", []), ("QCOW2", "qcow2", [])):
+            made[name] = folder(name.replace(" ", "-")) / ("disk." + fmt)
+            tool("qemu-img", "convert", "-f", "raw", "-O", fmt, *options, raw, made[name])
+        # Differencing disks over a parent beside them.
+        tool("qemu-img", "convert", "-f", "raw", "-O", "qcow2", raw, folder("overlay") / "base.qcow2")
+        tool("qemu-img", "create", "-f", "qcow2", "-b", "base.qcow2", "-F", "qcow2", "child.qcow2",
+             cwd=root / "overlay")
+        made["QCOW2 overlay"] = root / "overlay" / "child.qcow2"
+        tool("qemu-img", "convert", "-f", "raw", "-O", "vhdx", raw, folder("diff") / "base.vhdx")
+        sys.path.insert(0, str(Path(__file__).parent))
+        import vhdx_child
+        vhdx_child.write_differencing_vhdx(root / "diff" / "base.vhdx", root / "diff" / "child.vhdx", "base.vhdx")
+        made["VHDX differencing"] = root / "diff" / "child.vhdx"
+        return made
+
+    def test_every_container_reads_as_the_raw_image(self):
+        if ARGS.wine:
+            # The Windows build reads drives and raw images only, and says so.
+            image = work_dir("containers-wine") / "disk.qcow2"
+            tool("qemu-img", "convert", "-f", "raw", "-O", "qcow2", unpacked("sample"), image)
+            r = run_cli("scan", arg_path(image))
+            self.assertEqual(r.code, 2, r)
+            self.assertIn("is a QCOW image: the Windows build reads raw images and drives only.", r.err)
+            return
+        raw = unpacked("sample")
+        root = work_dir("containers")
+        made = self.make_containers(raw, root)
+        raw_scan = run_cli("scan", raw, "--format", "tsv")
+        self.assertEqual(raw_scan.code, 0, raw_scan)
+        shutil.rmtree(root / "restored-raw", ignore_errors=True)
+        r = run_cli("restore", raw, "--all", "--tree", "--out", root / "restored-raw")
+        self.assertEqual(r.code, 0, r)
+        raw_files = restored_tree(root / "restored-raw")
+        self.assertEqual(len(raw_files), len(expected_files("sample")))
+        for name, image in made.items():
+            with self.subTest(container=name):
+                r = run_cli("scan", image, "--format", "tsv")
+                self.assertEqual((r.code, r.out), (0, raw_scan.out), r)
+                out = root / ("restored-" + name.replace(" ", "-"))
+                r = run_cli("restore", image, "--all", "--tree", "--out", out)
+                self.assertEqual(r.code, 0, r)
+                self.assertEqual(restored_tree(out), raw_files)
+
+        # A whole disk inside a container: the partition listing, --partition and --offset.
+        disk = mbr_disk(raw, root / "disk.img")
+        tool("qemu-img", "convert", "-f", "raw", "-O", "qcow2", disk, root / "disk.qcow2")
+        r = run_cli("scan", root / "disk.qcow2")
+        self.assertEqual(r.code, 2, r)
+        self.assertRegex(r.err, r"\n  1   1048576 +2048s +")
+        self.assertIn("quorret-cli scan %s --partition 1\n" % (root / "disk.qcow2"), r.err)
+        for where in (["--partition", "1"], ["--offset", "2048s"]):
+            r = run_cli("scan", root / "disk.qcow2", "--format", "tsv", *where)
+            self.assertEqual((r.code, r.out), (0, raw_scan.out), r)
+        r = run_cli("scan", root / "disk.qcow2", "--partition", "2")
+        self.assertEqual(r.code, 2, r)
+        self.assertIn("has no partition 2.", r.err)
+
+        # What cannot be read is said, and nothing crashes.
+        os.replace(root / "split" / "disk.E07", root / "disk.E07")
+        r = run_cli("scan", made["E01 in segments"])
+        self.assertEqual(r.code, 2, r)
+        self.assertIn("a segment is missing or truncated (found 6, ", r.err)
+        os.replace(root / "disk.E07", root / "split" / "disk.E07")
+        last = sorted((root / "split").glob("disk.E*"))[-1]
+        os.truncate(last, last.stat().st_size // 2)
+        r = run_cli("scan", made["E01 in segments"])
+        self.assertEqual(r.code, 2, r)
+        self.assertIn("a segment is missing or truncated", r.err)
+        for name, parent in (("VHDX differencing", "base.vhdx"), ("QCOW2 overlay", "base.qcow2")):
+            os.remove(made[name].parent / parent)
+            r = run_cli("scan", made[name])
+            self.assertEqual(r.code, 2, r)
+            self.assertIn("is a differencing image whose parent ", r.err)
+            self.assertIn("is missing: put %s beside it." % parent, r.err)
 
 
 class Info(unittest.TestCase):
