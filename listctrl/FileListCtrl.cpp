@@ -1,6 +1,7 @@
 #include "listctrl/FileListCtrl.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "base/Utf16.h"
 #include "ui/WindowClass.h"
@@ -20,6 +21,14 @@ constexpr ColumnSpec kColumns[kFileColumnCount] = {
 };
 
 constexpr int kRowImageWidth = 16;
+
+// The order of a time's text (year down to the minute; a time that has no calendar date shows
+// zeros and sorts below all), taken from the value without formatting it.
+int64_t TimeSortKey(uint64_t filetime)
+{
+    constexpr uint64_t kTicksPerMinute = 600000000ull;
+    return filetime > 0x7FFFFFFFFFFFFFFFull ? -1 : static_cast<int64_t>(filetime / kTicksPerMinute);
+}
 constexpr COLORREF kRowImageMask = RGB(255, 0, 255);
 
 }  // namespace
@@ -46,10 +55,8 @@ bool FileListIsGreater(const DeletedFileInfo& a, const DeletedFileInfo& b, int c
     case kFileColumnPath: return Vorlaq::CompareUtf16(a.GetPath(), b.GetPath()) > 0;
     case kFileColumnType: return Vorlaq::CompareUtf16(a.GetType(), b.GetType()) > 0;
     case kFileColumnSize: return a.GetSize() > b.GetSize();
-    // The time texts run from the year down to the minute, so their ordinal order is
-    // chronological to the minute.
-    case kFileColumnModified: return Vorlaq::CompareUtf16(a.GetModifiedTimeText(), b.GetModifiedTimeText()) > 0;
-    case kFileColumnCreated: return Vorlaq::CompareUtf16(a.GetCreationTimeText(), b.GetCreationTimeText()) > 0;
+    case kFileColumnModified: return TimeSortKey(a.GetModifiedTime()) > TimeSortKey(b.GetModifiedTime());
+    case kFileColumnCreated: return TimeSortKey(a.GetCreationTime()) > TimeSortKey(b.GetCreationTime());
     default: return false;
     }
 }
@@ -99,35 +106,53 @@ void FileListCtrl::EnableSort(bool on)
 
 int FileListCtrl::AddItem(const DeletedFileInfo& file)
 {
-    rows_.push_back(file);
-    ResetScrollBars(SB_BOTH, -1, true);
-    if (!Invalidate())
+    AppendItem(std::make_unique<DeletedFileInfo>(file));
+    if (!ShowAppendedItems())
         return -1;
     return GetItemCount() - 1;
+}
+
+void FileListCtrl::AppendItem(std::unique_ptr<DeletedFileInfo> file)
+{
+    if (file)
+        rows_.push_back(std::move(file));
+}
+
+bool FileListCtrl::ShowAppendedItems()
+{
+    ResetScrollBars(SB_BOTH, -1, true);
+    return Invalidate();
 }
 
 void FileListCtrl::DeleteAllItems()
 {
     rows_.clear();
     ClearSelectedRows();
+    ForgetSort();
     ResetScrollBars(SB_BOTH, -1, true);
     Invalidate();
 }
 
-bool FileListCtrl::GetItem(int row, DeletedFileInfo& file) const
+const DeletedFileInfo* FileListCtrl::ItemAt(int row) const
 {
     if (row < 0 || row >= GetItemCount())
+        return nullptr;
+    return rows_[static_cast<size_t>(row)].get();
+}
+
+bool FileListCtrl::GetItem(int row, DeletedFileInfo& file) const
+{
+    const DeletedFileInfo* item = ItemAt(row);
+    if (item == nullptr)
         return false;
-    file = rows_[static_cast<size_t>(row)];
+    file = *item;
     return true;
 }
 
 std::wstring FileListCtrl::GetItemText(int row, int column) const
 {
-    DeletedFileInfo file;
-    if (!GetItem(row, file))
-        return {};
-    return FileListCellText(file, column);
+    const DeletedFileInfo* item = ItemAt(row);
+    return item ? FileListCellText(*item, column) : std::wstring();
 }
 
 std::vector<DeletedFileInfo> FileListCtrl::GetSelectedItems() const
@@ -137,7 +162,7 @@ std::vector<DeletedFileInfo> FileListCtrl::GetSelectedItems() const
     std::vector<DeletedFileInfo> files;
     for (int row : selected) {
         if (row >= 0 && row < GetItemCount())
-            files.push_back(rows_[static_cast<size_t>(row)]);
+            files.push_back(*rows_[static_cast<size_t>(row)]);
     }
     return files;
 }
@@ -145,7 +170,9 @@ std::vector<DeletedFileInfo> FileListCtrl::GetSelectedItems() const
 void FileListCtrl::SortItems(int column, bool /*ascending*/)
 {
     std::sort(rows_.begin(), rows_.end(),
-              [column](const DeletedFileInfo& a, const DeletedFileInfo& b) { return FileListIsGreater(a, b, column); });
+              [column](const std::unique_ptr<DeletedFileInfo>& a, const std::unique_ptr<DeletedFileInfo>& b) {
+                  return FileListIsGreater(*a, *b, column);
+              });
 }
 
 void FileListCtrl::ReverseItems()
