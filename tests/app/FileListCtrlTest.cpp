@@ -181,6 +181,32 @@ TEST_F(FileListWindow, HeaderSortStepSortsThenReversesAndClearsTheSelection)
     EXPECT_EQ((std::vector<uint64_t>{20, 40, 30}), Records(list_));  // "b" > "a" > "C"
 }
 
+TEST_F(FileListWindow, NewRowsForgetTheSortMarkerAndTabLeavesTheList)
+{
+    ASSERT_TRUE(list_.AttachControl(control_));
+    list_.EnableSort(true);
+    list_.AddItem(Row(20, L"b"));
+    list_.AddItem(Row(40, L"a"));
+    list_.SortColumn(list_.Columns().PositionOf(kFileColumnIndex));
+    EXPECT_EQ(kFileColumnIndex, list_.Sort().Column());
+
+    // A new scan's rows come in record order: no column is marked, and the next click sorts.
+    list_.DeleteAllItems();
+    EXPECT_EQ(-1, list_.Sort().Column());
+    list_.AddItem(Row(20, L"b"));
+    list_.AddItem(Row(40, L"a"));
+    list_.SortColumn(list_.Columns().PositionOf(kFileColumnIndex));
+    EXPECT_EQ((std::vector<uint64_t>{40, 20}), Records(list_));
+    EXPECT_TRUE(list_.Sort().Direction());
+
+    // The dialog manager moves the focus on Tab unless the list asks for it (focus-cell mode).
+    const LRESULT code = ::SendMessageW(control_, WM_GETDLGCODE, VK_TAB, 0);
+    EXPECT_EQ(0, code & DLGC_WANTTAB);
+    EXPECT_NE(0, code & DLGC_WANTARROWS);
+    list_.SetFocusCellMode(true);
+    EXPECT_NE(0, ::SendMessageW(control_, WM_GETDLGCODE, VK_TAB, 0) & DLGC_WANTTAB);
+}
+
 TEST_F(FileListWindow, SortSwitchOffMeansHeaderClicksDoNothing)
 {
     ASSERT_TRUE(list_.AttachControl(control_));
