@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string_view>
 
 #include "base/Utf16.h"
 #include "ui/WindowClass.h"
@@ -30,6 +31,111 @@ int64_t TimeSortKey(uint64_t filetime)
     return filetime > 0x7FFFFFFFFFFFFFFFull ? -1 : static_cast<int64_t>(filetime / kTicksPerMinute);
 }
 constexpr COLORREF kRowImageMask = RGB(255, 0, 255);
+
+// A row's place in a sort: its key (greater first) and, among equal keys, its old position.
+struct SortEntry {
+    uint64_t key;
+    uint32_t row;
+};
+
+// Four code units from `at`, packed so that the integers compare as those units do (a text that
+// ends inside them is padded with zeros).
+uint64_t ChunkKey(std::wstring_view text, size_t at)
+{
+    uint64_t key = 0;
+    for (size_t i = at; i < at + 4; ++i)
+        key = (key << 16) | (i < text.size() ? static_cast<uint16_t>(text[i]) : 0u);
+    return key;
+}
+
+// Sorts the texts by UTF-16 code unit (a wchar_t on this target), four units at a time: the entries sort as integers on
+// their first four units, and each run of equal ones goes on with the next four. Texts that share
+// long beginnings (folders, numbered names) cost a pass per four units, never a comparison that
+// follows pointers.
+void SortTexts(const std::vector<std::wstring_view>& texts, std::vector<SortEntry>& entries)
+{
+    struct Range {
+        size_t begin, end, at;
+    };
+    std::vector<Range> work{{0, entries.size(), 0}};
+    auto byKey = [](const SortEntry& a, const SortEntry& b) { return a.key < b.key; };
+    while (!work.empty()) {
+        const Range range = work.back();
+        work.pop_back();
+        bool allEqual = true;
+        for (size_t i = range.begin; i < range.end; ++i) {
+            entries[i].key = ChunkKey(texts[entries[i].row], range.at);
+            allEqual = allEqual && entries[i].key == entries[range.begin].key;
+        }
+        // A shared beginning (the drive, a folder) needs no sort, only the next four units.
+        if (!allEqual)
+            std::sort(entries.begin() + range.begin, entries.begin() + range.end, byKey);
+        for (size_t run = range.begin; run < range.end;) {
+            size_t next = run + 1;
+            bool longer = texts[entries[run].row].size() > range.at + 4;
+            while (next < range.end && entries[next].key == entries[run].key) {
+                longer = longer || texts[entries[next].row].size() > range.at + 4;
+                ++next;
+            }
+            if (next - run > 1) {
+                if (longer) {
+                    work.push_back({run, next, range.at + 4});
+                } else {
+                    // All end here with the same units: the shorter (zero-padded) comes first.
+                    std::sort(entries.begin() + run, entries.begin() + next, [&texts](const SortEntry& a, const SortEntry& b) {
+                        return texts[a.row].size() < texts[b.row].size();
+                    });
+                }
+            }
+            run = next;
+        }
+    }
+}
+
+// Each row's rank among the column's texts in UTF-16 code unit order (equal texts, equal ranks).
+std::vector<uint64_t> TextRanks(const std::vector<std::unique_ptr<DeletedFileInfo>>& rows,
+                                const std::wstring& (DeletedFileInfo::*text)() const)
+{
+    std::vector<std::wstring_view> texts(rows.size());
+    std::vector<SortEntry> order(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        texts[i] = ((*rows[i]).*text)();
+        order[i] = {0, static_cast<uint32_t>(i)};
+    }
+    SortTexts(texts, order);
+    std::vector<uint64_t> ranks(rows.size());
+    uint64_t rank = 0;
+    for (size_t i = 0; i < order.size(); ++i) {
+        if (i > 0 && texts[order[i].row] != texts[order[i - 1].row])
+            ++rank;
+        ranks[order[i].row] = rank;
+    }
+    return ranks;
+}
+
+// The column's sort key of every row: numbers as they are, times by their minute, texts by rank.
+std::vector<uint64_t> SortKeys(const std::vector<std::unique_ptr<DeletedFileInfo>>& rows, int column)
+{
+    switch (column) {
+    case kFileColumnName: return TextRanks(rows, &DeletedFileInfo::GetName);
+    case kFileColumnPath: return TextRanks(rows, &DeletedFileInfo::GetPath);
+    case kFileColumnType: return TextRanks(rows, &DeletedFileInfo::GetType);
+    default: break;
+    }
+    std::vector<uint64_t> keys(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const DeletedFileInfo& file = *rows[i];
+        switch (column) {
+        case kFileColumnIndex: keys[i] = file.GetRecordNumber(); break;
+        case kFileColumnSize: keys[i] = file.GetSize(); break;
+        // -1 (no calendar date) becomes the smallest key.
+        case kFileColumnModified: keys[i] = static_cast<uint64_t>(TimeSortKey(file.GetModifiedTime()) + 1); break;
+        case kFileColumnCreated: keys[i] = static_cast<uint64_t>(TimeSortKey(file.GetCreationTime()) + 1); break;
+        default: keys[i] = 0; break;
+        }
+    }
+    return keys;
+}
 
 }  // namespace
 
@@ -169,10 +275,22 @@ std::vector<DeletedFileInfo> FileListCtrl::GetSelectedItems() const
 
 void FileListCtrl::SortItems(int column, bool /*ascending*/)
 {
-    std::sort(rows_.begin(), rows_.end(),
-              [column](const std::unique_ptr<DeletedFileInfo>& a, const std::unique_ptr<DeletedFileInfo>& b) {
-                  return FileListIsGreater(*a, *b, column);
-              });
+    if (column < 0 || column >= kFileColumnCount)
+        return;
+    // The keys sit side by side with the row numbers, so the sort compares integers in one array
+    // instead of following two pointers per comparison. Equal keys keep their order.
+    const std::vector<uint64_t> keys = SortKeys(rows_, column);
+    std::vector<SortEntry> order(rows_.size());
+    for (size_t i = 0; i < rows_.size(); ++i)
+        order[i] = {keys[i], static_cast<uint32_t>(i)};
+    std::sort(order.begin(), order.end(), [](const SortEntry& a, const SortEntry& b) {
+        return a.key != b.key ? a.key > b.key : a.row < b.row;
+    });
+    std::vector<std::unique_ptr<DeletedFileInfo>> sorted;
+    sorted.reserve(rows_.size());
+    for (const SortEntry& entry : order)
+        sorted.push_back(std::move(rows_[entry.row]));
+    rows_.swap(sorted);
 }
 
 void FileListCtrl::ReverseItems()
