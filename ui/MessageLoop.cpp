@@ -89,6 +89,11 @@ void MessageLoop::HandTurnToInput()
         if (!::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_INPUT | PM_QS_PAINT) &&
             !::PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE))
             return;
+        // The quit message comes through any filter: it stays for the loop to end on.
+        if (msg.message == WM_QUIT) {
+            ::PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
         Process(msg);
     }
 }

@@ -518,7 +518,8 @@ def scan_large_volume_slowly(s):
         s.click_rect(s.main["scan.rect"])
         st = s.state()
         s.check(st["scan.text"] == "Scan" and st["disks.enabled"] == "1" and st["filters.enabled"] == "1",
-                "Stop: the button says Scan and the inputs are enabled at once")
+                f"Stop: the button says Scan and the inputs are enabled at once (button {st['scan.text']!r}, "
+                f"{st['count.text']} rows)")
         st = s.wait_for(lambda: (lambda st: st if st["progress.visible"] == "0" else None)(s.state()),
                         "the stopped scan to end", timeout=15)
         s.shot("10-stopped")

@@ -118,7 +118,7 @@ TEST(MessageLoop, FiltersNewestFirstAndIdleRoundsOnlyAfterInput)
 }
 
 // Keeps one posted message queued at all times, as a fast producer would, for at most `limit`
-// rounds; notes when a timer and a paint got through.
+// rounds; notes when a timer and a paint got through, and quits at the timer.
 class Flood : public MessageFilter {
 public:
     static constexpr UINT kFlood = WM_APP + 12;
@@ -131,14 +131,19 @@ public:
     bool PreTranslateMessage(MSG* msg) override
     {
         if (msg->message == kFlood) {
-            if (++rounds < limit && timerAt < 0)
+            if (timerAt >= 0)
+                return true;  // the flood ends; the timer asked to quit
+            if (++rounds < limit)
                 ::PostThreadMessageW(::GetCurrentThreadId(), kFlood, 0, 0);
             else
                 ::PostQuitMessage(0);
             return true;
         }
-        if (msg->message == WM_TIMER && timerAt < 0)
+        if (msg->message == WM_TIMER && timerAt < 0) {
             timerAt = rounds;
+            // Asked during a turn, the quit must still end the loop with this code.
+            ::PostQuitMessage(7);
+        }
         if (msg->message == WM_PAINT && msg->hwnd == painted && paintAt < 0)
             paintAt = rounds;
         return false;
@@ -158,7 +163,7 @@ TEST(MessageLoop, TimersAndPaintsGetTheirTurnThroughAFloodOfPostedMessages)
     ::InvalidateRect(flood.painted, nullptr, TRUE);
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, nullptr);
     ::PostThreadMessageW(::GetCurrentThreadId(), Flood::kFlood, 0, 0);
-    loop.Run();
+    EXPECT_EQ(7, loop.Run());
     ::KillTimer(nullptr, timer);
     ::DestroyWindow(flood.painted);
     EXPECT_GE(flood.timerAt, 0) << "the timer never came through " << flood.rounds << " posted messages";
