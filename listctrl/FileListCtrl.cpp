@@ -198,8 +198,13 @@ bool FileListCtrl::AttachControl(HWND control)
     }
     SetItemImageList(rowImages_);
     if (Columns().Count() == 0) {
+        // The widths are for 96 dots per inch; the text grows with the display's DPI, so do they.
+        const HDC dc = ::GetDC(control);
+        const int dpi = dc ? ::GetDeviceCaps(dc, LOGPIXELSX) : 96;
+        if (dc)
+            ::ReleaseDC(control, dc);
         for (const ColumnSpec& column : kColumns)
-            AddColumn(column.title, column.width, -1, false, Vorlaq::kFormatText, 0);
+            AddColumn(column.title, ::MulDiv(column.width, dpi > 0 ? dpi : 96, 96), -1, false, Vorlaq::kFormatText, 0);
     }
     return Initialise();
 }
