@@ -78,9 +78,16 @@ void SortTexts(const std::vector<std::wstring_view>& texts, std::vector<SortEntr
                 ++next;
             }
             if (next - run > 1) {
-                if (longer) {
+                // Files of one folder share their whole path: one look at each ends the run
+                // instead of a pass per four units of it.
+                const std::wstring_view first = texts[entries[run].row];
+                bool same = longer;
+                for (size_t i = run + 1; same && i < next; ++i)
+                    same = texts[entries[i].row] == first;
+                // Equal texts are done: their order is left to the rows' own.
+                if (longer && !same) {
                     work.push_back({run, next, range.at + 4});
-                } else {
+                } else if (!longer) {
                     // All end here with the same units: the shorter (zero-padded) comes first.
                     std::sort(entries.begin() + run, entries.begin() + next, [&texts](const SortEntry& a, const SortEntry& b) {
                         return texts[a.row].size() < texts[b.row].size();
