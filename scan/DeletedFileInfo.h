@@ -16,19 +16,19 @@ public:
     DeletedFileInfo(std::wstring volume, uint64_t recordNumber, const std::wstring& name, std::wstring path,
                     uint64_t size, const uint64_t* modified, const uint64_t* created, const uint64_t* accessed);
 
-    std::wstring GetVolume() const { return volume_; }
+    const std::wstring& GetVolume() const { return volume_; }
     void SetVolume(const std::wstring& volume) { volume_ = volume; }
 
     uint64_t GetRecordNumber() const { return recordNumber_; }
     void SetRecordNumber(uint64_t recordNumber) { recordNumber_ = recordNumber; }
     std::wstring GetRecordNumberText() const;
 
-    std::wstring GetName() const { return name_; }
+    const std::wstring& GetName() const { return name_; }
     // Also sets the type: the name's extension with A-Z folded to a-z.
     void SetName(const std::wstring& name);
-    std::wstring GetType() const { return type_; }
+    const std::wstring& GetType() const { return type_; }
 
-    std::wstring GetPath() const { return path_; }
+    const std::wstring& GetPath() const { return path_; }
     void SetPath(const std::wstring& path) { path_ = path; }
 
     uint64_t GetSize() const { return size_; }
