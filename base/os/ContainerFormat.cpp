@@ -25,7 +25,7 @@ ContainerFormat DetectContainerFormat(const uint8_t* head, size_t headSize, cons
     // Dynamic and differencing VHDs copy their footer to the start; a fixed one has it only at
     // the end, after the raw disk.
     if (StartsWith(head, headSize, "conectix")) return ContainerFormat::Vhd;
-    if (tailSize == kContainerProbeSize && StartsWith(tail, tailSize, "conectix")) return ContainerFormat::Vhd;
+    if (tailSize == kContainerProbeSize && StartsWith(tail, tailSize, "conectix")) return ContainerFormat::FixedVhd;
     // A sparse extent (hosted or ESX) or the text descriptor of a split disk.
     if (StartsWith(head, headSize, "KDMV") || StartsWith(head, headSize, "COWD") ||
         StartsWith(head, headSize, "# Disk DescriptorFile"))
@@ -37,7 +37,8 @@ ContainerFormat DetectContainerFormat(const uint8_t* head, size_t headSize, cons
 const wchar_t* ContainerFormatName(ContainerFormat format) {
     switch (format) {
     case ContainerFormat::Ewf: return L"E01";
-    case ContainerFormat::Vhd: return L"VHD";
+    case ContainerFormat::Vhd:
+    case ContainerFormat::FixedVhd: return L"VHD";
     case ContainerFormat::Vhdx: return L"VHDX";
     case ContainerFormat::Vmdk: return L"VMDK";
     case ContainerFormat::Qcow: return L"QCOW";

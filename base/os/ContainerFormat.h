@@ -7,7 +7,8 @@
 
 namespace Vorlaq {
 
-enum class ContainerFormat { None, Ewf, Vhd, Vhdx, Vmdk, Qcow };
+// FixedVhd: the raw disk followed by a 512-byte footer, so it can also be read as a raw image.
+enum class ContainerFormat { None, Ewf, Vhd, FixedVhd, Vhdx, Vmdk, Qcow };
 
 // Bytes the detection wants from the file's start and from its end.
 constexpr size_t kContainerProbeSize = 512;

@@ -36,6 +36,7 @@ std::unique_ptr<Device> OpenImageDevice(ContainerFormat format, const std::strin
     switch (format) {
     case ContainerFormat::Ewf: device = OpenEwfImage(path, base); break;
     case ContainerFormat::Vhd:
+    case ContainerFormat::FixedVhd:
     case ContainerFormat::Vhdx: device = OpenVhdiImage(path, base, format); break;
     case ContainerFormat::Vmdk: device = OpenVmdkImage(path, base); break;
     case ContainerFormat::Qcow: device = OpenQcowImage(path, base); break;

@@ -103,9 +103,10 @@ std::unique_ptr<Device> OpenPathDevice(const std::wstring& path, uint64_t baseOf
     if (rawVolume) return Open(path, baseOffset, true, error);
     std::unique_ptr<Win32Device> image = Open(path, 0, false, error);
     if (!image) return nullptr;
-    // Containers are read by the Linux build only, through their libraries.
+    // Containers are read by the Linux build only, through their libraries; a fixed VHD is a raw
+    // disk with a footer after it and reads as one.
     ContainerFormat format = ProbeContainer(*image);
-    if (format != ContainerFormat::None) {
+    if (format != ContainerFormat::None && format != ContainerFormat::FixedVhd) {
         LogManager::instance().print(LogLevel::Error,
                                      L"%s is a %s image: the Windows build reads raw images and drives only. "
                                      L"Open it with quorret-cli on Linux, or convert it to a raw image.",
