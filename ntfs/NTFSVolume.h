@@ -30,6 +30,8 @@ public:
     uint32_t GetFileRecordSize() const { return geometry_.fileRecordSize; }
     uint32_t GetIndexBlockSize() const { return geometry_.indexBlockSize; }
     uint64_t GetMFTAddr() const { return geometry_.mftAddr; }
+    // Whole clusters in the boot sector's sector count; 0 when unknown.
+    uint64_t GetTotalClusters() const { return geometry_.totalClusters; }
 
     // The version check passed (3.0 or later).
     bool IsVolumeOK() const { return ok_; }
