@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "scan/Recoverability.h"
+
 namespace Vorlaq {
 
 class DeletedFileInfo {
@@ -45,6 +47,10 @@ public:
     void SetAccessTime(uint64_t time) { accessed_ = time; }
     std::wstring GetAccessTimeText() const;
 
+    // Unknown unless the scan judged it against the cluster bitmap.
+    Recoverability GetRecoverability() const { return recoverability_; }
+    void SetRecoverability(Recoverability value) { recoverability_ = value; }
+
 private:
     std::wstring volume_;
     uint64_t recordNumber_ = 0;
@@ -55,6 +61,7 @@ private:
     uint64_t modified_ = 0;
     uint64_t created_ = 0;
     uint64_t accessed_ = 0;
+    Recoverability recoverability_;
 };
 
 }  // namespace Vorlaq

@@ -4,6 +4,7 @@
 
 #include "base/LogManager.h"
 #include "ntfs/NTFSAttribute.h"
+#include "ntfs/NTFSClusterBitmap.h"
 #include "ntfs/NTFSFileRecord.h"
 #include "scan/FilePathBuilder.h"
 #include "scan/MftRecordReader.h"
@@ -82,6 +83,9 @@ int32_t FileScanTask::Scan() {
         return -1;
     }
 
+    // Read once for the whole walk; every found file is judged against it.
+    std::unique_ptr<NTFSClusterBitmap> bitmap;
+    if (recoverability_ != RecoverabilityMode::Off) bitmap = std::make_unique<NTFSClusterBitmap>(*volume);
     MftRecordReader records(*volume, total);
     DirectoryPathCache paths(*volume);
     NTFSFileRecord record(volume.get());
@@ -106,9 +110,17 @@ int32_t FileScanTask::Scan() {
         record.SetAttrMask(kDataMask);
         record.ParseAttrs();
         uint64_t size = 0;
-        if (NTFSAttributeBase* data = record.FindStream(nullptr)) size = data->GetDataSize();
+        NTFSAttributeBase* data = record.FindStream(nullptr);
+        if (data) size = data->GetDataSize();
+        Recoverability recoverability;
+        if (bitmap) {
+            recoverability = JudgeRecoverability(data, *bitmap, volume->GetClusterSize());
+            if (recoverability_ == RecoverabilityMode::IntactOnly && recoverability.state != RecoverState::Intact)
+                continue;
+        }
         auto file = std::make_unique<DeletedFileInfo>(volumeText, n, fileName, std::move(path), size, &modified,
                                                       &created, &accessed);
+        file->SetRecoverability(recoverability);
         if (notify_) notify_->Found(std::move(file));
     }
     state_.store(kScanFinished, std::memory_order_relaxed);
