@@ -117,6 +117,10 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
             o.all = true;
         } else if (name == L"--tree" && o.command == CliCommand::Restore) {
             o.tree = true;
+        } else if (name == L"--recoverable" && o.command != CliCommand::Info) {
+            o.recoverableOnly = true;
+        } else if (name == L"--no-recoverable" && o.command == CliCommand::Scan) {
+            o.recoverableColumn = false;
         } else {
             return Refuse(FormatWide(L"%s is not an option of '%s'", name, command));
         }
@@ -128,6 +132,8 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
     o.driveLetter = ParseDriveLetter(o.source);
     if (o.driveLetter && o.offset) return Refuse(L"--offset applies to an image or device, not to a drive letter");
 
+    if (o.recoverableOnly && !o.recoverableColumn)
+        return Refuse(L"--recoverable needs the column that --no-recoverable leaves out");
     if (o.command != CliCommand::Restore) {
         if (positional.size() > 1) return Refuse(FormatWide(L"unexpected argument '%s'", positional[1]));
     } else {
@@ -140,6 +146,7 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
         if (o.outDir.empty()) return Refuse(L"restore needs --out DIR");
         if (o.all == !o.records.empty()) return Refuse(L"restore needs either RECORD numbers or --all");
         if (o.filter && !o.all) return Refuse(L"--filter goes with --all");
+        if (o.recoverableOnly && !o.all) return Refuse(L"--recoverable goes with --all");
     }
     result.ok = true;
     return result;
@@ -148,8 +155,8 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
 std::wstring UsageText() {
     return L"Usage:\n"
            L"  quorret-cli info SOURCE [--offset N] [--verbose]\n"
-           L"  quorret-cli scan SOURCE [--filter TEXT] [--format table|tsv|json] [--offset N] [--verbose]\n"
-           L"  quorret-cli restore SOURCE --out DIR (RECORD... | --all [--filter TEXT]) [--tree] [--offset N] [--verbose]\n"
+           L"  quorret-cli scan SOURCE [--filter TEXT] [--recoverable | --no-recoverable] [--format table|tsv|json] [--offset N] [--verbose]\n"
+           L"  quorret-cli restore SOURCE --out DIR (RECORD... | --all [--filter TEXT] [--recoverable]) [--tree] [--offset N] [--verbose]\n"
            L"\n"
            L"SOURCE        an NTFS image file or block device, or on Windows a drive letter such as D:\n"
            L"--offset N    the volume starts N bytes into SOURCE; Ns counts 512-byte sectors (2048s)\n"
@@ -158,6 +165,8 @@ std::wstring UsageText() {
            L"--out DIR     the folder that receives restored files (created when missing)\n"
            L"--all         restore every deleted file the scan finds\n"
            L"--tree        recreate each file's folder path under DIR\n"
+           L"--recoverable only files whose clusters are all still free (recoverable: intact)\n"
+           L"--no-recoverable  leave out the recoverable column; the cluster bitmap is not read\n"
            L"--verbose     write the log lines to standard error\n"
            L"\n"
            L"Exit status: 0 success, 1 some file failed, 2 bad arguments or a volume that cannot be read.\n";

@@ -124,7 +124,9 @@ int RunRestore(const CliOptions& options, Console& console, ErrorLogCapture& err
         // Each file is restored as soon as the walk reports it, so memory does not grow with the
         // number of deleted files.
         ScanOutcome outcome = RunScanTask(source, options.filter.value_or(L""), records, console,
-                                          [&restorer](std::unique_ptr<DeletedFileInfo> file) { restorer.Restore(*file); });
+                                          [&restorer](std::unique_ptr<DeletedFileInfo> file) { restorer.Restore(*file); },
+                                          options.recoverableOnly ? RecoverabilityMode::IntactOnly
+                                                                  : RecoverabilityMode::Off);
         if (outcome.state != kScanFinished) return ReportFailedScan(options, records, console, errors);
     }
     for (const DeletedFileInfo& file : named) restorer.Restore(file);

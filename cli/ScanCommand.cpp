@@ -9,6 +9,11 @@ namespace Vorlaq {
 
 namespace {
 constexpr uint64_t kFirstUserRecord = 16;
+
+RecoverabilityMode RecoverabilityFor(const CliOptions& options) {
+    if (options.recoverableOnly) return RecoverabilityMode::IntactOnly;
+    return options.recoverableColumn ? RecoverabilityMode::Report : RecoverabilityMode::Off;
+}
 }  // namespace
 
 int RunScan(const CliOptions& options, Console& console, ErrorLogCapture& errors) {
@@ -22,10 +27,11 @@ int RunScan(const CliOptions& options, Console& console, ErrorLogCapture& errors
     }
 
     const uint64_t errorsBefore = errors.Total();
-    std::unique_ptr<ScanPrinter> printer = MakeScanPrinter(options.format, console);
+    std::unique_ptr<ScanPrinter> printer = MakeScanPrinter(options.format, console, options.recoverableColumn);
     ScanPrinter* out = printer.get();
     ScanOutcome outcome = RunScanTask(source, options.filter.value_or(L""), records, console,
-                                      [out](std::unique_ptr<DeletedFileInfo> file) { out->Add(*file); });
+                                      [out](std::unique_ptr<DeletedFileInfo> file) { out->Add(*file); },
+                                      RecoverabilityFor(options));
     if (outcome.state != kScanFinished) return ReportFailedScan(options, records, console, errors);
     printer->Finish();
     uint64_t walked = records > kFirstUserRecord ? records - kFirstUserRecord : 0;

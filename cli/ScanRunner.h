@@ -8,6 +8,7 @@
 
 #include "cli/Console.h"
 #include "scan/DeletedFileInfo.h"
+#include "scan/Recoverability.h"
 #include "scan/VolumeSource.h"
 
 namespace Vorlaq {
@@ -22,6 +23,6 @@ using FoundFileSink = std::function<void(std::unique_ptr<DeletedFileInfo>)>;
 
 // `records` is the volume's record count, for the rate and time-left estimate.
 ScanOutcome RunScanTask(const VolumeSource& source, const std::wstring& filter, uint64_t records, Console& console,
-                        FoundFileSink sink);
+                        FoundFileSink sink, RecoverabilityMode recoverability = RecoverabilityMode::Off);
 
 }  // namespace Vorlaq

@@ -77,6 +77,7 @@ def unpacked(name):
     """tests/fixtures/NAME.img.xz unpacked once into the work folder."""
     packed = Path(ARGS.source, "tests", "fixtures", name + ".img.xz")
     image = work_dir("images") / (name + ".img")
+    image.parent.mkdir(parents=True, exist_ok=True)
     if not image.exists() or image.stat().st_mtime < packed.stat().st_mtime:
         with open(str(image) + ".part", "wb") as out:
             subprocess.run(["xz", "-dc", str(packed)], stdout=out, check=True)
@@ -131,13 +132,19 @@ def volume_path(manifest_path, root="\\"):
     return root + "".join(p + "\\" for p in parts[:-1]), parts[-1]
 
 
-def parse_tsv(text):
+TSV_HEADER = "record\tname\tpath\ttype\tsize\tmodified\tcreated"
+
+
+def parse_tsv(text, recoverable=True):
+    """The rows of a tsv listing: seven columns, and the recoverable column last unless the scan
+    ran with --no-recoverable."""
     lines = text.splitlines()
-    assert lines and lines[0] == "record\tname\tpath\ttype\tsize\tmodified\tcreated", lines[:1]
+    header = TSV_HEADER + ("\trecoverable" if recoverable else "")
+    assert lines and lines[0] == header, lines[:1]
     rows = []
     for line in lines[1:]:
         fields = line.split("\t")
-        assert len(fields) == 7, line
+        assert len(fields) == header.count("\t") + 1, line
         rows.append(fields)
     return rows
 
@@ -236,7 +243,7 @@ class Scan(unittest.TestCase):
         records = [int(row[0]) for row in rows]
         self.assertEqual(records, sorted(records), "%s: not in record order" % name)
         self.assertEqual(set(records), set(expected), name)
-        for record, fname, path, ftype, size, modified, created in rows:
+        for record, fname, path, ftype, size, modified, created, _ in rows:
             want = expected[int(record)]
             self.assertIn((path, fname), {volume_path(p) for p in want.paths}, "%s record %s" % (name, record))
             self.assertEqual(int(size), want.size, "%s record %s" % (name, record))
@@ -261,8 +268,9 @@ class Scan(unittest.TestCase):
         self.assertEqual(len(objects), len(tsv))
         for row, obj in zip(tsv, objects):
             self.assertEqual(list(obj), ["record", "name", "path", "type", "size", "modified", "created",
-                                         "accessed"])
+                                         "accessed", "recoverable"])
             self.assertEqual([str(obj["record"]), obj["name"], obj["path"], obj["type"], str(obj["size"])], row[:5])
+            self.assertEqual(obj["recoverable"], row[7])
             self.assertEqual((obj["modified"], obj["created"]), (row[5], row[6]))
             self.assertIsInstance(obj["size"], int)
         self.assertIn("🗑 deleted 𝄞.txt", {o["name"] for o in objects})  # outside the BMP, whole
@@ -271,7 +279,7 @@ class Scan(unittest.TestCase):
         self.assertEqual(r.code, 0, r)
         lines = r.out.splitlines()
         self.assertEqual(lines[0].split(), ["Index", "Name", "Path", "Type", "Size", "Modified", "Time",
-                                            "Creation", "Time"])
+                                            "Creation", "Time", "Recoverable"])
         self.assertEqual(len(lines), len(tsv) + 1)
         for line, row in zip(lines[1:], tsv):
             self.assertEqual(line.split()[0], row[0])
@@ -280,7 +288,7 @@ class Scan(unittest.TestCase):
             size_text = "0" if size == 0 else "%d Bytes" % size if size < 1024 else None
             if size_text:
                 self.assertIn("  " + size_text + "  ", line)
-            self.assertRegex(line, r"\d{4}-\d\d-\d\d \d\d:\d\d  \d{4}-\d\d-\d\d \d\d:\d\d$")
+            self.assertRegex(line, r"\d{4}-\d\d-\d\d \d\d:\d\d  \d{4}-\d\d-\d\d \d\d:\d\d  " + row[7] + "$")
 
     def test_filter(self):
         r = run_cli("scan", arg_path(unpacked("sample")), "--format", "tsv", "--filter", "*.jpg; PDF")
@@ -394,6 +402,94 @@ class Restore(unittest.TestCase):
         self.assertEqual(sorted(p.name for p in out.iterdir()), ["old-notes.txt", "readme.txt"])
         self.assertEqual(sha256(out / "old-notes.txt"), expected[79].sha256)
         self.assertEqual(sha256(out / "readme.txt"), expected[91].sha256)
+
+
+def expected_recoverable(stored, in_use):
+    """The recoverable text for a file of `stored` clusters of which `in_use` are in use."""
+    if in_use == 0:
+        return "intact"
+    if in_use == stored:
+        return "overwritten"
+    return "%d%%" % ((stored - in_use) * 100 // stored)
+
+
+def tsk_recoverable(image, record, size, cluster_size=4096):
+    """The recoverable text from The Sleuth Kit: istat's clusters of the unnamed $DATA (those
+    under the data size, sparse ones shown as 0 left out), each asked of blkstat."""
+    lines = subprocess.run(["istat", str(image), str(record)], stdout=subprocess.PIPE,
+                           check=True).stdout.decode("utf-8").splitlines()
+    clusters, inside = [], False
+    for line in lines:
+        if line.startswith("Type: "):
+            inside = line.startswith("Type: $DATA") and "Name: N/A" in line and "Non-Resident" in line
+        elif inside:
+            clusters += [int(c) for c in line.split()]
+    clusters = [c for c in clusters[:-(-size // cluster_size)] if c != 0]
+    in_use = sum(1 for c in clusters if "Not Allocated" not in subprocess.run(
+        ["blkstat", str(image), str(c)], stdout=subprocess.PIPE, check=True).stdout.decode("utf-8"))
+    return expected_recoverable(len(clusters), in_use)
+
+
+class Recoverability(unittest.TestCase):
+    """The reuse volume: deleted files whose clusters later files took, in whole, in part or not at
+    all, with the builder's count of changed clusters in its manifest notes."""
+
+    def test_reuse_volume_against_restores_tsk_and_the_builder(self):
+        name = "reuse/reuse"
+        image = unpacked(name)
+        expected = expected_files(name)
+        r = run_cli("scan", arg_path(image), "--format", "tsv")
+        self.assertEqual(r.code, 0, r)
+        rows = parse_tsv(r.out)
+        self.assertEqual({int(row[0]) for row in rows}, set(expected))
+        states = {int(row[0]): row[7] for row in rows}
+
+        out = work_dir("restored") / "reuse"
+        shutil.rmtree(out, ignore_errors=True)
+        r = run_cli("restore", arg_path(image), "--all", "--out", arg_path(out))
+        equal = set()
+        for line in r.out.splitlines()[:-1]:
+            record, dest = line.split("\t")[:2]
+            if local_path(dest).is_file() and sha256(local_path(dest)) == expected[int(record)].sha256:
+                equal.add(int(record))
+        intact = {n for n, state in states.items() if state == "intact"}
+        self.assertTrue(intact and equal and intact != set(states), states)
+        precision = len(intact & equal) / len(intact)
+        recall = len(intact & equal) / len(equal)
+        sys.stderr.write("\nrecoverable on %s: %d of %d files reported intact restore equal to the original "
+                         "(%.1f %%); %d of %d files restored equal were reported intact (%.1f %%)\n" % (
+                             name, len(intact & equal), len(intact), 100 * precision, len(intact & equal),
+                             len(equal), 100 * recall))
+        self.assertGreaterEqual(precision, 0.999)
+        self.assertGreaterEqual(recall, 0.99)
+
+        # The builder's count of clusters whose bytes changed: none for intact, all for overwritten.
+        manifest = Path(ARGS.source, "tests", "fixtures", name + ".manifest.tsv").read_text("utf-8")
+        by_path = {p: n for n, e in expected.items() for p in e.paths}
+        for line in manifest.splitlines():
+            if line.startswith("# reused\t"):
+                _, path, counts = line.split("\t")
+                changed, stored = map(int, counts.split("/"))
+                state = states[by_path[path]]
+                self.assertEqual(state == "intact", changed == 0, line)
+                self.assertEqual(state == "overwritten", stored > 0 and changed == stored, line)
+
+        if have_tsk():
+            for record, state in sorted(states.items()):
+                self.assertEqual(state, tsk_recoverable(image, record, expected[record].size), record)
+
+        # --recoverable lists and restores the intact files alone.
+        r = run_cli("scan", arg_path(image), "--format", "tsv", "--recoverable")
+        self.assertEqual(r.code, 0, r)
+        self.assertEqual([int(row[0]) for row in parse_tsv(r.out)], sorted(intact))
+        out = work_dir("restored") / "reuse-intact"
+        shutil.rmtree(out, ignore_errors=True)
+        r = run_cli("restore", arg_path(image), "--all", "--recoverable", "--out", arg_path(out))
+        self.assertEqual(r.code, 0, r)
+        self.assertEqual(sorted(int(line.split("\t")[0]) for line in r.out.splitlines()[:-1]), sorted(intact))
+        self.assertEqual(r.out.splitlines()[-1], EXPECTED_TOTAL % len(intact))
+        r = run_cli("scan", arg_path(image), "--format", "tsv", "--no-recoverable")
+        self.assertEqual([row[:7] for row in parse_tsv(r.out, recoverable=False)], [row[:7] for row in rows])
 
 
 class PartitionTables(unittest.TestCase):
