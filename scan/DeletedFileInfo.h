@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "ntfs/NTFSAttributeStandardInfo.h"
 #include "scan/Recoverability.h"
 
 namespace Vorlaq {
@@ -47,6 +48,12 @@ public:
     void SetAccessTime(uint64_t time) { accessed_ = time; }
     std::wstring GetAccessTimeText() const;
 
+    // The record's $STANDARD_INFORMATION as stored: the four UTC times and the read-only flag.
+    NTFSStandardTimes GetStandardTimes() const { return standardTimes_; }
+    void SetStandardTimes(const NTFSStandardTimes& times) { standardTimes_ = times; }
+    bool IsReadOnly() const { return readOnly_; }
+    void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
+
     // Unknown unless the scan judged it against the cluster bitmap.
     Recoverability GetRecoverability() const { return recoverability_; }
     void SetRecoverability(Recoverability value) { recoverability_ = value; }
@@ -62,6 +69,8 @@ private:
     uint64_t created_ = 0;
     uint64_t accessed_ = 0;
     Recoverability recoverability_;
+    NTFSStandardTimes standardTimes_;
+    bool readOnly_ = false;
 };
 
 }  // namespace Vorlaq

@@ -107,6 +107,8 @@ int32_t FileScanTask::Scan() {
         std::wstring path = paths.BuildFilePath(n, record.GetParentRef());
         uint64_t modified = 0, created = 0, accessed = 0;
         record.GetFileTime(&modified, &created, &accessed);
+        const NTFSStandardTimes standardTimes = record.GetStandardTimes();
+        const bool readOnly = record.IsReadOnly();
         record.SetAttrMask(kDataMask);
         record.ParseAttrs();
         uint64_t size = 0;
@@ -121,6 +123,8 @@ int32_t FileScanTask::Scan() {
         auto file = std::make_unique<DeletedFileInfo>(volumeText, n, fileName, std::move(path), size, &modified,
                                                       &created, &accessed);
         file->SetRecoverability(recoverability);
+        file->SetStandardTimes(standardTimes);
+        file->SetReadOnly(readOnly);
         if (notify_) notify_->Found(std::move(file));
     }
     state_.store(kScanFinished, std::memory_order_relaxed);
