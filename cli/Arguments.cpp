@@ -109,7 +109,8 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
             if (*value == L"table") o.format = ScanFormat::Table;
             else if (*value == L"tsv") o.format = ScanFormat::Tsv;
             else if (*value == L"json") o.format = ScanFormat::Json;
-            else return Refuse(FormatWide(L"--format is table, tsv or json, not '%s'", *value));
+            else if (*value == L"body") o.format = ScanFormat::Body;
+            else return Refuse(FormatWide(L"--format is table, tsv, json or body, not '%s'", *value));
         } else if (name == L"--out" && o.command == CliCommand::Restore) {
             if (value->empty()) return Refuse(L"--out needs a folder");
             o.outDir = *value;
@@ -155,13 +156,13 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
 std::wstring UsageText() {
     return L"Usage:\n"
            L"  quorret-cli info SOURCE [--offset N] [--verbose]\n"
-           L"  quorret-cli scan SOURCE [--filter TEXT] [--recoverable | --no-recoverable] [--format table|tsv|json] [--offset N] [--verbose]\n"
+           L"  quorret-cli scan SOURCE [--filter TEXT] [--recoverable | --no-recoverable] [--format table|tsv|json|body] [--offset N] [--verbose]\n"
            L"  quorret-cli restore SOURCE --out DIR (RECORD... | --all [--filter TEXT] [--recoverable]) [--tree] [--offset N] [--verbose]\n"
            L"\n"
            L"SOURCE        an NTFS image file or block device, or on Windows a drive letter such as D:\n"
            L"--offset N    the volume starts N bytes into SOURCE; Ns counts 512-byte sectors (2048s)\n"
            L"--filter TEXT file extensions to look for, such as \"*.txt;*.log\" (default: all)\n"
-           L"--format      table (default), tsv or json (one object per line)\n"
+           L"--format      table (default), tsv, json (one object per line) or body (a timeline body file)\n"
            L"--out DIR     the folder that receives restored files (created when missing)\n"
            L"--all         restore every deleted file the scan finds\n"
            L"--tree        recreate each file's folder path under DIR\n"

@@ -8,7 +8,7 @@
 namespace Vorlaq {
 
 enum class CliCommand { Help, Info, Scan, Restore };
-enum class ScanFormat { Table, Tsv, Json };
+enum class ScanFormat { Table, Tsv, Json, Body };
 
 struct CliOptions {
     CliCommand command = CliCommand::Help;

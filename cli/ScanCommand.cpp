@@ -12,7 +12,9 @@ constexpr uint64_t kFirstUserRecord = 16;
 
 RecoverabilityMode RecoverabilityFor(const CliOptions& options) {
     if (options.recoverableOnly) return RecoverabilityMode::IntactOnly;
-    return options.recoverableColumn ? RecoverabilityMode::Report : RecoverabilityMode::Off;
+    // A body file has no column for it.
+    return options.recoverableColumn && options.format != ScanFormat::Body ? RecoverabilityMode::Report
+                                                                           : RecoverabilityMode::Off;
 }
 }  // namespace
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/Utf16.h"
+#include "cli/BodyPrinter.h"
 #include "cli/FieldText.h"
 
 namespace Vorlaq {
@@ -190,6 +191,7 @@ std::unique_ptr<ScanPrinter> MakeScanPrinter(ScanFormat format, Console& console
     switch (format) {
     case ScanFormat::Tsv: return std::make_unique<TsvPrinter>(console, recoverable);
     case ScanFormat::Json: return std::make_unique<JsonPrinter>(console, recoverable);
+    case ScanFormat::Body: return MakeBodyPrinter(console);
     case ScanFormat::Table: break;
     }
     return std::make_unique<TablePrinter>(console, recoverable);

@@ -22,7 +22,8 @@ public:
 //      empty when unknown); control characters in texts as C escapes.
 // json: one object per file and line with record, name, path, type, size, modified, created,
 //      accessed (ISO 8601 strings, null when unknown).
-// With `recoverable`, each format ends with one more column (key): recoverable, the file's
+// body: The Sleuth Kit's body file (BodyPrinter.h).
+// With `recoverable`, each format but body ends with one more column (key): recoverable, the file's
 // RecoverabilityText.
 std::unique_ptr<ScanPrinter> MakeScanPrinter(ScanFormat format, Console& console, bool recoverable = false);
 

@@ -492,6 +492,48 @@ class Recoverability(unittest.TestCase):
         self.assertEqual([row[:7] for row in parse_tsv(r.out, recoverable=False)], [row[:7] for row in rows])
 
 
+def mactime(body_path):
+    """mactime's comma-separated timeline of a body file, in UTC, without its header line."""
+    return subprocess.run(["mactime", "-b", str(body_path), "-d", "-z", "UTC"], stdout=subprocess.PIPE,
+                          check=True).stdout.decode("utf-8").splitlines()[1:]
+
+
+class Timeline(unittest.TestCase):
+    @unittest.skipIf(not have_tsk() or not shutil.which("mactime"), "The Sleuth Kit is not installed")
+    def test_body_reads_in_mactime_as_fls_does(self):
+        for name in ("sample", "features"):
+            with self.subTest(fixture=name):
+                image = unpacked(name)
+                r = run_cli("scan", arg_path(image), "--format", "body")
+                self.assertEqual(r.code, 0, r)
+                ours = work_dir("timeline") / (name + ".body")
+                ours.write_text(r.out, "utf-8")
+                records = {int(line.split("|")[2]) for line in r.out.splitlines()}
+                self.assertEqual(records, set(expected_files(name)))
+                # fls's lines of the same deleted files: its name without " (deleted)", its inode
+                # (record-type-id) as the record, its owner field as 0. Its $FILE_NAME lines and
+                # orphans are no files of ours.
+                fls_lines = []
+                for line in subprocess.run(["fls", "-m", "/", "-r", "-d", str(image)], stdout=subprocess.PIPE,
+                                           check=True).stdout.decode("utf-8").splitlines():
+                    fields = line.split("|")
+                    if "($FILE_NAME)" in fields[1] or not fields[1].endswith(" (deleted)"):
+                        continue
+                    fields[1] = fields[1][:-len(" (deleted)")]
+                    fields[2] = fields[2].split("-")[0]
+                    fields[4] = "0"
+                    if int(fields[2]) in records:
+                        fls_lines.append("|".join(fields))
+                theirs = work_dir("timeline") / (name + ".fls.body")
+                theirs.write_text("\n".join(fls_lines) + "\n", "utf-8")
+                ours_timeline, fls_timeline = mactime(ours), mactime(theirs)
+                self.assertTrue(ours_timeline)
+                # fls may know a file under more names (hard links); each of our lines is one of its.
+                self.assertEqual(set(ours_timeline) - set(fls_timeline), set())
+                self.assertEqual({line.split(",")[6] for line in ours_timeline},
+                                 {line.split(",")[6] for line in fls_timeline})
+
+
 class PartitionTables(unittest.TestCase):
     def test_mbr_disk_lists_its_ntfs_partition(self):
         volume = unpacked("sample")
