@@ -51,7 +51,8 @@ bool RestoreFile(const std::wstring& volume, uint64_t recordNumber, const std::w
     return RestoreFile(VolumeSource::FromText(volume), recordNumber, destPath);
 }
 
-bool RestoreFile(const VolumeSource& source, uint64_t recordNumber, const std::wstring& destPath) {
+bool RestoreFile(const VolumeSource& source, uint64_t recordNumber, const std::wstring& destPath,
+                 const std::wstring& streamName) {
     if (source.IsEmpty() || destPath.empty()) return false;
     const std::wstring& volumeText = source.GetVolumeText();
     std::unique_ptr<NTFSVolume> volume = source.Open();
@@ -76,7 +77,7 @@ bool RestoreFile(const VolumeSource& source, uint64_t recordNumber, const std::w
             LogRecordFailure(L"Failed to parse attribute for %I64u at %s.", recordNumber, volumeText);
         return false;
     }
-    NTFSAttributeBase* data = record.FindStream(nullptr);
+    NTFSAttributeBase* data = record.FindStream(streamName.empty() ? nullptr : streamName.c_str());
     // EFS data on disk is ciphertext: writing it out would look like a restored file and is not.
     if (record.IsEncrypted() || (data && (data->GetAttrFlags() & kAttrFlagEncrypted))) {
         LogRecordFailure(L"Failed to restore encrypted file for %I64u at %s.", recordNumber, volumeText);

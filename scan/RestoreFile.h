@@ -12,7 +12,9 @@ namespace Vorlaq {
 // `volume` is the found file's volume text (C:\); its first character names the drive. True when
 // the destination was created and every byte of the stream was read and written to it.
 bool RestoreFile(const std::wstring& volume, uint64_t recordNumber, const std::wstring& destPath);
-bool RestoreFile(const VolumeSource& source, uint64_t recordNumber, const std::wstring& destPath);
+// With a `streamName`, the $DATA stream of that name is copied instead of the unnamed one.
+bool RestoreFile(const VolumeSource& source, uint64_t recordNumber, const std::wstring& destPath,
+                 const std::wstring& streamName = std::wstring());
 
 // A destination for a file about to be written at path without overwriting anything: the name
 // cleaned of characters the file system refuses, then numbered (name_0.ext, name_1.ext, ...) from
