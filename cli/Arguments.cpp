@@ -118,6 +118,10 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
             o.all = true;
         } else if (name == L"--tree" && o.command == CliCommand::Restore) {
             o.tree = true;
+        } else if (name == L"--keep-times" && o.command == CliCommand::Restore) {
+            o.keepTimes = true;
+        } else if (name == L"--streams" && o.command == CliCommand::Restore) {
+            o.streams = true;
         } else if (name == L"--recoverable" && o.command != CliCommand::Info) {
             o.recoverableOnly = true;
         } else if (name == L"--no-recoverable" && o.command == CliCommand::Scan) {
@@ -157,7 +161,7 @@ std::wstring UsageText() {
     return L"Usage:\n"
            L"  quorret-cli info SOURCE [--offset N] [--verbose]\n"
            L"  quorret-cli scan SOURCE [--filter TEXT] [--recoverable | --no-recoverable] [--format table|tsv|json|body] [--offset N] [--verbose]\n"
-           L"  quorret-cli restore SOURCE --out DIR (RECORD... | --all [--filter TEXT] [--recoverable]) [--tree] [--offset N] [--verbose]\n"
+           L"  quorret-cli restore SOURCE --out DIR (RECORD... | --all [--filter TEXT] [--recoverable]) [--tree] [--keep-times] [--streams] [--offset N] [--verbose]\n"
            L"\n"
            L"SOURCE        an NTFS image file or block device, or on Windows a drive letter such as D:\n"
            L"--offset N    the volume starts N bytes into SOURCE; Ns counts 512-byte sectors (2048s)\n"
@@ -166,6 +170,8 @@ std::wstring UsageText() {
            L"--out DIR     the folder that receives restored files (created when missing)\n"
            L"--all         restore every deleted file the scan finds\n"
            L"--tree        recreate each file's folder path under DIR\n"
+           L"--keep-times  restored files get the record's modification and access times (creation too on Windows)\n"
+           L"--streams     named data streams restored beside the file (name_stream, or name:stream on NTFS)\n"
            L"--recoverable only files whose clusters are all still free (recoverable: intact)\n"
            L"--no-recoverable  leave out the recoverable column; the cluster bitmap is not read\n"
            L"--verbose     write the log lines to standard error\n"

@@ -21,6 +21,8 @@ struct CliOptions {
     std::vector<uint64_t> records;      // restore RECORD...
     bool all = false;                   // restore --all
     bool tree = false;                  // restore --tree
+    bool keepTimes = false;             // restore --keep-times
+    bool streams = false;               // restore --streams
     bool recoverableOnly = false;       // --recoverable: only files whose clusters are all free
     bool recoverableColumn = true;      // scan --no-recoverable turns the column (and the bitmap read) off
     bool verbose = false;

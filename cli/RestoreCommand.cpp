@@ -5,6 +5,7 @@
 #include "base/os/Files.h"
 #include "cli/Commands.h"
 #include "cli/FieldText.h"
+#include "cli/RestoreExtrasStep.h"
 #include "cli/ScanRunner.h"
 #include "cli/VolumeCheck.h"
 #include "ntfs/NTFSFileRecord.h"
@@ -70,6 +71,8 @@ public:
         if (!options_.tree || CreateDirectoryTree(folder, &error)) dest = MakeUniqueFileName(wanted);
         else LogFileError(error, folder);
         bool ok = !dest.empty() && RestoreFile(source_, file.GetRecordNumber(), dest);
+        RestoreExtrasResult extras;
+        if (ok) extras = RestoreExtrasOf(options_, source_, file.GetRecordNumber(), dest);
         if (ok) {
             ++restored_;
         } else {
@@ -77,14 +80,19 @@ public:
             LogManager::instance().print(LogLevel::Error, L"Failed to restore file: %s. ", NativePathText(dest));
             ReportLoggedErrors(options_, console_, errors_, true);
         }
-        console_.Out(FormatWide(L"%I64u\t%s\t%s\n", file.GetRecordNumber(), EscapeControls(NativePathText(dest)),
-                                ok ? L"ok" : L"failed"));
+        console_.Out(FormatWide(L"%I64u\t%s\t%s%s%s\n", file.GetRecordNumber(), EscapeControls(NativePathText(dest)),
+                                ok ? L"ok" : L"failed", extras.note.empty() ? L"" : L"\t", extras.note));
+        for (const RestoredStream& stream : extras.streams) {
+            if (!stream.ok) streamsFailed_ = true;
+            console_.Out(FormatWide(L"%I64u\t%s\t%s\n", file.GetRecordNumber(),
+                                    EscapeControls(NativePathText(stream.dest)), stream.ok ? L"ok" : L"failed"));
+        }
     }
 
     int Finish() {
         console_.Out(FormatWide(L"Total %d files restored. \n", restored_));
         console_.Flush();
-        return restored_ == attempted_ ? kExitOk : kExitSomeFailed;
+        return restored_ == attempted_ && !streamsFailed_ ? kExitOk : kExitSomeFailed;
     }
 
 private:
@@ -94,6 +102,7 @@ private:
     ErrorLogCapture& errors_;
     int attempted_ = 0;
     int restored_ = 0;
+    bool streamsFailed_ = false;
 };
 
 }  // namespace

@@ -334,7 +334,7 @@ class Restore(unittest.TestCase):
                 self.assertEqual(lines[-1], EXPECTED_TOTAL % len(expected))
                 seen = set()
                 for line in lines[:-1]:
-                    record, dest, status = line.split("\t")
+                    record, dest, status = line.split("\t")[:3]  # a note may follow
                     record = int(record)
                     seen.add(record)
                     self.assertEqual(status, "ok", line)
@@ -345,6 +345,47 @@ class Restore(unittest.TestCase):
                     if have_tsk():
                         self.assertEqual(local.read_bytes(), icat(image, record), "%s: %s" % (name, dest))
                 self.assertEqual(seen, set(expected))
+
+    def test_keep_times_and_streams(self):
+        # Record 143 (streams/deleted-host.txt) has the named streams meta and thumbnail.
+        image = unpacked("features")
+        stream_sha = {}
+        for line in Path(ARGS.source, "tests", "fixtures", "features.manifest.tsv").read_text("utf-8").splitlines():
+            fields = line.split("\t")
+            if len(fields) == 6 and fields[0] == "143":
+                stream_sha[fields[5].partition(":")[2]] = fields[4]
+        out = work_dir("restored") / "keeps"
+        shutil.rmtree(out, ignore_errors=True)
+        r = run_cli("restore", arg_path(image), "--out", arg_path(out), "143")
+        self.assertEqual(r.code, 0, r)
+        self.assertEqual(r.out.splitlines()[0], "143\t%s\tok\t2 named streams left out" % shown_path(
+            out / "deleted-host.txt"))
+        (out / "deleted-host.txt_meta").write_bytes(b"taken")  # a name already taken is not overwritten
+        r = run_cli("restore", arg_path(image), "--out", arg_path(out), "--streams", "--keep-times", "143", "76")
+        self.assertEqual(r.code, 0, r)
+        restored = out / "deleted-host_0.txt"
+        # Before anything reads them (a read may move the access time on).
+        stats = {"143": restored.stat(), "76": (out / "small-deleted.txt").stat()}
+        self.assertEqual([line.split("\t") for line in r.out.splitlines()], [
+            ["143", shown_path(restored), "ok"],
+            ["143", shown_path(out / "deleted-host_0.txt_meta"), "ok"],
+            ["143", shown_path(out / "deleted-host_0.txt_thumbnail"), "ok"],
+            ["76", shown_path(out / "small-deleted.txt"), "ok"],
+            [EXPECTED_TOTAL % 2]])
+        self.assertEqual(sha256(restored), stream_sha[""])
+        self.assertEqual(sha256(out / "deleted-host_0.txt_meta"), stream_sha["meta"])
+        self.assertEqual(sha256(out / "deleted-host_0.txt_thumbnail"), stream_sha["thumbnail"])
+        self.assertEqual((out / "deleted-host.txt_meta").read_bytes(), b"taken")
+        if have_tsk():
+            # fls's body line: atime and mtime of $STANDARD_INFORMATION in Unix seconds.
+            times = {}
+            for line in subprocess.run(["fls", "-m", "/", "-r", "-d", str(image)], stdout=subprocess.PIPE,
+                                       check=True).stdout.decode("utf-8").splitlines():
+                fields = line.split("|")
+                if "($FILE_NAME)" not in fields[1]:
+                    times[fields[2].split("-")[0]] = (int(fields[7]), int(fields[8]))
+            for record, stat in stats.items():
+                self.assertEqual((int(stat.st_atime), int(stat.st_mtime)), times[record], record)
 
     def test_records_flat_with_unique_names(self):
         image = unpacked("sample")
