@@ -36,7 +36,8 @@ std::wstring RecoverabilityText(const Recoverability& value);
 // stream is intact. Sparse runs cost nothing; a compressed stream counts the clusters it stores.
 // Only the clusters that hold the data size count (for a compressed stream, the compression units
 // that do). Clusters the run list no longer names, and clusters past the volume's end, count as
-// lost: the restore cannot read them back.
+// lost: the restore cannot read them back. Clusters of the MFT zone are judged like any others:
+// the bitmap shows them free until the MFT grows into them, and in use from then on.
 Recoverability JudgeRecoverability(NTFSAttributeBase* data, NTFSClusterBitmap& bitmap, uint32_t clusterSize);
 
 }  // namespace Vorlaq
