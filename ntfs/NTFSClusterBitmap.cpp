@@ -17,7 +17,6 @@ namespace {
 constexpr uint64_t kBitmapRecord = 6;
 constexpr uint32_t kDataMask = 0x80;
 constexpr uint32_t kReadPiece = 1u << 20;  // one ReadData call at most
-constexpr size_t kCachedBlocks = 16;
 
 uint64_t CountByteBits(uint8_t byte) { return static_cast<uint64_t>(std::popcount(byte)); }
 
@@ -52,7 +51,9 @@ uint64_t CountSetBits(const uint8_t* bytes, uint64_t first, uint64_t count) {
     return total;
 }
 
-NTFSClusterBitmap::NTFSClusterBitmap(const NTFSVolume& volume, uint64_t wholeLimit, uint32_t blockBytes) {
+NTFSClusterBitmap::NTFSClusterBitmap(const NTFSVolume& volume, uint64_t wholeLimit, uint32_t blockBytes,
+                                     size_t cachedBlocks)
+    : cachedBlocks_(std::max<size_t>(cachedBlocks, 1)) {
     clusters_ = volume.GetTotalClusters();
     bytes_ = (clusters_ + 7) / 8;
     record_ = std::make_unique<NTFSFileRecord>(&volume);
@@ -108,11 +109,12 @@ const NTFSClusterBitmap::Block* NTFSClusterBitmap::GetBlock(uint64_t index) {
     const uint64_t offset = index * blockBytes_;
     const uint64_t length = std::min(blockBytes_, bytes_ - offset);
     Block* slot = nullptr;
-    if (cache_.size() < kCachedBlocks) {
+    // When the cache is full, the oldest block read makes room for the next.
+    if (cache_.size() < cachedBlocks_) {
         slot = &cache_.emplace_back();
     } else {
         slot = &cache_[nextSlot_];
-        nextSlot_ = (nextSlot_ + 1) % kCachedBlocks;
+        nextSlot_ = (nextSlot_ + 1) % cachedBlocks_;
     }
     slot->index = UINT64_MAX;
     try {

@@ -1,8 +1,8 @@
 #pragma once
 // The volume's cluster allocation bitmap: the unnamed $DATA of $Bitmap (record 6), one bit per
 // cluster, bit (n % 8) of byte (n / 8) set while cluster n is in use. Read through the record
-// reader like any other stream: whole when it is small enough, else block by block as the
-// questions reach it, keeping a few blocks.
+// reader like any other stream: whole when it is small enough (64 MiB covers 2 TiB of 4 KiB
+// clusters), else block by block as the questions reach it, keeping the last 256 blocks read.
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -17,12 +17,16 @@ class NTFSVolume;
 class NTFSClusterBitmap {
 public:
     static constexpr uint64_t kWholeLimit = 64ull * 1024 * 1024;
-    static constexpr uint32_t kBlockBytes = 1u << 20;
+    // Small blocks: a file's runs rarely need more than one, and a block the cache dropped costs
+    // little to read again.
+    static constexpr uint32_t kBlockBytes = 64u * 1024;
+    static constexpr size_t kCachedBlocks = 256;  // 16 MiB of default blocks
 
     // Reads the bitmap at once when it is at most `wholeLimit` bytes; a larger one is read in
-    // blocks of `blockBytes` (rounded up to whole 64-bit words) when asked about.
+    // blocks of `blockBytes` (rounded up to whole 64-bit words) when asked about, keeping the
+    // last `cachedBlocks` read.
     explicit NTFSClusterBitmap(const NTFSVolume& volume, uint64_t wholeLimit = kWholeLimit,
-                               uint32_t blockBytes = kBlockBytes);
+                               uint32_t blockBytes = kBlockBytes, size_t cachedBlocks = kCachedBlocks);
     ~NTFSClusterBitmap();
     NTFSClusterBitmap(const NTFSClusterBitmap&) = delete;
     NTFSClusterBitmap& operator=(const NTFSClusterBitmap&) = delete;
@@ -56,6 +60,7 @@ private:
     uint64_t clusters_ = 0;
     uint64_t bytes_ = 0;       // bitmap bytes that speak for the volume's clusters
     uint64_t blockBytes_ = 0;  // the whole bitmap's size when held whole
+    size_t cachedBlocks_;
     std::vector<Block> cache_;
     size_t nextSlot_ = 0;
 };
