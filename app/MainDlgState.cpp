@@ -9,11 +9,16 @@ constexpr int32_t kTaskRunning = 1;
 constexpr int32_t kTaskFailed = 3;
 }  // namespace
 
-MainDlgState::ScanCommand MainDlgState::OnScanPressed(int selection, size_t diskCount, bool taskRunning)
+MainDlgState::ScanCommand MainDlgState::OnScanPressed(int selection, size_t diskCount, uint32_t pressTime) const
 {
+    if (phase_ == Phase::Scanning)
+        return ScanCommand::Cancel;
+    // Tick counts wrap after 49 days: compare their difference.
+    if (stopShown_ && static_cast<int32_t>(pressTime - scanShownAt_) < 0)
+        return ScanCommand::Ignore;
     if (selection < 0 || static_cast<size_t>(selection) >= diskCount)
         return ScanCommand::InvalidSelection;
-    return taskRunning ? ScanCommand::Cancel : ScanCommand::StartNew;
+    return ScanCommand::StartNew;
 }
 
 void MainDlgState::Started()
@@ -22,19 +27,28 @@ void MainDlgState::Started()
     timerOn_ = true;
 }
 
-void MainDlgState::CancelRequested()
+void MainDlgState::LeaveScanning(Phase next, uint32_t now)
 {
-    // The timer keeps running until the task leaves the running state.
-    phase_ = Phase::Stopping;
+    if (phase_ == Phase::Scanning) {
+        stopShown_ = true;
+        scanShownAt_ = now;
+    }
+    phase_ = next;
 }
 
-void MainDlgState::Finished()
+void MainDlgState::CancelRequested(uint32_t now)
 {
-    phase_ = Phase::Idle;
+    // The timer keeps running until the task leaves the running state.
+    LeaveScanning(Phase::Stopping, now);
+}
+
+void MainDlgState::Finished(uint32_t now)
+{
+    LeaveScanning(Phase::Idle, now);
     timerOn_ = false;
 }
 
-MainDlgState::TimerStep MainDlgState::OnTimer(bool haveTask, int32_t taskState)
+MainDlgState::TimerStep MainDlgState::OnTimer(bool haveTask, int32_t taskState, uint32_t now)
 {
     if (haveTask && taskState == kTaskRunning)
         return TimerStep::ShowProgress;
@@ -44,7 +58,7 @@ MainDlgState::TimerStep MainDlgState::OnTimer(bool haveTask, int32_t taskState)
     timerOn_ = false;
     if (haveTask && taskState == kTaskFailed && phase_ != Phase::Idle) {
         // A failed task posts no FileScanFinished: nothing else would bring the dialog back.
-        phase_ = Phase::Idle;
+        LeaveScanning(Phase::Idle, now);
         return TimerStep::Failed;
     }
     return TimerStep::Stop;

@@ -11,7 +11,7 @@ namespace Vorlaq {
 class MainDlgState {
 public:
     enum class Phase { Idle, Scanning, Stopping };
-    enum class ScanCommand { InvalidSelection, Cancel, StartNew };
+    enum class ScanCommand { InvalidSelection, Cancel, StartNew, Ignore };
     enum class TimerStep {
         ShowProgress,  // the task runs: show the bar at its progress
         Wait,          // the worker has not begun yet: keep ticking, bar hidden
@@ -19,16 +19,19 @@ public:
         Failed         // the task failed: as Stop, back to idle, and tell the user
     };
 
-    // The Scan button: a selection outside the disk list is refused; a running task is asked to
-    // stop; anything else starts a new scan.
-    static ScanCommand OnScanPressed(int selection, size_t diskCount, bool taskRunning);
-    // The window's close command asks first while a task runs.
-    static bool MustAskBeforeClose(bool haveTask, bool taskRunning) { return haveTask && taskRunning; }
+    // The Scan button, decided on what it read when the user pressed it (`pressTime`, the press's
+    // message time, on the clock of `now` below): "Stop" stops the scan the user sees, whether or
+    // not its worker has ended; a press made while it read "Stop" but handled after the scan
+    // ended is ignored, never taken as the start of a new scan; otherwise a selection outside the
+    // disk list is refused and anything else starts a new scan.
+    ScanCommand OnScanPressed(int selection, size_t diskCount, uint32_t pressTime) const;
+    // The window's close command asks first while the button reads "Stop".
+    bool MustAskBeforeClose() const { return phase_ == Phase::Scanning; }
 
-    void Started();          // Start() returned true
-    void CancelRequested();  // Stop() was asked of the running task
-    void Finished();         // FileScanFinished arrived
-    TimerStep OnTimer(bool haveTask, int32_t taskState);
+    void Started();                     // Start() returned true
+    void CancelRequested(uint32_t now); // the user stopped the scan
+    void Finished(uint32_t now);        // FileScanFinished arrived
+    TimerStep OnTimer(bool haveTask, int32_t taskState, uint32_t now);
 
     Phase GetPhase() const { return phase_; }
     const wchar_t* ButtonText() const { return phase_ == Phase::Scanning ? L"Stop" : L"Scan"; }
@@ -36,8 +39,12 @@ public:
     bool TimerOn() const { return timerOn_; }
 
 private:
+    void LeaveScanning(Phase next, uint32_t now);
+
     Phase phase_ = Phase::Idle;
     bool timerOn_ = false;
+    bool stopShown_ = false;     // the button has read "Stop" since the program started
+    uint32_t scanShownAt_ = 0;   // when it last turned from "Stop" to "Scan"
 };
 
 }  // namespace Vorlaq

@@ -13,6 +13,7 @@
 #include "base/WideFormat.h"
 #include "ntfs/NTFSVolume.h"
 #include "scan/FileSystem.h"
+#include "scan/PathNames.h"
 #include "scan/RestoreFile.h"
 #include "scan/TextUtils.h"
 
@@ -59,7 +60,21 @@ public:
         ::SetCursor(old);
         return ok;
     }
-    std::wstring MakeUniqueName(const std::wstring& path) override { return Vorlaq::MakeUniqueFileName(path); }
+    bool RestoreInto(const std::wstring& volume, uint64_t recordNumber, const std::wstring& folder,
+                     const std::wstring& name, std::wstring* destination) override
+    {
+        const HCURSOR old = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+        uint32_t error = 0;
+        Vorlaq::RestoreOutcome outcome;
+        std::unique_ptr<Vorlaq::Folder> target = Vorlaq::Folder::Open(folder, &error);
+        if (target)
+            outcome = Vorlaq::RestoreFileInto(Vorlaq::VolumeSource::FromText(volume), recordNumber, *target, name);
+        else
+            Vorlaq::LogFileError(error, folder);
+        ::SetCursor(old);
+        *destination = outcome.dest.empty() ? Vorlaq::JoinPath(folder, Vorlaq::SafeFileName(name)) : outcome.dest;
+        return outcome.ok;
+    }
 
 private:
     HWND dialog_;
@@ -113,7 +128,8 @@ bool QuorretMainDlg::PreTranslateMessage(MSG* msg)
 {
     if (!IsWindow())
         return false;
-    if (tooltip_)
+    // The tooltips need the mouse only; relaying every found file would double its cost.
+    if (tooltip_ && msg->message >= WM_MOUSEFIRST && msg->message <= WM_MOUSELAST)
         ::SendMessageW(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(msg));
     return ::IsDialogMessageW(m_hWnd, msg) != FALSE;
 }
@@ -241,24 +257,35 @@ LRESULT QuorretMainDlg::OnScan(WORD, WORD, HWND, BOOL&)
 void QuorretMainDlg::ScanOrStop()
 {
     const int selection = static_cast<int>(::SendMessageW(disksCombo_, CB_GETCURSEL, 0, 0));
-    const bool running = task_ && task_->IsRunning();
-    switch (MainDlgState::OnScanPressed(selection, disks_.size(), running)) {
+    switch (state_.OnScanPressed(selection, disks_.size(), static_cast<uint32_t>(::GetMessageTime()))) {
     case MainDlgState::ScanCommand::InvalidSelection:
         LogManager::instance().print(LogLevel::Error, L"Invalid NTFS volume selection.");
         Ask(L"Please select a valid NTFS disk to scan. ", MB_OK);
         return;
     case MainDlgState::ScanCommand::Cancel: {
-        const std::wstring& root = disks_[static_cast<size_t>(selection)];
-        LogManager::instance().print(LogLevel::Info, L"Cancel scanning disk: %s", root);
+        LogManager::instance().print(LogLevel::Info, L"Cancel scanning disk: %s", task_->GetVolume());
         task_->Stop();
-        state_.CancelRequested();
+        state_.CancelRequested(::GetTickCount());
+        // What is still queued came after the press; the rows listed so far stay.
+        if (handOver_)
+            handOver_->TakeAll();
+        ShowNewRows();
         ShowScanState();
         return;
     }
+    case MainDlgState::ScanCommand::Ignore:
+        return;
     case MainDlgState::ScanCommand::StartNew:
         StartScan(disks_[static_cast<size_t>(selection)]);
         return;
     }
+}
+
+std::shared_ptr<Vorlaq::FoundFileHandOver> QuorretMainDlg::NewHandOver()
+{
+    handOver_ = std::make_shared<Vorlaq::FoundFileHandOver>();
+    handOver_->Hold(ownLoop_);
+    return handOver_;
 }
 
 void QuorretMainDlg::StartScan(const std::wstring& root)
@@ -271,9 +298,10 @@ void QuorretMainDlg::StartScan(const std::wstring& root)
     // belongs to the old scan and must not reach the new list.
     task_.reset();
     Vorlaq::DiscardScanMessages(m_hWnd);
+    rowsToShow_ = false;
 
     task_ = std::make_unique<Vorlaq::FileScanTask>();
-    task_->SetNotify(std::make_unique<Vorlaq::WindowScanNotify>(m_hWnd));
+    task_->SetNotify(std::make_unique<Vorlaq::WindowScanNotify>(m_hWnd, NewHandOver()));
     task_->SetVolume(root);
     std::wstring filters = WindowText(filtersEdit_);
     Vorlaq::TrimLeft(filters, Vorlaq::WhitespaceChars());
@@ -303,7 +331,8 @@ LRESULT QuorretMainDlg::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL&)
 
 void QuorretMainDlg::ProgressTick()
 {
-    const MainDlgState::TimerStep step = state_.OnTimer(task_ != nullptr, task_ ? task_->GetState() : 0);
+    const MainDlgState::TimerStep step =
+        state_.OnTimer(task_ != nullptr, task_ ? task_->GetState() : 0, ::GetTickCount());
     switch (step) {
     case MainDlgState::TimerStep::ShowProgress:
         ::ShowWindow(progress_, SW_SHOW);
@@ -339,22 +368,45 @@ void QuorretMainDlg::ScanEnded()
     LogManager::instance().print(LogLevel::Info, L"Scan Finished");
     ::KillTimer(m_hWnd, kProgressTimer);
     HideProgress();
-    state_.Finished();
+    state_.Finished(::GetTickCount());
     ShowScanState();
+    ShowNewRows();
     ShowFoundCount();
 }
 
-LRESULT QuorretMainDlg::OnScanFound(UINT, WPARAM wParam, LPARAM, BOOL&)
+LRESULT QuorretMainDlg::OnScanFound(UINT, WPARAM, LPARAM, BOOL&)
 {
-    // Ours from here on, whatever happens below.
-    std::unique_ptr<Vorlaq::DeletedFileInfo> file = Vorlaq::TakeFoundFile(wParam);
-    if (!file)
+    if (!handOver_)
+        return 0;
+    // Ours from here on, whatever happens below. Files that were still on their way when the
+    // user pressed Stop are not listed.
+    Vorlaq::FoundFileHandOver::Files files = handOver_->TakeAll();
+    if (files.empty() || state_.GetPhase() == MainDlgState::Phase::Stopping)
         return 0;
     return Guarded([&] {
-        list_.AddItem(*file);
-        ShowFoundCount();
+        for (auto& file : files)
+            list_.AppendItem(std::move(file));
+        rowsToShow_ = true;
+        if (handOver_->Empty() || ::GetTickCount() - rowsShownAt_ >= kShowRowsPeriodMs)
+            ShowNewRows();
         return 0;
     });
+}
+
+LRESULT QuorretMainDlg::OnOwnLoop(UINT message, WPARAM wParam, LPARAM, BOOL& handled)
+{
+    // Such a loop takes posted messages before input as well: the worker waits until it ends, so
+    // that the box or the loop keeps the user's input.
+    switch (message) {
+    case WM_ENABLE: ownLoop_ = wParam == FALSE; break;
+    case WM_ENTERSIZEMOVE:
+    case WM_ENTERMENULOOP: ownLoop_ = true; break;
+    default: ownLoop_ = !::IsWindowEnabled(m_hWnd); break;
+    }
+    if (handOver_)
+        handOver_->Hold(ownLoop_);
+    handled = FALSE;
+    return 0;
 }
 
 LRESULT QuorretMainDlg::OnAbout(WORD, WORD, HWND, BOOL&)
@@ -391,7 +443,7 @@ LRESULT QuorretMainDlg::OnClose(WORD, WORD, HWND, BOOL&)
 
 void QuorretMainDlg::Close()
 {
-    if (MainDlgState::MustAskBeforeClose(task_ != nullptr, task_ && task_->IsRunning())) {
+    if (state_.MustAskBeforeClose()) {
         if (Ask(L"Are you sure to abort the scanning and exit? ", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
             return;
         // The worker may have ended while the question was open.
@@ -412,6 +464,16 @@ void QuorretMainDlg::HideProgress()
 {
     ::ShowWindow(progress_, SW_HIDE);
     ::SendMessageW(progress_, PBM_SETPOS, 0, 0);
+}
+
+void QuorretMainDlg::ShowNewRows()
+{
+    rowsShownAt_ = ::GetTickCount();
+    if (!rowsToShow_)
+        return;
+    rowsToShow_ = false;
+    list_.ShowAppendedItems();
+    ShowFoundCount();
 }
 
 void QuorretMainDlg::ShowFoundCount()

@@ -2,6 +2,10 @@
 // The program's one top-level window (template 129): the disk list, the pattern edit, Scan/Stop
 // with its progress bar and count, the found-files list, Restore, Help and About. It owns at most
 // one scan task, fed back through the registered messages FileScanFound and FileScanFinished.
+// Found files come through the scan's hand-over box (FoundFileHandOver), whose worker waits while
+// a modal box or a move/size or menu loop runs its own message loop; they join the list at once,
+// but the list's scroll bars, repaint and the count follow a few times a second (and whenever the
+// box runs empty), since each costs far more than the row.
 #include <windows.h>
 
 #include <exception>
@@ -9,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/FoundFileHandOver.h"
 #include "app/MainDlgState.h"
 #include "listctrl/FileListCtrl.h"
 #include "res/Resource.h"
@@ -24,6 +29,8 @@ public:
     enum { IDD = IDD_MAIN };
     static constexpr UINT_PTR kProgressTimer = 1001;
     static constexpr UINT kProgressPeriodMs = 1000;
+    // How often the list and the count show the rows that came meanwhile.
+    static constexpr DWORD kShowRowsPeriodMs = 150;
 
     QuorretMainDlg();
     ~QuorretMainDlg() override;
@@ -41,10 +48,19 @@ public:
     const FileListCtrl& List() const { return list_; }
     const std::vector<std::wstring>& Disks() const { return disks_; }
 
+    // Makes the hand-over box of the next scan, which FileScanFound empties (one per scan; the
+    // tests and the benchmark feed the dialog through one of their own).
+    std::shared_ptr<Vorlaq::FoundFileHandOver> NewHandOver();
+
     QR_BEGIN_MSG_MAP(QuorretMainDlg)
         QR_MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
         QR_MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
         QR_MESSAGE_HANDLER(WM_TIMER, OnTimer)
+        QR_MESSAGE_HANDLER(WM_ENABLE, OnOwnLoop)
+        QR_MESSAGE_HANDLER(WM_ENTERSIZEMOVE, OnOwnLoop)
+        QR_MESSAGE_HANDLER(WM_EXITSIZEMOVE, OnOwnLoop)
+        QR_MESSAGE_HANDLER(WM_ENTERMENULOOP, OnOwnLoop)
+        QR_MESSAGE_HANDLER(WM_EXITMENULOOP, OnOwnLoop)
         QR_MESSAGE_HANDLER(Vorlaq::FileScanFinished, OnScanFinished)
         QR_MESSAGE_HANDLER(Vorlaq::FileScanFound, OnScanFound)
         QR_COMMAND_ID_HANDLER(IDC_ABOUT, OnAbout)
@@ -60,6 +76,7 @@ private:
     LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnTimer(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnOwnLoop(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnScanFinished(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnScanFound(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnAbout(WORD, WORD, HWND, BOOL&);
@@ -81,6 +98,7 @@ private:
     void ShowScanState();
     void HideProgress();
     void ShowFoundCount();
+    void ShowNewRows();
     int Ask(const std::wstring& text, UINT flags);
 
     // Runs a handler's body; an escaping exception closes the window and ends the loop.
@@ -98,6 +116,10 @@ private:
     HWND countLabel_ = nullptr;
     HWND tooltip_ = nullptr;
     std::unique_ptr<Vorlaq::FileScanTask> task_;
+    std::shared_ptr<Vorlaq::FoundFileHandOver> handOver_;  // the last scan's, shared with its worker
+    bool ownLoop_ = false;     // a modal box or a move/size or menu loop is running
+    bool rowsToShow_ = false;  // rows were added since the list last showed them
+    DWORD rowsShownAt_ = 0;
     std::vector<std::wstring> disks_;
 
     Vorlaq::MainDlgState state_;

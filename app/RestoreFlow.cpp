@@ -4,7 +4,6 @@
 
 #include "base/LogManager.h"
 #include "base/WideFormat.h"
-#include "scan/PathNames.h"
 
 namespace Vorlaq {
 
@@ -43,8 +42,8 @@ void RestoreMany(const std::vector<DeletedFileInfo>& files, RestoreUi& ui)
         return;
     int restored = 0;
     for (const DeletedFileInfo& file : files) {
-        const std::wstring destination = ui.MakeUniqueName(JoinPath(folder, SafeFileName(file.GetName())));
-        if (ui.Restore(volume, file.GetRecordNumber(), destination))
+        std::wstring destination;
+        if (ui.RestoreInto(volume, file.GetRecordNumber(), folder, file.GetName(), &destination))
             ++restored;
         else
             LogManager::instance().print(LogLevel::Error, L"Failed to restore file: %s. ", destination);

@@ -1,7 +1,7 @@
 #pragma once
 // The two messages a scan posts to the main dialog, registered by name at static
-// initialisation: FileScanFound (wParam: a DeletedFileInfo* whose ownership passes to the
-// window, lParam 0) and FileScanFinished (both parameters 0).
+// initialisation: FileScanFound (found files wait in the scan's hand-over box; both parameters
+// 0) and FileScanFinished (both parameters 0).
 #include <windows.h>
 
 namespace Vorlaq {

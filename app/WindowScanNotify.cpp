@@ -5,34 +5,37 @@
 
 namespace Vorlaq {
 
-bool WindowScanNotify::Post(UINT message, WPARAM wParam)
+bool WindowScanNotify::Post(UINT message)
 {
-    return PostUntilAccepted([&] { return ::PostMessageW(window_, message, wParam, 0) != FALSE; },
+    return PostUntilAccepted([&] { return ::PostMessageW(window_, message, 0, 0) != FALSE; },
                              [&] { return ::IsWindow(window_) != FALSE; }, abandoned_);
+}
+
+bool WindowScanNotify::WindowWaits() const
+{
+    return !abandoned_.load(std::memory_order_relaxed) && ::IsWindow(window_);
 }
 
 void WindowScanNotify::Found(std::unique_ptr<DeletedFileInfo> file)
 {
-    // The pointer changes hands only once the message is in the queue.
-    if (Post(FileScanFound, reinterpret_cast<WPARAM>(file.get())))
-        file.release();
+    bool wasEmpty = false;
+    if (!box_->Put(file, [this] { return WindowWaits(); }, &wasEmpty))
+        return;
+    // Files put into a box that was not empty are taken with the ones the window was told of.
+    if (wasEmpty)
+        Post(FileScanFound);
 }
 
 void WindowScanNotify::Finished()
 {
-    Post(FileScanFinished, 0);
-}
-
-std::unique_ptr<DeletedFileInfo> TakeFoundFile(WPARAM wParam)
-{
-    return std::unique_ptr<DeletedFileInfo>(reinterpret_cast<DeletedFileInfo*>(wParam));
+    Post(FileScanFinished);
 }
 
 void DiscardScanMessages(HWND window)
 {
     MSG msg;
-    while (::PeekMessageW(&msg, window, FileScanFound, FileScanFound, PM_REMOVE))
-        TakeFoundFile(msg.wParam);
+    while (::PeekMessageW(&msg, window, FileScanFound, FileScanFound, PM_REMOVE)) {
+    }
     while (::PeekMessageW(&msg, window, FileScanFinished, FileScanFinished, PM_REMOVE)) {
     }
 }

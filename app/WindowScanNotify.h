@@ -1,37 +1,40 @@
 #pragma once
-// A scan's reports posted to a window: each found file travels as the released pointer in
-// FileScanFound's wParam (the window re-owns it on receipt), the end as FileScanFinished. A post
-// refused while the window exists (its queue is full) is tried again until it is taken, so no
-// file is lost; once the window is gone or the task is being destroyed the file is dropped here.
+// A scan's reports to a window: each found file goes into the hand-over box shared with the
+// window, and FileScanFound is posted when the box was empty (the window takes all it holds on
+// each message); the end is posted as FileScanFinished. A post refused while the window exists
+// (its queue is full) is tried again until it is taken; once the window is gone or the task is
+// being destroyed the file is dropped here.
 #include <windows.h>
 
 #include <atomic>
 #include <memory>
+#include <utility>
 
+#include "app/FoundFileHandOver.h"
 #include "scan/FileScanNotify.h"
 
 namespace Vorlaq {
 
 class WindowScanNotify : public FileScanNotify {
 public:
-    explicit WindowScanNotify(HWND window) : window_(window) {}
+    WindowScanNotify(HWND window, std::shared_ptr<FoundFileHandOver> box)
+        : window_(window), box_(std::move(box)) {}
 
     void Found(std::unique_ptr<DeletedFileInfo> file) override;
     void Finished() override;
     void Abandon() override { abandoned_.store(true, std::memory_order_relaxed); }
 
 private:
-    bool Post(UINT message, WPARAM wParam);
+    bool Post(UINT message);
+    bool WindowWaits() const;
 
     const HWND window_;
+    const std::shared_ptr<FoundFileHandOver> box_;
     std::atomic<bool> abandoned_{false};
 };
 
-// The receiving side: takes the record a FileScanFound message carries.
-std::unique_ptr<DeletedFileInfo> TakeFoundFile(WPARAM wParam);
-
-// Removes the scan messages still queued for the window (their files are deleted), so that a new
-// scan starts without leftovers of the one before.
+// Removes the scan messages still queued for the window, so that a new scan starts without
+// leftovers of the one before.
 void DiscardScanMessages(HWND window);
 
 }  // namespace Vorlaq

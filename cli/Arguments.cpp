@@ -29,7 +29,8 @@ ParsedArguments Refuse(std::wstring error) {
 }
 
 bool TakesValue(const std::wstring& name) {
-    return name == L"--offset" || name == L"--filter" || name == L"--format" || name == L"--out";
+    return name == L"--offset" || name == L"--partition" || name == L"--filter" || name == L"--format" ||
+           name == L"--out";
 }
 
 }  // namespace
@@ -58,6 +59,11 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
 
     const std::wstring& command = arguments[0];
     if (command == L"-h" || command == L"--help" || command == L"help") {
+        result.ok = true;
+        return result;
+    }
+    if (command == L"--version") {
+        o.command = CliCommand::Version;
         result.ok = true;
         return result;
     }
@@ -103,6 +109,11 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
         } else if (name == L"--offset") {
             o.offset = ParseOffset(*value);
             if (!o.offset) return Refuse(FormatWide(L"--offset needs a byte count or a sector count such as 2048s, not '%s'", *value));
+        } else if (name == L"--partition") {
+            auto number = ParseDecimal(*value);
+            if (!number || *number == 0 || *number > UINT32_MAX)
+                return Refuse(FormatWide(L"--partition needs a partition number such as 1, not '%s'", *value));
+            o.partition = static_cast<uint32_t>(*number);
         } else if (name == L"--filter" && o.command != CliCommand::Info) {
             o.filter = *value;
         } else if (name == L"--format" && o.command == CliCommand::Scan) {
@@ -126,6 +137,8 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
             o.recoverableOnly = true;
         } else if (name == L"--no-recoverable" && o.command == CliCommand::Scan) {
             o.recoverableColumn = false;
+        } else if (name == L"--original-names" && o.command == CliCommand::Restore) {
+            o.originalNames = true;
         } else {
             return Refuse(FormatWide(L"%s is not an option of '%s'", name, command));
         }
@@ -136,6 +149,9 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
     if (o.source.empty()) return Refuse(L"SOURCE is empty");
     o.driveLetter = ParseDriveLetter(o.source);
     if (o.driveLetter && o.offset) return Refuse(L"--offset applies to an image or device, not to a drive letter");
+    if (o.driveLetter && o.partition)
+        return Refuse(L"--partition applies to a whole-disk image or device, not to a drive letter");
+    if (o.offset && o.partition) return Refuse(L"give either --offset or --partition, not both");
 
     if (o.recoverableOnly && !o.recoverableColumn)
         return Refuse(L"--recoverable needs the column that --no-recoverable leaves out");
@@ -152,6 +168,7 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
         if (o.all == !o.records.empty()) return Refuse(L"restore needs either RECORD numbers or --all");
         if (o.filter && !o.all) return Refuse(L"--filter goes with --all");
         if (o.recoverableOnly && !o.all) return Refuse(L"--recoverable goes with --all");
+        if (o.originalNames && !o.all) return Refuse(L"--original-names goes with --all");
     }
     result.ok = true;
     return result;
@@ -159,24 +176,34 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
 
 std::wstring UsageText() {
     return L"Usage:\n"
-           L"  quorret-cli info SOURCE [--offset N] [--verbose]\n"
-           L"  quorret-cli scan SOURCE [--filter TEXT] [--recoverable | --no-recoverable] [--format table|tsv|json|body] [--offset N] [--verbose]\n"
-           L"  quorret-cli restore SOURCE --out DIR (RECORD... | --all [--filter TEXT] [--recoverable]) [--tree] [--keep-times] [--streams] [--offset N] [--verbose]\n"
+           L"  quorret-cli info SOURCE [--offset N | --partition N] [--verbose]\n"
+           L"  quorret-cli scan SOURCE [--filter TEXT] [--recoverable | --no-recoverable] [--format table|tsv|json|body]\n"
+           L"              [--offset N | --partition N] [--verbose]\n"
+           L"  quorret-cli restore SOURCE --out DIR (RECORD... | --all [--filter TEXT] [--recoverable] [--original-names])\n"
+           L"              [--tree] [--keep-times] [--streams] [--offset N | --partition N] [--verbose]\n"
+           L"  quorret-cli --version\n"
            L"\n"
            L"SOURCE        an NTFS image file or block device, or on Windows a drive letter such as D:\n"
+           L"              (on Linux also an E01, VHD, VHDX, VMDK or QCOW2 disk image)\n"
            L"--offset N    the volume starts N bytes into SOURCE; Ns counts 512-byte sectors (2048s)\n"
+           L"--partition N the volume is partition N of the whole-disk SOURCE, as the partition listing numbers it\n"
            L"--filter TEXT file extensions to look for, such as \"*.txt;*.log\" (default: all)\n"
            L"--format      table (default), tsv, json (one object per line) or body (a timeline body file)\n"
            L"--out DIR     the folder that receives restored files (created when missing)\n"
            L"--all         restore every deleted file the scan finds\n"
            L"--tree        recreate each file's folder path under DIR\n"
            L"--keep-times  restored files get the record's modification and access times (creation too on Windows)\n"
-           L"--streams     named data streams restored beside the file (name_stream, or name:stream on NTFS)\n"
+           L"--streams     named data streams restored beside the file as name_stream\n"
            L"--recoverable only files whose clusters are all still free (recoverable: intact)\n"
            L"--no-recoverable  leave out the recoverable column; the cluster bitmap is not read\n"
+           L"--original-names  files from an emptied Recycle Bin under the name (and with --tree the\n"
+           L"              folders) they had before they were sent there\n"
            L"--verbose     write the log lines to standard error\n"
            L"\n"
-           L"Exit status: 0 success, 1 some file failed, 2 bad arguments or a volume that cannot be read.\n";
+           L"Exit status: 0 success; 1 some file failed or the output could not be written; 2 bad arguments, a\n"
+           L"volume that cannot be read or a record that is not a deleted file; 130 interrupted.\n";
 }
+
+std::wstring VersionText() { return L"quorret-cli " QUORRET_VERSION L"\n"; }
 
 }  // namespace Vorlaq

@@ -7,7 +7,7 @@
 
 namespace Vorlaq {
 
-enum class CliCommand { Help, Info, Scan, Restore };
+enum class CliCommand { Help, Version, Info, Scan, Restore };
 enum class ScanFormat { Table, Tsv, Json, Body };
 
 struct CliOptions {
@@ -15,6 +15,8 @@ struct CliOptions {
     std::wstring source;                // as typed
     wchar_t driveLetter = 0;            // set when the source is a drive letter such as D:
     std::optional<uint64_t> offset;     // --offset, in bytes
+    std::optional<uint32_t> partition;  // --partition, the number the partition listing prints
+    std::optional<uint64_t> partitionSize;  // the table's size of the partition at the offset, once looked up
     std::optional<std::wstring> filter; // --filter
     ScanFormat format = ScanFormat::Table;
     std::wstring outDir;                // restore --out
@@ -25,6 +27,7 @@ struct CliOptions {
     bool streams = false;               // restore --streams
     bool recoverableOnly = false;       // --recoverable: only files whose clusters are all free
     bool recoverableColumn = true;      // scan --no-recoverable turns the column (and the bitmap read) off
+    bool originalNames = false;         // restore --original-names
     bool verbose = false;
 };
 
@@ -45,5 +48,7 @@ wchar_t ParseDriveLetter(const std::wstring& text);
 
 // The usage message, one line per form of the command.
 std::wstring UsageText();
+// "quorret-cli 1.2.186" and a line end.
+std::wstring VersionText();
 
 }  // namespace Vorlaq

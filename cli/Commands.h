@@ -1,6 +1,7 @@
 #pragma once
 // The three commands of quorret-cli. Each returns the process exit code: 0 success, 1 some file
-// failed, 2 a volume that cannot be read.
+// failed, 2 a volume that cannot be read or a record that is not a deleted file, 130 a restore
+// ended by an interrupt.
 #include "cli/Arguments.h"
 #include "cli/Console.h"
 
@@ -9,6 +10,7 @@ namespace Vorlaq {
 constexpr int kExitOk = 0;
 constexpr int kExitSomeFailed = 1;
 constexpr int kExitUnusable = 2;
+constexpr int kExitInterrupted = 130;  // 128 + SIGINT, as shells report it
 
 // Geometry, NTFS version, label and record count.
 int RunInfo(const CliOptions& options, Console& console, ErrorLogCapture& errors);

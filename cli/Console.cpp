@@ -1,7 +1,10 @@
 #include "cli/Console.h"
 
+#include <algorithm>
+
 #include "base/os/Console.h"
 #include "base/os/Files.h"
+#include "cli/FieldText.h"
 
 namespace Vorlaq {
 
@@ -39,8 +42,30 @@ void Console::Flush() {
 void Console::FlushLocked() {
     if (pending_.empty()) return;
     if (sharedTerminal_) ClearProgressLocked();  // rows must not be glued to the progress line
-    WriteStandardOutput(pending_);
+    // After a failed write the rest would leave a gap in the middle: write nothing more.
+    uint32_t error = kErrorWriteFault;
+    if (!outFailed_ && !closed_ && !WriteStandardOutput(pending_, &error)) NoteOutputFailure(error);
     pending_.clear();
+}
+
+void Console::NoteOutputFailure(uint32_t error) {
+    outFailed_ = true;
+    outReason_ = SystemErrorReason(error);
+}
+
+int Console::Finish(int code) {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    ClearProgressLocked();
+    FlushLocked();
+    uint32_t error = kErrorWriteFault;
+    if (!closed_ && !CloseStandardOutput(&error) && !outFailed_) NoteOutputFailure(error);
+    closed_ = true;
+    if (!outFailed_ && !errFailed_) return code;
+    if (outFailed_)
+        WriteStandardError(L"quorret-cli: standard output could not be written" +
+                           (outReason_.empty() ? std::wstring() : L" (" + outReason_ + L")") +
+                           L": what it shows is incomplete.\n");
+    return code == 0 ? 1 : code;
 }
 
 void Console::Err(std::wstring_view line) {
@@ -48,7 +73,7 @@ void Console::Err(std::wstring_view line) {
     ClearProgressLocked();
     std::wstring text(line);
     text += L'\n';
-    WriteStandardError(text);
+    if (!WriteStandardError(text)) errFailed_ = true;
 }
 
 void Console::Progress(const std::wstring& line) {
@@ -73,7 +98,16 @@ void Console::ClearProgressLocked() {
 
 bool StderrLogWriter::write(const std::wstring& line) {
     if (line.empty()) return false;
-    console_.Err(WithoutLineEnd(line));
+    // The tab after the level word is the log's own; the rest may quote what a volume stores.
+    std::wstring_view text = WithoutLineEnd(line);
+    std::wstring shown;
+    for (size_t begin = 0; begin <= text.size();) {
+        size_t end = std::min(text.find(L'\t', begin), text.size());
+        if (begin) shown += L'\t';
+        shown += EscapeControls(text.substr(begin, end - begin));
+        begin = end + 1;
+    }
+    console_.Err(shown);
     return true;
 }
 

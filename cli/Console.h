@@ -2,6 +2,7 @@
 // quorret-cli's two streams: results on standard output in large pieces, and on standard error
 // the progress line (terminals only), messages and, with --verbose, the log.
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <mutex>
 #include <string>
@@ -30,16 +31,24 @@ public:
     void Progress(const std::wstring& line);
     void ClearProgress();
     bool ShowsProgress() const { return progressAllowed_; }
+    // Flushes and closes standard output. When a write to either stream failed, says so on
+    // standard error and returns 1 in place of a `code` of 0; other codes stay.
+    int Finish(int code);
 
 private:
     void ClearProgressLocked();
     void FlushLocked();
+    void NoteOutputFailure(uint32_t error);
 
     std::recursive_mutex lock_;
     std::wstring pending_;
     bool progressAllowed_;
     bool sharedTerminal_;       // both streams show on one terminal: results clear the progress line
     size_t progressWidth_ = 0;  // characters of the progress line on screen, 0 when none
+    bool outFailed_ = false;    // standard output lost text: nothing more is written to it
+    bool errFailed_ = false;
+    bool closed_ = false;       // Finish closed standard output
+    std::wstring outReason_;
 };
 
 // Every log line on standard error (--verbose).

@@ -27,19 +27,42 @@ void PutDigits(wchar_t* at, uint32_t value, int digits) {
     }
 }
 
+bool IsControl(uint32_t u) { return u < 0x20 || (u >= 0x7F && u <= 0x9F); }
+bool IsBidiControl(uint32_t u) { return (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069); }
+
+// A control character as its C escape.
+void AppendControlEscape(std::wstring& out, wchar_t c) {
+    if (c == L'\t') out += L"\\t";
+    else if (c == L'\n') out += L"\\n";
+    else if (c == L'\r') out += L"\\r";
+    else {
+        out += L"\\x";
+        AppendHex(out, static_cast<uint32_t>(c), 2);
+    }
+}
+
 }  // namespace
 
 void AppendEscapedControls(std::wstring& out, std::wstring_view text) {
     for (wchar_t c : text) {
         uint32_t u = static_cast<uint32_t>(c);
-        if (u >= 0x20 && u != 0x7F) out += c;
-        else if (c == L'\t') out += L"\\t";
-        else if (c == L'\n') out += L"\\n";
-        else if (c == L'\r') out += L"\\r";
-        else {
-            out += L"\\x";
-            AppendHex(out, u, 2);
+        if (IsControl(u)) {
+            AppendControlEscape(out, c);
+        } else if (IsBidiControl(u)) {
+            out += L"\\u{";
+            AppendHex(out, u, 4);
+            out += L'}';
+        } else {
+            out += c;
         }
+    }
+}
+
+void AppendTsvField(std::wstring& out, std::wstring_view text) {
+    for (wchar_t c : text) {
+        if (c == L'\\') out += L"\\\\";
+        else if (IsControl(static_cast<uint32_t>(c))) AppendControlEscape(out, c);
+        else out += c;
     }
 }
 

@@ -7,10 +7,17 @@
 
 namespace Vorlaq {
 
-// A name or path on one line: tab, line breaks and other control characters become C escapes
-// (\t, \n, \r, \xHH), so a row can never be split by what a volume stores.
+// A name, path or label for a terminal, on one line and unable to steer it: tab, line breaks and
+// the other C0 and C1 control characters become C escapes (\t, \n, \r, \x1B, \x9B), and the
+// bidirectional overrides and isolates (U+202A to U+202E, U+2066 to U+2069), which would
+// reorder what follows them, become \u{202E}. Backslashes stay as they are: the text is for
+// reading, not decoding.
 void AppendEscapedControls(std::wstring& out, std::wstring_view text);
 std::wstring EscapeControls(std::wstring_view text);
+
+// A field of a tab-separated line that decodes back to the text: backslash as \\, tab \t, line
+// feed \n, carriage return \r, the other C0 and C1 controls and DEL as \xHH; nothing else changes.
+void AppendTsvField(std::wstring& out, std::wstring_view text);
 
 // A JSON string, quotes included: ", \ and control characters escaped; a lone UTF-16 surrogate,
 // which UTF-8 cannot carry, as its \uXXXX escape.

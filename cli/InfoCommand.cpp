@@ -3,6 +3,8 @@
 #include "base/ByteReader.h"
 #include "base/WideFormat.h"
 #include "cli/Commands.h"
+#include "cli/FieldText.h"
+#include "cli/SourceExtent.h"
 #include "cli/VolumeCheck.h"
 #include "ntfs/NTFSAttributeVolumeName.h"
 #include "ntfs/NTFSFileRecord.h"
@@ -38,7 +40,9 @@ int RunInfo(const CliOptions& options, Console& console, ErrorLogCapture& errors
     std::vector<uint8_t> boot(512);
     uint32_t got = 0;
     Device* device = volume->GetDevice();
-    if (!device || !device->ReadAt(0, boot.data(), static_cast<uint32_t>(boot.size()), &got)) got = 0;
+    if (!device ||
+        !device->ReadAt(volume->GetBootSectorOffset(), boot.data(), static_cast<uint32_t>(boot.size()), &got))
+        got = 0;
     ByteReader bootReader(boot.data(), got);
     uint64_t sectors = bootReader.U64(kTotalSectorsAt).value_or(0);
     uint64_t serial = bootReader.U64(kSerialAt).value_or(0);
@@ -46,9 +50,9 @@ int RunInfo(const CliOptions& options, Console& console, ErrorLogCapture& errors
 
     uint16_t version = volume->GetVersion();
     std::wstring text;
-    text += FormatWide(L"Source:             %s\n", options.source);
+    text += FormatWide(L"Source:             %s\n", EscapeControls(options.source));
     if (options.offset) text += FormatWide(L"Offset:             %I64u\n", *options.offset);
-    text += FormatWide(L"Label:              %s\n", ReadLabel(*volume));
+    text += FormatWide(L"Label:              %s\n", EscapeControls(ReadLabel(*volume)));
     text += FormatWide(L"Serial number:      %04X-%04X\n", static_cast<uint32_t>(serial >> 16) & 0xFFFF,
                        static_cast<uint32_t>(serial) & 0xFFFF);
     text += FormatWide(L"NTFS version:       %u.%u\n", version >> 8, version & 0xFF);
@@ -60,6 +64,8 @@ int RunInfo(const CliOptions& options, Console& console, ErrorLogCapture& errors
     text += FormatWide(L"MFT offset:         %I64u (cluster %I64u)\n", volume->GetMFTAddr(),
                        volume->GetMFTAddr() / volume->GetClusterSize());
     text += FormatWide(L"MFT records:        %I64u\n", volume->GetRecordsCount());
+    SourceExtent extent = MeasureSource(options, *volume);
+    if (extent.IsShort()) text += ShortSourceText(options, extent) + L"\n";
     console.Out(text);
     console.Flush();
     if (!volume->HasMFTData()) {

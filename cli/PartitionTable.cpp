@@ -40,6 +40,15 @@ bool StartsWithNtfs(Device& device, uint64_t offset) {
     return IsNtfsBootSector(ReadExactly(device, offset, kMbrSectorSize));
 }
 
+// An NTFS boot sector at the partition's start, or its backup in the partition's last sector (the
+// start may be damaged; the reader then opens the volume through the backup).
+bool HoldsNtfs(Device& device, uint64_t offset, uint64_t size, uint32_t sectorSize) {
+    if (StartsWithNtfs(device, offset)) return true;
+    for (uint64_t sector : {uint64_t{kMbrSectorSize}, uint64_t{sectorSize}})
+        if (size > sector && offset <= UINT64_MAX - size && StartsWithNtfs(device, offset + size - sector)) return true;
+    return false;
+}
+
 bool MulFits(uint64_t a, uint64_t b, uint64_t* out) {
     if (b != 0 && a > UINT64_MAX / b) return false;
     *out = a * b;
@@ -75,7 +84,7 @@ PartitionEntry MakeMbrEntry(Device& device, uint32_t number, uint64_t startSecto
     entry.offset = startSector * kMbrSectorSize;  // below 2^33 sectors: cannot overflow
     entry.size = static_cast<uint64_t>(sectors) * kMbrSectorSize;
     entry.type = FormatWide(L"0x%02X", type);
-    entry.ntfs = StartsWithNtfs(device, entry.offset);
+    entry.ntfs = HoldsNtfs(device, entry.offset, entry.size, kMbrSectorSize);
     return entry;
 }
 
@@ -164,7 +173,7 @@ bool ReadGptAt(Device& device, uint32_t sectorSize, PartitionTable& table) {
         if (std::memcmp(type->data(), kBasicDataGuid, 16) == 0) p.type = L"basic data";
         else if (std::memcmp(type->data(), kRecoveryGuid, 16) == 0) p.type = L"recovery";
         else p.type = GuidText(*type);
-        p.ntfs = StartsWithNtfs(device, p.offset);
+        p.ntfs = HoldsNtfs(device, p.offset, p.size, sectorSize);
         table.partitions.push_back(std::move(p));
     }
     return true;
@@ -218,6 +227,7 @@ std::wstring DescribePartitionTable(const PartitionTable& table, const std::wstr
     }
     text += FormatWide(L"Open one with --offset, for example: quorret-cli %s %s --offset %I64u\n", command, source,
                        example->offset);
+    text += FormatWide(L"or with its number: quorret-cli %s %s --partition %u\n", command, source, example->number);
     return text;
 }
 

@@ -1,18 +1,21 @@
 #pragma once
-// The part of a restore that follows the file's bytes: its times (--keep-times) and its named
-// streams (--streams), with what the file's result line says about them.
+// The part of a restore that follows the file's bytes: its named streams (--streams), and what
+// the file's result line says about them and about its times (--keep-times).
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "base/os/Files.h"
 #include "cli/Arguments.h"
+#include "scan/RestoreFile.h"
 #include "scan/VolumeSource.h"
 
 namespace Vorlaq {
 
 struct RestoredStream {
-    std::wstring dest;
-    bool ok = false;
+    std::wstring wanted;  // the file it was meant to go to, for a result line when none was made
+    RestoreOutcome outcome;
 };
 
 struct RestoreExtrasResult {
@@ -20,10 +23,11 @@ struct RestoreExtrasResult {
     std::vector<RestoredStream> streams;  // one result line each, after the file's
 };
 
-// For the file of record `record` just restored to `dest`: its times with --keep-times (a failure
-// is a warning in the note), its named streams beside it with --streams; without --streams the
-// note says how many were left out.
+// For the file of record `record` just restored as `file` into `folder`: its named streams made
+// beside it in the same folder with --streams (each created exclusively as "name_stream"); without
+// --streams the note says how many were left out. A time that --keep-times could not set is a
+// warning in the note. `stop` is polled between reads.
 RestoreExtrasResult RestoreExtrasOf(const CliOptions& options, const VolumeSource& source, uint64_t record,
-                                    const std::wstring& dest);
+                                    Folder& folder, const RestoreOutcome& file, const std::atomic<bool>* stop);
 
 }  // namespace Vorlaq

@@ -28,6 +28,12 @@ public:
         Row row{file.GetRecordNumberText(), EscapeControls(file.GetName()), EscapeControls(file.GetPath()),
                 EscapeControls(file.GetType()), file.GetSizeText(), file.GetModifiedTimeText(),
                 file.GetCreationTimeText(), RecoverabilityText(file.GetRecoverability())};
+        // A file from an emptied Recycle Bin shows where it was before, marked as such.
+        if (const std::wstring original = file.GetOriginalPath(); !original.empty()) {
+            const size_t cut = original.rfind(L'\\') + 1;
+            row[1] = EscapeControls(original.substr(cut));
+            row[2] = EscapeControls(original.substr(0, cut)) + L" (bin)";
+        }
         std::wstring joined;
         for (size_t c = 0; c < columns_; ++c) {
             width_[c] = std::max(width_[c], std::min(row[c].size(), kMaxWidth[c]));
@@ -99,18 +105,25 @@ public:
         row_.clear();
         AppendDecimal(row_, file.GetRecordNumber());
         row_ += L'\t';
-        AppendEscapedControls(row_, file.GetName());
+        AppendTsvField(row_, file.GetName());
         row_ += L'\t';
-        AppendEscapedControls(row_, file.GetPath());
+        AppendTsvField(row_, file.GetPath());
         row_ += L'\t';
-        AppendEscapedControls(row_, file.GetType());
+        AppendTsvField(row_, file.GetType());
         row_ += L'\t';
         AppendDecimal(row_, file.GetSize());
         row_ += L'\t';
         AppendIsoTime(row_, file.GetModifiedTime(), utcOffset_);
         row_ += L'\t';
         AppendIsoTime(row_, file.GetCreationTime(), utcOffset_);
-        if (recoverable_) row_ += L'\t' + RecoverabilityText(file.GetRecoverability());
+        if (recoverable_) {
+            row_ += L'\t';
+            AppendTsvField(row_, RecoverabilityText(file.GetRecoverability()));
+        }
+        row_ += L'\t';
+        AppendTsvField(row_, file.GetOriginalPath());
+        row_ += L'\t';
+        AppendIsoTime(row_, file.GetDeletionTime(), utcOffset_);
         row_ += L'\n';
         console_.Out(row_);
     }
@@ -124,8 +137,9 @@ private:
     // Written with the first row or at the end, so a scan that fails prints no half listing.
     void Header() {
         if (headerDone_) return;
-        console_.Out(recoverable_ ? L"record\tname\tpath\ttype\tsize\tmodified\tcreated\trecoverable\n"
-                                  : L"record\tname\tpath\ttype\tsize\tmodified\tcreated\n");
+        console_.Out(recoverable_
+                         ? L"record\tname\tpath\ttype\tsize\tmodified\tcreated\trecoverable\toriginal_path\tdeleted\n"
+                         : L"record\tname\tpath\ttype\tsize\tmodified\tcreated\toriginal_path\tdeleted\n");
         headerDone_ = true;
     }
 
@@ -162,6 +176,11 @@ public:
             row_ += L",\"recoverable\":";
             AppendJsonString(row_, RecoverabilityText(file.GetRecoverability()));
         }
+        row_ += L",\"original_path\":";
+        if (file.GetOriginalPath().empty()) row_ += L"null";
+        else AppendJsonString(row_, file.GetOriginalPath());
+        row_ += L",\"deleted\":";
+        AppendTime(file.GetDeletionTime());
         row_ += L"}\n";
         console_.Out(row_);
     }

@@ -17,14 +17,17 @@ public:
     virtual void Finish() = 0;
 };
 
-// table: the found-files list's seven columns with its texts, aligned under a header line.
+// table: the found-files list's seven columns with its texts, aligned under a header line; a file
+//      from an emptied Recycle Bin shows its original name and folder, the folder followed by
+//      " (bin)"; controls and bidirectional overrides in texts escaped (EscapeControls).
 // tsv: a header line, then record, name, path, type, size in bytes, modified, created (ISO 8601,
-//      empty when unknown); control characters in texts as C escapes.
+//      empty when unknown), original_path and deleted (from the Recycle Bin's index, empty when
+//      unknown); texts escaped so that they decode back (AppendTsvField).
 // json: one object per file and line with record, name, path, type, size, modified, created,
-//      accessed (ISO 8601 strings, null when unknown).
+//      accessed, original_path, deleted (ISO 8601 strings, null when unknown).
 // body: The Sleuth Kit's body file (BodyPrinter.h).
-// With `recoverable`, each format but body ends with one more column (key): recoverable, the file's
-// RecoverabilityText.
+// With `recoverable`, table, tsv and json carry one more column (key), the file's
+// RecoverabilityText: the table's last; in tsv and json just before original_path.
 std::unique_ptr<ScanPrinter> MakeScanPrinter(ScanFormat format, Console& console, bool recoverable = false);
 
 }  // namespace Vorlaq

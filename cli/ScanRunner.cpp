@@ -86,7 +86,7 @@ private:
 }  // namespace
 
 ScanOutcome RunScanTask(const VolumeSource& source, const std::wstring& filter, uint64_t records, Console& console,
-                        FoundFileSink sink, RecoverabilityMode recoverability) {
+                        FoundFileSink sink, const std::atomic<bool>* stop, RecoverabilityMode recoverability) {
     FoundQueue queue;
     ProgressLine progress(records > kFirstUserRecord ? records - kFirstUserRecord : 0);
     const auto start = std::chrono::steady_clock::now();
@@ -108,6 +108,7 @@ ScanOutcome RunScanTask(const VolumeSource& source, const std::wstring& filter, 
             bool ended = queue.Take(batch, kProgressTick);
             for (auto& file : batch) sink(std::move(file));
             batch.clear();
+            if (stop && stop->load()) task.Stop();
             // A refused volume reports no end of the walk: its state ends the wait.
             if (ended || task.GetState() == kScanFailed) break;
             if (task.GetState() == kScanRunning)
@@ -115,6 +116,7 @@ ScanOutcome RunScanTask(const VolumeSource& source, const std::wstring& filter, 
         }
         task.Wait();
         outcome.state = task.GetState();
+        outcome.recycleBin = task.GetRecycleBinCounts();
     }
     console.ClearProgress();
     outcome.found = queue.Found();

@@ -1,6 +1,7 @@
 #pragma once
 // Runs one FileScanTask to its end on the command line: found files go to a callback on the
 // calling thread, in record order, while the walk goes on; the progress line to a terminal.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -8,6 +9,7 @@
 
 #include "cli/Console.h"
 #include "scan/DeletedFileInfo.h"
+#include "scan/FileScanTask.h"
 #include "scan/Recoverability.h"
 #include "scan/VolumeSource.h"
 
@@ -17,12 +19,15 @@ struct ScanOutcome {
     int32_t state = 0;      // the task's final state: finished (2) or failed (3)
     uint64_t found = 0;     // files reported
     double seconds = 0.0;   // wall time of the walk
+    RecycleBinCounts recycleBin;
 };
 
 using FoundFileSink = std::function<void(std::unique_ptr<DeletedFileInfo>)>;
 
-// `records` is the volume's record count, for the rate and time-left estimate.
+// `records` is the volume's record count, for the rate and time-left estimate. Once `stop` is set
+// the walk is asked to end.
 ScanOutcome RunScanTask(const VolumeSource& source, const std::wstring& filter, uint64_t records, Console& console,
-                        FoundFileSink sink, RecoverabilityMode recoverability = RecoverabilityMode::Off);
+                        FoundFileSink sink, const std::atomic<bool>* stop = nullptr,
+                        RecoverabilityMode recoverability = RecoverabilityMode::Off);
 
 }  // namespace Vorlaq

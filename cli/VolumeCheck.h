@@ -14,6 +14,11 @@ namespace Vorlaq {
 // (paths and log lines then show the volume as "\").
 VolumeSource MakeVolumeSource(const CliOptions& options);
 
+// --partition N becomes the offset of partition N in SOURCE's partition table, and a volume at a
+// partition's offset (by either option) ends with that partition. False after saying on standard
+// error why there is no such partition.
+bool ResolvePartition(CliOptions& options, Console& console, ErrorLogCapture& errors);
+
 // The opened volume, or null after saying on standard error why there is none (for `info`, a
 // partition listing goes to standard output instead). *exitCode is set for the null case: 2, or
 // 0 when `info` listed partitions.

@@ -7,6 +7,7 @@
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/Console.h"
+#include "cli/VolumeCheck.h"
 
 namespace {
 
@@ -21,11 +22,11 @@ int Run(int argc, char** argv) {
         WriteStandardError(L"quorret-cli: " + parsed.error + L"\n" + UsageText());
         return kExitUnusable;
     }
-    const CliOptions& options = parsed.options;
-    if (options.command == CliCommand::Help) {
+    CliOptions& options = parsed.options;
+    if (options.command == CliCommand::Help || options.command == CliCommand::Version) {
         Console console(false);
-        console.Out(UsageText());
-        return kExitOk;
+        console.Out(options.command == CliCommand::Help ? UsageText() : VersionText());
+        return console.Finish(kExitOk);
     }
 
     Console console(true);
@@ -36,16 +37,19 @@ int Run(int argc, char** argv) {
     if (stderrWriter) LogManager::instance().addWriter(stderrWriter);
 
     int code = kExitUnusable;
-    switch (options.command) {
-    case CliCommand::Info: code = RunInfo(options, console, *errors); break;
-    case CliCommand::Scan: code = RunScan(options, console, *errors); break;
-    case CliCommand::Restore: code = RunRestore(options, console, *errors); break;
-    case CliCommand::Help: break;
+    if (ResolvePartition(options, console, *errors)) {
+        switch (options.command) {
+        case CliCommand::Info: code = RunInfo(options, console, *errors); break;
+        case CliCommand::Scan: code = RunScan(options, console, *errors); break;
+        case CliCommand::Restore: code = RunRestore(options, console, *errors); break;
+        case CliCommand::Help:
+        case CliCommand::Version: break;
+        }
     }
     // The stderr writer refers to this console: no line may reach it once the console is gone.
     LogManager::instance().removeWriters(errors);
     if (stderrWriter) LogManager::instance().removeWriters(stderrWriter);
-    return code;
+    return console.Finish(code);
 }
 
 }  // namespace

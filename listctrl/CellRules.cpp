@@ -56,6 +56,24 @@ bool TitleTipRect(const ListRect& textRect, const ListRect& cellRect, int textWi
     return true;
 }
 
+ListRect KeepTipOnMonitor(const ListRect& tip, const ListRect& work)
+{
+    ListRect kept = tip;
+    if (kept.right > work.right) {
+        const int shift = kept.right - work.right < kept.left - work.left ? kept.right - work.right
+                                                                          : kept.left - work.left;
+        if (shift > 0) {
+            kept.left -= shift;
+            kept.right -= shift;
+        }
+    }
+    if (kept.left < work.left)
+        kept.left = work.left;
+    if (kept.right > work.right)
+        kept.right = work.right;
+    return kept;
+}
+
 DropArrowsShape MakeDropArrowsShape(int headerHeight)
 {
     DropArrowsShape shape;

@@ -29,6 +29,9 @@ bool FormatAllowsTitleTip(int format);
 // A cell's text wider than its text rectangle gets a tip: returns false when it fits, else the
 // tip's window rectangle (client coordinates of the list).
 bool TitleTipRect(const ListRect& textRect, const ListRect& cellRect, int textWidth, ListRect* tip);
+// The title tip moved left until it ends on the monitor's work area, and cut at its right edge
+// when it is wider than the whole area (its text then ends in an ellipsis).
+ListRect KeepTipOnMonitor(const ListRect& tip, const ListRect& work);
 
 // The red drop arrows window: 12 pixels wide, header height + 20 tall, shaped as two arrows.
 struct DropArrowsShape {

@@ -1,6 +1,8 @@
 #include "listctrl/FileListCtrl.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <string_view>
 
 #include "base/Utf16.h"
 #include "ui/WindowClass.h"
@@ -20,7 +22,127 @@ constexpr ColumnSpec kColumns[kFileColumnCount] = {
 };
 
 constexpr int kRowImageWidth = 16;
+
+// The order of a time's text (year down to the minute; a time that has no calendar date shows
+// zeros and sorts below all), taken from the value without formatting it.
+int64_t TimeSortKey(uint64_t filetime)
+{
+    constexpr uint64_t kTicksPerMinute = 600000000ull;
+    return filetime > 0x7FFFFFFFFFFFFFFFull ? -1 : static_cast<int64_t>(filetime / kTicksPerMinute);
+}
 constexpr COLORREF kRowImageMask = RGB(255, 0, 255);
+
+// A row's place in a sort: its key (greater first) and, among equal keys, its old position.
+struct SortEntry {
+    uint64_t key;
+    uint32_t row;
+};
+
+// Four code units from `at`, packed so that the integers compare as those units do (a text that
+// ends inside them is padded with zeros).
+uint64_t ChunkKey(std::wstring_view text, size_t at)
+{
+    uint64_t key = 0;
+    for (size_t i = at; i < at + 4; ++i)
+        key = (key << 16) | (i < text.size() ? static_cast<uint16_t>(text[i]) : 0u);
+    return key;
+}
+
+// Sorts the texts by UTF-16 code unit (a wchar_t on this target), four units at a time: the entries sort as integers on
+// their first four units, and each run of equal ones goes on with the next four. Texts that share
+// long beginnings (folders, numbered names) cost a pass per four units, never a comparison that
+// follows pointers.
+void SortTexts(const std::vector<std::wstring_view>& texts, std::vector<SortEntry>& entries)
+{
+    struct Range {
+        size_t begin, end, at;
+    };
+    std::vector<Range> work{{0, entries.size(), 0}};
+    auto byKey = [](const SortEntry& a, const SortEntry& b) { return a.key < b.key; };
+    while (!work.empty()) {
+        const Range range = work.back();
+        work.pop_back();
+        bool allEqual = true;
+        for (size_t i = range.begin; i < range.end; ++i) {
+            entries[i].key = ChunkKey(texts[entries[i].row], range.at);
+            allEqual = allEqual && entries[i].key == entries[range.begin].key;
+        }
+        // A shared beginning (the drive, a folder) needs no sort, only the next four units.
+        if (!allEqual)
+            std::sort(entries.begin() + range.begin, entries.begin() + range.end, byKey);
+        for (size_t run = range.begin; run < range.end;) {
+            size_t next = run + 1;
+            bool longer = texts[entries[run].row].size() > range.at + 4;
+            while (next < range.end && entries[next].key == entries[run].key) {
+                longer = longer || texts[entries[next].row].size() > range.at + 4;
+                ++next;
+            }
+            if (next - run > 1) {
+                // Files of one folder share their whole path: one look at each ends the run
+                // instead of a pass per four units of it.
+                const std::wstring_view first = texts[entries[run].row];
+                bool same = longer;
+                for (size_t i = run + 1; same && i < next; ++i)
+                    same = texts[entries[i].row] == first;
+                // Equal texts are done: their order is left to the rows' own.
+                if (longer && !same) {
+                    work.push_back({run, next, range.at + 4});
+                } else if (!longer) {
+                    // All end here with the same units: the shorter (zero-padded) comes first.
+                    std::sort(entries.begin() + run, entries.begin() + next, [&texts](const SortEntry& a, const SortEntry& b) {
+                        return texts[a.row].size() < texts[b.row].size();
+                    });
+                }
+            }
+            run = next;
+        }
+    }
+}
+
+// Each row's rank among the column's texts in UTF-16 code unit order (equal texts, equal ranks).
+std::vector<uint64_t> TextRanks(const std::vector<std::unique_ptr<DeletedFileInfo>>& rows,
+                                const std::wstring& (DeletedFileInfo::*text)() const)
+{
+    std::vector<std::wstring_view> texts(rows.size());
+    std::vector<SortEntry> order(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        texts[i] = ((*rows[i]).*text)();
+        order[i] = {0, static_cast<uint32_t>(i)};
+    }
+    SortTexts(texts, order);
+    std::vector<uint64_t> ranks(rows.size());
+    uint64_t rank = 0;
+    for (size_t i = 0; i < order.size(); ++i) {
+        if (i > 0 && texts[order[i].row] != texts[order[i - 1].row])
+            ++rank;
+        ranks[order[i].row] = rank;
+    }
+    return ranks;
+}
+
+// The column's sort key of every row: numbers as they are, times by their minute, texts by rank.
+std::vector<uint64_t> SortKeys(const std::vector<std::unique_ptr<DeletedFileInfo>>& rows, int column)
+{
+    switch (column) {
+    case kFileColumnName: return TextRanks(rows, &DeletedFileInfo::GetName);
+    case kFileColumnPath: return TextRanks(rows, &DeletedFileInfo::GetPath);
+    case kFileColumnType: return TextRanks(rows, &DeletedFileInfo::GetType);
+    default: break;
+    }
+    std::vector<uint64_t> keys(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const DeletedFileInfo& file = *rows[i];
+        switch (column) {
+        case kFileColumnIndex: keys[i] = file.GetRecordNumber(); break;
+        case kFileColumnSize: keys[i] = file.GetSize(); break;
+        // -1 (no calendar date) becomes the smallest key.
+        case kFileColumnModified: keys[i] = static_cast<uint64_t>(TimeSortKey(file.GetModifiedTime()) + 1); break;
+        case kFileColumnCreated: keys[i] = static_cast<uint64_t>(TimeSortKey(file.GetCreationTime()) + 1); break;
+        default: keys[i] = 0; break;
+        }
+    }
+    return keys;
+}
 
 }  // namespace
 
@@ -46,10 +168,8 @@ bool FileListIsGreater(const DeletedFileInfo& a, const DeletedFileInfo& b, int c
     case kFileColumnPath: return Vorlaq::CompareUtf16(a.GetPath(), b.GetPath()) > 0;
     case kFileColumnType: return Vorlaq::CompareUtf16(a.GetType(), b.GetType()) > 0;
     case kFileColumnSize: return a.GetSize() > b.GetSize();
-    // The time texts run from the year down to the minute, so their ordinal order is
-    // chronological to the minute.
-    case kFileColumnModified: return Vorlaq::CompareUtf16(a.GetModifiedTimeText(), b.GetModifiedTimeText()) > 0;
-    case kFileColumnCreated: return Vorlaq::CompareUtf16(a.GetCreationTimeText(), b.GetCreationTimeText()) > 0;
+    case kFileColumnModified: return TimeSortKey(a.GetModifiedTime()) > TimeSortKey(b.GetModifiedTime());
+    case kFileColumnCreated: return TimeSortKey(a.GetCreationTime()) > TimeSortKey(b.GetCreationTime());
     default: return false;
     }
 }
@@ -85,8 +205,13 @@ bool FileListCtrl::AttachControl(HWND control)
     }
     SetItemImageList(rowImages_);
     if (Columns().Count() == 0) {
+        // The widths are for 96 dots per inch; the text grows with the display's DPI, so do they.
+        const HDC dc = ::GetDC(control);
+        const int dpi = dc ? ::GetDeviceCaps(dc, LOGPIXELSX) : 96;
+        if (dc)
+            ::ReleaseDC(control, dc);
         for (const ColumnSpec& column : kColumns)
-            AddColumn(column.title, column.width, -1, false, Vorlaq::kFormatText, 0);
+            AddColumn(column.title, ::MulDiv(column.width, dpi > 0 ? dpi : 96, 96), -1, false, Vorlaq::kFormatText, 0);
     }
     return Initialise();
 }
@@ -99,35 +224,53 @@ void FileListCtrl::EnableSort(bool on)
 
 int FileListCtrl::AddItem(const DeletedFileInfo& file)
 {
-    rows_.push_back(file);
-    ResetScrollBars(SB_BOTH, -1, true);
-    if (!Invalidate())
+    AppendItem(std::make_unique<DeletedFileInfo>(file));
+    if (!ShowAppendedItems())
         return -1;
     return GetItemCount() - 1;
+}
+
+void FileListCtrl::AppendItem(std::unique_ptr<DeletedFileInfo> file)
+{
+    if (file)
+        rows_.push_back(std::move(file));
+}
+
+bool FileListCtrl::ShowAppendedItems()
+{
+    ResetScrollBars(SB_BOTH, -1, true);
+    return Invalidate();
 }
 
 void FileListCtrl::DeleteAllItems()
 {
     rows_.clear();
     ClearSelectedRows();
+    ForgetSort();
     ResetScrollBars(SB_BOTH, -1, true);
     Invalidate();
 }
 
-bool FileListCtrl::GetItem(int row, DeletedFileInfo& file) const
+const DeletedFileInfo* FileListCtrl::ItemAt(int row) const
 {
     if (row < 0 || row >= GetItemCount())
+        return nullptr;
+    return rows_[static_cast<size_t>(row)].get();
+}
+
+bool FileListCtrl::GetItem(int row, DeletedFileInfo& file) const
+{
+    const DeletedFileInfo* item = ItemAt(row);
+    if (item == nullptr)
         return false;
-    file = rows_[static_cast<size_t>(row)];
+    file = *item;
     return true;
 }
 
 std::wstring FileListCtrl::GetItemText(int row, int column) const
 {
-    DeletedFileInfo file;
-    if (!GetItem(row, file))
-        return {};
-    return FileListCellText(file, column);
+    const DeletedFileInfo* item = ItemAt(row);
+    return item ? FileListCellText(*item, column) : std::wstring();
 }
 
 std::vector<DeletedFileInfo> FileListCtrl::GetSelectedItems() const
@@ -137,15 +280,29 @@ std::vector<DeletedFileInfo> FileListCtrl::GetSelectedItems() const
     std::vector<DeletedFileInfo> files;
     for (int row : selected) {
         if (row >= 0 && row < GetItemCount())
-            files.push_back(rows_[static_cast<size_t>(row)]);
+            files.push_back(*rows_[static_cast<size_t>(row)]);
     }
     return files;
 }
 
 void FileListCtrl::SortItems(int column, bool /*ascending*/)
 {
-    std::sort(rows_.begin(), rows_.end(),
-              [column](const DeletedFileInfo& a, const DeletedFileInfo& b) { return FileListIsGreater(a, b, column); });
+    if (column < 0 || column >= kFileColumnCount)
+        return;
+    // The keys sit side by side with the row numbers, so the sort compares integers in one array
+    // instead of following two pointers per comparison. Equal keys keep their order.
+    const std::vector<uint64_t> keys = SortKeys(rows_, column);
+    std::vector<SortEntry> order(rows_.size());
+    for (size_t i = 0; i < rows_.size(); ++i)
+        order[i] = {keys[i], static_cast<uint32_t>(i)};
+    std::sort(order.begin(), order.end(), [](const SortEntry& a, const SortEntry& b) {
+        return a.key != b.key ? a.key > b.key : a.row < b.row;
+    });
+    std::vector<std::unique_ptr<DeletedFileInfo>> sorted;
+    sorted.reserve(rows_.size());
+    for (const SortEntry& entry : order)
+        sorted.push_back(std::move(rows_[entry.row]));
+    rows_.swap(sorted);
 }
 
 void FileListCtrl::ReverseItems()

@@ -1,11 +1,12 @@
 #pragma once
 // The found-files list: control 1007 of the main dialog, window class "FileListCtrl". It owns one
-// DeletedFileInfo copy per row, fixes the seven columns and their cell texts, and sorts or
-// reverses the rows when the engine's header click asks it to. Everything else the user sees and
+// DeletedFileInfo per row, fixes the seven columns and their cell texts, and sorts (on the
+// records' values) or reverses the rows when the engine's header click asks it to. Everything else the user sees and
 // does in the list is the engine's (CListImpl).
 #include <windows.h>
 #include <commctrl.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,11 +45,20 @@ public:
     bool AttachControl(HWND control);
     void EnableSort(bool on);
 
-    // Appends a copy; returns its row index, or -1 when the repaint could not be requested.
+    // Appends a copy and shows it; returns its row index, or -1 when the repaint could not be
+    // requested.
     int AddItem(const Vorlaq::DeletedFileInfo& file);
+    // Appends without touching the window: a scan adds files faster than they are worth showing
+    // one by one, and shows what came with ShowAppendedItems a few times a second.
+    void AppendItem(std::unique_ptr<Vorlaq::DeletedFileInfo> file);
+    // Brings the scroll bars up to the rows and asks for a repaint.
+    bool ShowAppendedItems();
+    // Empties the list; the header forgets its sort marker.
     void DeleteAllItems();
     int GetItemCount() const { return static_cast<int>(rows_.size()); }
     bool GetItem(int row, Vorlaq::DeletedFileInfo& file) const;
+    // The row's record; null outside the rows.
+    const Vorlaq::DeletedFileInfo* ItemAt(int row) const;
     std::wstring GetItemText(int row, int column) const;
     // Copies of the selected rows, top to bottom.
     std::vector<Vorlaq::DeletedFileInfo> GetSelectedItems() const;
@@ -59,6 +69,7 @@ public:
     void ReverseItems();
 
 private:
-    std::vector<Vorlaq::DeletedFileInfo> rows_;
+    // Pointers, so that a sort moves four bytes per row.
+    std::vector<std::unique_ptr<Vorlaq::DeletedFileInfo>> rows_;
     HIMAGELIST rowImages_ = nullptr;
 };

@@ -413,6 +413,13 @@ void ListEngine::ClearSelectedRows()
         Invalidate();
 }
 
+void ListEngine::ForgetSort()
+{
+    sort_.Forget();
+    if (m_hWnd)
+        Invalidate();
+}
+
 void ListEngine::SortColumn(int position)
 {
     const int index = IndexAt(position);

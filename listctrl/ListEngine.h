@@ -85,6 +85,8 @@ public:
     void ClearSelection();
     // Empties the selected set only; anchor, focus and sort stay (the rows were replaced).
     void ClearSelectedRows();
+    // The rows were replaced: the header shows no sort marker, and the next click sorts afresh.
+    void ForgetSort();
     void SortColumn(int position);
     bool NotifyParent(int row, int column, int code, int exitKey = 0, const wchar_t* text = nullptr,
                       const SYSTEMTIME* date = nullptr);
@@ -160,7 +162,11 @@ protected:
     LRESULT OnEraseBackground(UINT, WPARAM, LPARAM, BOOL&) { return 1; }
     LRESULT OnPaint(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnFocusChange(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnGetDlgCode(UINT, WPARAM, LPARAM, BOOL&) { return DLGC_WANTARROWS | DLGC_WANTTAB | DLGC_WANTCHARS; }
+    // Tab moves between cells only in focus-cell mode; otherwise it leaves the list, as in any dialog.
+    LRESULT OnGetDlgCode(UINT, WPARAM, LPARAM, BOOL&)
+    {
+        return DLGC_WANTARROWS | DLGC_WANTCHARS | (focusCellMode_ ? DLGC_WANTTAB : 0);
+    }
     LRESULT OnSize(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnHScroll(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnVScroll(UINT, WPARAM, LPARAM, BOOL&);

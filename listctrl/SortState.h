@@ -8,6 +8,12 @@ public:
     enum class Action { None, Sort, Reverse };
 
     void Enable(bool on) { enabled_ = on; }
+    // The rows were replaced: no column is the sort column, and no header shows a marker.
+    void Forget()
+    {
+        column_ = -1;
+        direction_ = true;
+    }
     bool Enabled() const { return enabled_; }
     int Column() const { return column_; }     // identity index, -1 before the first sort
     bool Direction() const { return direction_; }  // true: down arrow (greatest first)

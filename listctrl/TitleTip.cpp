@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <uxtheme.h>
 
+#include "listctrl/CellRules.h"
 #include "listctrl/ListEngine.h"
 
 namespace Vorlaq {
@@ -92,7 +93,17 @@ void CTitleTip::Show(const RECT& screen, const std::wstring& text, const std::ws
     tool.lpszText = const_cast<wchar_t*>(toolTip.c_str());
     ::SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
     ::SendMessageW(tooltip_, TTM_ACTIVATE, toolTip.empty() ? FALSE : TRUE, 0);
-    SetWindowPos(HWND_TOPMOST, screen.left, screen.top, screen.right - screen.left, screen.bottom - screen.top,
+    // A long path is wider than the monitor: the tip stays on it, and its text ends in an ellipsis.
+    RECT placed = screen;
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    if (::GetMonitorInfoW(::MonitorFromRect(&screen, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        const RECT& work = monitor.rcWork;
+        const ListRect kept = KeepTipOnMonitor({screen.left, screen.top, screen.right, screen.bottom},
+                                               {work.left, work.top, work.right, work.bottom});
+        placed = {kept.left, kept.top, kept.right, kept.bottom};
+    }
+    SetWindowPos(HWND_TOPMOST, placed.left, placed.top, placed.right - placed.left, placed.bottom - placed.top,
                  SWP_NOACTIVATE | SWP_SHOWWINDOW);
     Invalidate();
     ::SetCapture(m_hWnd);
@@ -136,7 +147,8 @@ LRESULT CTitleTip::OnPaint(UINT, WPARAM, LPARAM, BOOL&)
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, textColour_);
     const HGDIOBJ old = ::SelectObject(dc, font_);
-    ::DrawTextW(dc, text_.c_str(), static_cast<int>(text_.size()), &rc, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+    ::DrawTextW(dc, text_.c_str(), static_cast<int>(text_.size()), &rc,
+                DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
     ::SelectObject(dc, old);
     ::EndPaint(m_hWnd, &ps);
     return 0;

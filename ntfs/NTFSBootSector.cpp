@@ -33,6 +33,7 @@ bool ParseBootSector(const uint8_t* bytes, size_t size, NTFSBootSector* out) {
     auto sectorsPerCluster = boot.U8(0x0D);
     auto totalSectors = boot.U64(0x28);
     auto mftCluster = boot.U64(0x30);
+    auto mirrCluster = boot.U64(0x38);
     auto recordByte = boot.Get<int8_t>(0x40);
     auto indexByte = boot.Get<int8_t>(0x44);
     if (!sectorSize || !sectorsPerCluster || !totalSectors || !mftCluster || !recordByte || !indexByte) return false;
@@ -60,6 +61,9 @@ bool ParseBootSector(const uint8_t* bytes, size_t size, NTFSBootSector* out) {
     out->fileRecordSize = static_cast<uint32_t>(recordSize);
     out->indexBlockSize = indexSize <= UINT32_MAX ? static_cast<uint32_t>(indexSize) : 0;
     out->mftAddr = *mftCluster * clusterSize;
+    out->mftMirrAddr = mirrCluster && *mirrCluster != 0 && *mirrCluster <= UINT64_MAX / clusterSize
+                           ? *mirrCluster * clusterSize
+                           : 0;
     out->totalClusters = *totalSectors / sectors;
     return true;
 }

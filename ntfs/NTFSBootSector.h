@@ -11,6 +11,7 @@ struct NTFSBootSector {
     uint32_t fileRecordSize = 0;  // bytes per MFT record: holds a record header, whole sectors, at most 64 KiB
     uint32_t indexBlockSize = 0;  // bytes per index block; 0 when the boot sector's byte gives no usable size
     uint64_t mftAddr = 0;         // byte offset of the MFT's first cluster on the volume
+    uint64_t mftMirrAddr = 0;     // byte offset of $MFTMirr's first cluster (copies of records 0-3); 0 when unusable
     uint64_t totalClusters = 0;   // whole clusters in the sector count at 0x28; 0 when unknown
 };
 

@@ -13,6 +13,10 @@ namespace Vorlaq {
 class NTFSAttributeBase;
 class NTFSFileRecord;
 
+// What an open logs (as a warning) when it reads through a copy of damaged metadata.
+inline constexpr wchar_t kMFTMirrorWarning[] = L"MFT record 0 is damaged; using the copy in $MFTMirr";
+inline constexpr wchar_t kBackupBootSectorWarning[] = L"The boot sector is damaged; using its backup at byte %I64u. ";
+
 class NTFSVolume {
 public:
     // The raw volume of a drive letter; the volume path becomes "X:\".
@@ -32,6 +36,10 @@ public:
     uint64_t GetMFTAddr() const { return geometry_.mftAddr; }
     // Whole clusters in the boot sector's sector count; 0 when unknown.
     uint64_t GetTotalClusters() const { return geometry_.totalClusters; }
+    // Where the boot sector in use lies: 0, or its backup's offset when the first was damaged.
+    uint64_t GetBootSectorOffset() const { return bootSectorOffset_; }
+    // Record 0 of the $MFT was damaged and came from $MFTMirr.
+    bool UsesMFTMirror() const { return usesMFTMirror_; }
 
     // The version check passed (3.0 or later).
     bool IsVolumeOK() const { return ok_; }
@@ -49,10 +57,20 @@ public:
 
 private:
     bool OpenVolume(wchar_t letter);
-    bool ReadBootSector();
+    // The boot sector's geometry, or its backup's when the boot sector is unreadable or leads
+    // nowhere; then the version check and the $MFT record.
+    void Mount();
+    bool ReadSector(uint64_t offset, uint8_t* sector) const;
     void CheckVersionAndLoadMFT();
+    // Record 0 as stored at `offset`, its $DATA parsed; null, without a log line, when the record
+    // is not whole (wrong magic, fix-up or header).
+    std::unique_ptr<NTFSFileRecord> ReadMFTRecordAt(uint64_t offset);
+    // Its $DATA is non-resident and starts at the cluster the boot sector names for the MFT.
+    bool DescribesThisMFT(NTFSFileRecord& record) const;
 
     NTFSBootSector geometry_;
+    uint64_t bootSectorOffset_ = 0;
+    bool usesMFTMirror_ = false;
     std::unique_ptr<Device> device_;
     bool ok_ = false;
     uint16_t version_ = 0;

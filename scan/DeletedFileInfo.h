@@ -1,6 +1,8 @@
 #pragma once
 // One found deleted file: where it was, what it was called, its size and times (FILETIME values,
 // already local), and the texts the found-files list shows for them. A plain copyable value.
+// A file found in a Recycle Bin may also carry the full path it had before it was sent there and
+// when that happened, as the bin's index file recorded them.
 #include <cstdint>
 #include <string>
 
@@ -17,19 +19,19 @@ public:
     DeletedFileInfo(std::wstring volume, uint64_t recordNumber, const std::wstring& name, std::wstring path,
                     uint64_t size, const uint64_t* modified, const uint64_t* created, const uint64_t* accessed);
 
-    std::wstring GetVolume() const { return volume_; }
+    const std::wstring& GetVolume() const { return volume_; }
     void SetVolume(const std::wstring& volume) { volume_ = volume; }
 
     uint64_t GetRecordNumber() const { return recordNumber_; }
     void SetRecordNumber(uint64_t recordNumber) { recordNumber_ = recordNumber; }
     std::wstring GetRecordNumberText() const;
 
-    std::wstring GetName() const { return name_; }
+    const std::wstring& GetName() const { return name_; }
     // Also sets the type: the name's extension with A-Z folded to a-z.
     void SetName(const std::wstring& name);
-    std::wstring GetType() const { return type_; }
+    const std::wstring& GetType() const { return type_; }
 
-    std::wstring GetPath() const { return path_; }
+    const std::wstring& GetPath() const { return path_; }
     void SetPath(const std::wstring& path) { path_ = path; }
 
     uint64_t GetSize() const { return size_; }
@@ -49,7 +51,7 @@ public:
     std::wstring GetAccessTimeText() const;
 
     // The record's $STANDARD_INFORMATION as stored: the four UTC times and the read-only flag.
-    NTFSStandardTimes GetStandardTimes() const { return standardTimes_; }
+    const NTFSStandardTimes& GetStandardTimes() const { return standardTimes_; }
     void SetStandardTimes(const NTFSStandardTimes& times) { standardTimes_ = times; }
     bool IsReadOnly() const { return readOnly_; }
     void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
@@ -57,6 +59,11 @@ public:
     // Unknown unless the scan judged it against the cluster bitmap.
     Recoverability GetRecoverability() const { return recoverability_; }
     void SetRecoverability(Recoverability value) { recoverability_ = value; }
+    // Empty, and 0, when no index file names the file.
+    std::wstring GetOriginalPath() const { return originalPath_; }
+    void SetOriginalPath(const std::wstring& path) { originalPath_ = path; }
+    uint64_t GetDeletionTime() const { return deleted_; }
+    void SetDeletionTime(uint64_t time) { deleted_ = time; }
 
 private:
     std::wstring volume_;
@@ -71,6 +78,8 @@ private:
     Recoverability recoverability_;
     NTFSStandardTimes standardTimes_;
     bool readOnly_ = false;
+    std::wstring originalPath_;
+    uint64_t deleted_ = 0;
 };
 
 }  // namespace Vorlaq

@@ -1,9 +1,9 @@
 #pragma once
 // Where a scan reports: one Found per deleted file, in record order, then one Finished. The
-// command line and the tests implement it directly; the main dialog implements it over its
-// window with the registered messages "FileScanFound" (wParam: the released DeletedFileInfo
-// pointer, which the dialog re-owns at once) and "FileScanFinished", posting through
-// PostUntilAccepted so that a full message queue delays a file but never loses it.
+// command line and the tests implement it directly; the main dialog implements it over a
+// hand-over box shared with its window and the registered messages "FileScanFound" and
+// "FileScanFinished", posting through PostUntilAccepted so that a full message queue delays a
+// message but never loses it.
 #include <memory>
 
 #include "scan/DeletedFileInfo.h"

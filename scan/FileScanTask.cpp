@@ -8,6 +8,7 @@
 #include "ntfs/NTFSFileRecord.h"
 #include "scan/FilePathBuilder.h"
 #include "scan/MftRecordReader.h"
+#include "scan/RecycleBinJoin.h"
 
 namespace Vorlaq {
 
@@ -89,6 +90,7 @@ int32_t FileScanTask::Scan() {
     MftRecordReader records(*volume, total);
     DirectoryPathCache paths(*volume);
     NTFSFileRecord record(volume.get());
+    RecycleBinJoin bin(volume->GetVolumePath());
     wchar_t name[kNameCapacity + 1];
     for (uint64_t n = kFirstUserRecord; n < total && !stop_.load(std::memory_order_relaxed); ++n) {
         progress_.store(static_cast<double>(100 * (n - kFirstUserRecord)) / static_cast<double>(span),
@@ -103,7 +105,9 @@ int32_t FileScanTask::Scan() {
         int length = record.GetFileName(name, kNameCapacity);
         if (length <= 0) continue;
         std::wstring fileName(name, static_cast<size_t>(length));
-        if (!filter_.MatchFile(fileName)) continue;
+        // A Recycle Bin index file is read even when the filter hides it: the item it names may pass.
+        const bool listed = filter_.MatchFile(fileName);
+        if (!listed && !RecycleBinJoin::IsIndexName(fileName)) continue;
         std::wstring path = paths.BuildFilePath(n, record.GetParentRef());
         uint64_t modified = 0, created = 0, accessed = 0;
         record.GetFileTime(&modified, &created, &accessed);
@@ -115,18 +119,23 @@ int32_t FileScanTask::Scan() {
         NTFSAttributeBase* data = record.FindStream(nullptr);
         if (data) size = data->GetDataSize();
         Recoverability recoverability;
-        if (bitmap) {
-            recoverability = JudgeRecoverability(data, *bitmap, volume->GetClusterSize());
-            if (recoverability_ == RecoverabilityMode::IntactOnly && recoverability.state != RecoverState::Intact)
-                continue;
-        }
+        if (bitmap) recoverability = JudgeRecoverability(data, *bitmap, volume->GetClusterSize());
+        // Listing only intact files still reads every index file: the item it names may be intact.
+        const bool shown = listed && (recoverability_ != RecoverabilityMode::IntactOnly ||
+                                      recoverability.state == RecoverState::Intact);
+        if (!shown && !RecycleBinJoin::IsIndexName(fileName)) continue;
         auto file = std::make_unique<DeletedFileInfo>(volumeText, n, fileName, std::move(path), size, &modified,
                                                       &created, &accessed);
         file->SetRecoverability(recoverability);
         file->SetStandardTimes(standardTimes);
         file->SetReadOnly(readOnly);
-        if (notify_) notify_->Found(std::move(file));
+        if (bin.Holds(*file)) bin.Add(std::move(file), data, shown);
+        else if (shown && notify_) notify_->Found(std::move(file));
     }
+    // The bin's files wait for the walk's end: only then are their index files all known.
+    for (auto& file : bin.Release())
+        if (notify_) notify_->Found(std::move(file));
+    recycleBin_ = {bin.GetJoinedCount(), bin.GetDamagedIndexCount()};
     state_.store(kScanFinished, std::memory_order_relaxed);
     if (notify_) notify_->Finished();
     return 0;

@@ -1,8 +1,10 @@
 #pragma once
 // One scan of one NTFS volume for deleted files, on a worker thread of its own. The worker walks
 // the MFT from record 16 to the last and reports every record that is not in use, not a
-// directory, not an extension record, has a Win32 name and passes the filter. The owner's thread
-// polls the state and progress and may ask the worker to stop; nothing else is shared.
+// directory, not an extension record, has a Win32 name and passes the filter, in record order;
+// the files in the volume's $Recycle.Bin come last, in record order, once the walk has ended
+// (RecycleBinJoin.h). The owner's thread polls the state and progress and may ask the worker to
+// stop; nothing else is shared.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -20,6 +22,11 @@ constexpr int32_t kScanNotStarted = 0;
 constexpr int32_t kScanRunning = 1;
 constexpr int32_t kScanFinished = 2;
 constexpr int32_t kScanFailed = 3;
+
+struct RecycleBinCounts {
+    uint64_t joined = 0;   // files given their original path
+    uint64_t damaged = 0;  // index files whose content was unusable
+};
 
 class FileScanTask {
 public:
@@ -54,6 +61,8 @@ public:
     bool MatchFile(const std::wstring& name) const { return filter_.MatchFile(name); }
     const std::wstring& GetVolume() const { return source_.GetVolumeText(); }
     const std::wstring& GetFilterText() const { return filter_.GetFilterText(); }
+    // After the walk has ended (Wait returned).
+    RecycleBinCounts GetRecycleBinCounts() const { return recycleBin_; }
 
     // The worker: 0 when the walk ended, -1 for no task or a refused volume.
     static int32_t ScanThreadProc(FileScanTask* task);
@@ -69,6 +78,7 @@ private:
     VolumeSource source_;
     FileFilter filter_;
     RecoverabilityMode recoverability_ = RecoverabilityMode::Off;
+    RecycleBinCounts recycleBin_;
     bool started_ = false;
 };
 

@@ -1,6 +1,7 @@
 #include "scan/FileSystem.h"
 
 #include "base/LogManager.h"
+#include "base/WideFormat.h"
 #include "base/os/Files.h"
 
 namespace Vorlaq {
@@ -38,13 +39,21 @@ const wchar_t* FileErrorText(uint32_t error) {
         return L"Path syntax error: %s";
     case 131: return L"Negative seek: %s";
     case 145: return L"Directory not empty: %s";
+    case 681: return L"Link not followed: %s";  // ERROR_STOPPED_ON_SYMLINK
     case 6009: return L"File is read-only: %s";
     default: return L"File error: %s";
     }
 }
 
+std::wstring FileErrorMessage(uint32_t error, const std::wstring& path) {
+    std::wstring text = FormatWide(FileErrorText(error), NativePathText(path));
+    std::wstring reason = SystemErrorReason(error);
+    if (!reason.empty()) text += L" (" + reason + L")";
+    return text;
+}
+
 void LogFileError(uint32_t error, const std::wstring& path) {
-    LogManager::instance().print(LogLevel::Error, FileErrorText(error), path);
+    LogManager::instance().print(LogLevel::Error, L"%s", FileErrorMessage(error, path));
 }
 
 EntryState ProbeEntry(const std::wstring& path) {

@@ -9,7 +9,10 @@ namespace Vorlaq {
 
 // The log text (one %s for the path) that names a Windows error code.
 const wchar_t* FileErrorText(uint32_t error);
-// Logs the error's text for `path` at the error level.
+// The error's text for `path`, the path as the system spells it, and the system's own reason
+// where it gives one beyond the code ("Access denied: /srv/out (Permission denied)").
+std::wstring FileErrorMessage(uint32_t error, const std::wstring& path);
+// Logs FileErrorMessage at the error level.
 void LogFileError(uint32_t error, const std::wstring& path);
 
 enum class EntryState { Absent, Present, Unknown };

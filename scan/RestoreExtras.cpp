@@ -1,10 +1,7 @@
 #include "scan/RestoreExtras.h"
 
-#include "base/os/FileTimes.h"
 #include "ntfs/NTFSAttribute.h"
 #include "ntfs/NTFSFileRecord.h"
-#include "scan/PathNames.h"
-#include "scan/RestoreFile.h"
 
 namespace Vorlaq {
 
@@ -27,23 +24,8 @@ std::vector<std::wstring> ListNamedStreams(const VolumeSource& source, uint64_t 
     return names;
 }
 
-std::wstring StreamDestination(const std::wstring& filePath, const std::wstring& stream, bool namedStreams) {
-    const std::wstring safe = SafeFileName(stream);
-    if (namedStreams) return filePath + L":" + safe;
-    return MakeUniqueFileName(JoinPath(GetParentPath(filePath), GetFileNamePart(filePath) + L"_" + safe));
-}
-
-bool KeepRecordTimes(const VolumeSource& source, uint64_t recordNumber, const std::wstring& destPath,
-                     uint32_t* error) {
-    if (error) *error = 0;
-    if (source.IsEmpty()) return false;
-    std::unique_ptr<NTFSVolume> volume = source.Open();
-    NTFSFileRecord record(volume.get());
-    record.SetAttrMask(0);
-    if (!record.ReadFileRecord(recordNumber) || !record.ParseAttrs()) return false;
-    const NTFSStandardTimes times = record.GetStandardTimes();
-    if (times.modified == 0 && times.accessed == 0 && times.created == 0) return false;
-    return SetFileTimes(destPath, times.created, times.modified, times.accessed, error);
+std::wstring StreamFileName(const std::wstring& fileName, const std::wstring& stream) {
+    return fileName + L"_" + stream;
 }
 
 }  // namespace Vorlaq

@@ -1,6 +1,5 @@
 #pragma once
-// What a restored file can keep besides the bytes of its unnamed stream: the times of its
-// $STANDARD_INFORMATION and its named data streams.
+// What a restored file can keep besides the bytes of its unnamed stream: its named data streams.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,16 +12,8 @@ namespace Vorlaq {
 // cannot be read.
 std::vector<std::wstring> ListNamedStreams(const VolumeSource& source, uint64_t recordNumber);
 
-// Where stream `stream` of the file restored at `filePath` goes: the file's own stream
-// "file:stream" when `namedStreams` (its folder keeps them), else a new file "file_stream" beside
-// it, numbered while that name is taken. The stream's name is made safe as a file name first, so
-// it cannot lead out of the folder. Empty when the folder cannot be examined.
-std::wstring StreamDestination(const std::wstring& filePath, const std::wstring& stream, bool namedStreams);
-
-// Gives the file at `destPath` the record's modification and access times (and creation time
-// where the system keeps one). False, with the platform's error code in *error (0 when the
-// record has no times to give), when they could not be set.
-bool KeepRecordTimes(const VolumeSource& source, uint64_t recordNumber, const std::wstring& destPath,
-                     uint32_t* error);
+// The name of the file beside `fileName` that receives its stream `stream`: "fileName_stream".
+// CreateUniqueFile makes it safe and unique, so it cannot lead out of the file's folder.
+std::wstring StreamFileName(const std::wstring& fileName, const std::wstring& stream);
 
 }  // namespace Vorlaq

@@ -22,13 +22,19 @@ void LogRecordFailure(const wchar_t* format, uint64_t recordNumber, const std::w
     LogManager::instance().print(LogLevel::Error, format, recordNumber, volume);
 }
 
+constexpr uint64_t kFirstUserRecord = 16;
+
 // Copies the stream in 64 KiB pieces. A piece shorter than asked is accepted only when it is the
-// rest of the stream.
-bool CopyStream(NTFSAttributeBase& data, WritableFile& file, const std::wstring& destPath) {
+// rest of the stream. `stop` is polled before each read.
+bool CopyStream(NTFSAttributeBase& data, WritableFile& file, RestoreOutcome& outcome, const std::atomic<bool>* stop) {
     std::vector<uint8_t> buffer(kChunk);
     const uint64_t size = data.GetDataSize();
     uint64_t remaining = size;
     for (uint64_t offset = 0; offset < size; offset += kChunk) {
+        if (stop && stop->load()) {
+            outcome.interrupted = true;
+            return false;
+        }
         uint32_t got = 0;
         if (!data.ReadData(offset, buffer.data(), kChunk, &got) || (got != kChunk && got != remaining)) {
             LogManager::instance().print(LogLevel::Error, L"Failed to read data to restore.");
@@ -36,8 +42,10 @@ bool CopyStream(NTFSAttributeBase& data, WritableFile& file, const std::wstring&
         }
         uint32_t written = 0;
         uint32_t error = kErrorWriteFault;  // a short write that names no cause
-        if (!file.Write(buffer.data(), got, &written, &error) || written != got) {
-            LogFileError(error, destPath);
+        bool ok = file.Write(buffer.data(), got, &written, &error) && written == got;
+        outcome.written += written;
+        if (!ok) {
+            LogFileError(error, outcome.dest);
             return false;
         }
         remaining -= got;
@@ -47,25 +55,22 @@ bool CopyStream(NTFSAttributeBase& data, WritableFile& file, const std::wstring&
 
 }  // namespace
 
-bool RestoreFile(const std::wstring& volume, uint64_t recordNumber, const std::wstring& destPath) {
-    return RestoreFile(VolumeSource::FromText(volume), recordNumber, destPath);
-}
-
-bool RestoreFile(const VolumeSource& source, uint64_t recordNumber, const std::wstring& destPath,
-                 const std::wstring& streamName) {
-    if (source.IsEmpty() || destPath.empty()) return false;
+RestoreOutcome RestoreFile(const VolumeSource& source, uint64_t recordNumber, const DestinationMaker& make,
+                           const std::atomic<bool>* stop, const RestoreChoices& choices) {
+    RestoreOutcome outcome;
+    if (source.IsEmpty()) return outcome;
     const std::wstring& volumeText = source.GetVolumeText();
     std::unique_ptr<NTFSVolume> volume = source.Open();
     NTFSFileRecord record(volume.get());
     if (!record.ReadFileRecord(recordNumber)) {
         LogRecordFailure(L"Failed to parse FileRecord %I64u at %s.", recordNumber, volumeText);
-        return false;
+        return outcome;
     }
     // In use again: the record now holds another file, whose data is not ours to write out
     // under the deleted file's name.
     if (!record.IsDeleted()) {
         LogRecordFailure(L"Failed to restore reused record for %I64u at %s.", recordNumber, volumeText);
-        return false;
+        return outcome;
     }
     record.SetAttrMask(kDataMask);
     if (!record.ParseAttrs()) {
@@ -75,56 +80,97 @@ bool RestoreFile(const VolumeSource& source, uint64_t recordNumber, const std::w
             LogRecordFailure(L"Failed to restore encrypted file for %I64u at %s.", recordNumber, volumeText);
         else
             LogRecordFailure(L"Failed to parse attribute for %I64u at %s.", recordNumber, volumeText);
-        return false;
+        return outcome;
     }
-    NTFSAttributeBase* data = record.FindStream(streamName.empty() ? nullptr : streamName.c_str());
+    NTFSAttributeBase* data = record.FindStream(choices.stream.empty() ? nullptr : choices.stream.c_str());
     // EFS data on disk is ciphertext: writing it out would look like a restored file and is not.
     if (record.IsEncrypted() || (data && (data->GetAttrFlags() & kAttrFlagEncrypted))) {
         LogRecordFailure(L"Failed to restore encrypted file for %I64u at %s.", recordNumber, volumeText);
-        return false;
+        return outcome;
+    }
+    std::unique_ptr<WritableFile> file = make(&outcome.dest);
+    if (!file) {
+        outcome.dest.clear();
+        return outcome;
     }
     uint32_t error = 0;
-    std::unique_ptr<WritableFile> file = WritableFile::CreateAlways(destPath, &error);
-    if (!file) {
-        LogManager::instance().print(LogLevel::Error, L"Failed to create file: %s.", destPath);
-        return false;
-    }
     if (!data) {
         file->Close(&error);
-        return false;
+        return outcome;
     }
-    if (!CopyStream(*data, *file, destPath)) {
+    outcome.size = data->GetDataSize();
+    if (!CopyStream(*data, *file, outcome, stop)) {
         file->Close(&error);
-        return false;
+        return outcome;
+    }
+    if (choices.keepTimes) {
+        const NTFSStandardTimes times = record.GetStandardTimes();
+        if (times.modified || times.accessed || times.created)
+            outcome.timesKept = file->SetTimes(times.created, times.modified, times.accessed, &outcome.timesError);
     }
     if (!file->Close(&error)) {
-        LogFileError(error, destPath);
-        return false;
+        LogFileError(error, outcome.dest);
+        return outcome;
     }
-    LogManager::instance().print(LogLevel::Info, L"File restored: %s.", destPath);
-    return true;
+    LogManager::instance().print(LogLevel::Info, L"File restored: %s.", outcome.dest);
+    outcome.ok = true;
+    return outcome;
 }
 
-std::wstring MakeUniqueFileName(const std::wstring& path) {
-    if (path.empty()) return std::wstring();
-    const std::wstring candidate = JoinPath(GetParentPath(path), ReplaceInvalidChars(GetFileNamePart(path), L"_"));
-    // Where the system cannot say whether a name is taken, no number would fare better: give up
-    // rather than count for ever.
-    switch (ProbeEntry(candidate)) {
-    case EntryState::Absent: return candidate;
-    case EntryState::Unknown: return std::wstring();
-    case EntryState::Present: break;
-    }
-    const std::wstring ext = GetFileExtension(candidate);
-    const std::wstring stem = RemoveExtension(candidate);
+RestoreOutcome RestoreFileInto(const VolumeSource& source, uint64_t recordNumber, Folder& folder,
+                               const std::wstring& name, const std::atomic<bool>* stop,
+                               const RestoreChoices& choices) {
+    return RestoreFile(
+        source, recordNumber, [&](std::wstring* dest) { return CreateUniqueFile(folder, name, dest); }, stop,
+        choices);
+}
+
+bool RestoreFile(const std::wstring& volume, uint64_t recordNumber, const std::wstring& destPath) {
+    return RestoreFile(VolumeSource::FromText(volume), recordNumber, destPath);
+}
+
+bool RestoreFile(const VolumeSource& source, uint64_t recordNumber, const std::wstring& destPath) {
+    if (destPath.empty()) return false;
+    auto overwrite = [&destPath](std::wstring* dest) {
+        *dest = destPath;
+        uint32_t error = 0;
+        std::unique_ptr<WritableFile> file = WritableFile::CreateAlways(destPath, &error);
+        if (!file) LogManager::instance().print(LogLevel::Error, L"Failed to create file: %s.", destPath);
+        return file;
+    };
+    return RestoreFile(source, recordNumber, overwrite).ok;
+}
+
+std::wstring NumberedName(const std::wstring& name, uint64_t k) {
+    return RemoveExtension(name) + FormatWide(L"_%I64u.", k) + GetFileExtension(name);
+}
+
+std::unique_ptr<WritableFile> CreateUniqueFile(Folder& folder, const std::wstring& name, std::wstring* path) {
+    const std::wstring safe = SafeFileName(name);
+    std::wstring candidate = safe;
     for (uint64_t k = 0;; ++k) {
-        std::wstring numbered = stem + FormatWide(L"_%I64u.", k) + ext;
-        switch (ProbeEntry(numbered)) {
-        case EntryState::Absent: return numbered;
-        case EntryState::Unknown: return std::wstring();
-        case EntryState::Present: break;
+        uint32_t error = 0;
+        std::unique_ptr<WritableFile> file = folder.CreateNewFile(candidate, &error);
+        *path = JoinPath(folder.GetPath(), candidate);
+        if (file) return file;
+        // Anything of that name, a link included, is left alone; the next number is tried. The
+        // loop ends: every try that fails this way names an entry that exists in the folder.
+        if (error != kErrorFileExists && error != kErrorAlreadyExists) {
+            LogFileError(error, *path);
+            return nullptr;
         }
+        candidate = NumberedName(safe, k);
     }
+}
+
+RecordFitness CheckRestorableRecord(const NTFSVolume& volume, uint64_t recordNumber) {
+    if (recordNumber < kFirstUserRecord) return RecordFitness::SystemFile;
+    if (recordNumber >= volume.GetRecordsCount()) return RecordFitness::BeyondMft;
+    NTFSFileRecord record(&volume);
+    if (!record.ReadFileRecord(recordNumber)) return RecordFitness::Unreadable;
+    if (record.IsDirectory()) return RecordFitness::Directory;
+    if (!record.IsDeleted()) return RecordFitness::InUse;
+    return RecordFitness::Restorable;
 }
 
 }  // namespace Vorlaq

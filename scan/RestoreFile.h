@@ -2,24 +2,64 @@
 // Copies a deleted file's unnamed $DATA stream out of the volume into a new file. Runs on the
 // caller's thread and blocks it for the whole copy; a window caller shows the wait cursor around
 // the call.
+#include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 
+#include "base/os/Files.h"
 #include "scan/VolumeSource.h"
 
 namespace Vorlaq {
 
+struct RestoreOutcome {
+    bool ok = false;           // created, and every byte of the stream read and written
+    bool interrupted = false;  // the stop flag ended the copy
+    std::wstring dest;         // the file made; empty when none was
+    uint64_t written = 0;      // bytes in it: a file that failed part-way keeps what was read
+    uint64_t size = 0;         // the stream's size, once known
+    bool timesKept = false;    // RestoreChoices::keepTimes, and the times were set
+    uint32_t timesError = 0;   // why they were not: the platform's code; 0 when the record has none
+};
+
+// What a restore copies besides the unnamed stream's bytes.
+struct RestoreChoices {
+    std::wstring stream;     // this named $DATA stream instead of the unnamed one
+    bool keepTimes = false;  // the record's $STANDARD_INFORMATION times on the file made
+};
+
+// Makes the destination file once the record is known to be worth restoring; sets *dest to the
+// file's path. Null (the reason logged) when it could not.
+using DestinationMaker = std::function<std::unique_ptr<WritableFile>(std::wstring* dest)>;
+
+// The copy, with the destination made by `make`. `stop`, when given, is polled between reads.
+RestoreOutcome RestoreFile(const VolumeSource& source, uint64_t recordNumber, const DestinationMaker& make,
+                           const std::atomic<bool>* stop = nullptr, const RestoreChoices& choices = {});
+
+// Into `folder` under the found file's name made safe and unique (CreateUniqueFile).
+RestoreOutcome RestoreFileInto(const VolumeSource& source, uint64_t recordNumber, Folder& folder,
+                               const std::wstring& name, const std::atomic<bool>* stop = nullptr,
+                               const RestoreChoices& choices = {});
+
+// Onto destPath, replacing what is there: a path the user confirmed in a save dialog.
 // `volume` is the found file's volume text (C:\); its first character names the drive. True when
 // the destination was created and every byte of the stream was read and written to it.
 bool RestoreFile(const std::wstring& volume, uint64_t recordNumber, const std::wstring& destPath);
-// With a `streamName`, the $DATA stream of that name is copied instead of the unnamed one.
-bool RestoreFile(const VolumeSource& source, uint64_t recordNumber, const std::wstring& destPath,
-                 const std::wstring& streamName = std::wstring());
+bool RestoreFile(const VolumeSource& source, uint64_t recordNumber, const std::wstring& destPath);
 
-// A destination for a file about to be written at path without overwriting anything: the name
-// cleaned of characters the file system refuses, then numbered (name_0.ext, name_1.ext, ...) from
-// 0 while an entry of that name exists. Empty when path is empty or when the folder cannot be
-// examined (the failure is logged).
-std::wstring MakeUniqueFileName(const std::wstring& path);
+// A new file in `folder` for a file named `name`: the name made safe (SafeFileName), then, while
+// that name is taken by anything (a file, a folder, a link, dangling or not), numbered name_0.ext,
+// name_1.ext, ... from 0. Each name is tried by creating it exclusively, so no other program can
+// slip in between the test and the creation. Null when the folder refuses for another reason
+// (logged); *path is the path of the file made.
+std::unique_ptr<WritableFile> CreateUniqueFile(Folder& folder, const std::wstring& name, std::wstring* path);
+
+// The names CreateUniqueFile tries after the first: stem_K.ext (stem_K. without an extension).
+std::wstring NumberedName(const std::wstring& name, uint64_t k);
+
+// Why a record named by its number cannot be restored, checked before anything is written.
+enum class RecordFitness { Restorable, SystemFile, BeyondMft, Directory, InUse, Unreadable };
+RecordFitness CheckRestorableRecord(const NTFSVolume& volume, uint64_t recordNumber);
 
 }  // namespace Vorlaq

@@ -12,12 +12,14 @@ VolumeSource VolumeSource::FromText(const std::wstring& volumeText) {
     return source;
 }
 
-VolumeSource VolumeSource::FromImage(const std::wstring& path, uint64_t offset, const std::wstring& volumeText) {
+VolumeSource VolumeSource::FromImage(const std::wstring& path, uint64_t offset, const std::wstring& volumeText,
+                                     std::optional<uint64_t> length) {
     VolumeSource source;
     source.kind_ = Kind::Image;
     source.text_ = volumeText;
     source.imagePath_ = path;
     source.offset_ = offset;
+    source.length_ = length;
     return source;
 }
 
@@ -37,6 +39,7 @@ std::unique_ptr<NTFSVolume> VolumeSource::Open() const {
         uint32_t error = 0;
         std::unique_ptr<Device> device = OpenPathDevice(imagePath_, offset_, &error);
         if (!device) LogFileError(error, imagePath_);
+        else if (length_) device = LimitDevice(std::move(device), *length_);
         return std::make_unique<NTFSVolume>(std::move(device), text_);
     }
     case Kind::Factory:

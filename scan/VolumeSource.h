@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "base/os/Device.h"
@@ -21,9 +22,11 @@ public:
     // The volume text as the drive list shows it (C:\); its first character is the drive letter.
     // An empty text gives an empty source.
     static VolumeSource FromText(const std::wstring& volumeText);
-    // An image file or block device; the volume starts `offset` bytes in. The volume text is what
-    // paths and log lines show for it ("\" by default).
-    static VolumeSource FromImage(const std::wstring& path, uint64_t offset, const std::wstring& volumeText = L"\\");
+    // An image file or block device; the volume starts `offset` bytes in (and, given `length`,
+    // ends that many bytes later: a partition of a whole disk). The volume text is what paths and
+    // log lines show for it ("\" by default).
+    static VolumeSource FromImage(const std::wstring& path, uint64_t offset, const std::wstring& volumeText = L"\\",
+                                  std::optional<uint64_t> length = std::nullopt);
     // Any device, made anew for every open.
     static VolumeSource FromDevice(DeviceFactory factory, const std::wstring& volumeText);
 
@@ -39,6 +42,7 @@ private:
     std::wstring text_;
     std::wstring imagePath_;
     uint64_t offset_ = 0;
+    std::optional<uint64_t> length_;
     DeviceFactory factory_;
 };
 

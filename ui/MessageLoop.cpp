@@ -7,6 +7,8 @@ namespace Vorlaq {
 namespace {
 
 constexpr UINT kSystemTimer = 0x0118;
+// A turn ends after this many messages, so a window that never validates its paint cannot hold it.
+constexpr int kTurnMessages = 64;
 
 template <typename T>
 bool AddUnique(std::vector<T*>& list, T* item)
@@ -71,10 +73,36 @@ bool MessageLoop::OnIdle(int /*idleCount*/)
     return false;
 }
 
+void MessageLoop::Process(MSG& msg)
+{
+    if (!PreTranslateMessage(&msg)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+}
+
+void MessageLoop::HandTurnToInput()
+{
+    MSG msg{};
+    for (int taken = 0; taken < kTurnMessages; ++taken) {
+        // Input before paint, as the system orders them; the timer range skips posted messages.
+        if (!::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_INPUT | PM_QS_PAINT) &&
+            !::PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE))
+            return;
+        // The quit message comes through any filter: it stays for the loop to end on.
+        if (msg.message == WM_QUIT) {
+            ::PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        Process(msg);
+    }
+}
+
 int MessageLoop::Run()
 {
     bool doIdle = true;
     int idleCount = 0;
+    DWORD lastTurn = ::GetTickCount();
     MSG msg{};
     for (;;) {
         while (doIdle && !::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
@@ -86,13 +114,15 @@ int MessageLoop::Run()
             continue;
         if (got == 0)
             break;
-        if (!PreTranslateMessage(&msg)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
+        Process(msg);
         if (IsIdleMessage(msg)) {
             doIdle = true;
             idleCount = 0;
+        }
+        const DWORD now = ::GetTickCount();
+        if (now - lastTurn >= kTurnInterval) {
+            HandTurnToInput();
+            lastTurn = ::GetTickCount();
         }
     }
     return static_cast<int>(msg.wParam);

@@ -1,5 +1,6 @@
 #pragma once
 // The console side of a command-line program: its arguments as wide text and its error stream.
+#include <atomic>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,8 +11,14 @@ namespace Vorlaq {
 // UTF-8 argument bytes elsewhere.
 std::vector<std::wstring> ProgramArguments(int argc, char** argv);
 
-// Writes the text to standard error (UTF-8 when redirected; the console's own text on Windows).
-void WriteStandardError(std::wstring_view text);
+// Writes the text to standard error (UTF-8 when redirected; the console's own text on Windows);
+// false when it could not all be written.
+bool WriteStandardError(std::wstring_view text);
+
+// From now on an interrupt (SIGINT or SIGTERM; Ctrl+C or Ctrl+Break on Windows) no longer ends
+// the program: it sets the flag below, which the program polls to stop in good order.
+void CatchInterrupts();
+const std::atomic<bool>& InterruptFlag();
 
 // True when standard error (output) is an interactive terminal, not a file or a pipe.
 bool IsStandardErrorTerminal();

@@ -23,4 +23,8 @@ std::unique_ptr<Device> OpenDriveDevice(wchar_t letter, uint32_t* error);
 // whole-disk image). Opened read-only, sharing reads and writes with others.
 std::unique_ptr<Device> OpenPathDevice(const std::wstring& path, uint64_t baseOffset, uint32_t* error);
 
+// `inner` ending `length` bytes in: reads there stop as at the end of a device, so a partition of
+// a whole-disk image ends where its table says.
+std::unique_ptr<Device> LimitDevice(std::unique_ptr<Device> inner, uint64_t length);
+
 }  // namespace Vorlaq

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace Vorlaq {
 
@@ -24,7 +25,13 @@ enum WinError : uint32_t {
     kErrorNotReady = 21,
     kErrorAlreadyExists = 183,
     kErrorFilenameExcedRange = 206,
+    kErrorDirectory = 267,         // an entry that should be a folder is not one
+    kErrorStoppedOnSymlink = 681,  // an entry that is a link (a junction or other reparse point)
 };
+
+// The operating system's own words for the failure this thread last reported as `error`
+// ("Permission denied"); empty where the Windows error code already says all the system says.
+std::wstring SystemErrorReason(uint32_t error);
 
 // GetFileAttributesW: true when an entry (file or folder) exists; otherwise *error says why.
 bool QueryFileAttributes(const std::wstring& path, uint32_t* error);
@@ -35,14 +42,45 @@ bool RemoveFilePath(const std::wstring& path, uint32_t* error);
 bool CreateDirectoryTree(const std::wstring& path, uint32_t* error);
 
 // A new file opened for writing, replacing any file of that name (CREATE_ALWAYS, no sharing).
+// Only for a path the user confirmed as the one to overwrite; a name the program picks is made
+// through Folder::CreateNewFile.
 class WritableFile {
 public:
     virtual ~WritableFile() = default;
     static std::unique_ptr<WritableFile> CreateAlways(const std::wstring& path, uint32_t* error);
     // False when the call failed; *written may still be short of `length` on a full disk.
     virtual bool Write(const void* data, uint32_t length, uint32_t* written, uint32_t* error) = 0;
+    // Sets the file's times (UTC FILETIMEs; 0 leaves that time as it is) through the open file, so
+    // no name is looked up again: modification and access everywhere, creation where the system
+    // keeps one (Windows). Call after the last Write.
+    virtual bool SetTimes(uint64_t created, uint64_t modified, uint64_t accessed, uint32_t* error) = 0;
     // Flushes and closes; false when the platform reported an error on the way.
     virtual bool Close(uint32_t* error) = 0;
+};
+
+// A folder held open while files and folders are made in it: they land in this folder even if
+// its path is changed meanwhile, and no entry in it is ever reached through a link. Keep a
+// folder's parents open while using it (on Windows an open folder cannot be renamed or replaced).
+class Folder {
+public:
+    virtual ~Folder() = default;
+    // The folder at `path`, following links on the way (the user named this path).
+    static std::unique_ptr<Folder> Open(const std::wstring& path, uint32_t* error);
+    // The subfolder `name` (one component), made when missing. An entry of that name that is a
+    // link (any reparse point on Windows, a junction included) is refused with
+    // kErrorStoppedOnSymlink, one that is not a folder with kErrorDirectory.
+    virtual std::unique_ptr<Folder> OpenChild(const std::wstring& name, uint32_t* error) = 0;
+    // A new file `name` in this folder, created exclusively: when any entry of that name exists,
+    // a dangling link included, it fails with kErrorFileExists and touches nothing.
+    virtual std::unique_ptr<WritableFile> CreateNewFile(const std::wstring& name, uint32_t* error) = 0;
+    // The folder's path in the engine's syntax.
+    const std::wstring& GetPath() const { return path_; }
+
+protected:
+    explicit Folder(std::wstring path) : path_(std::move(path)) {}
+
+private:
+    std::wstring path_;
 };
 
 // Opens an existing file (never creates it), sharing reads and writes, appends the bytes at
@@ -52,8 +90,11 @@ bool AppendToExistingFile(const std::wstring& path, std::string_view bytes);
 // Text for the log file: the system ANSI code page on Windows, UTF-8 elsewhere.
 std::string WideToLogBytes(std::wstring_view text);
 
-// Writes UTF-8 text to standard output and flushes it.
-void WriteStandardOutput(std::wstring_view text);
+// Writes UTF-8 text to standard output and flushes it; false, with *error set, when the bytes
+// could not all be written (a full disk, say).
+bool WriteStandardOutput(std::wstring_view text, uint32_t* error = nullptr);
+// Flushes and closes standard output at the program's end; false when that failed.
+bool CloseStandardOutput(uint32_t* error);
 
 // A path in Windows syntax as this system writes paths, for showing it to a user: backslashes
 // become slashes on POSIX; unchanged on Windows.

@@ -10,7 +10,11 @@
 namespace QuorretFuzz {
 
 std::wstring DestinationFor(const std::wstring& folder, const std::wstring& name) {
-    return Vorlaq::MakeUniqueFileName(Vorlaq::JoinPath(folder, Vorlaq::SafeFileName(name)));
+    uint32_t error = 0;
+    std::unique_ptr<Vorlaq::Folder> open = Vorlaq::Folder::Open(folder, &error);
+    std::wstring path;
+    if (!open || !Vorlaq::CreateUniqueFile(*open, name, &path)) return std::wstring();
+    return path;
 }
 
 bool IsDirectlyInside(const std::wstring& folder, const std::wstring& path) {

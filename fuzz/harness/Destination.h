@@ -7,7 +7,8 @@
 namespace QuorretFuzz {
 
 // The destination the dialog and quorret-cli use for a file named `name` restored into `folder`
-// (a path in the engine's syntax): MakeUniqueFileName of the join with the name made safe.
+// (a path in the engine's syntax): the file CreateUniqueFile makes there, left empty; empty when
+// none could be made.
 std::wstring DestinationFor(const std::wstring& folder, const std::wstring& name);
 
 // True when `path` names an entry directly inside `folder`, not the folder itself nor anything

@@ -21,5 +21,7 @@ int FuzzLznt1(const uint8_t* data, size_t size);
 int FuzzScanRestore(const uint8_t* data, size_t size);
 // Filter text, file names and paths: filters, path utilities and destination names.
 int FuzzTextUtils(const uint8_t* data, size_t size);
+// A Recycle Bin index file ($I): versions, lengths and the original path.
+int FuzzRecycleBinIndex(const uint8_t* data, size_t size);
 
 }  // namespace QuorretFuzz

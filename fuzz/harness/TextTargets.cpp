@@ -1,5 +1,5 @@
-// Targets over bytes that are not a volume: one LZNT1 compression unit, and the texts the
-// filters and path utilities take.
+// Targets over bytes that are not a volume: one LZNT1 compression unit, the texts the filters
+// and path utilities take, and a Recycle Bin index file.
 #include <algorithm>
 #include <cstdlib>
 #include <string>
@@ -14,6 +14,7 @@
 #include "scan/FileFilter.h"
 #include "scan/FileSystem.h"
 #include "scan/PathNames.h"
+#include "scan/RecycleBinIndex.h"
 #include "scan/RestoreFile.h"
 #include "scan/TextUtils.h"
 
@@ -128,14 +129,28 @@ int FuzzTextUtils(const uint8_t* data, size_t size) {
     PathPromises(name, path);
 
     // The name a found file may carry (the scan reports none without one), restored into a
-    // folder: the destination stays inside it and is free at the moment it is returned.
+    // folder: the destination is made inside it.
     if (name.empty()) return 0;
     const std::wstring folder = EnginePath(scratch);
     const std::wstring dest = DestinationFor(folder, name);
     if (!dest.empty()) {
         Check(IsDirectlyInside(folder, dest), "a restore writes only inside the chosen folder");
-        Check(!FileExists(dest), "a unique file name is not taken");
+        Check(FileExists(dest), "the unique file is made where its path says");
+        uint32_t error = 0;
+        RemoveFilePath(dest, &error);
     }
+    return 0;
+}
+
+int FuzzRecycleBinIndex(const uint8_t* data, size_t size) {
+    std::optional<RecycleBinIndex> index = ParseRecycleBinIndex(ByteReader(data, size));
+    if (!index) return 0;
+    const std::wstring& path = index->originalPath;
+    Check(index->version == 1 || index->version == 2, "only versions 1 and 2 are read");
+    Check(path.size() >= 3 && path[1] == L':' && path[2] == L'\\', "an original path starts with its drive");
+    Check(path.find(L'\0') == std::wstring::npos, "an original path ends at its terminator");
+    const size_t field = index->version == 1 ? 260 : (size - 0x1C) / 2;
+    Check(Utf16Length(path) <= field && 0x18 + 2 * Utf16Length(path) <= size, "an original path lies inside the data");
     return 0;
 }
 

@@ -81,6 +81,42 @@ TEST(FileListOrder, EachColumnPutsTheGreatestFirst)
     EXPECT_FALSE(FileListIsGreater(Row(1, L"a"), Row(2, L"b"), -1));
 }
 
+TEST(FileListRows, EachColumnSortsAsItsOrderSaysAndEqualRowsKeepTheirArrival)
+{
+    // Texts that share beginnings of every length, repeat, and end inside or past four units;
+    // sizes and times that repeat; times without a calendar date.
+    FileListCtrl list;
+    const wchar_t* parts[] = {L"a", L"ab", L"abc", L"abcd", L"abcde", L"B", L"\u00e9", L"abcdabcd", L"abcdabce"};
+    uint32_t seed = 7;
+    auto next = [&seed](uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % n;
+    };
+    for (uint64_t record = 16; record < 616; ++record) {
+        const std::wstring name = std::wstring(parts[next(9)]) + parts[next(9)] + L"." + parts[next(9)];
+        const std::wstring path = L"D:\\" + std::wstring(parts[next(9)]) + L"\\" + parts[next(3)];
+        const uint64_t time = next(4) == 0 ? 0x8000000000000000ull : kT1015 + next(5) * (kMinute / 2);
+        list.AppendItem(std::make_unique<DeletedFileInfo>(L"D:\\", record, name, path, next(6), &time, &time, &time));
+    }
+    for (int column = 0; column < kFileColumnCount; ++column) {
+        list.SortItems(column, true);
+        int ties = 0;
+        for (int i = 1; i < list.GetItemCount(); ++i) {
+            const DeletedFileInfo& before = *list.ItemAt(i - 1);
+            const DeletedFileInfo& after = *list.ItemAt(i);
+            ASSERT_FALSE(FileListIsGreater(after, before, column)) << "column " << column << " row " << i;
+            if (!FileListIsGreater(before, after, column)) {
+                ++ties;
+                EXPECT_LT(before.GetRecordNumber(), after.GetRecordNumber()) << "column " << column << " row " << i;
+            }
+        }
+        if (column != kFileColumnIndex)
+            EXPECT_GT(ties, 0) << "column " << column;
+        list.SortItems(kFileColumnIndex, true);
+        list.ReverseItems();  // back to arrival order for the next column
+    }
+}
+
 TEST(FileListRows, AddGetSortReverseAndEmpty)
 {
     FileListCtrl list;
@@ -179,6 +215,32 @@ TEST_F(FileListWindow, HeaderSortStepSortsThenReversesAndClearsTheSelection)
 
     list_.SortColumn(list_.Columns().PositionOf(kFileColumnName));
     EXPECT_EQ((std::vector<uint64_t>{20, 40, 30}), Records(list_));  // "b" > "a" > "C"
+}
+
+TEST_F(FileListWindow, NewRowsForgetTheSortMarkerAndTabLeavesTheList)
+{
+    ASSERT_TRUE(list_.AttachControl(control_));
+    list_.EnableSort(true);
+    list_.AddItem(Row(20, L"b"));
+    list_.AddItem(Row(40, L"a"));
+    list_.SortColumn(list_.Columns().PositionOf(kFileColumnIndex));
+    EXPECT_EQ(kFileColumnIndex, list_.Sort().Column());
+
+    // A new scan's rows come in record order: no column is marked, and the next click sorts.
+    list_.DeleteAllItems();
+    EXPECT_EQ(-1, list_.Sort().Column());
+    list_.AddItem(Row(20, L"b"));
+    list_.AddItem(Row(40, L"a"));
+    list_.SortColumn(list_.Columns().PositionOf(kFileColumnIndex));
+    EXPECT_EQ((std::vector<uint64_t>{40, 20}), Records(list_));
+    EXPECT_TRUE(list_.Sort().Direction());
+
+    // The dialog manager moves the focus on Tab unless the list asks for it (focus-cell mode).
+    const LRESULT code = ::SendMessageW(control_, WM_GETDLGCODE, VK_TAB, 0);
+    EXPECT_EQ(0, code & DLGC_WANTTAB);
+    EXPECT_NE(0, code & DLGC_WANTARROWS);
+    list_.SetFocusCellMode(true);
+    EXPECT_NE(0, ::SendMessageW(control_, WM_GETDLGCODE, VK_TAB, 0) & DLGC_WANTTAB);
 }
 
 TEST_F(FileListWindow, SortSwitchOffMeansHeaderClicksDoNothing)

@@ -22,11 +22,43 @@ void ExpectShows(const MainDlgState& s, const wchar_t* button, bool inputs, bool
 
 TEST(MainDlgState, ScanButtonRefusesASelectionOutsideTheDiskList)
 {
-    EXPECT_EQ(Command::InvalidSelection, MainDlgState::OnScanPressed(-1, 2, false));  // CB_ERR: nothing chosen
-    EXPECT_EQ(Command::InvalidSelection, MainDlgState::OnScanPressed(2, 2, false));
-    EXPECT_EQ(Command::InvalidSelection, MainDlgState::OnScanPressed(0, 0, false));  // no drive qualified
-    EXPECT_EQ(Command::StartNew, MainDlgState::OnScanPressed(1, 2, false));
-    EXPECT_EQ(Command::Cancel, MainDlgState::OnScanPressed(0, 2, true));
+    const MainDlgState s;
+    EXPECT_EQ(Command::InvalidSelection, s.OnScanPressed(-1, 2, 0));  // CB_ERR: nothing chosen
+    EXPECT_EQ(Command::InvalidSelection, s.OnScanPressed(2, 2, 0));
+    EXPECT_EQ(Command::InvalidSelection, s.OnScanPressed(0, 0, 0));  // no drive qualified
+    EXPECT_EQ(Command::StartNew, s.OnScanPressed(1, 2, 0));
+}
+
+TEST(MainDlgState, ThePressDoesWhatTheButtonReadWhenItWasPressed)
+{
+    MainDlgState s;
+    s.Started();
+    // "Stop" stops, whatever the worker is doing and whichever disk is selected.
+    EXPECT_EQ(Command::Cancel, s.OnScanPressed(0, 2, 1000));
+    EXPECT_EQ(Command::Cancel, s.OnScanPressed(-1, 2, 1000));
+    EXPECT_TRUE(s.MustAskBeforeClose());
+
+    // The scan ends at 5000 while a press made at 4990 (on "Stop") still waits in the queue.
+    s.Finished(5000);
+    EXPECT_FALSE(s.MustAskBeforeClose());
+    EXPECT_EQ(Command::Ignore, s.OnScanPressed(0, 2, 4990));
+    EXPECT_EQ(Command::StartNew, s.OnScanPressed(0, 2, 5000));
+    EXPECT_EQ(Command::StartNew, s.OnScanPressed(0, 2, 7000));
+
+    // A double press on "Stop": the first stops at 8000, the second (pressed at 7990) does nothing.
+    s.Started();
+    s.CancelRequested(8000);
+    EXPECT_FALSE(s.MustAskBeforeClose());
+    EXPECT_EQ(Command::Ignore, s.OnScanPressed(0, 2, 7990));
+    // Ending a scan the user had stopped does not move the moment the button turned to "Scan".
+    s.Finished(9000);
+    EXPECT_EQ(Command::StartNew, s.OnScanPressed(0, 2, 8500));
+
+    // The failure seen by the timer turns the button too; tick counts that wrapped still compare.
+    s.Started();
+    EXPECT_EQ(Step::Failed, s.OnTimer(true, 3, 5));
+    EXPECT_EQ(Command::Ignore, s.OnScanPressed(0, 2, 0xFFFFFFF0u));
+    EXPECT_EQ(Command::StartNew, s.OnScanPressed(0, 2, 6));
 }
 
 TEST(MainDlgState, ScanStopAndFinishFollowTheStateTable)
@@ -37,18 +69,18 @@ TEST(MainDlgState, ScanStopAndFinishFollowTheStateTable)
     s.Started();
     EXPECT_EQ(Phase::Scanning, s.GetPhase());
     ExpectShows(s, L"Stop", false, true);
-    EXPECT_EQ(Step::ShowProgress, s.OnTimer(true, 1));
+    EXPECT_EQ(Step::ShowProgress, s.OnTimer(true, 1, 0));
 
-    s.CancelRequested();
+    s.CancelRequested(0);
     EXPECT_EQ(Phase::Stopping, s.GetPhase());
     ExpectShows(s, L"Scan", true, true);  // the timer runs on until the task leaves "running"
-    EXPECT_EQ(Step::ShowProgress, s.OnTimer(true, 1));
-    s.CancelRequested();  // a second press while the task still runs: another cancel, same look
+    EXPECT_EQ(Step::ShowProgress, s.OnTimer(true, 1, 0));
+    s.CancelRequested(0);  // a second press while the task still runs: another cancel, same look
     ExpectShows(s, L"Scan", true, true);
 
-    EXPECT_EQ(Step::Stop, s.OnTimer(true, 2));
+    EXPECT_EQ(Step::Stop, s.OnTimer(true, 2, 0));
     ExpectShows(s, L"Scan", true, false);
-    s.Finished();
+    s.Finished(0);
     EXPECT_EQ(Phase::Idle, s.GetPhase());
     ExpectShows(s, L"Scan", true, false);
 }
@@ -57,7 +89,7 @@ TEST(MainDlgState, FinishedMessageEndsAScanWhoseTimerStillRuns)
 {
     MainDlgState s;
     s.Started();
-    s.Finished();
+    s.Finished(0);
     ExpectShows(s, L"Scan", true, false);
 }
 
@@ -65,7 +97,7 @@ TEST(MainDlgState, TimerBeforeTheWorkerBeganKeepsWaiting)
 {
     MainDlgState s;
     s.Started();
-    EXPECT_EQ(Step::Wait, s.OnTimer(true, 0));
+    EXPECT_EQ(Step::Wait, s.OnTimer(true, 0, 0));
     EXPECT_TRUE(s.TimerOn());
     ExpectShows(s, L"Stop", false, true);
 }
@@ -75,35 +107,38 @@ TEST(MainDlgState, TimerLeftFromAnEndedScanStopsOnANewTaskThatNeverStarted)
     // Start() failed for the new task while the old scan's timer was still on.
     MainDlgState s;
     s.Started();
-    s.CancelRequested();
-    EXPECT_EQ(Step::Stop, s.OnTimer(true, 0));
+    s.CancelRequested(0);
+    EXPECT_EQ(Step::Stop, s.OnTimer(true, 0, 0));
     EXPECT_FALSE(s.TimerOn());
-    EXPECT_EQ(Step::Stop, s.OnTimer(false, 0));
+    EXPECT_EQ(Step::Stop, s.OnTimer(false, 0, 0));
 }
 
 TEST(MainDlgState, FailedTaskReturnsTheDialogToIdleAndIsReportedOnce)
 {
     MainDlgState s;
     s.Started();
-    EXPECT_EQ(Step::Failed, s.OnTimer(true, 3));
+    EXPECT_EQ(Step::Failed, s.OnTimer(true, 3, 0));
     EXPECT_EQ(Phase::Idle, s.GetPhase());
     ExpectShows(s, L"Scan", true, false);
     // A tick that was already queued reports nothing more.
-    EXPECT_EQ(Step::Stop, s.OnTimer(true, 3));
+    EXPECT_EQ(Step::Stop, s.OnTimer(true, 3, 0));
 }
 
 TEST(MainDlgState, FailureSeenWhileStoppingIsStillReported)
 {
     MainDlgState s;
     s.Started();
-    s.CancelRequested();
-    EXPECT_EQ(Step::Failed, s.OnTimer(true, 3));
+    s.CancelRequested(0);
+    EXPECT_EQ(Step::Failed, s.OnTimer(true, 3, 0));
     ExpectShows(s, L"Scan", true, false);
 }
 
-TEST(MainDlgState, CloseAsksOnlyWhileATaskRuns)
+TEST(MainDlgState, CloseAsksOnlyWhileTheButtonReadsStop)
 {
-    EXPECT_FALSE(MainDlgState::MustAskBeforeClose(false, false));
-    EXPECT_FALSE(MainDlgState::MustAskBeforeClose(true, false));
-    EXPECT_TRUE(MainDlgState::MustAskBeforeClose(true, true));
+    MainDlgState s;
+    EXPECT_FALSE(s.MustAskBeforeClose());
+    s.Started();
+    EXPECT_TRUE(s.MustAskBeforeClose());
+    s.CancelRequested(0);
+    EXPECT_FALSE(s.MustAskBeforeClose());
 }

@@ -10,6 +10,7 @@
 
 #include "app/QuorretMainDlg.h"
 #include "app/ScanMessages.h"
+#include "app/WindowScanNotify.h"
 #include "tests/support/LogCapture.h"
 
 using QuorretTest::LogCapture;
@@ -207,20 +208,17 @@ TEST_F(MainDlgTest, InitialisationLeavesTheDialogIdle)
 TEST_F(MainDlgTest, FoundFilesAreAddedAndCountedAndTheEndRefreshesTheCount)
 {
     LogCapture log;
-    auto post = [&](uint64_t record, const wchar_t* name) {
-        auto* file = new Vorlaq::DeletedFileInfo(L"D:\\", record, name, L"D:\\", 3, nullptr, nullptr, nullptr);
-        ASSERT_TRUE(::PostMessageW(window_, Vorlaq::FileScanFound, reinterpret_cast<WPARAM>(file), 0));
-    };
-    post(16, L"a.txt");
-    post(17, L"b.txt");
-    ::PostMessageW(window_, Vorlaq::FileScanFound, 0, 0);  // no record: nothing happens
+    Vorlaq::WindowScanNotify notify(window_, dialog_->NewHandOver());
+    notify.Found(std::make_unique<Vorlaq::DeletedFileInfo>(L"D:\\", 16, L"a.txt", L"D:\\", 3, nullptr, nullptr, nullptr));
+    notify.Found(std::make_unique<Vorlaq::DeletedFileInfo>(L"D:\\", 17, L"b.txt", L"D:\\", 3, nullptr, nullptr, nullptr));
+    ::PostMessageW(window_, Vorlaq::FileScanFound, 0, 0);  // the box is empty by then: nothing happens
     Pump();
     EXPECT_EQ(2, dialog_->List().GetItemCount());
     EXPECT_EQ(L"2", Text(Item(IDC_FOUND_COUNT)));
     EXPECT_EQ(L"b.txt", dialog_->List().GetItemText(1, kFileColumnName));
 
     ::SetWindowTextW(Item(IDC_FOUND_COUNT), L"stale");
-    ::PostMessageW(window_, Vorlaq::FileScanFinished, 0, 0);
+    notify.Finished();
     Pump();
     EXPECT_EQ(L"2", Text(Item(IDC_FOUND_COUNT)));
     EXPECT_EQ(L"Scan", Text(Item(IDC_SCAN)));

@@ -55,11 +55,14 @@ public:
         auto it = restoreResults.find(record);
         return it == restoreResults.end() || it->second;
     }
-    std::wstring MakeUniqueName(const std::wstring& path) override
+    bool RestoreInto(const std::wstring& volume, uint64_t record, const std::wstring& folder, const std::wstring& name,
+                     std::wstring* destination) override
     {
         // Numbered like the engine does for a name already taken in this run.
+        const std::wstring path = folder + L"\\" + name;
         const int n = taken_[path]++;
-        return n == 0 ? path : path + L"_" + std::to_wstring(n - 1);
+        *destination = n == 0 ? path : path + L"_" + std::to_wstring(n - 1);
+        return Restore(volume, record, *destination);
     }
 
 private:

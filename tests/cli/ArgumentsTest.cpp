@@ -20,6 +20,9 @@ TEST(Arguments, ScanWithEveryOption) {
     EXPECT_EQ(r.options.format, ScanFormat::Json);
     EXPECT_EQ(r.options.offset, std::optional<uint64_t>(1048576));
     EXPECT_TRUE(r.options.verbose);
+    r = Parse({L"info", L"disk.E01", L"--partition=2"});
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.options.partition, std::optional<uint32_t>(2));
 }
 
 TEST(Arguments, Defaults) {
@@ -110,6 +113,10 @@ TEST(Arguments, RefusedCommandLines) {
         {L"scan", L"img", L"--streams"},
         {L"scan", L"img", L"--keep-times"},
         {L"info", L"img", L"--recoverable"},
+        {L"scan", L"img", L"--partition", L"0"},
+        {L"scan", L"img", L"--partition", L"4294967296"},
+        {L"scan", L"D:", L"--partition", L"1"},
+        {L"scan", L"img", L"--offset", L"0", L"--partition", L"1"},
     };
     for (const auto& args : bad) {
         auto r = Parse(args);

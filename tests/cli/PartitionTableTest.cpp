@@ -128,6 +128,7 @@ TEST(PartitionTable, MbrPrimaryAndLogicalPartitions) {
     EXPECT_NE(text.find(L"  5   13312           26s "), std::wstring::npos) << text;
     EXPECT_EQ(text.find(L"  2   "), std::wstring::npos) << text;  // FAT32 is not listed
     EXPECT_NE(text.find(L"quorret-cli scan disk.img --offset 4096"), std::wstring::npos) << text;
+    EXPECT_NE(text.find(L"quorret-cli scan disk.img --partition 1\n"), std::wstring::npos) << text;
 }
 
 TEST(PartitionTable, LogicalChainThatLoopsEnds) {

@@ -11,10 +11,14 @@ import datetime
 import hashlib
 import json
 import os
+import re
 import shutil
+import signal
 import struct
 import subprocess
 import sys
+import threading
+import time
 import unittest
 from pathlib import Path
 
@@ -53,15 +57,20 @@ class Result:
         return "exit %d\n--- stdout\n%s--- stderr\n%s" % (self.code, self.out[-3000:], self.err[-3000:])
 
 
-def run_cli(*args, prefix=None):
+def cli_command(*args, prefix=None):
+    """The command line and environment that run the program with these arguments."""
     command = [ARGS.wine, ARGS.cli] if ARGS.wine else [ARGS.cli]
     env = dict(os.environ)
     if ARGS.wine:
         env["QUORRET_WINE_NO_DISPLAY"] = "1"  # a console program needs no X server
         if prefix:
             env["WINEPREFIX"] = str(prefix)
-    proc = subprocess.run(command + [str(a) for a in args], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                          env=env, timeout=300)
+    return command + [str(a) for a in args], env
+
+
+def run_cli(*args, prefix=None):
+    command, env = cli_command(*args, prefix=prefix)
+    proc = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env, timeout=300)
     return Result(proc)
 
 
@@ -132,20 +141,35 @@ def volume_path(manifest_path, root="\\"):
     return root + "".join(p + "\\" for p in parts[:-1]), parts[-1]
 
 
+TSV_ESCAPE = re.compile(r"\\(\\|t|n|r|x[0-9A-F]{2})")
+
+
+def tsv_decode(field):
+    """A tsv field back to its text: \\\\ \\t \\n \\r and \\xHH, as README describes."""
+    def one(match):
+        code = match.group(1)
+        return {"\\": "\\", "t": "\t", "n": "\n", "r": "\r"}.get(code) or chr(int(code[1:], 16))
+    decoded = TSV_ESCAPE.sub(one, field)
+    assert TSV_ESCAPE.sub("", field).count("\\") == 0, "a lone backslash in %r" % field
+    return decoded
+
+
 TSV_HEADER = "record\tname\tpath\ttype\tsize\tmodified\tcreated"
 
 
 def parse_tsv(text, recoverable=True):
-    """The rows of a tsv listing: seven columns, and the recoverable column last unless the scan
-    ran with --no-recoverable."""
-    lines = text.splitlines()
-    header = TSV_HEADER + ("\trecoverable" if recoverable else "")
+    """The rows of a tsv listing, texts decoded: seven columns, recoverable unless the scan ran
+    with --no-recoverable, then original_path and deleted."""
+    lines = text.split("\n")
+    assert lines.pop() == "", "the last line ends with a line feed"
+    header = TSV_HEADER + ("\trecoverable" if recoverable else "") + "\toriginal_path\tdeleted"
     assert lines and lines[0] == header, lines[:1]
     rows = []
     for line in lines[1:]:
         fields = line.split("\t")
         assert len(fields) == header.count("\t") + 1, line
-        rows.append(fields)
+        texts = [tsv_decode(f) for f in fields[1:4]]
+        rows.append(fields[:1] + texts + [tsv_decode(f) for f in fields[4:-1]] + fields[-1:])
     return rows
 
 
@@ -173,6 +197,91 @@ def mbr_disk(volume, path, start_sector=2048):
         out.write(bytes(start_sector * 512 - 512))
         out.write(data)
     return path
+
+
+FILETIME_EPOCH = datetime.datetime(1601, 1, 1, tzinfo=datetime.timezone.utc)
+HOUR = 36000000000  # in FILETIME ticks
+
+
+def times_set_apart(name):
+    """A copy of fixture NAME (its MFT in one piece at cluster 4) whose deleted files' creation,
+    modification and access times all differ, where the fixtures give each file one time for all
+    three: creation moves a day and an hour before modification, access two days and a half hour
+    after. Returns the copy and each record's times in UTC, to the second."""
+    data = bytearray(unpacked(name).read_bytes())
+    times = {}
+    for record in expected_files(name):
+        start = 16384 + record * 1024
+        assert data[start:start + 4] == b"FILE", record
+        attr = start + struct.unpack_from("<H", data, start + 0x14)[0]
+        while struct.unpack_from("<I", data, attr)[0] != 0x10:  # $STANDARD_INFORMATION
+            assert struct.unpack_from("<I", data, attr)[0] < 0x10, record
+            attr += struct.unpack_from("<I", data, attr + 4)[0]
+        value = attr + struct.unpack_from("<H", data, attr + 0x14)[0]
+        assert value + 0x20 <= start + 510  # the fix-up words stay untouched
+        modified = struct.unpack_from("<Q", data, value + 0x08)[0]
+        created, accessed = modified - 25 * HOUR, modified + 48 * HOUR + HOUR // 2
+        struct.pack_into("<Q", data, value, created)
+        struct.pack_into("<Q", data, value + 0x18, accessed)
+        times[record] = {column: (FILETIME_EPOCH + datetime.timedelta(microseconds=ticks // 10)).replace(microsecond=0)
+                         for column, ticks in (("modified", modified), ("created", created), ("accessed", accessed))}
+    copy = work_dir("images") / (name + "-times.img")
+    copy.write_bytes(bytes(data))
+    return copy, times
+
+
+def listing(folder):
+    """Every entry below folder (links not followed) with what it holds: a checksum for a file,
+    the target for a link."""
+    entries = {}
+    for root, dirs, files in os.walk(folder):
+        for name in dirs + files:
+            path = Path(root, name)
+            rel = str(path.relative_to(folder))
+            if path.is_symlink():
+                entries[rel] = "link " + os.readlink(path)
+            elif path.is_dir():
+                entries[rel] = "dir"
+            else:
+                entries[rel] = "%d %s" % (path.stat().st_nlink, sha256(path))
+    return entries
+
+
+def flip_links(stop, plants):
+    """Until stop is set: each (link, target) appears as a link and goes again, the way a user who
+    can write into the destination would try to slip one in between a check and an open."""
+    while not stop.is_set():
+        for link, target in plants:
+            try:
+                os.symlink(target, link)
+            except FileExistsError:
+                continue
+            try:
+                if os.path.islink(link):
+                    os.unlink(link)
+            except FileNotFoundError:
+                pass
+
+
+def patch_names(data, changes):
+    """changes: (record, old text, new text of the same length) written over the sample's MFT
+    (it starts at byte 16384 and is not fragmented); the fix-up words stay untouched."""
+    for record, old, new in changes:
+        assert len(new.encode("utf-16-le")) <= len(old.encode("utf-16-le")), new
+        start = 16384 + record * 1024
+        at = data.index(old.encode("utf-16-le"), start, start + 1024)
+        assert at % 512 < 510 - 2 * len(old)
+        data[at:at + 2 * len(new)] = new.encode("utf-16-le")
+        if len(new) < len(old):
+            assert data[at - 2] == len(old)
+            data[at - 2] = len(new)  # a $FILE_NAME's name length (the label's is the attribute's)
+    return data
+
+
+def raw_controls(text):
+    """The characters a terminal acts on that the text carries unescaped (line ends aside)."""
+    return [c for c in text if (ord(c) < 0x20 and c not in "\n\t") or 0x7F <= ord(c) <= 0x9F
+            or 0x202A <= ord(c) <= 0x202E or 0x2066 <= ord(c) <= 0x2069]
 
 
 # ---------------------------------------------------------------- the tests
@@ -241,9 +350,11 @@ class Scan(unittest.TestCase):
         self.assertEqual(r.code, 0, r)
         rows = parse_tsv(r.out)
         records = [int(row[0]) for row in rows]
-        self.assertEqual(records, sorted(records), "%s: not in record order" % name)
+        # The Recycle Bin's files come after the walk, each part in record order.
+        in_bin = [int(row[0]) for row in rows if row[2].lower().startswith("\\$recycle.bin\\")]
+        self.assertEqual(records, sorted(set(records) - set(in_bin)) + sorted(in_bin), "%s: not in record order" % name)
         self.assertEqual(set(records), set(expected), name)
-        for record, fname, path, ftype, size, modified, created, _ in rows:
+        for record, fname, path, ftype, size, modified, created, _, _, _ in rows:
             want = expected[int(record)]
             self.assertIn((path, fname), {volume_path(p) for p in want.paths}, "%s record %s" % (name, record))
             self.assertEqual(int(size), want.size, "%s record %s" % (name, record))
@@ -268,7 +379,7 @@ class Scan(unittest.TestCase):
         self.assertEqual(len(objects), len(tsv))
         for row, obj in zip(tsv, objects):
             self.assertEqual(list(obj), ["record", "name", "path", "type", "size", "modified", "created",
-                                         "accessed", "recoverable"])
+                                         "accessed", "recoverable", "original_path", "deleted"])
             self.assertEqual([str(obj["record"]), obj["name"], obj["path"], obj["type"], str(obj["size"])], row[:5])
             self.assertEqual(obj["recoverable"], row[7])
             self.assertEqual((obj["modified"], obj["created"]), (row[5], row[6]))
@@ -289,6 +400,39 @@ class Scan(unittest.TestCase):
             if size_text:
                 self.assertIn("  " + size_text + "  ", line)
             self.assertRegex(line, r"\d{4}-\d\d-\d\d \d\d:\d\d  \d{4}-\d\d-\d\d \d\d:\d\d  " + row[7] + "$")
+
+        # Each format's times under their own names, where no two of a file's times are equal.
+        image, times = times_set_apart("sample")
+        r = run_cli("scan", arg_path(image), "--format", "tsv")
+        self.assertEqual(r.code, 0, r)
+        lines = r.out.splitlines()
+        tsv = [dict(zip(lines[0].split("\t"), line.split("\t"))) for line in lines[1:]]
+        self.assertEqual({int(row["record"]) for row in tsv}, set(times))
+        for row in tsv:
+            for column in ("modified", "created"):
+                self.assertEqual(datetime.datetime.fromisoformat(row[column]), times[int(row["record"])][column],
+                                 "tsv %s of record %s" % (column, row["record"]))
+        r = run_cli("scan", arg_path(image), "--format", "json")
+        self.assertEqual(r.code, 0, r)
+        objects = [json.loads(line) for line in r.out.splitlines()]
+        self.assertEqual(len(objects), len(times))
+        for obj in objects:
+            for column in ("modified", "created", "accessed"):
+                self.assertEqual(datetime.datetime.fromisoformat(obj[column]), times[obj["record"]][column],
+                                 "json %s of record %d" % (column, obj["record"]))
+        r = run_cli("scan", arg_path(image))
+        self.assertEqual(r.code, 0, r)
+        lines = r.out.splitlines()
+        local = datetime.datetime.fromisoformat(tsv[0]["modified"]).tzinfo  # the offset the program uses
+        self.assertEqual(len(lines), len(times) + 1)
+        # Cells stand left-aligned under their titles.
+        columns = [(column, title, lines[0].index(title))
+                   for column, title in (("modified", "Modified Time"), ("created", "Creation Time"))]
+        for line in lines[1:]:
+            record = int(line.split()[0])
+            for column, title, at in columns:
+                self.assertEqual(line[at:at + 16], times[record][column].astimezone(local).strftime("%Y-%m-%d %H:%M"),
+                                 "table %s of record %d" % (title, record))
 
     def test_filter(self):
         r = run_cli("scan", arg_path(unpacked("sample")), "--format", "tsv", "--filter", "*.jpg; PDF")
@@ -318,6 +462,80 @@ class Scan(unittest.TestCase):
         self.assertEqual({int(row[0]) for row in rows}, set(fls))
         for row in rows:
             self.assertIn((row[2], row[1]), fls[int(row[0])], row)
+
+
+class RecycleBin(unittest.TestCase):
+    def test_emptied_bin_items_under_their_original_names(self):
+        manifest = Path(ARGS.source, "tests", "fixtures", "recycle.manifest.tsv").read_text("utf-8").splitlines()
+        original, unjoined = {}, set()
+        for line in manifest:
+            fields = line.split("\t")
+            if fields[0] == "# original":
+                original[volume_path(fields[1])] = (fields[2], datetime.datetime.fromisoformat(
+                    fields[3].replace("Z", "+00:00")))
+            elif fields[0] == "# unjoined":
+                unjoined.add(volume_path(fields[1]))
+        self.assertEqual((len(original), len(unjoined)), (6, 3))
+        expected = expected_files("recycle")
+        image = arg_path(unpacked("recycle"))
+
+        r = run_cli("scan", image, "--format", "tsv")
+        self.assertEqual(r.code, 0, r)
+        self.assertIn("Recycle Bin: 6 original paths found, 2 damaged $I files ignored.", r.err)
+        rows = parse_tsv(r.out)
+        joined = {}
+        for row in rows:
+            key = (row[2], row[1])
+            if key in original:
+                joined[key] = (row[8], datetime.datetime.fromisoformat(row[9]))
+            else:
+                self.assertEqual(row[8:], ["", ""], row)
+        self.assertEqual(joined, original)
+        self.assertTrue(unjoined <= {(row[2], row[1]) for row in rows})
+        self.assertGreater(max(len(p) for p, _ in original.values()), 260)
+
+        # A filter that hides the folder's index file still joins the file found inside it.
+        r = run_cli("scan", image, "--format", "tsv", "--filter", "bin")
+        self.assertEqual([row[8] for row in parse_tsv(r.out)], ["D:\\Projects\\Old Project\\sub\\data.bin"])
+
+        r = run_cli("scan", image, "--format", "json")
+        objects = {(o["path"], o["name"]): o for o in map(json.loads, r.out.splitlines())}
+        for key, (path, _) in original.items():
+            self.assertEqual(objects[key]["original_path"], path)
+        self.assertEqual({objects[key]["original_path"] for key in unjoined}, {None})
+
+        r = run_cli("scan", image)
+        for path, _ in original.values():
+            folder, name = path.rsplit("\\", 1)
+            self.assertRegex(r.out, r"\n +\d+  %s +%s\\ \(bin\) " % (re.escape(name), re.escape(folder)))
+
+        out = work_dir("restored") / "recycle"
+        shutil.rmtree(out, ignore_errors=True)
+        r = run_cli("restore", image, "--all", "--tree", "--original-names", "--out", arg_path(out))
+        self.assertEqual(r.code, 0, r)
+        self.assertEqual(r.out.splitlines()[-1], EXPECTED_TOTAL % len(expected))
+        by_path = {volume_path(p): e for e in expected.values() for p in e.paths}
+        for key, want in by_path.items():
+            place = original[key][0][3:] if key in original else (key[0] + key[1])[1:]
+            self.assertEqual(sha256(out.joinpath(*place.split("\\"))), want.sha256, place)
+        r = run_cli("restore", image, "--original-names", "--out", arg_path(out), "78")
+        self.assertEqual(r.code, 2, r)
+
+        # An index file that points upwards is made safe like any stored name.
+        data = bytearray(unpacked("recycle").read_bytes())
+        old, new = "D:\\Notes\\todo.txt".encode("utf-16-le"), "D:\\..\\..\\evil.txt".encode("utf-16-le")
+        at = data.index(old)
+        assert len(old) == len(new) and at % 512 < 510 - len(old)  # the fix-up words stay untouched
+        data[at:at + len(new)] = new
+        hostile = work_dir("images") / "recycle-hostile.img"
+        hostile.write_bytes(bytes(data))
+        sandbox = work_dir("restored") / "recycle-hostile"
+        shutil.rmtree(sandbox, ignore_errors=True)
+        r = run_cli("restore", arg_path(hostile), "--all", "--tree", "--original-names", "--out",
+                    arg_path(sandbox / "out"))
+        self.assertEqual(r.code, 0, r)
+        self.assertTrue((sandbox / "out" / "__" / "__" / "evil.txt").is_file(), r.out)
+        self.assertEqual([p.name for p in sandbox.iterdir()], ["out"])
 
 
 class Restore(unittest.TestCase):
@@ -391,25 +609,19 @@ class Restore(unittest.TestCase):
         image = unpacked("sample")
         out = work_dir("restored") / "records"
         shutil.rmtree(out, ignore_errors=True)
-        # 89 twice: the second copy is numbered; 78 is a file in use and 64 a folder in use.
-        r = run_cli("restore", arg_path(image), "--out", arg_path(out), "89", "89", "78", "64", "105")
-        self.assertEqual(r.code, 1, r)
+        # 89 twelve times: the copies after the first are numbered, on past one digit.
+        r = run_cli("restore", arg_path(image), "--out", arg_path(out), *["89"] * 12, "105")
+        self.assertEqual(r.code, 0, r)
         lines = [line.split("\t") for line in r.out.splitlines()]
-        self.assertEqual(lines[-1], [EXPECTED_TOTAL % 3])
-        self.assertEqual(lines[:-1], [
-            ["89", shown_path(out / "scan.pdf"), "ok"],
-            ["89", shown_path(out / "scan_0.pdf"), "ok"],
-            ["78", shown_path(out / "notes.txt"), "failed"],
-            ["64", shown_path(out / "Documents"), "failed"],
+        self.assertEqual(lines[-1], [EXPECTED_TOTAL % 13])
+        copies = ["scan.pdf"] + ["scan_%d.pdf" % k for k in range(11)]
+        self.assertEqual(lines[:-1], [["89", shown_path(out / copy), "ok"] for copy in copies] + [
             ["105", shown_path(out / "track02.mp3"), "ok"],
         ])
         expected = expected_files("sample")
-        self.assertEqual(sha256(out / "scan.pdf"), expected[89].sha256)
-        self.assertEqual(sha256(out / "scan_0.pdf"), expected[89].sha256)
+        for copy in copies:
+            self.assertEqual(sha256(out / copy), expected[89].sha256, copy)
         self.assertEqual(sha256(out / "track02.mp3"), expected[105].sha256)
-        # A record in use again holds another file: refused with the reason, nothing written.
-        self.assertIn("Failed to restore reused record for 78 at \\.", r.err)
-        self.assertFalse((out / "notes.txt").exists())
 
     def test_hostile_names_stay_inside_out(self):
         # Record 64 (the folder Documents) renamed "..\\..\\zzz" and record 79 (its deleted
@@ -432,6 +644,60 @@ class Restore(unittest.TestCase):
         self.assertEqual([p.name for p in sandbox.iterdir()], ["a"])
         self.assertEqual([p.name for p in (sandbox / "a").iterdir()], ["b"])
         self.assertEqual([p.name for p in (sandbox / "a" / "b").iterdir()], ["out"])
+
+    def test_planted_links_and_a_race_never_lead_outside_out(self):
+        """Someone who can write into --out plants a dangling link, a link to an existing file, a
+        hard link, folder links (dangling or not) and names that keep turning into links: no
+        byte lands outside --out, and every file reported "ok" holds the deleted file's bytes."""
+        image = unpacked("sample")
+        expected = expected_files("sample")
+        base = work_dir("adversary")
+        shutil.rmtree(base, ignore_errors=True)
+        sentinel, flat, tree = base / "sentinel", base / "flat", base / "tree"
+        for folder in (sentinel / "folder", flat, tree):
+            folder.mkdir(parents=True)
+        for name in ("existing.txt", "hard.txt", "race.txt", "folder/keep.txt"):
+            (sentinel / name).write_bytes(name.encode() + b"\n")
+        os.symlink(sentinel / "dangling.pdf", flat / "scan.pdf")
+        os.symlink(sentinel / "existing.txt", flat / "readme.txt")
+        os.link(sentinel / "hard.txt", flat / "letter.docx")
+        os.symlink(sentinel / "folder", tree / "Old Stuff")
+        os.symlink(sentinel / "dangling-folder", tree / "Documents")
+        before = listing(sentinel)
+        stop = threading.Event()
+        racer = threading.Thread(target=flip_links, args=(stop, [
+            (flat / "track02.mp3", sentinel / "race.txt"), (flat / "IMG_0042.jpg", sentinel / "race.txt"),
+            (tree / "Music", sentinel / "folder"), (tree / "Photos", sentinel / "folder")]))
+        racer.start()
+        runs = []
+        try:
+            for _ in range(1 if ARGS.wine else 4):
+                for out, extra in ((flat, []), (tree, ["--tree"])):
+                    runs.append((out, run_cli("restore", arg_path(image), "--all", "--out", arg_path(out), *extra)))
+        finally:
+            stop.set()
+            racer.join()
+        self.assertEqual(listing(sentinel), before)
+        self.assertFalse((sentinel / "dangling.pdf").exists() or (sentinel / "dangling-folder").exists())
+        for out, r in runs:
+            self.assertEqual(r.code, 0, r)
+            lines = r.out.splitlines()
+            self.assertEqual(lines[-1], EXPECTED_TOTAL % len(expected), r)
+            for line in lines[:-1]:
+                record, dest, status = line.split("\t")
+                local = local_path(dest)
+                self.assertEqual(status, "ok", line)
+                self.assertFalse(local.is_symlink(), line)
+                self.assertTrue(os.path.realpath(local).startswith(os.path.realpath(out) + os.sep), line)
+                self.assertEqual(sha256(local), expected[int(record)].sha256, line)
+                if have_tsk():
+                    self.assertEqual(local.read_bytes(), icat(image, int(record)), line)
+        # The planted names stay what they were; the files took the next free names.
+        self.assertTrue((flat / "scan.pdf").is_symlink() and (flat / "readme.txt").is_symlink())
+        self.assertEqual((flat / "letter.docx").read_bytes(), b"hard.txt\n")
+        self.assertEqual(sha256(flat / "scan_0.pdf"), expected[89].sha256)
+        self.assertEqual(sha256(tree / "Old Stuff_0" / "sub" / "readme.txt"), expected[91].sha256)
+        self.assertEqual(sha256(tree / "Documents_0" / "old-notes.txt"), expected[79].sha256)
 
     def test_filter_without_tree(self):
         out = work_dir("restored") / "filtered"
@@ -575,6 +841,163 @@ class Timeline(unittest.TestCase):
                                  {line.split(",")[6] for line in fls_timeline})
 
 
+class HonestOutput(unittest.TestCase):
+    def test_failures_are_never_reported_as_success(self):
+        sample = unpacked("sample")
+        expected = expected_files("sample")
+        # Records that are not deleted files: refused before anything is made.
+        out = work_dir("honest") / "refused"
+        shutil.rmtree(out, ignore_errors=True)
+        r = run_cli("restore", arg_path(unpacked("bigmft")), "--out", arg_path(out), "915", "80", "100000", "5")
+        self.assertEqual(r.code, 2, r)
+        self.assertEqual(r.err.splitlines(), [
+            "quorret-cli: record 915 is in use", "quorret-cli: record 80 is a directory",
+            "quorret-cli: record 100000 is beyond the last MFT record (8112)",
+            "quorret-cli: record 5 cannot be restored: records below 16 hold the volume's own files"])
+        self.assertFalse(out.exists())
+
+        # A source cut inside track02.mp3 (record 105): info and scan say so once; the file's
+        # first pieces stay on disk and its line says how much was written.
+        data = sample.read_bytes()
+        track = icat(sample, 105) if have_tsk() else None
+        start = data.index(track[:65536]) if track else 0x20000
+        cut = work_dir("images") / "sample-cut.img"
+        cut.write_bytes(data[:start + 100000])
+        held = (start + 100000) // 512 * 512  # whole sectors
+        r = run_cli("info", arg_path(cut))
+        self.assertIn("\n%s ends after %d of the volume's %d bytes" % (arg_path(cut), held, len(data) - 512), r.out)
+        r = run_cli("scan", arg_path(cut), "--format", "tsv")
+        self.assertEqual(r.code, 0, r)
+        self.assertEqual(r.err.count(" ends after %d of the volume's " % held), 1, r)
+        stub = work_dir("images") / "sample-8k.img"  # the boot sector, not the MFT
+        stub.write_bytes(data[:8192])
+        r = run_cli("info", arg_path(stub))
+        self.assertEqual(r.code, 2, r)
+        self.assertIn("%s ends after 8192 of the volume's %d bytes" % (arg_path(stub), len(data) - 512), r.err)
+        out = work_dir("honest") / "partial"
+        shutil.rmtree(out, ignore_errors=True)
+        r = run_cli("restore", arg_path(cut), "--out", arg_path(out), "105", "91")
+        self.assertEqual(r.code, 1, r)
+        lines = r.out.splitlines()
+        self.assertEqual(lines[0], "105\t%s\tfailed\t65536 of %d bytes" % (shown_path(out / "track02.mp3"), expected[105].size))
+        self.assertEqual(lines[1], "91\t%s\tok" % shown_path(out / "readme.txt"))
+        self.assertEqual(lines[2], (EXPECTED_TOTAL % 1) + "1 partly restored. ")
+        self.assertEqual((out / "track02.mp3").stat().st_size, 65536)
+        if track:
+            self.assertEqual((out / "track02.mp3").read_bytes(), track[:65536])
+
+        # Output that cannot be written: a message and exit 1, never a quiet cut.
+        command, env = cli_command("scan", arg_path(sample), "--format", "json")
+        if Path("/dev/full").exists():
+            with open("/dev/full", "wb") as full:
+                proc = subprocess.run(command, stdout=full, stderr=subprocess.PIPE, env=env, timeout=300)
+            self.assertEqual(proc.returncode, 1, proc.stderr)
+            self.assertIn(b"standard output could not be written", proc.stderr)
+        if not ARGS.wine:
+            # A reader that goes away (| head) ends the program quietly, as SIGPIPE does.
+            proc = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
+            proc.stdout.close()
+            self.assertEqual(proc.stderr.read(), b"")
+            proc.stderr.close()
+            self.assertEqual(proc.wait(timeout=300), -signal.SIGPIPE)
+
+        # A directory as SOURCE, a folder that cannot be made, the version.
+        r = run_cli("scan", arg_path(work_dir("honest")))
+        self.assertEqual(r.code, 2, r)
+        self.assertIn(" is a directory: give an NTFS image file or a block device.", r.err)
+        blocker = work_dir("honest") / "a-file"
+        blocker.write_bytes(b"")
+        r = run_cli("restore", arg_path(sample), "--out", arg_path(blocker / "sub"), "91")
+        self.assertEqual(r.code, 2, r)
+        if not ARGS.wine:
+            self.assertEqual(r.err, "Path not found: %s/sub (Not a directory)\n" % blocker)
+        r = run_cli("--version")
+        self.assertEqual(r.code, 0, r)
+        self.assertRegex(r.out, r"^quorret-cli \d+\.\d+\.\d+\n$")
+
+    def test_interrupted_restore_still_tells_the_truth(self):
+        if ARGS.wine:
+            self.skipTest("signals are a POSIX matter")
+        out = work_dir("honest") / "interrupted"
+        shutil.rmtree(out, ignore_errors=True)
+        log = work_dir("honest") / "interrupted.log"
+        command, env = cli_command("restore", arg_path(unpacked("bigmft")), "--all", "--out", arg_path(out))
+        with open(log, "wb") as stdout:
+            proc = subprocess.Popen(command, stdout=stdout, stderr=subprocess.PIPE, env=env)
+            deadline = time.time() + 120
+            while time.time() < deadline and log.stat().st_size == 0:
+                time.sleep(0.01)  # result lines are written as each file ends
+            proc.send_signal(signal.SIGINT)
+            err = proc.stderr.read().decode()
+            proc.stderr.close()
+            code = proc.wait(timeout=300)
+        self.assertEqual(code, 130, err)
+        self.assertIn("interrupted", err)
+        lines = log.read_text("utf-8").splitlines()
+        self.assertRegex(lines[-1], r"^Total \d+ files restored\. ")
+        on_disk = sorted(p.name for p in out.iterdir())
+        reported = sorted(Path(line.split("\t")[1]).name for line in lines[:-1] if len(line.split("\t")) > 3
+                          or line.endswith("\tok"))
+        self.assertEqual(on_disk, reported)
+        self.assertLess(len(on_disk), 1112)
+
+
+class Escaping(unittest.TestCase):
+    # Names that hide what they are: line breaks and a backslash-n that must not read alike, a
+    # terminal's escape sequences (ESC, the one-character CSI U+009B, NEL U+0085, DEL) and the
+    # bidirectional override and isolates that turn "exe.gpj" round. Each is as long as the name
+    # it replaces in the sample.
+    HIDDEN = {79: ("old-notes.txt", "a\nb\\nc\td\r\x1b[2J"), 88: ("letter.docx", "\u202exxxgpj.exe"),
+              89: ("scan.pdf", "\x9b31m\\x.p"), 91: ("readme.txt", "\u2066a\\b\u2069\x7f.txt"),
+              101: ("build.log", "\\\\n\x85z.log")}
+    LABEL = "\x1b]0;x\x07"  # would retitle the terminal
+
+    def test_hidden_names_round_trip_and_never_reach_a_terminal_raw(self):
+        data = patch_names(bytearray(unpacked("sample").read_bytes()),
+                           [(r, old, new) for r, (old, new) in self.HIDDEN.items()] + [(3, "Sample", self.LABEL)])
+        image = work_dir("images") / "sample-hidden.img"
+        image.write_bytes(bytes(data))
+        names = {r: new for r, (old, new) in self.HIDDEN.items()}
+
+        r = run_cli("scan", arg_path(image), "--format", "tsv")
+        self.assertEqual(r.code, 0, r)
+        tsv = {int(row[0]): row for row in parse_tsv(r.out)}
+        self.assertEqual({rec: tsv[rec][1] for rec in names}, names)
+        json_out = run_cli("scan", arg_path(image), "--format", "json").out
+        json_rows = [json.loads(line) for line in json_out.split("\n")[:-1]]  # NEL is no line end here
+        self.assertEqual([[str(o["record"]), o["name"], o["path"], o["type"]] for o in json_rows],
+                         [row[:4] for row in tsv.values()])
+
+        r = run_cli("scan", arg_path(image))
+        self.assertEqual(r.code, 0, r)
+        self.assertEqual(raw_controls(r.out), [])
+        for shown in ("\\u{202E}xxxgpj.exe", "\\x9B31m\\x.p", "\\u{2066}a\\b\\u{2069}\\x7F.txt",
+                      "a\\nb\\nc\\td\\r\\x1B[2J", "\\\\n\\x85z.log"):
+            self.assertIn(shown, r.out)
+
+        r = run_cli("info", arg_path(image))
+        self.assertIn("Label:              \\x1B]0;x\\x07\n", r.out)
+        self.assertEqual(raw_controls(r.out), [])
+
+        out = work_dir("restored") / "hidden"
+        shutil.rmtree(out, ignore_errors=True)
+        r = run_cli("restore", arg_path(image), "--all", "--out", arg_path(out), "--verbose")
+        self.assertEqual(r.code, 0, r)
+        self.assertEqual((raw_controls(r.out), raw_controls(r.err)), ([], []))
+        self.assertEqual(len(list(out.iterdir())), 12)
+
+        # A found file "sub" beside the found folder "sub" (record 90 renamed): --tree restores
+        # both, the one that comes later under a numbered name.
+        data = patch_names(data, [(90, "Fotos München.jpg", "sub")])
+        image.write_bytes(bytes(data))
+        shutil.rmtree(out, ignore_errors=True)
+        r = run_cli("restore", arg_path(image), "--all", "--tree", "--out", arg_path(out))
+        self.assertEqual(r.code, 0, r)
+        expected = expected_files("sample")
+        self.assertEqual(sha256(out / "Old Stuff" / "sub"), expected[90].sha256)
+        self.assertEqual(sha256(out / "Old Stuff" / "sub_0" / "\u2066a_b\u2069\x7f.txt"), expected[91].sha256)
+
+
 class PartitionTables(unittest.TestCase):
     def test_mbr_disk_lists_its_ntfs_partition(self):
         volume = unpacked("sample")
@@ -602,6 +1025,32 @@ class PartitionTables(unittest.TestCase):
         self.assertEqual(r.code, 0, r)
         self.assertEqual(sha256(out / "scan.pdf"), expected_files("sample")[89].sha256)
 
+    def test_damaged_boot_sector_read_from_the_partitions_end(self):
+        # The disk goes on past the partition: the backup boot sector is found where the table
+        # ends the partition, not at the end of the disk.
+        disk = mbr_disk(unpacked("sample"), work_dir("images") / "sample-disk-damaged.img")
+        with open(disk, "r+b") as f:
+            f.seek(1048576)
+            f.write(bytes(512))
+            f.seek(0, 2)
+            f.write(bytes(1048576))
+        r = run_cli("scan", arg_path(disk))
+        self.assertRegex(r.err, r"\n  1   1048576 +2048s +")
+        plain = run_cli("scan", arg_path(unpacked("sample")), "--format", "tsv")
+        for where in (["--partition", "1"], ["--offset", "2048s"]):
+            r = run_cli("scan", arg_path(disk), "--format", "tsv", *where)
+            self.assertEqual((r.code, r.out), (0, plain.out), r)
+            self.assertEqual(r.err.count("The boot sector is damaged; using its backup at byte 25165312. \n"), 1, r)
+        # Record 0 of the $MFT zeroed: read from $MFTMirr, said once.
+        data = bytearray(unpacked("sample").read_bytes())
+        data[16384:16384 + 1024] = bytes(1024)
+        damaged = work_dir("images") / "sample-record0.img"
+        damaged.write_bytes(bytes(data))
+        r = run_cli("scan", arg_path(damaged), "--format", "tsv")
+        self.assertEqual((r.code, r.out), (0, plain.out), r)
+        self.assertEqual(r.err.count("MFT record 0 is damaged; using the copy in $MFTMirr\n"), 1, r)
+        self.assertNotIn("error", r.err)
+
     def test_windows_written_mbr_disk(self):
         disk = windows_image("dfir_ntfs/ntfs_index.raw.gz", "gzip")
         if disk is None:
@@ -613,6 +1062,115 @@ class PartitionTables(unittest.TestCase):
         self.assertEqual(r.code, 0, r)
         self.assertIn("Label:              Test index\n", r.out)
         self.assertIn("Bytes per cluster:  2048\n", r.out)
+
+
+def restored_tree(out):
+    """Every restored file under `out`: relative path -> sha256."""
+    return {str(p.relative_to(out)): sha256(p) for p in sorted(Path(out).rglob("*")) if p.is_file()}
+
+
+def tool(*command, cwd=None):
+    subprocess.run([str(c) for c in command], check=True, cwd=cwd, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.PIPE)
+
+
+@unittest.skipIf(not (shutil.which("ewfacquire") and shutil.which("qemu-img")), "ewf-tools or qemu-utils missing")
+class Containers(unittest.TestCase):
+    """Disk images in the containers of the field, made from a fixture by the field's own tools:
+    each reads exactly as the raw fixture does."""
+
+    def make_containers(self, raw, root):
+        shutil.rmtree(root, ignore_errors=True)
+        root.mkdir(parents=True)
+        made = {}
+
+        def folder(name):
+            path = root / name
+            path.mkdir()
+            return path
+
+        # One E01 with fast compression, renamed: the signature decides, not the name.
+        tool("ewfacquire", "-u", "-q", "-c", "deflate:fast", "-t", folder("e01") / "disk", raw)
+        os.replace(root / "e01" / "disk.E01", root / "e01" / "evidence.img")
+        made["E01 renamed"] = root / "e01" / "evidence.img"
+        tool("ewfacquire", "-u", "-q", "-c", "deflate:none", "-S", "1MiB", "-t", folder("split") / "disk", raw)
+        made["E01 in segments"] = root / "split" / "disk.E01"
+        # A fixed VHD is the raw disk with a footer: its signature is at the end.
+        for name, fmt, options in (("VHD", "vpc", []), ("VHD fixed", "vpc", ["-o", "subformat=fixed"]),
+                                   ("VHDX", "vhdx", []), ("VMDK", "vmdk", []), ("QCOW2", "qcow2", [])):
+            made[name] = folder(name.replace(" ", "-")) / ("disk." + fmt)
+            tool("qemu-img", "convert", "-f", "raw", "-O", fmt, *options, raw, made[name])
+        # Differencing disks over a parent beside them.
+        tool("qemu-img", "convert", "-f", "raw", "-O", "qcow2", raw, folder("overlay") / "base.qcow2")
+        tool("qemu-img", "create", "-f", "qcow2", "-b", "base.qcow2", "-F", "qcow2", "child.qcow2",
+             cwd=root / "overlay")
+        made["QCOW2 overlay"] = root / "overlay" / "child.qcow2"
+        tool("qemu-img", "convert", "-f", "raw", "-O", "vhdx", raw, folder("diff") / "base.vhdx")
+        sys.path.insert(0, str(Path(__file__).parent))
+        import vhdx_child
+        vhdx_child.write_differencing_vhdx(root / "diff" / "base.vhdx", root / "diff" / "child.vhdx", "base.vhdx")
+        made["VHDX differencing"] = root / "diff" / "child.vhdx"
+        return made
+
+    def test_every_container_reads_as_the_raw_image(self):
+        if ARGS.wine:
+            # The Windows build reads drives and raw images only, and says so.
+            image = work_dir("containers-wine") / "disk.qcow2"
+            tool("qemu-img", "convert", "-f", "raw", "-O", "qcow2", unpacked("sample"), image)
+            r = run_cli("scan", arg_path(image))
+            self.assertEqual(r.code, 2, r)
+            self.assertIn("is a QCOW image: the Windows build reads raw images and drives only.", r.err)
+            return
+        raw = unpacked("sample")
+        root = work_dir("containers")
+        made = self.make_containers(raw, root)
+        raw_scan = run_cli("scan", raw, "--format", "tsv")
+        self.assertEqual(raw_scan.code, 0, raw_scan)
+        shutil.rmtree(root / "restored-raw", ignore_errors=True)
+        r = run_cli("restore", raw, "--all", "--tree", "--out", root / "restored-raw")
+        self.assertEqual(r.code, 0, r)
+        raw_files = restored_tree(root / "restored-raw")
+        self.assertEqual(len(raw_files), len(expected_files("sample")))
+        for name, image in made.items():
+            with self.subTest(container=name):
+                r = run_cli("scan", image, "--format", "tsv")
+                self.assertEqual((r.code, r.out), (0, raw_scan.out), r)
+                out = root / ("restored-" + name.replace(" ", "-"))
+                r = run_cli("restore", image, "--all", "--tree", "--out", out)
+                self.assertEqual(r.code, 0, r)
+                self.assertEqual(restored_tree(out), raw_files)
+
+        # A whole disk inside a container: the partition listing, --partition and --offset.
+        disk = mbr_disk(raw, root / "disk.img")
+        tool("qemu-img", "convert", "-f", "raw", "-O", "qcow2", disk, root / "disk.qcow2")
+        r = run_cli("scan", root / "disk.qcow2")
+        self.assertEqual(r.code, 2, r)
+        self.assertRegex(r.err, r"\n  1   1048576 +2048s +")
+        self.assertIn("quorret-cli scan %s --partition 1\n" % (root / "disk.qcow2"), r.err)
+        for where in (["--partition", "1"], ["--offset", "2048s"]):
+            r = run_cli("scan", root / "disk.qcow2", "--format", "tsv", *where)
+            self.assertEqual((r.code, r.out), (0, raw_scan.out), r)
+        r = run_cli("scan", root / "disk.qcow2", "--partition", "2")
+        self.assertEqual(r.code, 2, r)
+        self.assertIn("has no partition 2.", r.err)
+
+        # What cannot be read is said, and nothing crashes.
+        os.replace(root / "split" / "disk.E07", root / "disk.E07")
+        r = run_cli("scan", made["E01 in segments"])
+        self.assertEqual(r.code, 2, r)
+        self.assertIn("a segment is missing or truncated (found 6, ", r.err)
+        os.replace(root / "disk.E07", root / "split" / "disk.E07")
+        last = sorted((root / "split").glob("disk.E*"))[-1]
+        os.truncate(last, last.stat().st_size // 2)
+        r = run_cli("scan", made["E01 in segments"])
+        self.assertEqual(r.code, 2, r)
+        self.assertIn("a segment is missing or truncated", r.err)
+        for name, parent in (("VHDX differencing", "base.vhdx"), ("QCOW2 overlay", "base.qcow2")):
+            os.remove(made[name].parent / parent)
+            r = run_cli("scan", made[name])
+            self.assertEqual(r.code, 2, r)
+            self.assertIn("is a differencing image whose parent ", r.err)
+            self.assertIn("is missing: put %s beside it." % parent, r.err)
 
 
 class Info(unittest.TestCase):

@@ -6,6 +6,8 @@
 //   quorret-probe windows          every visible top-level window with its child controls
 //   quorret-probe settext H ID T   sets the text of control ID of window H (hex)
 //   quorret-probe post H MSG W L   posts a message (numbers in decimal or 0x hex)
+//   quorret-probe watch MS SECONDS every MS milliseconds one line of the main dialog's state and
+//                                  how long it took to answer, until it goes or SECONDS pass
 // Output: one "key=value" per line (state) or one window/control per line (windows), UTF-8.
 #include <windows.h>
 #include <commctrl.h>
@@ -165,6 +167,42 @@ int Windows()
     return 0;
 }
 
+BOOL CALLBACK FindPopup(HWND w, LPARAM p)
+{
+    auto* found = reinterpret_cast<std::pair<HWND, HWND>*>(p);
+    if (::IsWindowVisible(w) && ::GetWindow(w, GW_OWNER) == found->first) {
+        found->second = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+int Watch(unsigned long periodMs, unsigned long seconds)
+{
+    const DWORD end = ::GetTickCount() + seconds * 1000;
+    HWND main = nullptr;
+    while (::GetTickCount() < end) {
+        if (main == nullptr || !::IsWindow(main))
+            main = MainDialog();
+        if (main != nullptr) {
+            const DWORD asked = ::GetTickCount();
+            const std::wstring count = Text(::GetDlgItem(main, 1012));
+            const DWORD answered = ::GetTickCount() - asked;
+            HWND progress = ::GetDlgItem(main, 1008);
+            std::pair<HWND, HWND> popup{main, nullptr};
+            ::EnumWindows(FindPopup, reinterpret_cast<LPARAM>(&popup));
+            std::printf("scan=%s count=%s bar=%d/%ld enabled=%d answer=%lu popup=%s\n",
+                        Escaped(Text(::GetDlgItem(main, 1))).c_str(), Escaped(count).c_str(),
+                        ::IsWindowVisible(progress) ? 1 : 0, static_cast<long>(Ask(progress, PBM_GETPOS)),
+                        ::IsWindowEnabled(main) ? 1 : 0, static_cast<unsigned long>(answered),
+                        popup.second ? Escaped(Text(popup.second)).c_str() : "");
+            std::fflush(stdout);
+        }
+        ::Sleep(periodMs);
+    }
+    return 0;
+}
+
 HWND HandleArg(const char* text)
 {
     return reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::strtoul(text, nullptr, 16)));
@@ -195,6 +233,10 @@ int main(int argc, char** argv)
                    ? 0
                    : 1;
     }
-    std::fprintf(stderr, "usage: quorret-probe state | windows | settext HWND ID TEXT | post HWND MSG WPARAM LPARAM\n");
+    if (command == "watch" && argc == 4)
+        return Watch(Number(argv[2]), Number(argv[3]));
+    std::fprintf(stderr,
+                 "usage: quorret-probe state | windows | settext HWND ID TEXT | post HWND MSG WPARAM LPARAM | watch MS "
+                 "SECONDS\n");
     return 2;
 }

@@ -13,8 +13,8 @@ drive), and the top row after each header click, restored alone. Screenshots of 
 OUT/screenshots. Prints "N passed, N failed" and exits non-zero on any failure.
 
 The progress bar and Stop need a scan that lasts: D: then reads a copy of the sample whose MFT
-grew to 100,000 records (tools/fixtures/fxtool.py grow-mft), and strace delays every pread of the
-running program, as a slow disk would.
+grew to 100,000 records with some 5,000 deleted files (tools/fixtures/fxtool.py grow-mft), and
+strace delays every pread of the running program, as a slow disk would.
 """
 import argparse
 import hashlib
@@ -39,7 +39,7 @@ SC_MINIMIZE = 0xF020
 IDCANCEL = 2
 ABORT_QUESTION = "Are you sure to abort the scanning and exit? "
 LARGE_RECORDS = 100000
-LARGE_DELETED_EVERY = 500
+LARGE_DELETED_EVERY = 20
 SLOW_READ_US = 150000
 SAME_DRIVE = ("Are you sure to save the restored file(s) to the same drive? \\r\\n"
               "You may get corrupted data! ")
@@ -498,7 +498,9 @@ def scan_large_volume_slowly(s):
                 f"scanning: Stop, inputs disabled, bar shown {time.time() - started:.1f} s after Scan")
         s.check(0 <= first < 100, f"the bar's first position is {first}")
 
-        s.probe("post", s.main["hwnd"], WM_COMMAND, IDCANCEL, 0)
+        # Escape, pressed while found files pour in, asks first; No goes on scanning.
+        x, y = s.centre(s.main["count.rect"])
+        s.keys(x, y, "Escape")
         s.answer_box(ABORT_QUESTION, "No", "box-abort-question")
         st = s.state()
         s.check(s.app.poll() is None and st["scan.text"] == "Stop", "No to the abort question keeps scanning")
@@ -508,16 +510,25 @@ def scan_large_volume_slowly(s):
         s.shot("09-scanning")
         s.check(st["scan.text"] == "Stop" and st["progress.visible"] == "1",
                 f"the bar moves on while scanning ({first} -> {st['progress.pos']}), {st['count.text']} rows so far")
+        st = s.wait_for(lambda: (lambda st: st if int(st["count.text"] or 0) >= 1000 else None)(s.state()),
+                        "a thousand rows", timeout=60)
 
+        # Stop with thousands of files found and more coming: the scan stops, its rows stay, and
+        # no other scan starts however long we wait.
         s.click_rect(s.main["scan.rect"])
         st = s.state()
         s.check(st["scan.text"] == "Scan" and st["disks.enabled"] == "1" and st["filters.enabled"] == "1",
-                "Stop: the button says Scan and the inputs are enabled at once")
+                f"Stop: the button says Scan and the inputs are enabled at once (button {st['scan.text']!r}, "
+                f"{st['count.text']} rows)")
         st = s.wait_for(lambda: (lambda st: st if st["progress.visible"] == "0" else None)(s.state()),
                         "the stopped scan to end", timeout=15)
         s.shot("10-stopped")
         stopped = int(st["count.text"])
-        s.check(0 < stopped < total, f"the stopped scan listed {stopped} of {total} files, bar hidden")
+        s.check(1000 <= stopped < total, f"the stopped scan listed {stopped} of {total} files, bar hidden")
+        time.sleep(3)
+        st = s.state()
+        s.check(st["count.text"] == str(stopped) and st["scan.text"] == "Scan" and st["progress.visible"] == "0",
+                f"3 s after Stop: still {st['count.text']} rows, no scan running")
     finally:
         slow.terminate()
         slow.wait()

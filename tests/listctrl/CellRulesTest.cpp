@@ -42,6 +42,27 @@ TEST(CellRules, TitleTipOnlyForClippedTextAndPlacedOverTheCell)
     EXPECT_EQ(tip.Height(), 20);
 }
 
+TEST(CellRules, TitleTipStaysOnTheMonitor)
+{
+    const ListRect work{0, 0, 1280, 1000};
+    const ListRect fits{100, 40, 400, 60};
+    EXPECT_EQ(KeepTipOnMonitor(fits, work).left, 100);
+    EXPECT_EQ(KeepTipOnMonitor(fits, work).right, 400);
+    // Past the right edge: moved left, same width, same row.
+    const ListRect moved = KeepTipOnMonitor({1100, 40, 1400, 60}, work);
+    EXPECT_EQ(moved.left, 980);
+    EXPECT_EQ(moved.right, 1280);
+    EXPECT_EQ(moved.top, 40);
+    // Wider than the monitor (a 752-character path): from its left edge to its right edge.
+    const ListRect cut = KeepTipOnMonitor({300, 40, 6000, 60}, work);
+    EXPECT_EQ(cut.left, 0);
+    EXPECT_EQ(cut.right, 1280);
+    // A second monitor to the left of the first.
+    const ListRect left = KeepTipOnMonitor({-500, 40, -100, 60}, {-1920, 0, 0, 1080});
+    EXPECT_EQ(left.left, -500);
+    EXPECT_EQ(left.right, -100);
+}
+
 TEST(CellRules, DropArrowsFollowTheHeaderHeight)
 {
     const DropArrowsShape shape = MakeDropArrowsShape(22);

@@ -241,7 +241,7 @@ TEST_F(FaultInjection, FullDiskEndsTheRestoreWithItsLine) {
     {
         LogCapture log;
         EXPECT_FALSE(RestoreFile(Faulty(image_, FaultPlan{}), record, L"/dev/full"));
-        EXPECT_EQ(log.Count(LogCapture::Error(L"Disk is full: /dev/full")), 1u);
+        EXPECT_EQ(log.Count(LogCapture::Error(L"Disk is full: /dev/full (No space left on device)")), 1u);
         EXPECT_EQ(log.Count(LogCapture::Info(L"File restored: /dev/full.")), 0u);
     }
 
@@ -265,9 +265,9 @@ TEST_F(FaultInjection, FullDiskEndsTheRestoreWithItsLine) {
     std::signal(SIGXFSZ, previous);
 
     EXPECT_FALSE(ok);
-    // One line, of the file-error family, naming the destination.
+    // One line, of the file-error family, naming the destination and the system's reason.
     size_t naming = static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [&](const std::wstring& line) {
-        return StartsWith(line, L"ERROR: \t") && line.ends_with(L": " + dest + L"\r\n");
+        return StartsWith(line, L"ERROR: \t") && line.ends_with(L": " + dest + L" (File too large)\r\n");
     }));
     EXPECT_EQ(naming, 1u);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), LogCapture::Info(L"File restored: " + dest + L".")), 0);

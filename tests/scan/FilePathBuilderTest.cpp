@@ -1,5 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <thread>
+
 #include "ScanFixtures.h"
 #include "ntfs/NTFSFileRecord.h"
 #include "scan/FilePathBuilder.h"
@@ -9,6 +17,45 @@ using namespace Vorlaq;
 using namespace QuorretTest;
 
 namespace {
+
+// A parent walk that goes round for ever must fail its test within seconds, by name, instead of
+// holding the whole run until the harness gives up on it. A looping walk cannot be stopped from
+// outside, so the watchdog ends the process.
+class WalkWatchdog {
+public:
+    WalkWatchdog() : test_(CurrentTestName()), thread_([this] { Watch(); }) {}
+    ~WalkWatchdog() {
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            done_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+
+private:
+    static constexpr std::chrono::seconds kLimit{10};
+
+    static std::string CurrentTestName() {
+        const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
+        return info ? std::string(info->test_suite_name()) + "." + info->name() : "(no test)";
+    }
+
+    void Watch() {
+        std::unique_lock<std::mutex> hold(lock_);
+        if (changed_.wait_for(hold, kLimit, [this] { return done_; })) return;
+        std::fprintf(stderr, "%s: Failure\n%s did not end within %lld s: a parent walk goes round for ever\n",
+                     __FILE__, test_.c_str(), static_cast<long long>(kLimit.count()));
+        std::fflush(stderr);
+        std::_Exit(1);
+    }
+
+    std::string test_;
+    std::mutex lock_;
+    std::condition_variable changed_;
+    bool done_ = false;
+    std::thread thread_;  // last: it starts once the members it reads exist
+};
 
 FileSpec Folder(uint64_t parent, const std::wstring& name, bool deleted = false) {
     FileSpec spec;
@@ -43,6 +90,7 @@ std::wstring PathOf(const NTFSVolume& volume, uint64_t record) {
 }  // namespace
 
 TEST(BuildFilePath, FolderLevelsOutermostFirst) {
+    const WalkWatchdog watchdog;
     VolumeImage image;
     image.AddFile(16, Folder(5, L"Work"));
     image.AddFile(17, Folder(16, L"Reports", /*deleted=*/true));  // a deleted folder still names itself
@@ -59,6 +107,7 @@ TEST(BuildFilePath, FolderLevelsOutermostFirst) {
 }
 
 TEST(BuildFilePath, BrokenChainsGiveUnknown) {
+    const WalkWatchdog watchdog;
     VolumeImage image;
     image.AddFile(16, File(5, L"plain.txt"));
     image.AddFile(17, File(16, L"under-a-file.txt"));  // parent is not a directory
@@ -85,6 +134,7 @@ TEST(BuildFilePath, BrokenChainsGiveUnknown) {
 }
 
 TEST(BuildFilePath, LoopsOfParentReferencesEnd) {
+    const WalkWatchdog watchdog;
     VolumeImage image;
     image.AddFile(16, Folder(17, L"A"));
     image.AddFile(17, Folder(16, L"B"));  // A and B name each other
@@ -100,6 +150,7 @@ TEST(BuildFilePath, LoopsOfParentReferencesEnd) {
 }
 
 TEST(BuildFilePath, VolumeThatIsNotOkGivesUnknown) {
+    const WalkWatchdog watchdog;
     VolumeImage::Geometry old;
     old.major = 1;
     old.minor = 2;
@@ -113,6 +164,7 @@ TEST(BuildFilePath, VolumeThatIsNotOkGivesUnknown) {
 }
 
 TEST(DirectoryPathCache, ReadsEachFolderOnceAndLogsABadOneOnce) {
+    const WalkWatchdog watchdog;
     VolumeImage image;
     image.AddFile(16, Folder(5, L"Deep"));
     image.AddFile(17, Folder(16, L"er"));

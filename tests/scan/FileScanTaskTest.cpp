@@ -314,10 +314,15 @@ TEST(FileScanTask, RefusedVolumesFailWithTheirLogLine) {
 
     // An image file that does not exist: the file-error text, then the scan's line.
     const std::wstring missing = Utf8ToWide(QUORRET_BINARY_DIR) + L"/no-such.img";
+#ifdef _WIN32
+    const std::wstring kNoSuchFile;
+#else
+    const std::wstring kNoSuchFile = L" (No such file or directory)";  // the system's own reason
+#endif
     result = RunScan(VolumeSource::FromImage(missing, 0));
     EXPECT_EQ(result.state, kScanFailed);
     EXPECT_EQ(result.log, (std::vector<std::wstring>{
-                              LogCapture::Error(L"File not found: " + missing),
+                              LogCapture::Error(L"File not found: " + missing + kNoSuchFile),
                               LogCapture::Error(L"Volume: \\ is not a valid NTFS volume or the NTFS version < 3.0.")}));
 }
 

@@ -24,9 +24,17 @@ TEST(FileSystem, FileErrorTexts) {
     };
     for (const auto& [code, text] : table) EXPECT_EQ(FileErrorText(code), text) << code;
 
+    // The path as the system spells it; on Linux the system's own reason for the last failure too.
     LogCapture log;
     LogFileError(112, L"E:\\out\\a.txt");
-    EXPECT_EQ(log.Lines(), std::vector<std::wstring>{LogCapture::Error(L"Disk is full: E:\\out\\a.txt")});
+    EXPECT_EQ(log.Lines(),
+              std::vector<std::wstring>{LogCapture::Error(L"Disk is full: " + NativePathText(L"E:\\out\\a.txt"))});
+#ifndef _WIN32
+    uint32_t error = 0;
+    EXPECT_FALSE(CreateDirectoryTree(L"/proc/self/status/x", &error));
+    EXPECT_EQ(FileErrorMessage(error, L"\\proc\\self\\status\\x"),
+              L"Path not found: /proc/self/status/x (Not a directory)");
+#endif
 }
 
 TEST(FileSystem, FileExistsForFilesAndFoldersOnly) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <iterator>
 
@@ -228,7 +229,12 @@ TEST(RestoreFile, DestinationFailuresAreLoggedWithThePath) {
         EXPECT_FALSE(RestoreFile(source, 16, L"/dev/full"));
         std::vector<std::wstring> log = capture.Lines();
         std::erase(log, LogCapture::Info(L"NTFS volume version is: 3.1. "));
-        EXPECT_EQ(log, std::vector<std::wstring>{LogCapture::Error(L"Disk is full: /dev/full")});
+#ifdef _WIN32
+        const std::wstring reason;
+#else
+        const std::wstring reason = L" (No space left on device)";  // the system's own words
+#endif
+        EXPECT_EQ(log, std::vector<std::wstring>{LogCapture::Error(L"Disk is full: /dev/full" + reason)});
     } else {
         ADD_FAILURE() << "no /dev/full to write to";
     }
@@ -238,28 +244,63 @@ TEST(RestoreFile, DestinationFailuresAreLoggedWithThePath) {
     EXPECT_FALSE(RestoreFile(L"", 16, nowhere));
 }
 
-TEST(MakeUniqueFileName, NumbersFromZeroWhileTaken) {
+TEST(CreateUniqueFile, NumbersFromZeroWhileTaken) {
     const std::wstring dir = ScratchFolder("unique");
     for (const wchar_t* name : {L"a.txt", L"a_0.txt", L"a_1.txt", L"a.b.txt", L"a.b_0.txt", L"README", L"README_0.", L"x_y.z"})
         RemoveIfThere(dir + L"\\" + name);
-    auto touch = [&](const std::wstring& name) {
-        uint32_t error = 0;
-        auto file = WritableFile::CreateAlways(dir + L"/" + name, &error);
-        ASSERT_TRUE(file) << error;
-        file->Close(&error);
-    };
+    uint32_t error = 0;
+    std::unique_ptr<Folder> folder = Folder::Open(dir, &error);
+    ASSERT_TRUE(folder) << error;
     const std::wstring out = JoinPath(dir, L"");  // the folder as the engine writes it back
-    EXPECT_EQ(MakeUniqueFileName(out + L"a.txt"), out + L"a.txt");
-    touch(L"a.txt");
-    EXPECT_EQ(MakeUniqueFileName(out + L"a.txt"), out + L"a_0.txt");
-    touch(L"a_0.txt");
-    EXPECT_EQ(MakeUniqueFileName(out + L"a.txt"), out + L"a_1.txt");
-    touch(L"a.b.txt");
-    EXPECT_EQ(MakeUniqueFileName(out + L"a.b.txt"), out + L"a.b_0.txt");
-    touch(L"README");
-    EXPECT_EQ(MakeUniqueFileName(out + L"README"), out + L"README_0.");
-    EXPECT_EQ(MakeUniqueFileName(out + L"x:y.z"), out + L"x_y.z");  // a name the file system refuses
+    auto create = [&](const std::wstring& name) {
+        std::wstring path;
+        std::unique_ptr<WritableFile> file = CreateUniqueFile(*folder, name, &path);
+        EXPECT_TRUE(file) << WideToUtf8(name);
+        return path;
+    };
+    EXPECT_EQ(create(L"a.txt"), out + L"a.txt");
+    EXPECT_EQ(create(L"a.txt"), out + L"a_0.txt");
+    EXPECT_EQ(create(L"a.txt"), out + L"a_1.txt");
+    EXPECT_EQ(create(L"a.b.txt"), out + L"a.b.txt");
+    EXPECT_EQ(create(L"a.b.txt"), out + L"a.b_0.txt");
+    EXPECT_EQ(create(L"README"), out + L"README");
+    EXPECT_EQ(create(L"README"), out + L"README_0.");
+    EXPECT_EQ(create(L"x:y.z"), out + L"x_y.z");  // a name the file system refuses
     RemoveIfThere(dir + L"/a_0.txt");
-    EXPECT_EQ(MakeUniqueFileName(out + L"a.txt"), out + L"a_0.txt");  // the lowest free number
-    EXPECT_EQ(MakeUniqueFileName(L""), L"");
+    EXPECT_EQ(create(L"a.txt"), out + L"a_0.txt");  // the lowest free number
+}
+
+TEST(RestoreFile, SaysHowMuchAFileThatStoppedHoldsAndNeverFollowsWhatItFinds) {
+    VolumeImage image;
+    const Bytes content = Pattern(3 * 65536 + 10, 10);
+    image.AddFile(16, DeletedFile(L"big.bin", content, true));
+    auto source = MemorySource(image.Build());
+    const std::wstring dir = ScratchFolder("outcome");
+    for (const wchar_t* name : {L"big.bin", L"big_0.bin", L"big_1.bin"}) RemoveIfThere(dir + L"/" + name);
+    uint32_t error = 0;
+    std::unique_ptr<Folder> folder = Folder::Open(dir, &error);
+    ASSERT_TRUE(folder) << error;
+
+    RestoreOutcome whole = RestoreFileInto(source, 16, *folder, L"big.bin");
+    EXPECT_TRUE(whole.ok);
+    EXPECT_EQ(whole.dest, JoinPath(dir, L"big.bin"));
+    EXPECT_EQ(whole.written, content.size());
+    EXPECT_EQ(whole.size, content.size());
+
+    // Stopped before the first read: the file was made, holds nothing and says so.
+    std::atomic<bool> stop{true};
+    RestoreOutcome stopped = RestoreFileInto(source, 16, *folder, L"big.bin", &stop);
+    EXPECT_FALSE(stopped.ok);
+    EXPECT_TRUE(stopped.interrupted);
+    EXPECT_EQ(stopped.dest, JoinPath(dir, L"big_0.bin"));
+    EXPECT_EQ(stopped.written, 0u);
+    EXPECT_EQ(stopped.size, content.size());
+    EXPECT_EQ(ReadFile(dir + L"/big_0.bin"), Bytes{});
+    EXPECT_EQ(ReadFile(dir + L"/big.bin"), content);  // the first copy is never touched again
+
+    // A folder of the file's name is no place to write: the next free name is.
+    error = 0;
+    ASSERT_TRUE(folder->OpenChild(L"big_1.bin", &error)) << error;
+    EXPECT_EQ(RestoreFileInto(source, 16, *folder, L"big.bin").dest, JoinPath(dir, L"big_2.bin"));
+    RemoveIfThere(dir + L"/big_2.bin");
 }

@@ -108,4 +108,8 @@ TEST(FileFilter, OnlyAsciiLettersAreFolded) {
     EXPECT_EQ(filter.GetFilterList(), Strings{L"\u00C9t"});
     EXPECT_TRUE(filter.MatchFile(L"x.\u00C9T"));
     EXPECT_FALSE(filter.MatchFile(L"x.\u00E9t"));
+    filter.SetFilters(L"*.zip;*.ZAP");  // both ends of A-Z, on either side
+    EXPECT_EQ(filter.GetFilterList(), (Strings{L"zip", L"zap"}));
+    EXPECT_TRUE(filter.MatchFile(L"A.ZIP"));
+    EXPECT_TRUE(filter.MatchFile(L"c.zAp"));
 }

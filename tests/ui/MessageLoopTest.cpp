@@ -117,6 +117,60 @@ TEST(MessageLoop, FiltersNewestFirstAndIdleRoundsOnlyAfterInput)
     EXPECT_TRUE(loop.RemoveMessageFilter(&first));
 }
 
+// Keeps one posted message queued at all times, as a fast producer would, for at most `limit`
+// rounds; notes when a timer and a paint got through, and quits at the timer.
+class Flood : public MessageFilter {
+public:
+    static constexpr UINT kFlood = WM_APP + 12;
+    int rounds = 0;
+    int limit = 0;
+    int timerAt = -1;
+    int paintAt = -1;
+    HWND painted = nullptr;
+
+    bool PreTranslateMessage(MSG* msg) override
+    {
+        if (msg->message == kFlood) {
+            if (timerAt >= 0)
+                return true;  // the flood ends; the timer asked to quit
+            if (++rounds < limit)
+                ::PostThreadMessageW(::GetCurrentThreadId(), kFlood, 0, 0);
+            else
+                ::PostQuitMessage(0);
+            return true;
+        }
+        if (msg->message == WM_TIMER && timerAt < 0) {
+            timerAt = rounds;
+            // Asked during a turn, the quit must still end the loop with this code.
+            ::PostQuitMessage(7);
+        }
+        if (msg->message == WM_PAINT && msg->hwnd == painted && paintAt < 0)
+            paintAt = rounds;
+        return false;
+    }
+};
+
+TEST(MessageLoop, TimersAndPaintsGetTheirTurnThroughAFloodOfPostedMessages)
+{
+    MessageLoop loop;
+    Flood flood;
+    flood.limit = 2000000;  // about a minute without the turns: the test fails rather than hangs
+    ASSERT_TRUE(loop.AddMessageFilter(&flood));
+    flood.painted = ::CreateWindowExW(0, L"STATIC", L"x", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
+                                      nullptr, nullptr);
+    ASSERT_NE(nullptr, flood.painted);
+    ::ValidateRect(flood.painted, nullptr);
+    ::InvalidateRect(flood.painted, nullptr, TRUE);
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, nullptr);
+    ::PostThreadMessageW(::GetCurrentThreadId(), Flood::kFlood, 0, 0);
+    EXPECT_EQ(7, loop.Run());
+    ::KillTimer(nullptr, timer);
+    ::DestroyWindow(flood.painted);
+    EXPECT_GE(flood.timerAt, 0) << "the timer never came through " << flood.rounds << " posted messages";
+    EXPECT_GE(flood.paintAt, 0);
+    EXPECT_LT(flood.timerAt, flood.limit);
+}
+
 TEST(MessageLoop, IdleMessageRule)
 {
     auto idle = [](UINT message) { MSG m{}; m.message = message; return MessageLoop::IsIdleMessage(m); };

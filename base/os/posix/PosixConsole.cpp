@@ -1,3 +1,4 @@
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -13,11 +14,29 @@ std::vector<std::wstring> ProgramArguments(int argc, char** argv) {
     return arguments;
 }
 
-void WriteStandardError(std::wstring_view text) {
+namespace {
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+
+void OnInterrupt(int) { interrupted.store(true); }
+}  // namespace
+
+bool WriteStandardError(std::wstring_view text) {
     std::string bytes = WideToUtf8(text);
-    std::fwrite(bytes.data(), 1, bytes.size(), stderr);
-    std::fflush(stderr);
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), stderr) == bytes.size();
+    return std::fflush(stderr) == 0 && ok;
 }
+
+void CatchInterrupts() {
+    struct sigaction action = {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;  // reads and writes go on; the flag is polled between them
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+const std::atomic<bool>& InterruptFlag() { return interrupted; }
 
 bool IsStandardErrorTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 

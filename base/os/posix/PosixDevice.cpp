@@ -1,11 +1,14 @@
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <vector>
 
 #include "base/Utf16.h"
 #include "base/os/Device.h"
 #include "base/os/Files.h"
+#include "base/os/posix/ImageDevice.h"
 #include "base/os/posix/PosixError.h"
 
 namespace Vorlaq {
@@ -39,6 +42,19 @@ private:
     uint64_t base_;
 };
 
+// The container a regular file is, by its first and last bytes; None for a raw image or a device.
+ContainerFormat ProbeContainer(int fd) {
+    struct stat info{};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return ContainerFormat::None;
+    std::vector<uint8_t> head(kContainerProbeSize), tail(kContainerProbeSize);
+    uint64_t size = static_cast<uint64_t>(info.st_size);
+    ssize_t headGot = ::pread(fd, head.data(), head.size(), 0);
+    ssize_t tailGot =
+        size >= tail.size() ? ::pread(fd, tail.data(), tail.size(), static_cast<off_t>(size - tail.size())) : 0;
+    return DetectContainerFormat(head.data(), headGot > 0 ? static_cast<size_t>(headGot) : 0, tail.data(),
+                                 tailGot > 0 ? static_cast<size_t>(tailGot) : 0);
+}
+
 }  // namespace
 
 std::unique_ptr<Device> OpenDriveDevice(wchar_t, uint32_t* error) {
@@ -51,6 +67,11 @@ std::unique_ptr<Device> OpenPathDevice(const std::wstring& path, uint64_t baseOf
     if (fd < 0) {
         if (error) *error = WinErrorFromErrno(errno);
         return nullptr;
+    }
+    // Containers are chosen by signature, not by name: a renamed E01 is still one.
+    if (ContainerFormat format = ProbeContainer(fd); format != ContainerFormat::None) {
+        ::close(fd);
+        return OpenImageDevice(format, WideToUtf8(path), baseOffset, error);
     }
     return std::make_unique<PosixDevice>(fd, baseOffset);
 }

@@ -25,7 +25,23 @@ std::string Native(const std::wstring& path) {
 }
 
 void SetError(uint32_t* error, int err) {
-    if (error) *error = WinErrorFromErrno(err);
+    uint32_t code = WinErrorFromErrno(err);
+    if (error) *error = code;
+}
+
+constexpr uint64_t kTicksPerSecond = 10000000;
+constexpr int64_t kUnixEpochSeconds = 11644473600;  // 1601-01-01 to 1970-01-01
+
+// A FILETIME as futimens takes it; 0 leaves the time alone.
+timespec ToTimespec(uint64_t filetime) {
+    timespec ts{};
+    if (filetime == 0) {
+        ts.tv_nsec = UTIME_OMIT;
+        return ts;
+    }
+    ts.tv_sec = static_cast<time_t>(static_cast<int64_t>(filetime / kTicksPerSecond) - kUnixEpochSeconds);
+    ts.tv_nsec = static_cast<long>(filetime % kTicksPerSecond * 100);
+    return ts;
 }
 
 class PosixWritableFile : public WritableFile {
@@ -54,6 +70,13 @@ public:
         return true;
     }
 
+    bool SetTimes(uint64_t, uint64_t modified, uint64_t accessed, uint32_t* error) override {
+        const timespec times[2] = {ToTimespec(accessed), ToTimespec(modified)};
+        if (::futimens(fd_, times) == 0) return true;
+        SetError(error, errno);
+        return false;
+    }
+
     bool Close(uint32_t* error) override {
         if (fd_ < 0) return true;
         int rc = ::close(fd_);
@@ -69,7 +92,58 @@ private:
     int fd_;
 };
 
+// A folder as an open descriptor: children are reached with openat/mkdirat relative to it, and
+// O_NOFOLLOW keeps every one of them from being a link.
+class PosixFolder : public Folder {
+public:
+    PosixFolder(int fd, std::wstring path) : Folder(std::move(path)), fd_(fd) {}
+    ~PosixFolder() override { ::close(fd_); }
+
+    std::unique_ptr<Folder> OpenChild(const std::wstring& name, uint32_t* error) override {
+        const std::string native = WideToUtf8(name);
+        if (::mkdirat(fd_, native.c_str(), 0777) != 0 && errno != EEXIST) {
+            SetError(error, errno);
+            return nullptr;
+        }
+        int fd = ::openat(fd_, native.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) {
+            int err = errno;
+            struct stat st;
+            // ENOTDIR is also what a link to a folder gives under O_DIRECTORY: tell the two apart.
+            if (err == ENOTDIR && ::fstatat(fd_, native.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
+                err = ELOOP;
+            SetError(error, err);
+            if (error && err == ENOTDIR) *error = kErrorDirectory;
+            return nullptr;
+        }
+        return std::make_unique<PosixFolder>(fd, GetPath() + L"\\" + name);
+    }
+
+    std::unique_ptr<WritableFile> CreateNewFile(const std::wstring& name, uint32_t* error) override {
+        int fd = ::openat(fd_, WideToUtf8(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            SetError(error, errno);
+            return nullptr;
+        }
+        return std::make_unique<PosixWritableFile>(fd);
+    }
+
+private:
+    int fd_;
+};
+
 }  // namespace
+
+std::unique_ptr<Folder> Folder::Open(const std::wstring& path, uint32_t* error) {
+    int fd = ::open(Native(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        SetError(error, errno);
+        return nullptr;
+    }
+    std::wstring engine = path;
+    while (engine.size() > 1 && (engine.back() == L'\\' || engine.back() == L'/')) engine.pop_back();
+    return std::make_unique<PosixFolder>(fd, engine);
+}
 
 bool QueryFileAttributes(const std::wstring& path, uint32_t* error) {
     struct stat st;
@@ -139,10 +213,19 @@ bool AppendToExistingFile(const std::wstring& path, std::string_view bytes) {
 
 std::string WideToLogBytes(std::wstring_view text) { return WideToUtf8(text); }
 
-void WriteStandardOutput(std::wstring_view text) {
+bool WriteStandardOutput(std::wstring_view text, uint32_t* error) {
     std::string bytes = WideToUtf8(text);
-    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-    std::fflush(stdout);
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+    ok = std::fflush(stdout) == 0 && ok;
+    if (!ok) SetError(error, errno);
+    return ok;
+}
+
+bool CloseStandardOutput(uint32_t* error) {
+    bool ok = std::fflush(stdout) == 0;
+    ok = std::fclose(stdout) == 0 && ok;
+    if (!ok) SetError(error, errno);
+    return ok;
 }
 
 std::wstring NativePathText(const std::wstring& path) {

@@ -9,6 +9,14 @@
 namespace Vorlaq {
 
 namespace {
+std::atomic<bool> interrupted{false};
+
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+    interrupted.store(true);
+    return TRUE;
+}
+
 // The standard handle when it is a console (GetConsoleMode fails on files and pipes).
 HANDLE ConsoleHandle(DWORD which) {
     HANDLE handle = GetStdHandle(which);
@@ -27,16 +35,20 @@ std::vector<std::wstring> ProgramArguments(int, char**) {
     return arguments;
 }
 
-void WriteStandardError(std::wstring_view text) {
+bool WriteStandardError(std::wstring_view text) {
     if (HANDLE console = ConsoleHandle(STD_ERROR_HANDLE)) {
         DWORD written = 0;
-        WriteConsoleW(console, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-        return;
+        return WriteConsoleW(console, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+               written == text.size();
     }
     std::string bytes = WideToUtf8(text);
-    std::fwrite(bytes.data(), 1, bytes.size(), stderr);
-    std::fflush(stderr);
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), stderr) == bytes.size();
+    return std::fflush(stderr) == 0 && ok;
 }
+
+void CatchInterrupts() { SetConsoleCtrlHandler(OnConsoleEvent, TRUE); }
+
+const std::atomic<bool>& InterruptFlag() { return interrupted; }
 
 bool IsStandardErrorTerminal() { return ConsoleHandle(STD_ERROR_HANDLE) != nullptr; }
 

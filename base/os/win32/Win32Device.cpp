@@ -3,6 +3,8 @@
 #include <cstring>
 #include <vector>
 
+#include "base/LogManager.h"
+#include "base/os/ContainerFormat.h"
 #include "base/os/Device.h"
 
 namespace Vorlaq {
@@ -38,6 +40,9 @@ public:
         return true;
     }
 
+    HANDLE Handle() const { return handle_; }
+    void SetBase(uint64_t base) { base_ = base; }
+
 private:
     bool ReadExact(uint64_t at, void* buffer, uint32_t length, uint32_t* delivered) {
         *delivered = 0;
@@ -61,7 +66,7 @@ private:
     bool aligned_;
 };
 
-std::unique_ptr<Device> Open(const std::wstring& path, uint64_t base, bool aligned, uint32_t* error) {
+std::unique_ptr<Win32Device> Open(const std::wstring& path, uint64_t base, bool aligned, uint32_t* error) {
     HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_READONLY, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
@@ -69,6 +74,20 @@ std::unique_ptr<Device> Open(const std::wstring& path, uint64_t base, bool align
         return nullptr;
     }
     return std::make_unique<Win32Device>(handle, base, aligned);
+}
+
+// The container an image file is, by its first and last bytes.
+ContainerFormat ProbeContainer(Win32Device& device) {
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(device.Handle(), &size) || size.QuadPart < 0) return ContainerFormat::None;
+    std::vector<uint8_t> head(kContainerProbeSize), tail(kContainerProbeSize);
+    uint32_t headGot = 0, tailGot = 0;
+    uint64_t bytes = static_cast<uint64_t>(size.QuadPart);
+    if (!device.ReadAt(0, head.data(), static_cast<uint32_t>(head.size()), &headGot)) headGot = 0;
+    if (bytes < tail.size() ||
+        !device.ReadAt(bytes - tail.size(), tail.data(), static_cast<uint32_t>(tail.size()), &tailGot))
+        tailGot = 0;
+    return DetectContainerFormat(head.data(), headGot, tail.data(), tailGot);
 }
 
 }  // namespace
@@ -81,7 +100,21 @@ std::unique_ptr<Device> OpenDriveDevice(wchar_t letter, uint32_t* error) {
 
 std::unique_ptr<Device> OpenPathDevice(const std::wstring& path, uint64_t baseOffset, uint32_t* error) {
     bool rawVolume = path.size() == 6 && path.compare(0, 4, L"\\\\.\\") == 0 && path[5] == L':';
-    return Open(path, baseOffset, rawVolume, error);
+    if (rawVolume) return Open(path, baseOffset, true, error);
+    std::unique_ptr<Win32Device> image = Open(path, 0, false, error);
+    if (!image) return nullptr;
+    // Containers are read by the Linux build only, through their libraries.
+    ContainerFormat format = ProbeContainer(*image);
+    if (format != ContainerFormat::None) {
+        LogManager::instance().print(LogLevel::Error,
+                                     L"%s is a %s image: the Windows build reads raw images and drives only. "
+                                     L"Open it with quorret-cli on Linux, or convert it to a raw image.",
+                                     path, ContainerFormatName(format));
+        if (error) *error = ERROR_NOT_SUPPORTED;
+        return nullptr;
+    }
+    image->SetBase(baseOffset);
+    return image;
 }
 
 }  // namespace Vorlaq

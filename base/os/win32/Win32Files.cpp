@@ -14,6 +14,13 @@ void SetError(uint32_t* error) {
     if (error) *error = GetLastError();
 }
 
+FILETIME ToFiletime(uint64_t value) {
+    FILETIME ft;
+    ft.dwLowDateTime = static_cast<DWORD>(value);
+    ft.dwHighDateTime = static_cast<DWORD>(value >> 32);
+    return ft;
+}
+
 class Win32WritableFile : public WritableFile {
 public:
     explicit Win32WritableFile(HANDLE handle) : handle_(handle) {}
@@ -36,6 +43,13 @@ public:
         return true;
     }
 
+    bool SetTimes(uint64_t created, uint64_t modified, uint64_t accessed, uint32_t* error) override {
+        const FILETIME c = ToFiletime(created), m = ToFiletime(modified), a = ToFiletime(accessed);
+        if (SetFileTime(handle_, created ? &c : nullptr, accessed ? &a : nullptr, modified ? &m : nullptr)) return true;
+        SetError(error);
+        return false;
+    }
+
     bool Close(uint32_t* error) override {
         if (handle_ == INVALID_HANDLE_VALUE) return true;
         BOOL ok = CloseHandle(handle_);
@@ -48,7 +62,116 @@ private:
     HANDLE handle_;
 };
 
+// A folder held by a handle that shares no deletion: while it is open the folder can be neither
+// renamed nor replaced, so a path below it names what was checked (callers keep the parents of
+// a folder they use open as well).
+class Win32Folder : public Folder {
+public:
+    Win32Folder(HANDLE handle, std::wstring path)
+        : Folder(std::move(path)), handle_(handle), final_(FinalPath(handle)) {}
+
+    // The path the system resolved the handle to; empty when it cannot say.
+    static std::wstring FinalPath(HANDLE handle) {
+        std::wstring path(MAX_PATH, L'\0');
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            DWORD n = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
+                                                FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+            if (n == 0) return std::wstring();
+            if (n < path.size()) {
+                path.resize(n);
+                return path;
+            }
+            path.resize(n + 1);
+        }
+        return std::wstring();
+    }
+    ~Win32Folder() override { CloseHandle(handle_); }
+
+    // Opens the folder at `path` itself, not what a reparse point there leads to.
+    static HANDLE OpenHandle(const std::wstring& path, bool followLinks) {
+        DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+        return CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_EXISTING, flags, nullptr);
+    }
+
+    std::unique_ptr<Folder> OpenChild(const std::wstring& name, uint32_t* error) override {
+        const std::wstring path = Join(name);
+        bool existed = false;
+        if (!CreateDirectoryW(path.c_str(), nullptr)) {
+            if (GetLastError() != ERROR_ALREADY_EXISTS) {
+                SetError(error);
+                return nullptr;
+            }
+            existed = true;
+        }
+        HANDLE handle = OpenHandle(path, false);
+        if (handle == INVALID_HANDLE_VALUE) {
+            SetError(error);
+            // There, yet not to be found: a link that leads nowhere (Wine shows no reparse point).
+            if (existed && error && (*error == kErrorFileNotFound || *error == kErrorPathNotFound))
+                *error = kErrorStoppedOnSymlink;
+            return nullptr;
+        }
+        BY_HANDLE_FILE_INFORMATION info;
+        uint32_t refusal = 0;
+        if (!GetFileInformationByHandle(handle, &info))
+            refusal = GetLastError();
+        else if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+            refusal = kErrorStoppedOnSymlink;
+        else if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            refusal = kErrorDirectory;
+        else if (!IsChildPath(FinalPath(handle), name))
+            refusal = kErrorStoppedOnSymlink;  // a link the system resolved without calling it one (Wine)
+        if (refusal) {
+            CloseHandle(handle);
+            if (error) *error = refusal;
+            return nullptr;
+        }
+        return std::make_unique<Win32Folder>(handle, path);
+    }
+
+    std::unique_ptr<WritableFile> CreateNewFile(const std::wstring& name, uint32_t* error) override {
+        HANDLE handle = CreateFileW(Join(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            SetError(error);
+            if (error && *error == ERROR_ALREADY_EXISTS) *error = kErrorFileExists;
+            return nullptr;
+        }
+        return std::make_unique<Win32WritableFile>(handle);
+    }
+
+private:
+    // True when `path` is this folder's resolved path with `name` below it, letter case aside.
+    bool IsChildPath(const std::wstring& path, const std::wstring& name) const {
+        if (final_.empty() || path.empty()) return true;  // the system cannot say: the attributes decide
+        const std::wstring expected = Joined(final_, name);
+        return CompareStringOrdinal(path.c_str(), static_cast<int>(path.size()), expected.c_str(),
+                                    static_cast<int>(expected.size()), TRUE) == CSTR_EQUAL;
+    }
+
+    static std::wstring Joined(const std::wstring& base, const std::wstring& name) {
+        return !base.empty() && (base.back() == L'\\' || base.back() == L'/') ? base + name : base + L"\\" + name;
+    }
+
+    std::wstring Join(const std::wstring& name) const { return Joined(GetPath(), name); }
+
+    HANDLE handle_;
+    std::wstring final_;
+};
+
 }  // namespace
+
+std::unique_ptr<Folder> Folder::Open(const std::wstring& path, uint32_t* error) {
+    HANDLE handle = Win32Folder::OpenHandle(path, true);
+    if (handle == INVALID_HANDLE_VALUE) {
+        SetError(error);
+        return nullptr;
+    }
+    return std::make_unique<Win32Folder>(handle, path);
+}
+
+std::wstring SystemErrorReason(uint32_t) { return std::wstring(); }
 
 bool QueryFileAttributes(const std::wstring& path, uint32_t* error) {
     if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
@@ -121,19 +244,31 @@ std::string WideToLogBytes(std::wstring_view text) {
     return out;
 }
 
-void WriteStandardOutput(std::wstring_view text) {
+bool WriteStandardOutput(std::wstring_view text, uint32_t* error) {
     // A console shows UTF-16 as it is; UTF-8 bytes would come out in the console's code page.
     HANDLE console = GetStdHandle(STD_OUTPUT_HANDLE);
     DWORD mode = 0;
     if (console != INVALID_HANDLE_VALUE && console && GetConsoleMode(console, &mode)) {
         std::fflush(stdout);
         DWORD written = 0;
-        WriteConsoleW(console, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-        return;
+        if (WriteConsoleW(console, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+            written == text.size())
+            return true;
+        if (error) *error = kErrorWriteFault;
+        return false;
     }
     std::string bytes = WideToUtf8(text);
-    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-    std::fflush(stdout);
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+    ok = std::fflush(stdout) == 0 && ok;
+    if (!ok && error) *error = kErrorWriteFault;
+    return ok;
+}
+
+bool CloseStandardOutput(uint32_t* error) {
+    bool ok = std::fflush(stdout) == 0;
+    ok = std::fclose(stdout) == 0 && ok;
+    if (!ok && error) *error = kErrorWriteFault;
+    return ok;
 }
 
 std::wstring NativePathText(const std::wstring& path) { return path; }

@@ -1,0 +1,54 @@
+#include "cli/SourceExtent.h"
+
+#include <vector>
+
+#include "base/ByteReader.h"
+#include "base/WideFormat.h"
+#include "cli/FieldText.h"
+
+namespace Vorlaq {
+
+namespace {
+
+constexpr uint64_t kTotalSectorsAt = 0x28;
+
+// True when the sector at `index` can be read whole.
+bool HoldsSector(Device& device, uint64_t index, std::vector<uint8_t>& buffer) {
+    uint32_t got = 0;
+    const uint32_t size = static_cast<uint32_t>(buffer.size());
+    return device.ReadAt(index * size, buffer.data(), size, &got) && got == size;
+}
+
+}  // namespace
+
+SourceExtent MeasureSource(const CliOptions& options, NTFSVolume& volume) {
+    SourceExtent extent;
+    Device* device = volume.GetDevice();
+    const uint32_t sectorSize = volume.GetSectorSize();
+    if (!device || sectorSize == 0) return extent;
+    std::vector<uint8_t> buffer(sectorSize);
+    uint32_t got = 0;
+    if (!device->ReadAt(0, buffer.data(), sectorSize, &got)) return extent;
+    const uint64_t sectors = ByteReader(buffer.data(), got).U64(kTotalSectorsAt).value_or(0);
+    if (sectors == 0 || sectors > UINT64_MAX / sectorSize) return extent;
+    extent.volumeBytes = extent.heldBytes = sectors * sectorSize;
+    if (options.driveLetter || HoldsSector(*device, sectors - 1, buffer)) return extent;
+    // Sector 0 is held and the last one is not: find the first sector missing.
+    uint64_t held = 1, missing = sectors - 1;
+    while (missing - held > 0) {
+        uint64_t middle = held + (missing - held) / 2;
+        if (HoldsSector(*device, middle, buffer))
+            held = middle + 1;
+        else
+            missing = middle;
+    }
+    extent.heldBytes = missing * sectorSize;
+    return extent;
+}
+
+std::wstring ShortSourceText(const CliOptions& options, const SourceExtent& extent) {
+    return FormatWide(L"%s ends after %I64u of the volume's %I64u bytes: what lies beyond cannot be read.",
+                      EscapeControls(options.source), extent.heldBytes, extent.volumeBytes);
+}
+
+}  // namespace Vorlaq
