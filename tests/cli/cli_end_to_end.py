@@ -679,13 +679,23 @@ class Restore(unittest.TestCase):
             racer.join()
         self.assertEqual(listing(sentinel), before)
         self.assertFalse((sentinel / "dangling.pdf").exists() or (sentinel / "dangling-folder").exists())
+        # Under Wine a name that turns into a link while Wine looks it up can fail its file (the
+        # failure is reported as such); nothing may still land outside --out.
+        racing = {"track02.mp3", "IMG_0042.jpg", "Music", "Photos"}
         for out, r in runs:
-            self.assertEqual(r.code, 0, r)
             lines = r.out.splitlines()
-            self.assertEqual(lines[-1], EXPECTED_TOTAL % len(expected), r)
+            failed = [line for line in lines[:-1] if line.split("\t")[2] != "ok"]
+            if ARGS.wine:
+                for line in failed:
+                    self.assertTrue(racing & set(re.split(r"[\\/]", line.split("\t")[1])), line)
+            self.assertEqual(r.code, 1 if failed and ARGS.wine else 0, r)
+            if not failed:
+                self.assertEqual(lines[-1], EXPECTED_TOTAL % len(expected), r)
             for line in lines[:-1]:
-                record, dest, status = line.split("\t")
+                record, dest, status = line.split("\t")[:3]
                 local = local_path(dest)
+                if ARGS.wine and status == "failed":
+                    continue
                 self.assertEqual(status, "ok", line)
                 self.assertFalse(local.is_symlink(), line)
                 self.assertTrue(os.path.realpath(local).startswith(os.path.realpath(out) + os.sep), line)
