@@ -120,7 +120,8 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
             if (*value == L"table") o.format = ScanFormat::Table;
             else if (*value == L"tsv") o.format = ScanFormat::Tsv;
             else if (*value == L"json") o.format = ScanFormat::Json;
-            else return Refuse(FormatWide(L"--format is table, tsv or json, not '%s'", *value));
+            else if (*value == L"body") o.format = ScanFormat::Body;
+            else return Refuse(FormatWide(L"--format is table, tsv, json or body, not '%s'", *value));
         } else if (name == L"--out" && o.command == CliCommand::Restore) {
             if (value->empty()) return Refuse(L"--out needs a folder");
             o.outDir = *value;
@@ -128,6 +129,14 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
             o.all = true;
         } else if (name == L"--tree" && o.command == CliCommand::Restore) {
             o.tree = true;
+        } else if (name == L"--keep-times" && o.command == CliCommand::Restore) {
+            o.keepTimes = true;
+        } else if (name == L"--streams" && o.command == CliCommand::Restore) {
+            o.streams = true;
+        } else if (name == L"--recoverable" && o.command != CliCommand::Info) {
+            o.recoverableOnly = true;
+        } else if (name == L"--no-recoverable" && o.command == CliCommand::Scan) {
+            o.recoverableColumn = false;
         } else if (name == L"--original-names" && o.command == CliCommand::Restore) {
             o.originalNames = true;
         } else {
@@ -144,6 +153,8 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
         return Refuse(L"--partition applies to a whole-disk image or device, not to a drive letter");
     if (o.offset && o.partition) return Refuse(L"give either --offset or --partition, not both");
 
+    if (o.recoverableOnly && !o.recoverableColumn)
+        return Refuse(L"--recoverable needs the column that --no-recoverable leaves out");
     if (o.command != CliCommand::Restore) {
         if (positional.size() > 1) return Refuse(FormatWide(L"unexpected argument '%s'", positional[1]));
     } else {
@@ -156,6 +167,7 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
         if (o.outDir.empty()) return Refuse(L"restore needs --out DIR");
         if (o.all == !o.records.empty()) return Refuse(L"restore needs either RECORD numbers or --all");
         if (o.filter && !o.all) return Refuse(L"--filter goes with --all");
+        if (o.recoverableOnly && !o.all) return Refuse(L"--recoverable goes with --all");
         if (o.originalNames && !o.all) return Refuse(L"--original-names goes with --all");
     }
     result.ok = true;
@@ -165,9 +177,10 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
 std::wstring UsageText() {
     return L"Usage:\n"
            L"  quorret-cli info SOURCE [--offset N | --partition N] [--verbose]\n"
-           L"  quorret-cli scan SOURCE [--filter TEXT] [--format table|tsv|json] [--offset N | --partition N] [--verbose]\n"
-           L"  quorret-cli restore SOURCE --out DIR (RECORD... | --all [--filter TEXT] [--original-names]) [--tree]\n"
+           L"  quorret-cli scan SOURCE [--filter TEXT] [--recoverable | --no-recoverable] [--format table|tsv|json|body]\n"
            L"              [--offset N | --partition N] [--verbose]\n"
+           L"  quorret-cli restore SOURCE --out DIR (RECORD... | --all [--filter TEXT] [--recoverable] [--original-names])\n"
+           L"              [--tree] [--keep-times] [--streams] [--offset N | --partition N] [--verbose]\n"
            L"  quorret-cli --version\n"
            L"\n"
            L"SOURCE        an NTFS image file or block device, or on Windows a drive letter such as D:\n"
@@ -175,10 +188,14 @@ std::wstring UsageText() {
            L"--offset N    the volume starts N bytes into SOURCE; Ns counts 512-byte sectors (2048s)\n"
            L"--partition N the volume is partition N of the whole-disk SOURCE, as the partition listing numbers it\n"
            L"--filter TEXT file extensions to look for, such as \"*.txt;*.log\" (default: all)\n"
-           L"--format      table (default), tsv or json (one object per line)\n"
+           L"--format      table (default), tsv, json (one object per line) or body (a timeline body file)\n"
            L"--out DIR     the folder that receives restored files (created when missing)\n"
            L"--all         restore every deleted file the scan finds\n"
            L"--tree        recreate each file's folder path under DIR\n"
+           L"--keep-times  restored files get the record's modification and access times (creation too on Windows)\n"
+           L"--streams     named data streams restored beside the file as name_stream\n"
+           L"--recoverable only files whose clusters are all still free (recoverable: intact)\n"
+           L"--no-recoverable  leave out the recoverable column; the cluster bitmap is not read\n"
            L"--original-names  files from an emptied Recycle Bin under the name (and with --tree the\n"
            L"              folders) they had before they were sent there\n"
            L"--verbose     write the log lines to standard error\n"

@@ -8,7 +8,7 @@
 namespace Vorlaq {
 
 enum class CliCommand { Help, Version, Info, Scan, Restore };
-enum class ScanFormat { Table, Tsv, Json };
+enum class ScanFormat { Table, Tsv, Json, Body };
 
 struct CliOptions {
     CliCommand command = CliCommand::Help;
@@ -23,6 +23,10 @@ struct CliOptions {
     std::vector<uint64_t> records;      // restore RECORD...
     bool all = false;                   // restore --all
     bool tree = false;                  // restore --tree
+    bool keepTimes = false;             // restore --keep-times
+    bool streams = false;               // restore --streams
+    bool recoverableOnly = false;       // --recoverable: only files whose clusters are all free
+    bool recoverableColumn = true;      // scan --no-recoverable turns the column (and the bitmap read) off
     bool originalNames = false;         // restore --original-names
     bool verbose = false;
 };

@@ -6,6 +6,7 @@
 #include "base/os/Files.h"
 #include "cli/Commands.h"
 #include "cli/FieldText.h"
+#include "cli/RestoreExtrasStep.h"
 #include "cli/ScanRunner.h"
 #include "cli/VolumeCheck.h"
 #include "ntfs/NTFSFileRecord.h"
@@ -113,30 +114,23 @@ public:
         std::wstring wanted = out_.GetPath();
         for (const std::wstring& level : levels) wanted = JoinPath(wanted, level);
         wanted = JoinPath(wanted, name);
+        RestoreChoices choices;
+        choices.keepTimes = options_.keepTimes;
         RestoreOutcome outcome;
+        RestoreExtrasResult extras;
         if (OpenTree(out_, levels, chain)) {
             Folder& folder = chain.empty() ? out_ : *chain.back();
-            outcome = RestoreFileInto(source_, file.GetRecordNumber(), folder, name, &InterruptFlag());
+            outcome = RestoreFileInto(source_, file.GetRecordNumber(), folder, name, &InterruptFlag(), choices);
+            if (outcome.ok)
+                extras = RestoreExtrasOf(options_, source_, file.GetRecordNumber(), folder, outcome, &InterruptFlag());
         }
-        std::wstring dest = NativePathText(outcome.dest.empty() ? wanted : outcome.dest);
-        std::wstring line = FormatWide(L"%I64u\t%s\t", file.GetRecordNumber(), EscapeControls(dest));
-        if (outcome.ok) {
-            ++restored_;
-            line += L"ok";
-        } else {
-            LogManager::instance().print(LogLevel::Error, L"Failed to restore file: %s. ", dest);
-            ReportLoggedErrors(options_, console_, errors_, true);
-            line += L"failed";
-            // A file that failed part-way stays: a partial recovery can be worth having.
-            if (!outcome.dest.empty()) {
-                ++partial_;
-                line += FormatWide(outcome.interrupted ? L"\tinterrupted at %I64u of %I64u bytes"
-                                                       : L"\t%I64u of %I64u bytes",
-                                   outcome.written, outcome.size);
-            }
+        if (outcome.ok) ++restored_;
+        else if (!outcome.dest.empty()) ++partial_;
+        PrintResult(file.GetRecordNumber(), outcome, wanted, extras.note);
+        for (const RestoredStream& stream : extras.streams) {
+            if (!stream.outcome.ok) streamsFailed_ = true;
+            PrintResult(file.GetRecordNumber(), stream.outcome, stream.wanted, std::wstring());
         }
-        console_.Out(line + L"\n");
-        console_.Flush();
     }
 
     int Finish() {
@@ -149,12 +143,36 @@ public:
             console_.Err(L"quorret-cli: interrupted; the restore stopped.");
             return kExitInterrupted;
         }
-        return restored_ == attempted_ ? kExitOk : kExitSomeFailed;
+        return restored_ == attempted_ && !streamsFailed_ ? kExitOk : kExitSomeFailed;
     }
 
     static bool Interrupted() { return InterruptFlag().load(); }
 
 private:
+    // One result line, printed and flushed at once: "record<TAB>dest<TAB>ok" with the note in a
+    // field of its own after "ok", or "failed", with "N of M bytes" (or "interrupted at N of M
+    // bytes") where a file stays part-written. `wanted` names a file that was never made.
+    void PrintResult(uint64_t record, const RestoreOutcome& outcome, const std::wstring& wanted,
+                     const std::wstring& note) {
+        const std::wstring dest = NativePathText(outcome.dest.empty() ? wanted : outcome.dest);
+        std::wstring line = FormatWide(L"%I64u\t%s\t", record, EscapeControls(dest));
+        if (outcome.ok) {
+            line += L"ok";
+            if (!note.empty()) line += L"\t" + note;
+        } else {
+            LogManager::instance().print(LogLevel::Error, L"Failed to restore file: %s. ", dest);
+            ReportLoggedErrors(options_, console_, errors_, true);
+            line += L"failed";
+            // A file that failed part-way stays: a partial recovery can be worth having.
+            if (!outcome.dest.empty())
+                line += FormatWide(outcome.interrupted ? L"\tinterrupted at %I64u of %I64u bytes"
+                                                       : L"\t%I64u of %I64u bytes",
+                                   outcome.written, outcome.size);
+        }
+        console_.Out(line + L"\n");
+        console_.Flush();
+    }
+
     const CliOptions& options_;
     const VolumeSource& source_;
     Folder& out_;
@@ -163,6 +181,7 @@ private:
     int attempted_ = 0;
     int restored_ = 0;
     int partial_ = 0;
+    bool streamsFailed_ = false;
 };
 
 // The reason a record named on the command line is refused; empty for one worth trying.
@@ -224,7 +243,7 @@ int RunRestore(const CliOptions& options, Console& console, ErrorLogCapture& err
                 if (options.originalNames) UseOriginalName(*file);
                 restorer.Restore(*file);
             },
-            &InterruptFlag());
+            &InterruptFlag(), options.recoverableOnly ? RecoverabilityMode::IntactOnly : RecoverabilityMode::Off);
         if (outcome.state != kScanFinished && !FileRestorer::Interrupted())
             return ReportFailedScan(options, records, console, errors);
     }

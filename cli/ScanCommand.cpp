@@ -10,6 +10,13 @@ namespace Vorlaq {
 
 namespace {
 constexpr uint64_t kFirstUserRecord = 16;
+
+RecoverabilityMode RecoverabilityFor(const CliOptions& options) {
+    if (options.recoverableOnly) return RecoverabilityMode::IntactOnly;
+    // A body file has no column for it.
+    return options.recoverableColumn && options.format != ScanFormat::Body ? RecoverabilityMode::Report
+                                                                           : RecoverabilityMode::Off;
+}
 }  // namespace
 
 int RunScan(const CliOptions& options, Console& console, ErrorLogCapture& errors) {
@@ -25,10 +32,11 @@ int RunScan(const CliOptions& options, Console& console, ErrorLogCapture& errors
     }
 
     const uint64_t errorsBefore = errors.Total();
-    std::unique_ptr<ScanPrinter> printer = MakeScanPrinter(options.format, console);
+    std::unique_ptr<ScanPrinter> printer = MakeScanPrinter(options.format, console, options.recoverableColumn);
     ScanPrinter* out = printer.get();
     ScanOutcome outcome = RunScanTask(source, options.filter.value_or(L""), records, console,
-                                      [out](std::unique_ptr<DeletedFileInfo> file) { out->Add(*file); });
+                                      [out](std::unique_ptr<DeletedFileInfo> file) { out->Add(*file); },
+                                      nullptr, RecoverabilityFor(options));
     if (outcome.state != kScanFinished) return ReportFailedScan(options, records, console, errors);
     printer->Finish();
     uint64_t walked = records > kFirstUserRecord ? records - kFirstUserRecord : 0;

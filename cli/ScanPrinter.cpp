@@ -5,13 +5,14 @@
 #include <vector>
 
 #include "base/Utf16.h"
+#include "cli/BodyPrinter.h"
 #include "cli/FieldText.h"
 
 namespace Vorlaq {
 
 namespace {
 
-constexpr size_t kColumns = 7;
+constexpr size_t kColumns = 8;  // the last, Recoverable, only when asked for
 using Row = std::array<std::wstring, kColumns>;
 
 // The table is laid out once every width is known, so its rows wait in memory: each one as a
@@ -19,14 +20,14 @@ using Row = std::array<std::wstring, kColumns>;
 // million-record volume's listing to a fraction of what seven wide strings a row would take.
 class TablePrinter : public ScanPrinter {
 public:
-    explicit TablePrinter(Console& console) : console_(console) {
+    TablePrinter(Console& console, bool recoverable) : console_(console), columns_(recoverable ? 8 : 7) {
         for (size_t c = 0; c < kColumns; ++c) width_[c] = Titles()[c].size();
     }
 
     void Add(const DeletedFileInfo& file) override {
         Row row{file.GetRecordNumberText(), EscapeControls(file.GetName()), EscapeControls(file.GetPath()),
                 EscapeControls(file.GetType()), file.GetSizeText(), file.GetModifiedTimeText(),
-                file.GetCreationTimeText()};
+                file.GetCreationTimeText(), RecoverabilityText(file.GetRecoverability())};
         // A file from an emptied Recycle Bin shows where it was before, marked as such.
         if (const std::wstring original = file.GetOriginalPath(); !original.empty()) {
             const size_t cut = original.rfind(L'\\') + 1;
@@ -34,7 +35,7 @@ public:
             row[2] = EscapeControls(original.substr(0, cut)) + L" (bin)";
         }
         std::wstring joined;
-        for (size_t c = 0; c < kColumns; ++c) {
+        for (size_t c = 0; c < columns_; ++c) {
             width_[c] = std::max(width_[c], std::min(row[c].size(), kMaxWidth[c]));
             if (c) joined += L'\t';
             joined += row[c];
@@ -49,8 +50,8 @@ public:
             std::string().swap(stored);
             Row row;
             size_t begin = 0;
-            for (size_t c = 0; c < kColumns; ++c) {
-                size_t end = c + 1 < kColumns ? joined.find(L'\t', begin) : joined.size();
+            for (size_t c = 0; c < columns_; ++c) {
+                size_t end = c + 1 < columns_ ? joined.find(L'\t', begin) : joined.size();
                 if (end == std::wstring::npos) end = joined.size();
                 row[c] = joined.substr(begin, end - begin);
                 begin = end < joined.size() ? end + 1 : end;
@@ -64,22 +65,22 @@ public:
 private:
     // One very long name or path must not push every other row across the screen: the padding
     // stops at these widths and longer cells simply run over.
-    static constexpr size_t kMaxWidth[kColumns] = {20, 40, 60, 8, 12, 16, 16};
-    static constexpr bool kRight[kColumns] = {true, false, false, false, true, false, false};
+    static constexpr size_t kMaxWidth[kColumns] = {20, 40, 60, 8, 12, 16, 16, 11};
+    static constexpr bool kRight[kColumns] = {true, false, false, false, true, false, false, false};
 
     static const Row& Titles() {
         static const Row titles = {L"Index", L"Name", L"Path", L"Type", L"Size", L"Modified Time",
-                                   L"Creation Time"};
+                                   L"Creation Time", L"Recoverable"};
         return titles;
     }
 
     void Line(const Row& row) {
         std::wstring text;
-        for (size_t c = 0; c < kColumns; ++c) {
+        for (size_t c = 0; c < columns_; ++c) {
             size_t fill = row[c].size() < width_[c] ? width_[c] - row[c].size() : 0;
             if (kRight[c]) text.append(fill, L' ');
             text += row[c];
-            if (c + 1 == kColumns) break;
+            if (c + 1 == columns_) break;
             if (!kRight[c]) text.append(fill, L' ');
             text += L"  ";
         }
@@ -89,13 +90,15 @@ private:
     }
 
     Console& console_;
+    size_t columns_;
     size_t width_[kColumns];
     std::vector<std::string> rows_;
 };
 
 class TsvPrinter : public ScanPrinter {
 public:
-    explicit TsvPrinter(Console& console) : console_(console), utcOffset_(LocalUtcOffsetSeconds()) {}
+    TsvPrinter(Console& console, bool recoverable)
+        : console_(console), utcOffset_(LocalUtcOffsetSeconds()), recoverable_(recoverable) {}
 
     void Add(const DeletedFileInfo& file) override {
         Header();
@@ -113,6 +116,10 @@ public:
         AppendIsoTime(row_, file.GetModifiedTime(), utcOffset_);
         row_ += L'\t';
         AppendIsoTime(row_, file.GetCreationTime(), utcOffset_);
+        if (recoverable_) {
+            row_ += L'\t';
+            AppendTsvField(row_, RecoverabilityText(file.GetRecoverability()));
+        }
         row_ += L'\t';
         AppendTsvField(row_, file.GetOriginalPath());
         row_ += L'\t';
@@ -130,19 +137,23 @@ private:
     // Written with the first row or at the end, so a scan that fails prints no half listing.
     void Header() {
         if (headerDone_) return;
-        console_.Out(L"record\tname\tpath\ttype\tsize\tmodified\tcreated\toriginal_path\tdeleted\n");
+        console_.Out(recoverable_
+                         ? L"record\tname\tpath\ttype\tsize\tmodified\tcreated\trecoverable\toriginal_path\tdeleted\n"
+                         : L"record\tname\tpath\ttype\tsize\tmodified\tcreated\toriginal_path\tdeleted\n");
         headerDone_ = true;
     }
 
     Console& console_;
     int64_t utcOffset_;
+    bool recoverable_;
     std::wstring row_;
     bool headerDone_ = false;
 };
 
 class JsonPrinter : public ScanPrinter {
 public:
-    explicit JsonPrinter(Console& console) : console_(console), utcOffset_(LocalUtcOffsetSeconds()) {}
+    JsonPrinter(Console& console, bool recoverable)
+        : console_(console), utcOffset_(LocalUtcOffsetSeconds()), recoverable_(recoverable) {}
 
     void Add(const DeletedFileInfo& file) override {
         row_.assign(L"{\"record\":");
@@ -161,6 +172,10 @@ public:
         AppendTime(file.GetCreationTime());
         row_ += L",\"accessed\":";
         AppendTime(file.GetAccessTime());
+        if (recoverable_) {
+            row_ += L",\"recoverable\":";
+            AppendJsonString(row_, RecoverabilityText(file.GetRecoverability()));
+        }
         row_ += L",\"original_path\":";
         if (file.GetOriginalPath().empty()) row_ += L"null";
         else AppendJsonString(row_, file.GetOriginalPath());
@@ -185,18 +200,20 @@ private:
 
     Console& console_;
     int64_t utcOffset_;
+    bool recoverable_;
     std::wstring row_;
 };
 
 }  // namespace
 
-std::unique_ptr<ScanPrinter> MakeScanPrinter(ScanFormat format, Console& console) {
+std::unique_ptr<ScanPrinter> MakeScanPrinter(ScanFormat format, Console& console, bool recoverable) {
     switch (format) {
-    case ScanFormat::Tsv: return std::make_unique<TsvPrinter>(console);
-    case ScanFormat::Json: return std::make_unique<JsonPrinter>(console);
+    case ScanFormat::Tsv: return std::make_unique<TsvPrinter>(console, recoverable);
+    case ScanFormat::Json: return std::make_unique<JsonPrinter>(console, recoverable);
+    case ScanFormat::Body: return MakeBodyPrinter(console);
     case ScanFormat::Table: break;
     }
-    return std::make_unique<TablePrinter>(console);
+    return std::make_unique<TablePrinter>(console, recoverable);
 }
 
 }  // namespace Vorlaq

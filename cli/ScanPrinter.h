@@ -25,6 +25,9 @@ public:
 //      unknown); texts escaped so that they decode back (AppendTsvField).
 // json: one object per file and line with record, name, path, type, size, modified, created,
 //      accessed, original_path, deleted (ISO 8601 strings, null when unknown).
-std::unique_ptr<ScanPrinter> MakeScanPrinter(ScanFormat format, Console& console);
+// body: The Sleuth Kit's body file (BodyPrinter.h).
+// With `recoverable`, table, tsv and json carry one more column (key), the file's
+// RecoverabilityText: the table's last; in tsv and json just before original_path.
+std::unique_ptr<ScanPrinter> MakeScanPrinter(ScanFormat format, Console& console, bool recoverable = false);
 
 }  // namespace Vorlaq

@@ -86,7 +86,7 @@ private:
 }  // namespace
 
 ScanOutcome RunScanTask(const VolumeSource& source, const std::wstring& filter, uint64_t records, Console& console,
-                        FoundFileSink sink, const std::atomic<bool>* stop) {
+                        FoundFileSink sink, const std::atomic<bool>* stop, RecoverabilityMode recoverability) {
     FoundQueue queue;
     ProgressLine progress(records > kFirstUserRecord ? records - kFirstUserRecord : 0);
     const auto start = std::chrono::steady_clock::now();
@@ -98,6 +98,7 @@ ScanOutcome RunScanTask(const VolumeSource& source, const std::wstring& filter, 
         task.SetNotify(std::make_unique<CliScanNotify>(queue));
         task.SetVolume(source);
         task.SetFilters(filter);
+        task.SetRecoverability(recoverability);
         if (!task.Start()) {
             outcome.state = kScanFailed;
             return outcome;

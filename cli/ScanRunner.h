@@ -10,6 +10,7 @@
 #include "cli/Console.h"
 #include "scan/DeletedFileInfo.h"
 #include "scan/FileScanTask.h"
+#include "scan/Recoverability.h"
 #include "scan/VolumeSource.h"
 
 namespace Vorlaq {
@@ -26,6 +27,7 @@ using FoundFileSink = std::function<void(std::unique_ptr<DeletedFileInfo>)>;
 // `records` is the volume's record count, for the rate and time-left estimate. Once `stop` is set
 // the walk is asked to end.
 ScanOutcome RunScanTask(const VolumeSource& source, const std::wstring& filter, uint64_t records, Console& console,
-                        FoundFileSink sink, const std::atomic<bool>* stop = nullptr);
+                        FoundFileSink sink, const std::atomic<bool>* stop = nullptr,
+                        RecoverabilityMode recoverability = RecoverabilityMode::Off);
 
 }  // namespace Vorlaq

@@ -48,8 +48,10 @@ uint64_t NTFSAttributeNonResident::GetDataSize(uint64_t* allocSize) const {
     return attr_.U64(0x30).value_or(0);
 }
 
+uint16_t NTFSAttributeNonResident::GetCompressionShift() const { return attr_.U16(0x22).value_or(0); }
+
 bool NTFSAttributeNonResident::IsCompressedStream() const {
-    return (GetAttrFlags() & kNTFSAttrFlagCompressed) && attr_.U16(0x22).value_or(0) != 0;
+    return (GetAttrFlags() & kNTFSAttrFlagCompressed) && GetCompressionShift() != 0;
 }
 
 bool NTFSAttributeNonResident::ParseDataRun(const ByteReader& runs, size_t* cursor, uint64_t* length,

@@ -44,6 +44,8 @@ public:
     uint64_t GetInitializedSize() const;
     // Header flag 0x0001 with a compression unit: the value is stored in LZNT1 units.
     bool IsCompressedStream() const;
+    // Header 0x22 as stored: log2 of the clusters per compression unit.
+    uint16_t GetCompressionShift() const;
     NTFSSingleList<tagNTFSDataRunEntry>& GetDataRuns() { return runs_; }
 
     // Takes the runs of another piece of the same stream (a later starting VCN) into this one,

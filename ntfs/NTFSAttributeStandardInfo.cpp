@@ -28,6 +28,11 @@ void NTFSAttributeStandardInfo::GetFileTime(uint64_t* writeTm, uint64_t* createT
     if (accessTm) *accessTm = ToLocal(value_.U64(0x18).value_or(0));
 }
 
+NTFSStandardTimes NTFSAttributeStandardInfo::GetUtcTimes() const {
+    return {value_.U64(0x00).value_or(0), value_.U64(0x08).value_or(0), value_.U64(0x10).value_or(0),
+            value_.U64(0x18).value_or(0)};
+}
+
 uint32_t NTFSAttributeStandardInfo::GetFilePermission() const { return value_.U32(0x20).value_or(0); }
 
 }  // namespace Vorlaq

@@ -10,6 +10,14 @@
 
 namespace Vorlaq {
 
+// The four times as stored (UTC FILETIME); 0 where there is none.
+struct NTFSStandardTimes {
+    uint64_t created = 0;
+    uint64_t modified = 0;
+    uint64_t changed = 0;  // the record's last change
+    uint64_t accessed = 0;
+};
+
 class NTFSAttributeStandardInfo : public NTFSAttributeResident {
 public:
     NTFSAttributeStandardInfo(const ByteReader& attr, NTFSFileRecord* record);
@@ -17,6 +25,7 @@ public:
 
     // Local times (the stored UTC value when the conversion fails); creation and access optional.
     void GetFileTime(uint64_t* writeTm, uint64_t* createTm = nullptr, uint64_t* accessTm = nullptr) const;
+    NTFSStandardTimes GetUtcTimes() const;
     uint32_t GetFilePermission() const;
     bool IsReadOnly() const { return GetFilePermission() & 0x1; }
     bool IsHidden() const { return GetFilePermission() & 0x2; }

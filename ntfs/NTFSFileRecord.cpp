@@ -271,6 +271,11 @@ void NTFSFileRecord::GetFileTime(uint64_t* writeTm, uint64_t* createTm, uint64_t
     if (accessTm) *accessTm = 0;
 }
 
+NTFSStandardTimes NTFSFileRecord::GetStandardTimes() {
+    auto* info = static_cast<NTFSAttributeStandardInfo*>(attrs_[kStandardInfoIndex].FindFirstEntry());
+    return info ? info->GetUtcTimes() : NTFSStandardTimes{};
+}
+
 uint32_t NTFSFileRecord::StandardFlags() {
     auto* info = static_cast<NTFSAttributeStandardInfo*>(attrs_[kStandardInfoIndex].FindFirstEntry());
     return info ? info->GetFilePermission() : 0;

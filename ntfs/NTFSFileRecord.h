@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ntfs/NTFSAttribute.h"
+#include "ntfs/NTFSAttributeStandardInfo.h"
 #include "ntfs/NTFSSingleList.h"
 
 namespace Vorlaq {
@@ -51,6 +52,8 @@ public:
     int GetFileName(wchar_t* buffer, uint32_t capacity);
     // From the first $STANDARD_INFORMATION, local time; 0 without one. Creation, access optional.
     void GetFileTime(uint64_t* writeTm, uint64_t* createTm = nullptr, uint64_t* accessTm = nullptr);
+    // The first $STANDARD_INFORMATION's four times as stored (UTC); zeros without one.
+    NTFSStandardTimes GetStandardTimes();
     // The unnamed $DATA (name null) or the $DATA of that name, case-sensitive.
     NTFSAttributeBase* FindStream(const wchar_t* name = nullptr);
     NTFSAttributeBase* FindFirstAttr(uint32_t type);

@@ -34,6 +34,8 @@ public:
     uint32_t GetFileRecordSize() const { return geometry_.fileRecordSize; }
     uint32_t GetIndexBlockSize() const { return geometry_.indexBlockSize; }
     uint64_t GetMFTAddr() const { return geometry_.mftAddr; }
+    // Whole clusters in the boot sector's sector count; 0 when unknown.
+    uint64_t GetTotalClusters() const { return geometry_.totalClusters; }
     // Where the boot sector in use lies: 0, or its backup's offset when the first was damaged.
     uint64_t GetBootSectorOffset() const { return bootSectorOffset_; }
     // Record 0 of the $MFT was damaged and came from $MFTMirr.

@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <string>
 
+#include "ntfs/NTFSAttributeStandardInfo.h"
+#include "scan/Recoverability.h"
+
 namespace Vorlaq {
 
 class DeletedFileInfo {
@@ -47,6 +50,15 @@ public:
     void SetAccessTime(uint64_t time) { accessed_ = time; }
     std::wstring GetAccessTimeText() const;
 
+    // The record's $STANDARD_INFORMATION as stored: the four UTC times and the read-only flag.
+    const NTFSStandardTimes& GetStandardTimes() const { return standardTimes_; }
+    void SetStandardTimes(const NTFSStandardTimes& times) { standardTimes_ = times; }
+    bool IsReadOnly() const { return readOnly_; }
+    void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
+
+    // Unknown unless the scan judged it against the cluster bitmap.
+    Recoverability GetRecoverability() const { return recoverability_; }
+    void SetRecoverability(Recoverability value) { recoverability_ = value; }
     // Empty, and 0, when no index file names the file.
     std::wstring GetOriginalPath() const { return originalPath_; }
     void SetOriginalPath(const std::wstring& path) { originalPath_ = path; }
@@ -63,6 +75,9 @@ private:
     uint64_t modified_ = 0;
     uint64_t created_ = 0;
     uint64_t accessed_ = 0;
+    Recoverability recoverability_;
+    NTFSStandardTimes standardTimes_;
+    bool readOnly_ = false;
     std::wstring originalPath_;
     uint64_t deleted_ = 0;
 };

@@ -4,6 +4,7 @@
 
 #include "base/LogManager.h"
 #include "ntfs/NTFSAttribute.h"
+#include "ntfs/NTFSClusterBitmap.h"
 #include "ntfs/NTFSFileRecord.h"
 #include "scan/FilePathBuilder.h"
 #include "scan/MftRecordReader.h"
@@ -83,6 +84,9 @@ int32_t FileScanTask::Scan() {
         return -1;
     }
 
+    // Read once for the whole walk; every found file is judged against it.
+    std::unique_ptr<NTFSClusterBitmap> bitmap;
+    if (recoverability_ != RecoverabilityMode::Off) bitmap = std::make_unique<NTFSClusterBitmap>(*volume);
     MftRecordReader records(*volume, total);
     DirectoryPathCache paths(*volume);
     NTFSFileRecord record(volume.get());
@@ -107,14 +111,26 @@ int32_t FileScanTask::Scan() {
         std::wstring path = paths.BuildFilePath(n, record.GetParentRef());
         uint64_t modified = 0, created = 0, accessed = 0;
         record.GetFileTime(&modified, &created, &accessed);
+        const NTFSStandardTimes standardTimes = record.GetStandardTimes();
+        const bool readOnly = record.IsReadOnly();
         record.SetAttrMask(kDataMask);
         record.ParseAttrs();
         uint64_t size = 0;
-        if (NTFSAttributeBase* data = record.FindStream(nullptr)) size = data->GetDataSize();
+        NTFSAttributeBase* data = record.FindStream(nullptr);
+        if (data) size = data->GetDataSize();
+        Recoverability recoverability;
+        if (bitmap) recoverability = JudgeRecoverability(data, *bitmap, volume->GetClusterSize());
+        // Listing only intact files still reads every index file: the item it names may be intact.
+        const bool shown = listed && (recoverability_ != RecoverabilityMode::IntactOnly ||
+                                      recoverability.state == RecoverState::Intact);
+        if (!shown && !RecycleBinJoin::IsIndexName(fileName)) continue;
         auto file = std::make_unique<DeletedFileInfo>(volumeText, n, fileName, std::move(path), size, &modified,
                                                       &created, &accessed);
-        if (bin.Holds(*file)) bin.Add(std::move(file), record.FindStream(nullptr), listed);
-        else if (listed && notify_) notify_->Found(std::move(file));
+        file->SetRecoverability(recoverability);
+        file->SetStandardTimes(standardTimes);
+        file->SetReadOnly(readOnly);
+        if (bin.Holds(*file)) bin.Add(std::move(file), data, shown);
+        else if (shown && notify_) notify_->Found(std::move(file));
     }
     // The bin's files wait for the walk's end: only then are their index files all known.
     for (auto& file : bin.Release())

@@ -13,6 +13,7 @@
 
 #include "scan/FileFilter.h"
 #include "scan/FileScanNotify.h"
+#include "scan/Recoverability.h"
 #include "scan/VolumeSource.h"
 
 namespace Vorlaq {
@@ -36,12 +37,14 @@ public:
     FileScanTask(const FileScanTask&) = delete;
     FileScanTask& operator=(const FileScanTask&) = delete;
 
-    // These three before Start only.
+    // These four before Start only.
     void SetNotify(std::unique_ptr<FileScanNotify> notify);
     // The drive list's text (C:\): its first character is the drive letter.
     void SetVolume(const std::wstring& volumeText);
     void SetVolume(const VolumeSource& source);
     void SetFilters(const std::wstring& text);
+    // Off by default: the window has no use for it and the cluster bitmap is not read.
+    void SetRecoverability(RecoverabilityMode mode) { recoverability_ = mode; }
 
     // Starts the worker; false with no volume, when the task was started before, or when no
     // thread could be made. The state turns to running on the worker's first action.
@@ -74,6 +77,7 @@ private:
     std::atomic<bool> stop_{false};
     VolumeSource source_;
     FileFilter filter_;
+    RecoverabilityMode recoverability_ = RecoverabilityMode::Off;
     RecycleBinCounts recycleBin_;
     bool started_ = false;
 };

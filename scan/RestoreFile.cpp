@@ -56,7 +56,7 @@ bool CopyStream(NTFSAttributeBase& data, WritableFile& file, RestoreOutcome& out
 }  // namespace
 
 RestoreOutcome RestoreFile(const VolumeSource& source, uint64_t recordNumber, const DestinationMaker& make,
-                           const std::atomic<bool>* stop) {
+                           const std::atomic<bool>* stop, const RestoreChoices& choices) {
     RestoreOutcome outcome;
     if (source.IsEmpty()) return outcome;
     const std::wstring& volumeText = source.GetVolumeText();
@@ -82,7 +82,7 @@ RestoreOutcome RestoreFile(const VolumeSource& source, uint64_t recordNumber, co
             LogRecordFailure(L"Failed to parse attribute for %I64u at %s.", recordNumber, volumeText);
         return outcome;
     }
-    NTFSAttributeBase* data = record.FindStream(nullptr);
+    NTFSAttributeBase* data = record.FindStream(choices.stream.empty() ? nullptr : choices.stream.c_str());
     // EFS data on disk is ciphertext: writing it out would look like a restored file and is not.
     if (record.IsEncrypted() || (data && (data->GetAttrFlags() & kAttrFlagEncrypted))) {
         LogRecordFailure(L"Failed to restore encrypted file for %I64u at %s.", recordNumber, volumeText);
@@ -103,6 +103,11 @@ RestoreOutcome RestoreFile(const VolumeSource& source, uint64_t recordNumber, co
         file->Close(&error);
         return outcome;
     }
+    if (choices.keepTimes) {
+        const NTFSStandardTimes times = record.GetStandardTimes();
+        if (times.modified || times.accessed || times.created)
+            outcome.timesKept = file->SetTimes(times.created, times.modified, times.accessed, &outcome.timesError);
+    }
     if (!file->Close(&error)) {
         LogFileError(error, outcome.dest);
         return outcome;
@@ -113,9 +118,11 @@ RestoreOutcome RestoreFile(const VolumeSource& source, uint64_t recordNumber, co
 }
 
 RestoreOutcome RestoreFileInto(const VolumeSource& source, uint64_t recordNumber, Folder& folder,
-                               const std::wstring& name, const std::atomic<bool>* stop) {
+                               const std::wstring& name, const std::atomic<bool>* stop,
+                               const RestoreChoices& choices) {
     return RestoreFile(
-        source, recordNumber, [&](std::wstring* dest) { return CreateUniqueFile(folder, name, dest); }, stop);
+        source, recordNumber, [&](std::wstring* dest) { return CreateUniqueFile(folder, name, dest); }, stop,
+        choices);
 }
 
 bool RestoreFile(const std::wstring& volume, uint64_t recordNumber, const std::wstring& destPath) {

@@ -19,6 +19,14 @@ struct RestoreOutcome {
     std::wstring dest;         // the file made; empty when none was
     uint64_t written = 0;      // bytes in it: a file that failed part-way keeps what was read
     uint64_t size = 0;         // the stream's size, once known
+    bool timesKept = false;    // RestoreChoices::keepTimes, and the times were set
+    uint32_t timesError = 0;   // why they were not: the platform's code; 0 when the record has none
+};
+
+// What a restore copies besides the unnamed stream's bytes.
+struct RestoreChoices {
+    std::wstring stream;     // this named $DATA stream instead of the unnamed one
+    bool keepTimes = false;  // the record's $STANDARD_INFORMATION times on the file made
 };
 
 // Makes the destination file once the record is known to be worth restoring; sets *dest to the
@@ -27,11 +35,12 @@ using DestinationMaker = std::function<std::unique_ptr<WritableFile>(std::wstrin
 
 // The copy, with the destination made by `make`. `stop`, when given, is polled between reads.
 RestoreOutcome RestoreFile(const VolumeSource& source, uint64_t recordNumber, const DestinationMaker& make,
-                           const std::atomic<bool>* stop = nullptr);
+                           const std::atomic<bool>* stop = nullptr, const RestoreChoices& choices = {});
 
 // Into `folder` under the found file's name made safe and unique (CreateUniqueFile).
 RestoreOutcome RestoreFileInto(const VolumeSource& source, uint64_t recordNumber, Folder& folder,
-                               const std::wstring& name, const std::atomic<bool>* stop = nullptr);
+                               const std::wstring& name, const std::atomic<bool>* stop = nullptr,
+                               const RestoreChoices& choices = {});
 
 // Onto destPath, replacing what is there: a path the user confirmed in a save dialog.
 // `volume` is the found file's volume text (C:\); its first character names the drive. True when

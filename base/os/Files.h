@@ -50,6 +50,10 @@ public:
     static std::unique_ptr<WritableFile> CreateAlways(const std::wstring& path, uint32_t* error);
     // False when the call failed; *written may still be short of `length` on a full disk.
     virtual bool Write(const void* data, uint32_t length, uint32_t* written, uint32_t* error) = 0;
+    // Sets the file's times (UTC FILETIMEs; 0 leaves that time as it is) through the open file, so
+    // no name is looked up again: modification and access everywhere, creation where the system
+    // keeps one (Windows). Call after the last Write.
+    virtual bool SetTimes(uint64_t created, uint64_t modified, uint64_t accessed, uint32_t* error) = 0;
     // Flushes and closes; false when the platform reported an error on the way.
     virtual bool Close(uint32_t* error) = 0;
 };

@@ -50,6 +50,23 @@ TEST(Arguments, RestoreRecordsAndAll) {
     EXPECT_TRUE(r.options.records.empty());
 }
 
+TEST(Arguments, RecoverableBodyAndWhatARestoreKeeps) {
+    auto r = Parse({L"scan", L"img", L"--recoverable", L"--format", L"body"});
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_TRUE(r.options.recoverableOnly);
+    EXPECT_TRUE(r.options.recoverableColumn);
+    EXPECT_EQ(r.options.format, ScanFormat::Body);
+    r = Parse({L"scan", L"img", L"--no-recoverable"});
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_FALSE(r.options.recoverableColumn);
+    r = Parse({L"restore", L"img", L"--out", L"o", L"--all", L"--recoverable", L"--keep-times", L"--streams"});
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_TRUE(r.options.recoverableOnly && r.options.keepTimes && r.options.streams);
+    r = Parse({L"restore", L"img", L"--out", L"o", L"7"});
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_FALSE(r.options.recoverableOnly || r.options.keepTimes || r.options.streams);
+}
+
 TEST(Arguments, DoubleDashEndsOptions) {
     auto r = Parse({L"info", L"--", L"-odd-name.img"});
     ASSERT_TRUE(r.ok) << r.error;
@@ -90,6 +107,12 @@ TEST(Arguments, RefusedCommandLines) {
         {L"restore", L"img", L"--out", L"o", L"281474976710656"},  // beyond 48 bits
         {L"scan", L"img", L"--offset", L"12k"},
         {L"scan", L"D:", L"--offset", L"0"},
+        {L"restore", L"img", L"--out", L"o", L"--recoverable", L"5"},  // goes with --all
+        {L"scan", L"img", L"--recoverable", L"--no-recoverable"},
+        {L"restore", L"img", L"--out", L"o", L"--all", L"--no-recoverable"},
+        {L"scan", L"img", L"--streams"},
+        {L"scan", L"img", L"--keep-times"},
+        {L"info", L"img", L"--recoverable"},
         {L"scan", L"img", L"--partition", L"0"},
         {L"scan", L"img", L"--partition", L"4294967296"},
         {L"scan", L"D:", L"--partition", L"1"},

@@ -86,6 +86,7 @@ def unpacked(name):
     """tests/fixtures/NAME.img.xz unpacked once into the work folder."""
     packed = Path(ARGS.source, "tests", "fixtures", name + ".img.xz")
     image = work_dir("images") / (name + ".img")
+    image.parent.mkdir(parents=True, exist_ok=True)
     if not image.exists() or image.stat().st_mtime < packed.stat().st_mtime:
         with open(str(image) + ".part", "wb") as out:
             subprocess.run(["xz", "-dc", str(packed)], stdout=out, check=True)
@@ -153,17 +154,22 @@ def tsv_decode(field):
     return decoded
 
 
-def parse_tsv(text):
+TSV_HEADER = "record\tname\tpath\ttype\tsize\tmodified\tcreated"
+
+
+def parse_tsv(text, recoverable=True):
+    """The rows of a tsv listing, texts decoded: seven columns, recoverable unless the scan ran
+    with --no-recoverable, then original_path and deleted."""
     lines = text.split("\n")
     assert lines.pop() == "", "the last line ends with a line feed"
-    assert lines and lines[0] == "record\tname\tpath\ttype\tsize\tmodified\tcreated\toriginal_path\tdeleted", \
-        lines[:1]
+    header = TSV_HEADER + ("\trecoverable" if recoverable else "") + "\toriginal_path\tdeleted"
+    assert lines and lines[0] == header, lines[:1]
     rows = []
     for line in lines[1:]:
         fields = line.split("\t")
-        assert len(fields) == 9, line
+        assert len(fields) == header.count("\t") + 1, line
         texts = [tsv_decode(f) for f in fields[1:4]]
-        rows.append(fields[:1] + texts + fields[4:7] + [tsv_decode(fields[7]), fields[8]])
+        rows.append(fields[:1] + texts + [tsv_decode(f) for f in fields[4:-1]] + fields[-1:])
     return rows
 
 
@@ -348,7 +354,7 @@ class Scan(unittest.TestCase):
         in_bin = [int(row[0]) for row in rows if row[2].lower().startswith("\\$recycle.bin\\")]
         self.assertEqual(records, sorted(set(records) - set(in_bin)) + sorted(in_bin), "%s: not in record order" % name)
         self.assertEqual(set(records), set(expected), name)
-        for record, fname, path, ftype, size, modified, created, _, _ in rows:
+        for record, fname, path, ftype, size, modified, created, _, _, _ in rows:
             want = expected[int(record)]
             self.assertIn((path, fname), {volume_path(p) for p in want.paths}, "%s record %s" % (name, record))
             self.assertEqual(int(size), want.size, "%s record %s" % (name, record))
@@ -373,8 +379,9 @@ class Scan(unittest.TestCase):
         self.assertEqual(len(objects), len(tsv))
         for row, obj in zip(tsv, objects):
             self.assertEqual(list(obj), ["record", "name", "path", "type", "size", "modified", "created",
-                                         "accessed", "original_path", "deleted"])
+                                         "accessed", "recoverable", "original_path", "deleted"])
             self.assertEqual([str(obj["record"]), obj["name"], obj["path"], obj["type"], str(obj["size"])], row[:5])
+            self.assertEqual(obj["recoverable"], row[7])
             self.assertEqual((obj["modified"], obj["created"]), (row[5], row[6]))
             self.assertIsInstance(obj["size"], int)
         self.assertIn("🗑 deleted 𝄞.txt", {o["name"] for o in objects})  # outside the BMP, whole
@@ -383,7 +390,7 @@ class Scan(unittest.TestCase):
         self.assertEqual(r.code, 0, r)
         lines = r.out.splitlines()
         self.assertEqual(lines[0].split(), ["Index", "Name", "Path", "Type", "Size", "Modified", "Time",
-                                            "Creation", "Time"])
+                                            "Creation", "Time", "Recoverable"])
         self.assertEqual(len(lines), len(tsv) + 1)
         for line, row in zip(lines[1:], tsv):
             self.assertEqual(line.split()[0], row[0])
@@ -392,7 +399,7 @@ class Scan(unittest.TestCase):
             size_text = "0" if size == 0 else "%d Bytes" % size if size < 1024 else None
             if size_text:
                 self.assertIn("  " + size_text + "  ", line)
-            self.assertRegex(line, r"\d{4}-\d\d-\d\d \d\d:\d\d  \d{4}-\d\d-\d\d \d\d:\d\d$")
+            self.assertRegex(line, r"\d{4}-\d\d-\d\d \d\d:\d\d  \d{4}-\d\d-\d\d \d\d:\d\d  " + row[7] + "$")
 
         # Each format's times under their own names, where no two of a file's times are equal.
         image, times = times_set_apart("sample")
@@ -480,16 +487,16 @@ class RecycleBin(unittest.TestCase):
         for row in rows:
             key = (row[2], row[1])
             if key in original:
-                joined[key] = (row[7], datetime.datetime.fromisoformat(row[8]))
+                joined[key] = (row[8], datetime.datetime.fromisoformat(row[9]))
             else:
-                self.assertEqual(row[7:], ["", ""], row)
+                self.assertEqual(row[8:], ["", ""], row)
         self.assertEqual(joined, original)
         self.assertTrue(unjoined <= {(row[2], row[1]) for row in rows})
         self.assertGreater(max(len(p) for p, _ in original.values()), 260)
 
         # A filter that hides the folder's index file still joins the file found inside it.
         r = run_cli("scan", image, "--format", "tsv", "--filter", "bin")
-        self.assertEqual([row[7] for row in parse_tsv(r.out)], ["D:\\Projects\\Old Project\\sub\\data.bin"])
+        self.assertEqual([row[8] for row in parse_tsv(r.out)], ["D:\\Projects\\Old Project\\sub\\data.bin"])
 
         r = run_cli("scan", image, "--format", "json")
         objects = {(o["path"], o["name"]): o for o in map(json.loads, r.out.splitlines())}
@@ -545,7 +552,7 @@ class Restore(unittest.TestCase):
                 self.assertEqual(lines[-1], EXPECTED_TOTAL % len(expected))
                 seen = set()
                 for line in lines[:-1]:
-                    record, dest, status = line.split("\t")
+                    record, dest, status = line.split("\t")[:3]  # a note may follow
                     record = int(record)
                     seen.add(record)
                     self.assertEqual(status, "ok", line)
@@ -556,6 +563,47 @@ class Restore(unittest.TestCase):
                     if have_tsk():
                         self.assertEqual(local.read_bytes(), icat(image, record), "%s: %s" % (name, dest))
                 self.assertEqual(seen, set(expected))
+
+    def test_keep_times_and_streams(self):
+        # Record 143 (streams/deleted-host.txt) has the named streams meta and thumbnail.
+        image = unpacked("features")
+        stream_sha = {}
+        for line in Path(ARGS.source, "tests", "fixtures", "features.manifest.tsv").read_text("utf-8").splitlines():
+            fields = line.split("\t")
+            if len(fields) == 6 and fields[0] == "143":
+                stream_sha[fields[5].partition(":")[2]] = fields[4]
+        out = work_dir("restored") / "keeps"
+        shutil.rmtree(out, ignore_errors=True)
+        r = run_cli("restore", arg_path(image), "--out", arg_path(out), "143")
+        self.assertEqual(r.code, 0, r)
+        self.assertEqual(r.out.splitlines()[0], "143\t%s\tok\t2 named streams left out" % shown_path(
+            out / "deleted-host.txt"))
+        (out / "deleted-host.txt_meta").write_bytes(b"taken")  # a name already taken is not overwritten
+        r = run_cli("restore", arg_path(image), "--out", arg_path(out), "--streams", "--keep-times", "143", "76")
+        self.assertEqual(r.code, 0, r)
+        restored = out / "deleted-host_0.txt"
+        # Before anything reads them (a read may move the access time on).
+        stats = {"143": restored.stat(), "76": (out / "small-deleted.txt").stat()}
+        self.assertEqual([line.split("\t") for line in r.out.splitlines()], [
+            ["143", shown_path(restored), "ok"],
+            ["143", shown_path(out / "deleted-host_0.txt_meta"), "ok"],
+            ["143", shown_path(out / "deleted-host_0.txt_thumbnail"), "ok"],
+            ["76", shown_path(out / "small-deleted.txt"), "ok"],
+            [EXPECTED_TOTAL % 2]])
+        self.assertEqual(sha256(restored), stream_sha[""])
+        self.assertEqual(sha256(out / "deleted-host_0.txt_meta"), stream_sha["meta"])
+        self.assertEqual(sha256(out / "deleted-host_0.txt_thumbnail"), stream_sha["thumbnail"])
+        self.assertEqual((out / "deleted-host.txt_meta").read_bytes(), b"taken")
+        if have_tsk():
+            # fls's body line: atime and mtime of $STANDARD_INFORMATION in Unix seconds.
+            times = {}
+            for line in subprocess.run(["fls", "-m", "/", "-r", "-d", str(image)], stdout=subprocess.PIPE,
+                                       check=True).stdout.decode("utf-8").splitlines():
+                fields = line.split("|")
+                if "($FILE_NAME)" not in fields[1]:
+                    times[fields[2].split("-")[0]] = (int(fields[7]), int(fields[8]))
+            for record, stat in stats.items():
+                self.assertEqual((int(stat.st_atime), int(stat.st_mtime)), times[record], record)
 
     def test_records_flat_with_unique_names(self):
         image = unpacked("sample")
@@ -671,6 +719,136 @@ class Restore(unittest.TestCase):
         self.assertEqual(sorted(p.name for p in out.iterdir()), ["old-notes.txt", "readme.txt"])
         self.assertEqual(sha256(out / "old-notes.txt"), expected[79].sha256)
         self.assertEqual(sha256(out / "readme.txt"), expected[91].sha256)
+
+
+def expected_recoverable(stored, in_use):
+    """The recoverable text for a file of `stored` clusters of which `in_use` are in use."""
+    if in_use == 0:
+        return "intact"
+    if in_use == stored:
+        return "overwritten"
+    return "%d%%" % ((stored - in_use) * 100 // stored)
+
+
+def tsk_recoverable(image, record, size, cluster_size=4096):
+    """The recoverable text from The Sleuth Kit: istat's clusters of the unnamed $DATA (those
+    under the data size, sparse ones shown as 0 left out), each asked of blkstat."""
+    lines = subprocess.run(["istat", str(image), str(record)], stdout=subprocess.PIPE,
+                           check=True).stdout.decode("utf-8").splitlines()
+    clusters, inside = [], False
+    for line in lines:
+        if line.startswith("Type: "):
+            inside = line.startswith("Type: $DATA") and "Name: N/A" in line and "Non-Resident" in line
+        elif inside:
+            clusters += [int(c) for c in line.split()]
+    clusters = [c for c in clusters[:-(-size // cluster_size)] if c != 0]
+    in_use = sum(1 for c in clusters if "Not Allocated" not in subprocess.run(
+        ["blkstat", str(image), str(c)], stdout=subprocess.PIPE, check=True).stdout.decode("utf-8"))
+    return expected_recoverable(len(clusters), in_use)
+
+
+class Recoverability(unittest.TestCase):
+    """The reuse volume: deleted files whose clusters later files took, in whole, in part or not at
+    all, with the builder's count of changed clusters in its manifest notes."""
+
+    def test_reuse_volume_against_restores_tsk_and_the_builder(self):
+        name = "reuse/reuse"
+        image = unpacked(name)
+        expected = expected_files(name)
+        r = run_cli("scan", arg_path(image), "--format", "tsv")
+        self.assertEqual(r.code, 0, r)
+        rows = parse_tsv(r.out)
+        self.assertEqual({int(row[0]) for row in rows}, set(expected))
+        states = {int(row[0]): row[7] for row in rows}
+
+        out = work_dir("restored") / "reuse"
+        shutil.rmtree(out, ignore_errors=True)
+        r = run_cli("restore", arg_path(image), "--all", "--out", arg_path(out))
+        equal = set()
+        for line in r.out.splitlines()[:-1]:
+            record, dest = line.split("\t")[:2]
+            if local_path(dest).is_file() and sha256(local_path(dest)) == expected[int(record)].sha256:
+                equal.add(int(record))
+        intact = {n for n, state in states.items() if state == "intact"}
+        self.assertTrue(intact and equal and intact != set(states), states)
+        precision = len(intact & equal) / len(intact)
+        recall = len(intact & equal) / len(equal)
+        sys.stderr.write("\nrecoverable on %s: %d of %d files reported intact restore equal to the original "
+                         "(%.1f %%); %d of %d files restored equal were reported intact (%.1f %%)\n" % (
+                             name, len(intact & equal), len(intact), 100 * precision, len(intact & equal),
+                             len(equal), 100 * recall))
+        self.assertGreaterEqual(precision, 0.999)
+        self.assertGreaterEqual(recall, 0.99)
+
+        # The builder's count of clusters whose bytes changed: none for intact, all for overwritten.
+        manifest = Path(ARGS.source, "tests", "fixtures", name + ".manifest.tsv").read_text("utf-8")
+        by_path = {p: n for n, e in expected.items() for p in e.paths}
+        for line in manifest.splitlines():
+            if line.startswith("# reused\t"):
+                _, path, counts = line.split("\t")
+                changed, stored = map(int, counts.split("/"))
+                state = states[by_path[path]]
+                self.assertEqual(state == "intact", changed == 0, line)
+                self.assertEqual(state == "overwritten", stored > 0 and changed == stored, line)
+
+        if have_tsk():
+            for record, state in sorted(states.items()):
+                self.assertEqual(state, tsk_recoverable(image, record, expected[record].size), record)
+
+        # --recoverable lists and restores the intact files alone.
+        r = run_cli("scan", arg_path(image), "--format", "tsv", "--recoverable")
+        self.assertEqual(r.code, 0, r)
+        self.assertEqual([int(row[0]) for row in parse_tsv(r.out)], sorted(intact))
+        out = work_dir("restored") / "reuse-intact"
+        shutil.rmtree(out, ignore_errors=True)
+        r = run_cli("restore", arg_path(image), "--all", "--recoverable", "--out", arg_path(out))
+        self.assertEqual(r.code, 0, r)
+        self.assertEqual(sorted(int(line.split("\t")[0]) for line in r.out.splitlines()[:-1]), sorted(intact))
+        self.assertEqual(r.out.splitlines()[-1], EXPECTED_TOTAL % len(intact))
+        r = run_cli("scan", arg_path(image), "--format", "tsv", "--no-recoverable")
+        self.assertEqual([row[:7] for row in parse_tsv(r.out, recoverable=False)], [row[:7] for row in rows])
+
+
+def mactime(body_path):
+    """mactime's comma-separated timeline of a body file, in UTC, without its header line."""
+    return subprocess.run(["mactime", "-b", str(body_path), "-d", "-z", "UTC"], stdout=subprocess.PIPE,
+                          check=True).stdout.decode("utf-8").splitlines()[1:]
+
+
+class Timeline(unittest.TestCase):
+    @unittest.skipIf(not have_tsk() or not shutil.which("mactime"), "The Sleuth Kit is not installed")
+    def test_body_reads_in_mactime_as_fls_does(self):
+        for name in ("sample", "features"):
+            with self.subTest(fixture=name):
+                image = unpacked(name)
+                r = run_cli("scan", arg_path(image), "--format", "body")
+                self.assertEqual(r.code, 0, r)
+                ours = work_dir("timeline") / (name + ".body")
+                ours.write_text(r.out, "utf-8")
+                records = {int(line.split("|")[2]) for line in r.out.splitlines()}
+                self.assertEqual(records, set(expected_files(name)))
+                # fls's lines of the same deleted files: its name without " (deleted)", its inode
+                # (record-type-id) as the record, its owner field as 0. Its $FILE_NAME lines and
+                # orphans are no files of ours.
+                fls_lines = []
+                for line in subprocess.run(["fls", "-m", "/", "-r", "-d", str(image)], stdout=subprocess.PIPE,
+                                           check=True).stdout.decode("utf-8").splitlines():
+                    fields = line.split("|")
+                    if "($FILE_NAME)" in fields[1] or not fields[1].endswith(" (deleted)"):
+                        continue
+                    fields[1] = fields[1][:-len(" (deleted)")]
+                    fields[2] = fields[2].split("-")[0]
+                    fields[4] = "0"
+                    if int(fields[2]) in records:
+                        fls_lines.append("|".join(fields))
+                theirs = work_dir("timeline") / (name + ".fls.body")
+                theirs.write_text("\n".join(fls_lines) + "\n", "utf-8")
+                ours_timeline, fls_timeline = mactime(ours), mactime(theirs)
+                self.assertTrue(ours_timeline)
+                # fls may know a file under more names (hard links); each of our lines is one of its.
+                self.assertEqual(set(ours_timeline) - set(fls_timeline), set())
+                self.assertEqual({line.split(",")[6] for line in ours_timeline},
+                                 {line.split(",")[6] for line in fls_timeline})
 
 
 class HonestOutput(unittest.TestCase):

@@ -29,6 +29,21 @@ void SetError(uint32_t* error, int err) {
     if (error) *error = code;
 }
 
+constexpr uint64_t kTicksPerSecond = 10000000;
+constexpr int64_t kUnixEpochSeconds = 11644473600;  // 1601-01-01 to 1970-01-01
+
+// A FILETIME as futimens takes it; 0 leaves the time alone.
+timespec ToTimespec(uint64_t filetime) {
+    timespec ts{};
+    if (filetime == 0) {
+        ts.tv_nsec = UTIME_OMIT;
+        return ts;
+    }
+    ts.tv_sec = static_cast<time_t>(static_cast<int64_t>(filetime / kTicksPerSecond) - kUnixEpochSeconds);
+    ts.tv_nsec = static_cast<long>(filetime % kTicksPerSecond * 100);
+    return ts;
+}
+
 class PosixWritableFile : public WritableFile {
 public:
     explicit PosixWritableFile(int fd) : fd_(fd) {}
@@ -53,6 +68,13 @@ public:
             *written += static_cast<uint32_t>(n);
         }
         return true;
+    }
+
+    bool SetTimes(uint64_t, uint64_t modified, uint64_t accessed, uint32_t* error) override {
+        const timespec times[2] = {ToTimespec(accessed), ToTimespec(modified)};
+        if (::futimens(fd_, times) == 0) return true;
+        SetError(error, errno);
+        return false;
     }
 
     bool Close(uint32_t* error) override {

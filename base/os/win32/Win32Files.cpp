@@ -14,6 +14,13 @@ void SetError(uint32_t* error) {
     if (error) *error = GetLastError();
 }
 
+FILETIME ToFiletime(uint64_t value) {
+    FILETIME ft;
+    ft.dwLowDateTime = static_cast<DWORD>(value);
+    ft.dwHighDateTime = static_cast<DWORD>(value >> 32);
+    return ft;
+}
+
 class Win32WritableFile : public WritableFile {
 public:
     explicit Win32WritableFile(HANDLE handle) : handle_(handle) {}
@@ -34,6 +41,13 @@ public:
             return false;
         }
         return true;
+    }
+
+    bool SetTimes(uint64_t created, uint64_t modified, uint64_t accessed, uint32_t* error) override {
+        const FILETIME c = ToFiletime(created), m = ToFiletime(modified), a = ToFiletime(accessed);
+        if (SetFileTime(handle_, created ? &c : nullptr, accessed ? &a : nullptr, modified ? &m : nullptr)) return true;
+        SetError(error);
+        return false;
     }
 
     bool Close(uint32_t* error) override {
