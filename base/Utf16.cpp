@@ -1,5 +1,7 @@
 #include "base/Utf16.h"
 
+#include <memory>
+
 namespace Vorlaq {
 
 namespace {
@@ -9,21 +11,26 @@ bool IsLow(uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 }  // namespace
 
 std::wstring DecodeUtf16Le(const uint8_t* bytes, size_t units) {
-    std::wstring out;
-    out.reserve(units);
+    std::wstring out(units, L'\0');
+    out.resize(DecodeUtf16Le(bytes, units, out.data()));
+    return out;
+}
+
+size_t DecodeUtf16Le(const uint8_t* bytes, size_t units, wchar_t* out) {
+    wchar_t* next = out;
     for (size_t i = 0; i < units; ++i) {
         uint32_t u = static_cast<uint32_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
         if (!kWide16 && IsHigh(u) && i + 1 < units) {
             uint32_t v = static_cast<uint32_t>(bytes[2 * i + 2] | (bytes[2 * i + 3] << 8));
             if (IsLow(v)) {
-                out.push_back(static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00)));
+                *next++ = static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
                 ++i;
                 continue;
             }
         }
-        out.push_back(static_cast<wchar_t>(u));
+        *next++ = static_cast<wchar_t>(u);
     }
-    return out;
+    return static_cast<size_t>(next - out);
 }
 
 std::u16string ToUtf16(std::wstring_view text) {
@@ -57,10 +64,11 @@ int CompareUtf16(std::wstring_view a, std::wstring_view b) {
 }
 
 std::string WideToUtf8(std::wstring_view text) {
-    // Written into room for the longest form (4 bytes a character), then cut to length: whole
-    // listings go through here, and a byte-by-byte append with its checks cost a tenth of a scan.
-    std::string out(text.size() * 4, '\0');
-    char* p = out.data();
+    // Written into room for the longest form (4 bytes a character), left uninitialised, then
+    // copied out at its length: whole listings go through here, and a byte-by-byte append with
+    // its checks cost a tenth of a scan, zeroing the room first another few hundredths.
+    std::unique_ptr<char[]> room(new char[text.size() * 4 + 1]);
+    char* p = room.get();
     for (size_t i = 0; i < text.size(); ++i) {
         uint32_t cp = static_cast<uint32_t>(text[i]);
         if (cp < 0x80) {
@@ -86,9 +94,7 @@ std::string WideToUtf8(std::wstring_view text) {
             *p++ = static_cast<char>(0x80 | (cp & 0x3F));
         }
     }
-    out.resize(static_cast<size_t>(p - out.data()));
-    out.shrink_to_fit();  // a kept result must not hold four times its size
-    return out;
+    return std::string(room.get(), static_cast<size_t>(p - room.get()));
 }
 
 std::wstring Utf8ToWide(std::string_view text) {

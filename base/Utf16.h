@@ -10,6 +10,8 @@ namespace Vorlaq {
 
 // Decodes `units` UTF-16LE code units from `bytes`. An unpaired surrogate is kept as is.
 std::wstring DecodeUtf16Le(const uint8_t* bytes, size_t units);
+// The same into `out`, which has room for `units` characters: returns the characters written.
+size_t DecodeUtf16Le(const uint8_t* bytes, size_t units, wchar_t* out);
 
 // The UTF-16 code units of a wide string (identity on Windows).
 std::u16string ToUtf16(std::wstring_view text);

@@ -41,29 +41,44 @@ void AppendControlEscape(std::wstring& out, wchar_t c) {
     }
 }
 
-}  // namespace
-
-void AppendEscapedControls(std::wstring& out, std::wstring_view text) {
-    for (wchar_t c : text) {
-        uint32_t u = static_cast<uint32_t>(c);
-        if (IsControl(u)) {
-            AppendControlEscape(out, c);
-        } else if (IsBidiControl(u)) {
-            out += L"\\u{";
-            AppendHex(out, u, 4);
-            out += L'}';
-        } else {
-            out += c;
-        }
+// Names and paths seldom hold a character that needs escaping: the text between two such goes
+// out in one piece, each one found by `plain` being false.
+template <typename Plain, typename Escape>
+void AppendInPieces(std::wstring& out, std::wstring_view text, Plain plain, Escape escape) {
+    size_t begin = 0;
+    while (true) {
+        size_t end = begin;
+        while (end < text.size() && plain(static_cast<uint32_t>(text[end]))) ++end;
+        out.append(text.data() + begin, end - begin);
+        if (end == text.size()) return;
+        escape(text[end]);
+        begin = end + 1;
     }
 }
 
+}  // namespace
+
+void AppendEscapedControls(std::wstring& out, std::wstring_view text) {
+    AppendInPieces(
+        out, text, [](uint32_t u) { return !IsControl(u) && !IsBidiControl(u); },
+        [&out](wchar_t c) {
+            if (IsControl(static_cast<uint32_t>(c))) {
+                AppendControlEscape(out, c);
+            } else {
+                out += L"\\u{";
+                AppendHex(out, static_cast<uint32_t>(c), 4);
+                out += L'}';
+            }
+        });
+}
+
 void AppendTsvField(std::wstring& out, std::wstring_view text) {
-    for (wchar_t c : text) {
-        if (c == L'\\') out += L"\\\\";
-        else if (IsControl(static_cast<uint32_t>(c))) AppendControlEscape(out, c);
-        else out += c;
-    }
+    AppendInPieces(
+        out, text, [](uint32_t u) { return u != static_cast<uint32_t>(L'\\') && !IsControl(u); },
+        [&out](wchar_t c) {
+            if (c == L'\\') out += L"\\\\";
+            else AppendControlEscape(out, c);
+        });
 }
 
 std::wstring EscapeControls(std::wstring_view text) {

@@ -239,9 +239,9 @@ int RunRestore(const CliOptions& options, Console& console, ErrorLogCapture& err
         // number of deleted files.
         ScanOutcome outcome = RunScanTask(
             source, options.filter.value_or(L""), records, console,
-            [&restorer, &options](std::unique_ptr<DeletedFileInfo> file) {
-                if (options.originalNames) UseOriginalName(*file);
-                restorer.Restore(*file);
+            [&restorer, &options](DeletedFileInfo& file) {
+                if (options.originalNames) UseOriginalName(file);
+                restorer.Restore(file);
             },
             &InterruptFlag(), options.recoverableOnly ? RecoverabilityMode::IntactOnly : RecoverabilityMode::Off);
         if (outcome.state != kScanFinished && !FileRestorer::Interrupted())

@@ -35,7 +35,7 @@ int RunScan(const CliOptions& options, Console& console, ErrorLogCapture& errors
     std::unique_ptr<ScanPrinter> printer = MakeScanPrinter(options.format, console, options.recoverableColumn);
     ScanPrinter* out = printer.get();
     ScanOutcome outcome = RunScanTask(source, options.filter.value_or(L""), records, console,
-                                      [out](std::unique_ptr<DeletedFileInfo> file) { out->Add(*file); },
+                                      [out](const DeletedFileInfo& file) { out->Add(file); },
                                       nullptr, RecoverabilityFor(options));
     if (outcome.state != kScanFinished) return ReportFailedScan(options, records, console, errors);
     printer->Finish();

@@ -20,17 +20,33 @@ using FoundBatch = std::vector<std::unique_ptr<DeletedFileInfo>>;
 
 // Found files cross from the scan's worker to the command's thread in batches, so that printing
 // them runs beside the walk instead of inside it. A full queue holds the worker back, which
-// bounds the memory when the output is slower than the walk.
+// bounds the memory when the output is slower than the walk. Files handed out come back once
+// used and are freed on the worker, which made them: an allocator serves a thread fastest from
+// memory that thread gave back, and the walk allocates for every file it reports.
 class FoundQueue {
 public:
-    // Worker thread.
-    void Push(std::unique_ptr<DeletedFileInfo> file) {
+    // Worker thread: takes every file of `files`.
+    void Push(FoundBatch& files) {
+        FoundBatch used;  // freed after the lock is let go
         std::unique_lock<std::mutex> hold(lock_);
         room_.wait(hold, [&] { return files_.size() < kLimit || abandoned_; });
+        used.swap(used_);
         if (abandoned_) return;
-        files_.push_back(std::move(file));
-        found_.fetch_add(1, std::memory_order_relaxed);
-        if (files_.size() == kBatch) ready_.notify_one();
+        for (auto& file : files) files_.push_back(std::move(file));
+        found_.fetch_add(files.size(), std::memory_order_relaxed);
+        files.clear();
+        if (files_.size() >= kBatch) ready_.notify_one();
+    }
+
+    // Owner's thread: files taken and used, to be freed by the worker.
+    void GiveBack(FoundBatch& batch) {
+        std::lock_guard<std::mutex> hold(lock_);
+        if (used_.empty()) {
+            used_.swap(batch);
+            return;
+        }
+        for (auto& file : batch) used_.push_back(std::move(file));
+        batch.clear();
     }
 
     // Worker thread, once, after the last Push.
@@ -67,20 +83,31 @@ private:
     std::condition_variable ready_;
     std::condition_variable room_;
     FoundBatch files_;
+    FoundBatch used_;
     std::atomic<uint64_t> found_{0};
     bool finished_ = false;
     bool abandoned_ = false;
 };
 
+// Hands found files to the queue a few dozen at a time rather than taking its lock for each.
 class CliScanNotify : public FileScanNotify {
 public:
     explicit CliScanNotify(FoundQueue& queue) : queue_(queue) {}
-    void Found(std::unique_ptr<DeletedFileInfo> file) override { queue_.Push(std::move(file)); }
-    void Finished() override { queue_.Finish(); }
+    void Found(std::unique_ptr<DeletedFileInfo> file) override {
+        files_.push_back(std::move(file));
+        if (files_.size() == kHandOver) queue_.Push(files_);
+    }
+    void Finished() override {
+        queue_.Push(files_);
+        queue_.Finish();
+    }
     void Abandon() override { queue_.Abandon(); }
 
 private:
+    static constexpr size_t kHandOver = 64;
+
     FoundQueue& queue_;
+    FoundBatch files_;
 };
 
 }  // namespace
@@ -106,8 +133,8 @@ ScanOutcome RunScanTask(const VolumeSource& source, const std::wstring& filter, 
         FoundBatch batch;
         for (;;) {
             bool ended = queue.Take(batch, kProgressTick);
-            for (auto& file : batch) sink(std::move(file));
-            batch.clear();
+            for (const auto& file : batch) sink(*file);
+            queue.GiveBack(batch);
             if (stop && stop->load()) task.Stop();
             // A refused volume reports no end of the walk: its state ends the wait.
             if (ended || task.GetState() == kScanFailed) break;

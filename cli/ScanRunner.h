@@ -22,7 +22,8 @@ struct ScanOutcome {
     RecycleBinCounts recycleBin;
 };
 
-using FoundFileSink = std::function<void(std::unique_ptr<DeletedFileInfo>)>;
+// The file may be changed (restore renames it); it is freed once the call returns.
+using FoundFileSink = std::function<void(DeletedFileInfo&)>;
 
 // `records` is the volume's record count, for the rate and time-left estimate. Once `stop` is set
 // the walk is asked to end.

@@ -11,6 +11,7 @@ namespace Vorlaq {
 namespace {
 
 constexpr uint8_t kDosNameSpace = 2;
+constexpr size_t kMaxUnits = 255;  // the name length is one byte
 
 uint64_t ToLocal(uint64_t utc) {
     uint64_t local = 0;
@@ -31,24 +32,25 @@ bool NTFSFileName::IsWellFormed(const ByteReader& value) {
 
 void NTFSFileName::SetFileName(const ByteReader& value) {
     fileName_ = IsWellFormed(value) ? value : ByteReader();
-    upperName_.clear();
-    wchar_t work[kNTFSMaxNameChars + 1];
-    int length = GetFileName(work, kNTFSMaxNameChars);
-    if (length > 0) upperName_ = UpperCase(std::wstring(work, static_cast<size_t>(length)));
 }
 
 int NTFSFileName::GetFileName(wchar_t* buffer, uint32_t capacity) const {
     uint8_t units = fileName_.U8(0x40).value_or(0);
     if (units == 0) return 0;
-    std::wstring name = DecodeUtf16Le(fileName_.data() + kNTFSFileNameHeaderSize, units);
-    int length = static_cast<int>(name.size());
-    if (capacity < name.size() || !buffer) return -length;
-    std::copy(name.begin(), name.end(), buffer);
-    buffer[name.size()] = L'\0';
+    // At most 255 units decode to at most 255 characters.
+    wchar_t work[kMaxUnits];
+    size_t count = DecodeUtf16Le(fileName_.data() + kNTFSFileNameHeaderSize, units, work);
+    int length = static_cast<int>(count);
+    if (capacity < count || !buffer) return -length;
+    std::copy(work, work + count, buffer);
+    buffer[count] = L'\0';
     return length;
 }
 
-bool NTFSFileName::IsWin32Name() const { return !upperName_.empty() && GetNameSpace() != kDosNameSpace; }
+// A well-formed value with a length of one unit or more holds a name of one character or more.
+bool NTFSFileName::IsWin32Name() const {
+    return fileName_.U8(0x40).value_or(0) != 0 && GetNameSpace() != kDosNameSpace;
+}
 
 uint8_t NTFSFileName::GetNameSpace() const { return fileName_.U8(0x41).value_or(0); }
 
@@ -68,7 +70,10 @@ void NTFSFileName::GetFileTime(uint64_t* writeTm, uint64_t* createTm, uint64_t* 
 int NTFSFileName::Compare(const wchar_t* name) const {
     std::wstring_view other = name ? std::wstring_view(name) : std::wstring_view();
     if (other.size() > kNTFSMaxNameChars) return 1;
-    return CompareUtf16(UpperCase(std::wstring(other)), upperName_);
+    wchar_t work[kMaxUnits + 1];
+    int length = GetFileName(work, kMaxUnits);
+    std::wstring own = length > 0 ? UpperCase(std::wstring(work, static_cast<size_t>(length))) : std::wstring();
+    return CompareUtf16(UpperCase(std::wstring(other)), own);
 }
 
 }  // namespace Vorlaq

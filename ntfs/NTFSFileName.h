@@ -30,8 +30,7 @@ public:
     // The value holds the fixed part and the whole name.
     static bool IsWellFormed(const ByteReader& value);
 
-    // Points at a $FILE_NAME value (one that is not well formed counts as none) and rebuilds the
-    // upper-cased copy of the name.
+    // Points at a $FILE_NAME value; one that is not well formed counts as none.
     void SetFileName(const ByteReader& value);
 
     // Copies the name as stored and terminates it: its length, -length when capacity (in
@@ -54,12 +53,12 @@ public:
     // a value. The creation and access outputs are optional.
     void GetFileTime(uint64_t* writeTm, uint64_t* createTm = nullptr, uint64_t* accessTm = nullptr) const;
     // Case-insensitive order of `name` against this name: <0, 0, >0; a name over 260
-    // characters is greater.
+    // characters is greater. Both are upper-cased here, on demand: a scan reads a million names
+    // and compares none.
     int Compare(const wchar_t* name) const;
 
 protected:
-    ByteReader fileName_;      // the value; empty when there is none
-    std::wstring upperName_;   // the name upper-cased; empty when there is no name
+    ByteReader fileName_;  // the value; empty when there is none
 };
 
 }  // namespace Vorlaq

@@ -17,6 +17,7 @@
 #include "ntfs/NTFSAttributeStandardInfo.h"
 #include "ntfs/NTFSAttributeVolumeInfo.h"
 #include "ntfs/NTFSAttributeVolumeName.h"
+#include "ntfs/NTFSRecordHeader.h"
 #include "ntfs/NTFSUpdateSequence.h"
 #include "ntfs/NTFSVolume.h"
 
@@ -87,9 +88,7 @@ bool NTFSFileRecord::CheckRecordBuffer() {
         buffer_.clear();
         return false;
     }
-    // The walk must be able to read at least the first attribute's type code.
-    auto first = record.U16(0x14);
-    if (!first || !record.Contains(*first, 4)) {
+    if (!HasFirstAttribute(record)) {
         LogManager::instance().print(LogLevel::Error, L"Invalid file record. ");
         buffer_.clear();
         return false;
@@ -192,9 +191,9 @@ NTFSAttributeBase* NTFSFileRecord::AllocAttr(const ByteReader& attr, uint32_t ty
 
 void NTFSFileRecord::MergeStreamPieces() {
     NTFSSingleList<NTFSAttributeBase>& list = attrs_[kDataIndex];
+    if (list.GetCount() < 2) return;
     std::vector<NTFSAttributeBase*> all;
     for (NTFSAttributeBase* attr = list.FindFirstEntry(); attr; attr = list.FindNextEntry()) all.push_back(attr);
-    if (all.size() < 2) return;
 
     // A stream is known by its name (the raw UTF-16 bytes); its first piece at VCN 0 holds it.
     auto nameOf = [](const NTFSAttributeBase* attr) {

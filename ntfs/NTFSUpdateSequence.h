@@ -10,9 +10,10 @@ namespace Vorlaq {
 
 constexpr size_t kUpdateSequenceBlock = 512;
 
-// Checks and patches `size` bytes in place. False, with the buffer possibly half patched, when the
-// array lies outside the buffer, its count does not match size / 512 + 1, the size is not whole
-// blocks, or a block does not end in the update sequence number.
+// False when the array lies outside the buffer, its count does not match size / 512 + 1, the
+// size is not whole blocks, or a block does not end in the update sequence number.
+bool CheckUpdateSequence(const uint8_t* data, size_t size);
+// Checks as above and, when that passes, patches `size` bytes in place; false leaves them as they were.
 bool ApplyUpdateSequence(uint8_t* data, size_t size);
 
 }  // namespace Vorlaq

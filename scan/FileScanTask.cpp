@@ -6,6 +6,7 @@
 #include "ntfs/NTFSAttribute.h"
 #include "ntfs/NTFSClusterBitmap.h"
 #include "ntfs/NTFSFileRecord.h"
+#include "ntfs/NTFSRecordHeader.h"
 #include "scan/FilePathBuilder.h"
 #include "scan/MftRecordReader.h"
 #include "scan/RecycleBinJoin.h"
@@ -95,11 +96,16 @@ int32_t FileScanTask::Scan() {
     for (uint64_t n = kFirstUserRecord; n < total && !stop_.load(std::memory_order_relaxed); ++n) {
         progress_.store(static_cast<double>(100 * (n - kFirstUserRecord)) / static_cast<double>(span),
                         std::memory_order_relaxed);
-        record.SetAttrMask(kNameMask);
-        if (!records.Load(record, n)) continue;
         // The header decides before any attribute is built: files in use, directories and the
         // extension records of other files (their names reach us through their base record)
-        // are never reported.
+        // are never reported. Most records are such; when their bytes are sound they are passed
+        // over unloaded (bytes that are not are loaded, which logs what is wrong with them).
+        if (const uint8_t* bytes = records.Peek(n)) {
+            NTFSRecordHeader header = ReadRecordHeader(bytes, records.GetRecordSize());
+            if (header.sound && !header.IsDeletedFile()) continue;
+        }
+        record.SetAttrMask(kNameMask);
+        if (!records.Load(record, n)) continue;
         if (!record.IsDeleted() || record.IsDirectory() || record.GetBaseRecordRef() != 0) continue;
         if (!record.ParseAttrs()) continue;
         int length = record.GetFileName(name, kNameCapacity);

@@ -16,11 +16,15 @@ MftRecordReader::MftRecordReader(const NTFSVolume& volume, uint64_t total, uint3
 }
 
 bool MftRecordReader::Load(NTFSFileRecord& record, uint64_t number) {
+    const uint8_t* bytes = Peek(number);
+    return bytes ? record.LoadFileRecord(number, bytes, recordSize_) : record.ReadFileRecord(number);
+}
+
+const uint8_t* MftRecordReader::Peek(uint64_t number) {
     bool held = number >= first_ && number - first_ < count_;
     if (!held && number >= singlyUntil_ && number >= kFirstMappedRecord && volume_.HasMFTData())
         held = Fill(number);
-    if (!held) return record.ReadFileRecord(number);
-    return record.LoadFileRecord(number, block_.data() + (number - first_) * recordSize_, recordSize_);
+    return held ? block_.data() + (number - first_) * recordSize_ : nullptr;
 }
 
 bool MftRecordReader::Fill(uint64_t number) {

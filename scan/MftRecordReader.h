@@ -18,6 +18,10 @@ public:
 
     // Loads record `number` into `record`, like record.ReadFileRecord(number).
     bool Load(NTFSFileRecord& record, uint64_t number);
+    // The bytes of record `number` as read (file-record size, no fix-up applied), or null when it
+    // is not among the records read in blocks (Load then reads it on its own).
+    const uint8_t* Peek(uint64_t number);
+    uint32_t GetRecordSize() const { return recordSize_; }
 
 private:
     bool Fill(uint64_t number);

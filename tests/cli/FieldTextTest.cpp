@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <vector>
 
 #include "base/Utf16.h"
 #include "cli/FieldText.h"
@@ -32,6 +33,40 @@ TEST(FieldText, ControlCharactersCannotBreakARow) {
     std::wstring row = L"64\t";
     AppendEscapedControls(row, L"a\tb");
     EXPECT_EQ(row, L"64\ta\\tb");
+}
+
+// Escapes are written between runs of plain text: every character, alone, doubled, at either
+// end and between plain ones, comes out as its own rule says.
+TEST(FieldText, EscapesAtEveryPlaceInARun) {
+    auto hex = [](uint32_t u, int digits) {
+        std::wstring out;
+        for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) out += L"0123456789ABCDEF"[(u >> shift) & 0xF];
+        return out;
+    };
+    auto control = [&](uint32_t u) -> std::optional<std::wstring> {
+        if (u == L'\t') return L"\\t";
+        if (u == L'\n') return L"\\n";
+        if (u == L'\r') return L"\\r";
+        if (u < 0x20 || (u >= 0x7F && u <= 0x9F)) return L"\\x" + hex(u, 2);
+        return std::nullopt;
+    };
+    std::vector<uint32_t> chars;
+    for (uint32_t u = 0; u <= 0xA0; ++u) chars.push_back(u);
+    for (uint32_t u : {0x00E9u, 0x2028u, 0x2029u, 0x202Au, 0x202Eu, 0x202Fu, 0x2065u, 0x2066u, 0x2069u, 0x206Au})
+        chars.push_back(u);
+    for (uint32_t u : chars) {
+        const std::wstring c(1, static_cast<wchar_t>(u));
+        const bool bidi = (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
+        const std::wstring terminal = control(u) ? *control(u) : bidi ? L"\\u{" + hex(u, 4) + L"}" : c;
+        const std::wstring tsv = u == L'\\' ? L"\\\\" : control(u) ? *control(u) : c;
+        const std::wstring text = c + L"ab" + c + c + L"d" + c;
+        std::wstring row = L"=";
+        AppendEscapedControls(row, text);
+        EXPECT_EQ(row, L"=" + terminal + L"ab" + terminal + terminal + L"d" + terminal) << u;
+        row = L"=";
+        AppendTsvField(row, text);
+        EXPECT_EQ(row, L"=" + tsv + L"ab" + tsv + tsv + L"d" + tsv) << u;
+    }
 }
 
 TEST(FieldText, JsonStrings) {

@@ -2,11 +2,13 @@
 // and the queries the scan and restore make.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "base/os/Time.h"
 #include "ntfs/NTFSAttribute.h"
 #include "ntfs/NTFSFileRecord.h"
+#include "ntfs/NTFSRecordHeader.h"
 #include "tests/ntfs/NTFSTestUtil.h"
 #include "tests/support/LogCapture.h"
 
@@ -113,6 +115,46 @@ TEST(FileRecord, UpdateSequenceArrayOrFirstAttributeOutsideTheRecordIsRefused) {
         LogCapture log;
         EXPECT_FALSE(f.Read()) << c.at << " " << c.value;
         EXPECT_EQ(log.Count(LogCapture::Error(c.message)), 1u) << c.at << " " << c.value;
+    }
+}
+
+// The walk passes over records by their unloaded header: it must call sound exactly the bytes
+// that load without a log line, read the flags loading reads, and leave the bytes untouched.
+TEST(FileRecord, UnloadedHeaderAgreesWithLoading) {
+    struct Case {
+        uint16_t flags;
+        uint64_t baseRef;
+        size_t at;  // a patch of `width` bytes after the fix-up (width 0: none)
+        uint64_t value;
+        int width;
+    } cases[] = {
+        {0, 0, 0, 0, 0},           {kRecordInUse, 0, 0, 0, 0},  {kRecordDirectory, 0, 0, 0, 0},
+        {kRecordInUse, 7, 0, 0, 0}, {0, 0, 0x04, 0x3FE, 2},      {0, 0, 0x06, 9, 2},
+        {0, 0, 0x14, 0xFFFF, 2},   {0, 0, 510, 0xABCD, 2},      {0, 0, 0x00, 0x44414142, 4},
+    };
+    for (const Case& c : cases) {
+        Fixture f;
+        RecordSpec spec;
+        spec.flags = c.flags;
+        spec.baseRef = c.baseRef;
+        spec.attrs = {StandardInfoAttr(1, 2, 3), FileNameAttr(5, L"x")};
+        f.image.SetRecord(kNumber, spec);
+        Bytes raw = f.image.EncodeRecord(kNumber);
+        if (c.width) PutLE(raw, c.at, c.value, c.width);
+        f.image.SetRawRecord(kNumber, raw);
+        const Bytes before = raw;
+        NTFSRecordHeader header = ReadRecordHeader(raw.data(), raw.size());
+        EXPECT_EQ(raw, before) << c.at;
+        LogCapture log;
+        const bool loaded = f.Read(4);
+        const auto lines = log.Lines();
+        const bool quiet = std::none_of(lines.begin(), lines.end(),
+                                        [](const std::wstring& line) { return line.rfind(L"ERROR", 0) == 0; });
+        EXPECT_EQ(header.sound, loaded && quiet) << c.at << " " << c.value;
+        if (!loaded) continue;
+        EXPECT_EQ(header.IsDeletedFile(),
+                  f.record->IsDeleted() && !f.record->IsDirectory() && f.record->GetBaseRecordRef() == 0)
+            << c.flags << " " << c.baseRef;
     }
 }
 
