@@ -117,17 +117,21 @@ public:
         RestoreChoices choices;
         choices.keepTimes = options_.keepTimes;
         RestoreOutcome outcome;
-        RestoreExtrasResult extras;
+        std::vector<RestoredStream> streams;
+        std::wstring note;
         if (OpenTree(out_, levels, chain)) {
             Folder& folder = chain.empty() ? out_ : *chain.back();
+            if (options_.streams)
+                choices.whileOpen = [&](WritableFile& made, const std::wstring& dest) {
+                    streams = RestoreNamedStreams(source_, file.GetRecordNumber(), folder, made, dest, &InterruptFlag());
+                };
             outcome = RestoreFileInto(source_, file.GetRecordNumber(), folder, name, &InterruptFlag(), choices);
-            if (outcome.ok)
-                extras = RestoreExtrasOf(options_, source_, file.GetRecordNumber(), folder, outcome, &InterruptFlag());
+            if (outcome.ok) note = RestoreNote(options_, source_, file.GetRecordNumber(), outcome);
         }
         if (outcome.ok) ++restored_;
         else if (!outcome.dest.empty()) ++partial_;
-        PrintResult(file.GetRecordNumber(), outcome, wanted, extras.note);
-        for (const RestoredStream& stream : extras.streams) {
+        PrintResult(file.GetRecordNumber(), outcome, wanted, note);
+        for (const RestoredStream& stream : streams) {
             if (!stream.outcome.ok) streamsFailed_ = true;
             PrintResult(file.GetRecordNumber(), stream.outcome, stream.wanted, std::wstring());
         }

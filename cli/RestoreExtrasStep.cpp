@@ -15,28 +15,48 @@ void AddNote(std::wstring& note, const std::wstring& text) {
 
 }  // namespace
 
-RestoreExtrasResult RestoreExtrasOf(const CliOptions& options, const VolumeSource& source, uint64_t record,
-                                    Folder& folder, const RestoreOutcome& file, const std::atomic<bool>* stop) {
-    RestoreExtrasResult result;
-    const std::vector<std::wstring> streams = ListNamedStreams(source, record);
-    if (options.streams) {
-        const std::wstring fileName = GetFileNamePart(file.dest);
-        for (const std::wstring& stream : streams) {
-            RestoreChoices choices;
-            choices.stream = stream;
-            const std::wstring name = StreamFileName(fileName, stream);
-            result.streams.push_back({JoinPath(folder.GetPath(), SafeFileName(name)),
-                                      RestoreFileInto(source, record, folder, name, stop, choices)});
-        }
-    } else if (!streams.empty()) {
-        AddNote(result.note, streams.size() == 1
-                                 ? std::wstring(L"1 named stream left out")
-                                 : FormatWide(L"%u named streams left out", static_cast<unsigned>(streams.size())));
+std::vector<RestoredStream> RestoreNamedStreams(const VolumeSource& source, uint64_t record, Folder& folder,
+                                                WritableFile& file, const std::wstring& dest,
+                                                const std::atomic<bool>* stop) {
+    std::vector<RestoredStream> restored;
+    const std::wstring fileName = GetFileNamePart(dest);
+    for (const std::wstring& stream : ListNamedStreams(source, record)) {
+        RestoreChoices choices;
+        choices.stream = stream;
+        const std::wstring beside = StreamFileName(fileName, stream);
+        // A stream name that is no safe file name (a colon would name an attribute type) goes
+        // beside the file, where CreateUniqueFile makes it safe.
+        const bool native = SafeFileName(stream) == stream;
+        auto make = [&](std::wstring* path) {
+            uint32_t error = 0;
+            if (native) {
+                if (std::unique_ptr<WritableFile> own = file.CreateNamedStream(stream, &error)) {
+                    *path = dest + L":" + stream;
+                    return own;
+                }
+            }
+            return CreateUniqueFile(folder, beside, path);
+        };
+        restored.push_back({JoinPath(folder.GetPath(), SafeFileName(beside)),
+                            RestoreFile(source, record, make, stop, choices)});
+    }
+    return restored;
+}
+
+std::wstring RestoreNote(const CliOptions& options, const VolumeSource& source, uint64_t record,
+                         const RestoreOutcome& file) {
+    std::wstring note;
+    if (!options.streams) {
+        const size_t streams = ListNamedStreams(source, record).size();
+        if (streams == 1)
+            AddNote(note, L"1 named stream left out");
+        else if (streams > 1)
+            AddNote(note, FormatWide(L"%u named streams left out", static_cast<unsigned>(streams)));
     }
     if (options.keepTimes && !file.timesKept)
-        AddNote(result.note, file.timesError ? FormatWide(L"warning: times not kept (error %u)", file.timesError)
-                                             : std::wstring(L"warning: the record has no times to keep"));
-    return result;
+        AddNote(note, file.timesError ? FormatWide(L"warning: times not kept (error %u)", file.timesError)
+                                      : std::wstring(L"warning: the record has no times to keep"));
+    return note;
 }
 
 }  // namespace Vorlaq

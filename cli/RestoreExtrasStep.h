@@ -1,6 +1,6 @@
 #pragma once
-// The part of a restore that follows the file's bytes: its named streams (--streams), and what
-// the file's result line says about them and about its times (--keep-times).
+// The part of a restore beyond the bytes of the file's unnamed stream: its named streams
+// (--streams), and what the file's result line says about them and about its times (--keep-times).
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -18,16 +18,18 @@ struct RestoredStream {
     RestoreOutcome outcome;
 };
 
-struct RestoreExtrasResult {
-    std::wstring note;                    // for the file's result line; empty when nothing to say
-    std::vector<RestoredStream> streams;  // one result line each, after the file's
-};
+// The named streams of the file of record `record`, made while the file just restored is still
+// open as `file` at `dest` in `folder`: each as the file's own named stream where the destination
+// keeps them (Windows on NTFS), else beside it as "name_stream", created exclusively. One result
+// each. `stop` is polled between reads.
+std::vector<RestoredStream> RestoreNamedStreams(const VolumeSource& source, uint64_t record, Folder& folder,
+                                                WritableFile& file, const std::wstring& dest,
+                                                const std::atomic<bool>* stop);
 
-// For the file of record `record` just restored as `file` into `folder`: its named streams made
-// beside it in the same folder with --streams (each created exclusively as "name_stream"); without
-// --streams the note says how many were left out. A time that --keep-times could not set is a
-// warning in the note. `stop` is polled between reads.
-RestoreExtrasResult RestoreExtrasOf(const CliOptions& options, const VolumeSource& source, uint64_t record,
-                                    Folder& folder, const RestoreOutcome& file, const std::atomic<bool>* stop);
+// The note on the result line of `file`, restored from record `record`: without --streams, how
+// many named streams were left out; with --keep-times, a warning when its times were not set.
+// Empty when there is nothing to say.
+std::wstring RestoreNote(const CliOptions& options, const VolumeSource& source, uint64_t record,
+                         const RestoreOutcome& file);
 
 }  // namespace Vorlaq

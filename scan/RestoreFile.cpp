@@ -103,6 +103,7 @@ RestoreOutcome RestoreFile(const VolumeSource& source, uint64_t recordNumber, co
         file->Close(&error);
         return outcome;
     }
+    if (choices.whileOpen) choices.whileOpen(*file, outcome.dest);
     if (choices.keepTimes) {
         const NTFSStandardTimes times = record.GetStandardTimes();
         if (times.modified || times.accessed || times.created)

@@ -27,6 +27,9 @@ struct RestoreOutcome {
 struct RestoreChoices {
     std::wstring stream;     // this named $DATA stream instead of the unnamed one
     bool keepTimes = false;  // the record's $STANDARD_INFORMATION times on the file made
+    // Called once every byte is written, before the times are set and the file is closed: the
+    // file made and its path (its named streams are made through it while no one can replace it).
+    std::function<void(WritableFile& file, const std::wstring& dest)> whileOpen;
 };
 
 // Makes the destination file once the record is known to be worth restoring; sets *dest to the

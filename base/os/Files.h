@@ -17,6 +17,7 @@ enum WinError : uint32_t {
     kErrorWriteFault = 29,
     kErrorReadFault = 30,
     kErrorSharingViolation = 32,
+    kErrorNotSupported = 50,
     kErrorHandleDiskFull = 39,
     kErrorFileExists = 80,
     kErrorInvalidParameter = 87,
@@ -54,6 +55,11 @@ public:
     // no name is looked up again: modification and access everywhere, creation where the system
     // keeps one (Windows). Call after the last Write.
     virtual bool SetTimes(uint64_t created, uint64_t modified, uint64_t accessed, uint32_t* error) = 0;
+    // A new named data stream `stream` of this file (on NTFS, "file:stream"), opened through this
+    // file's own handle so that no name is looked up again. Null, with kErrorNotSupported, where
+    // the destination keeps no named streams (POSIX systems, FAT); `stream` must be a name that
+    // is safe as a file name.
+    virtual std::unique_ptr<WritableFile> CreateNamedStream(const std::wstring& stream, uint32_t* error) = 0;
     // Flushes and closes; false when the platform reported an error on the way.
     virtual bool Close(uint32_t* error) = 0;
 };

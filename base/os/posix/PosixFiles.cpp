@@ -77,6 +77,12 @@ public:
         return false;
     }
 
+    // Linux file systems keep extended attributes, not data streams a program could open.
+    std::unique_ptr<WritableFile> CreateNamedStream(const std::wstring&, uint32_t* error) override {
+        if (error) *error = kErrorNotSupported;
+        return nullptr;
+    }
+
     bool Close(uint32_t* error) override {
         if (fd_ < 0) return true;
         int rc = ::close(fd_);

@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <winternl.h>
 
 #include <cstdio>
 
@@ -13,6 +14,22 @@ namespace {
 void SetError(uint32_t* error) {
     if (error) *error = GetLastError();
 }
+
+// NtCreateFile, found at run time: the one call that opens a stream relative to its file's
+// handle (RootDirectory = the file, ObjectName = ":stream").
+using NtCreateFileCall = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK, PLARGE_INTEGER,
+                                          ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
+
+NtCreateFileCall FindNtCreateFile() {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll ? reinterpret_cast<NtCreateFileCall>(reinterpret_cast<void*>(GetProcAddress(ntdll, "NtCreateFile")))
+                 : nullptr;
+}
+
+constexpr ULONG kFileCreate = 2;                     // FILE_CREATE: fail when it exists
+constexpr ULONG kFileNonDirectoryFile = 0x40;        // FILE_NON_DIRECTORY_FILE
+constexpr ULONG kFileSynchronousIoNonAlert = 0x20;  // FILE_SYNCHRONOUS_IO_NONALERT
+constexpr ULONG kFileOpenReparsePoint = 0x200000;    // FILE_OPEN_REPARSE_POINT
 
 FILETIME ToFiletime(uint64_t value) {
     FILETIME ft;
@@ -48,6 +65,34 @@ public:
         if (SetFileTime(handle_, created ? &c : nullptr, accessed ? &a : nullptr, modified ? &m : nullptr)) return true;
         SetError(error);
         return false;
+    }
+
+    std::unique_ptr<WritableFile> CreateNamedStream(const std::wstring& stream, uint32_t* error) override {
+        DWORD flags = 0;
+        static const NtCreateFileCall create = FindNtCreateFile();
+        if (!create || !GetVolumeInformationByHandleW(handle_, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) ||
+            !(flags & FILE_NAMED_STREAMS) || stream.empty() || stream.size() > 255) {
+            if (error) *error = kErrorNotSupported;
+            return nullptr;
+        }
+        std::wstring name = L":" + stream;
+        UNICODE_STRING objectName;
+        objectName.Buffer = name.data();
+        objectName.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+        objectName.MaximumLength = objectName.Length;
+        OBJECT_ATTRIBUTES attributes;
+        InitializeObjectAttributes(&attributes, &objectName, OBJ_CASE_INSENSITIVE, handle_, nullptr);
+        IO_STATUS_BLOCK status;
+        HANDLE handle = INVALID_HANDLE_VALUE;
+        const NTSTATUS result = create(&handle, GENERIC_WRITE | SYNCHRONIZE, &attributes, &status, nullptr,
+                                       FILE_ATTRIBUTE_NORMAL, 0, kFileCreate,
+                                       kFileNonDirectoryFile | kFileSynchronousIoNonAlert | kFileOpenReparsePoint,
+                                       nullptr, 0);
+        if (result < 0) {
+            if (error) *error = kErrorNotSupported;
+            return nullptr;
+        }
+        return std::make_unique<Win32WritableFile>(handle);
     }
 
     bool Close(uint32_t* error) override {
