@@ -47,6 +47,17 @@ int SystemDpi()
     return DeviceDpi(nullptr);
 }
 
+bool MessageFontForDpi(int dpi, LOGFONTW* font)
+{
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    if (!::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0))
+        return false;
+    *font = metrics.lfMessageFont;
+    font->lfHeight = ::MulDiv(font->lfHeight, dpi, SystemDpi());
+    return true;
+}
+
 void KeepDialogLayoutOnDpiChange(HWND dialog)
 {
     // DDC_DISABLE_ALL of the dialog DPI change behaviours.

@@ -4,16 +4,16 @@
 // at the system's DPI, which the screen's device context tells.
 #include <windows.h>
 
-namespace Vorlaq {
+#include "ui/DpiScale.h"
 
-constexpr int kBaseDpi = 96;
+namespace Vorlaq {
 
 // The DPI the window is drawn at: its monitor's for a per-monitor aware program, else the system's.
 int WindowDpi(HWND window);
 // The DPI the system metrics (the message font among them) are given for.
 int SystemDpi();
-// Pixels at 96 DPI to pixels at `dpi`.
-inline int ScaleForDpi(int pixels, int dpi) { return ::MulDiv(pixels, dpi, kBaseDpi); }
+// The system's message font, made for `dpi` (the system gives it for its own DPI).
+bool MessageFontForDpi(int dpi, LOGFONTW* font);
 // A dialog whose own WM_DPICHANGED handler lays it out: the system's automatic re-layout (which
 // only newer systems have) is turned off, so the controls are not moved twice.
 void KeepDialogLayoutOnDpiChange(HWND dialog);
