@@ -30,23 +30,29 @@ bool IsLeftLabel(HWND window)
     return ::lstrcmpiW(name, L"Static") == 0 && (::GetWindowLongPtrW(window, GWL_STYLE) & SS_TYPEMASK) == SS_LEFT;
 }
 
-// The width of the label's text in its font, trailing blanks left out (they are never drawn).
-int TextWidth(HWND label)
+// The width the label needs to show its text on one line, as the label draws it (its trailing
+// blank counts where the drawing breaks lines); 0 when the text fits as it is.
+int WidthWanted(HWND label)
 {
     const int length = ::GetWindowTextLengthW(label);
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
     text.resize(static_cast<size_t>(::GetWindowTextW(label, text.data(), length + 1)));
-    while (!text.empty() && text.back() == L' ')
-        text.pop_back();
+    if (text.empty())
+        return 0;
     const HDC dc = ::GetDC(label);
     if (dc == nullptr)
         return 0;
     const HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(label, WM_GETFONT, 0, 0)));
-    SIZE size{};
-    ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    RECT client{};
+    ::GetClientRect(label, &client);
+    RECT wrapped = client;
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &wrapped, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+    RECT line{0, 0, 0, 0};
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &line, DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS);
     ::SelectObject(dc, old);
     ::ReleaseDC(label, dc);
-    return size.cx;
+    const bool fits = wrapped.bottom - wrapped.top <= line.bottom - line.top && wrapped.right <= client.right;
+    return fits ? 0 : line.right - line.left;
 }
 
 }  // namespace
@@ -102,10 +108,11 @@ void DialogDpiLayout::FitLabels(HWND dialog)
     for (HWND label : children) {
         if (!IsLeftLabel(label))
             continue;
-        const RECT rc = ChildRect(dialog, label);
-        const int wanted = rc.left + TextWidth(label);
-        if (wanted <= rc.right)
+        const int width = WidthWanted(label);
+        if (width == 0)
             continue;
+        const RECT rc = ChildRect(dialog, label);
+        const int wanted = rc.left + width;
         // Room up to the nearest control that starts right of the label on the same line.
         int room = client.right;
         for (HWND other : children) {
