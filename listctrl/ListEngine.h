@@ -123,6 +123,7 @@ public:
     const ListScroll& Scroll() const { return scroll_; }
     const SortState& Sort() const { return sort_; }
     int RowHeight() const { return rowHeight_; }
+    int ImageWidth() const { return imageWidth_; }
     int HeaderHeight() const { return showHeader_ ? rowHeight_ : 0; }
     bool IsThemed() const { return theme_ != nullptr; }
     bool IsSmoothScrolling() const { return smooth_.Running(); }
