@@ -36,7 +36,8 @@ bool CDropArrows::Create(HWND owner, int headerHeight, int dpi)
 
 void CDropArrows::Show(int x, int y)
 {
-    SetWindowPos(HWND_TOPMOST, x - ScaleForDpi(7, dpi_), y - height_ / 2, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    SetWindowPos(HWND_TOPMOST, x - ScaleForDpi(7, dpi_), y - height_ / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
 
 void CDropArrows::Hide()

@@ -19,6 +19,7 @@ public:
     void Hide();
     bool IsShown() const { return m_hWnd && ::IsWindowVisible(m_hWnd); }
     int Height() const { return height_; }
+    int Dpi() const { return dpi_; }
 
     QR_BEGIN_MSG_MAP(CDropArrows)
         QR_MESSAGE_HANDLER(WM_PAINT, OnPaint)

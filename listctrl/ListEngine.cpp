@@ -110,8 +110,6 @@ void ListEngine::SetDpi(int dpi)
         ImageList_GetIconSize(images_, &imageWidth_, &imageHeight_);
     }
     LoadSettings();
-    // The arrows' shape follows the DPI even where the row height happens to stay.
-    dropArrows_->Create(m_hWnd, HeaderHeight(), dpi_);
     ResetScrollBars(SB_BOTH, -1, true);
     Invalidate();
 }
@@ -179,7 +177,8 @@ bool ListEngine::LoadFonts()
     const int height = size.cy + Px(6);
     const bool changed = height != rowHeight_;
     rowHeight_ = height;
-    if (changed && dropArrows_)
+    // The arrows' shape follows the DPI even where the row height happens to stay.
+    if (dropArrows_ && (changed || dropArrows_->Dpi() != dpi_))
         dropArrows_->Create(m_hWnd, HeaderHeight(), dpi_);
     return true;
 }

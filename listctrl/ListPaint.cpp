@@ -196,7 +196,8 @@ void ListEngine::PaintRow(HDC dc, int row, int y, bool focused)
     if (selected) {
         const RECT rc{x0, y, x0 + columns_.TotalWidth() + 1, y + rowHeight_};
         if (theme_) {
-            RoundFrame(dc, rc, Px(5), focused ? colours_.frameOuterFocus : colours_.frameOuterNoFocus, colours_.background);
+            RoundFrame(dc, rc, Px(5), focused ? colours_.frameOuterFocus : colours_.frameOuterNoFocus,
+                       colours_.background);
             const RECT inner{rc.left + 1, rc.top + 1, rc.right - 1, rc.bottom - 1};
             RoundFrame(dc, inner, Px(2), focused ? colours_.frameInnerFocus : colours_.frameInnerNoFocus,
                        colours_.background);
