@@ -219,7 +219,7 @@ def hyperlink_cursor():
 
 
 RESOURCES = {
-    "ListImages.bmp": lambda: list_images(16),    # bitmap 204, up to 120 DPI
+    "ListImages.bmp": lambda: list_images(16),    # bitmap 204, below 144 DPI
     "ListImages24.bmp": lambda: list_images(24),  # bitmap 205, from 144 DPI
     "ListImages32.bmp": lambda: list_images(32),  # bitmap 206, from 192 DPI
     "Divider.cur": divider_cursor,                # cursor 202
