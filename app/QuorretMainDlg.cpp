@@ -16,6 +16,7 @@
 #include "scan/PathNames.h"
 #include "scan/RestoreFile.h"
 #include "scan/TextUtils.h"
+#include "ui/Dpi.h"
 
 using Vorlaq::LogLevel;
 using Vorlaq::LogManager;
@@ -178,6 +179,10 @@ void QuorretMainDlg::Initialise()
     list_.Invalidate();
 
     CreateToolTips();
+
+    Vorlaq::KeepDialogLayoutOnDpiChange(m_hWnd);
+    dpiLayout_.Capture(m_hWnd, Vorlaq::WindowDpi(m_hWnd));
+    Vorlaq::DialogDpiLayout::FitLabels(m_hWnd);
 }
 
 void QuorretMainDlg::CentreOnWorkArea()
@@ -327,6 +332,18 @@ LRESULT QuorretMainDlg::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL&)
         ProgressTick();
         return 0;
     });
+}
+
+LRESULT QuorretMainDlg::OnDpiChanged(UINT, WPARAM wParam, LPARAM lParam, BOOL&)
+{
+    const int dpi = LOWORD(wParam);
+    const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+    if (suggested)
+        SetWindowPos(nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    dpiLayout_.Apply(dpi);
+    list_.SetDpi(dpi);
+    return 0;
 }
 
 void QuorretMainDlg::ProgressTick()

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/DialogDpiLayout.h"
 #include "app/FoundFileHandOver.h"
 #include "app/MainDlgState.h"
 #include "listctrl/FileListCtrl.h"
@@ -56,6 +57,7 @@ public:
         QR_MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
         QR_MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
         QR_MESSAGE_HANDLER(WM_TIMER, OnTimer)
+        QR_MESSAGE_HANDLER(WM_DPICHANGED, OnDpiChanged)
         QR_MESSAGE_HANDLER(WM_ENABLE, OnOwnLoop)
         QR_MESSAGE_HANDLER(WM_ENTERSIZEMOVE, OnOwnLoop)
         QR_MESSAGE_HANDLER(WM_EXITSIZEMOVE, OnOwnLoop)
@@ -76,6 +78,9 @@ private:
     LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnTimer(UINT, WPARAM, LPARAM, BOOL&);
+    // The window moved to a monitor of another DPI: it takes the size the system suggests, and
+    // the controls, fonts and the list's pixels follow.
+    LRESULT OnDpiChanged(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnOwnLoop(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnScanFinished(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnScanFound(UINT, WPARAM, LPARAM, BOOL&);
@@ -121,6 +126,7 @@ private:
     bool rowsToShow_ = false;  // rows were added since the list last showed them
     DWORD rowsShownAt_ = 0;
     std::vector<std::wstring> disks_;
+    Vorlaq::DialogDpiLayout dpiLayout_;
 
     Vorlaq::MainDlgState state_;
     std::exception_ptr escaped_;

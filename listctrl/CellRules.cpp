@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "listctrl/ListColumns.h"
+#include "ui/DpiScale.h"
 
 namespace Vorlaq {
 
@@ -45,13 +46,13 @@ bool FormatAllowsTitleTip(int format)
     return format != kFormatCheckBox && format != kFormatTriState && format != kFormatProgress;
 }
 
-bool TitleTipRect(const ListRect& textRect, const ListRect& cellRect, int textWidth, ListRect* tip)
+bool TitleTipRect(const ListRect& textRect, const ListRect& cellRect, int textWidth, int dpi, ListRect* tip)
 {
     if (textWidth <= textRect.Width() - 1)
         return false;
-    tip->left = textRect.left - 4;
+    tip->left = textRect.left - ScaleForDpi(4, dpi);
     tip->top = cellRect.top;
-    tip->right = tip->left + textWidth + 11;
+    tip->right = tip->left + textWidth + ScaleForDpi(11, dpi);
     tip->bottom = cellRect.bottom;
     return true;
 }
@@ -74,16 +75,18 @@ ListRect KeepTipOnMonitor(const ListRect& tip, const ListRect& work)
     return kept;
 }
 
-DropArrowsShape MakeDropArrowsShape(int headerHeight)
+DropArrowsShape MakeDropArrowsShape(int headerHeight, int dpi)
 {
     DropArrowsShape shape;
-    const int h = headerHeight + DropArrowsShape::kExtra;
+    const int h = headerHeight + ScaleForDpi(DropArrowsShape::kExtra, dpi);
+    shape.width = ScaleForDpi(DropArrowsShape::kWidth, dpi);
     shape.height = h;
+    // At 96 DPI; the up arrow's y from the bottom edge.
     const ListPoint down[7] = {{8, 0}, {8, 4}, {11, 4}, {6, 9}, {1, 4}, {4, 4}, {4, 0}};
-    const ListPoint up[7] = {{4, h}, {4, h - 4}, {0, h - 4}, {6, h - 10}, {12, h - 4}, {8, h - 4}, {8, h}};
+    const ListPoint up[7] = {{4, 0}, {4, 4}, {0, 4}, {6, 10}, {12, 4}, {8, 4}, {8, 0}};
     for (int i = 0; i < 7; ++i) {
-        shape.down[i] = down[i];
-        shape.up[i] = up[i];
+        shape.down[i] = {ScaleForDpi(down[i].x, dpi), ScaleForDpi(down[i].y, dpi)};
+        shape.up[i] = {ScaleForDpi(up[i].x, dpi), h - ScaleForDpi(up[i].y, dpi)};
     }
     return shape;
 }

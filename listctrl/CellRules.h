@@ -27,20 +27,22 @@ int CheckImage(int format, const std::wstring& text);
 bool FormatAllowsTitleTip(int format);
 
 // A cell's text wider than its text rectangle gets a tip: returns false when it fits, else the
-// tip's window rectangle (client coordinates of the list).
-bool TitleTipRect(const ListRect& textRect, const ListRect& cellRect, int textWidth, ListRect* tip);
+// tip's window rectangle (client coordinates of the list; its margins grow with the DPI).
+bool TitleTipRect(const ListRect& textRect, const ListRect& cellRect, int textWidth, int dpi, ListRect* tip);
 // The title tip moved left until it ends on the monitor's work area, and cut at its right edge
 // when it is wider than the whole area (its text then ends in an ellipsis).
 ListRect KeepTipOnMonitor(const ListRect& tip, const ListRect& work);
 
-// The red drop arrows window: 12 pixels wide, header height + 20 tall, shaped as two arrows.
+// The red drop arrows window: 12 pixels wide, header height + 20 tall at 96 DPI (the arrows grow
+// with the DPI), shaped as two arrows.
 struct DropArrowsShape {
     static constexpr int kWidth = 12;
     static constexpr int kExtra = 20;
     ListPoint down[7];
     ListPoint up[7];
+    int width = 0;
     int height = 0;
 };
-DropArrowsShape MakeDropArrowsShape(int headerHeight);
+DropArrowsShape MakeDropArrowsShape(int headerHeight, int dpi);
 
 }  // namespace Vorlaq

@@ -1,6 +1,7 @@
 #include "listctrl/DropArrows.h"
 
 #include "listctrl/CellRules.h"
+#include "ui/DpiScale.h"
 
 namespace Vorlaq {
 
@@ -10,13 +11,14 @@ CDropArrows::~CDropArrows()
         DestroyWindow();
 }
 
-bool CDropArrows::Create(HWND owner, int headerHeight)
+bool CDropArrows::Create(HWND owner, int headerHeight, int dpi)
 {
     if (m_hWnd)
         DestroyWindow();
-    const DropArrowsShape shape = MakeDropArrowsShape(headerHeight);
+    const DropArrowsShape shape = MakeDropArrowsShape(headerHeight, dpi);
     height_ = shape.height;
-    const RECT rc{0, 0, DropArrowsShape::kWidth, height_};
+    dpi_ = dpi;
+    const RECT rc{0, 0, shape.width, height_};
     if (!WindowImpl<CDropArrows>::Create(owner, &rc, nullptr, WS_POPUP | WS_DISABLED,
                                          WS_EX_TOOLWINDOW | WS_EX_TOPMOST))
         return false;
@@ -34,7 +36,8 @@ bool CDropArrows::Create(HWND owner, int headerHeight)
 
 void CDropArrows::Show(int x, int y)
 {
-    SetWindowPos(HWND_TOPMOST, x - 7, y - height_ / 2, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    SetWindowPos(HWND_TOPMOST, x - ScaleForDpi(7, dpi_), y - height_ / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
 
 void CDropArrows::Hide()

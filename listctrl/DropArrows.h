@@ -11,13 +11,15 @@ class CDropArrows : public WindowImpl<CDropArrows> {
 public:
     ~CDropArrows() override;
 
-    // (Re)creates the window for a header of this height.
-    bool Create(HWND owner, int headerHeight);
-    // Centres the arrows on screen point (x, y): the window goes to (x - 7, y - height / 2).
+    // (Re)creates the window for a header of this height, at the list's DPI.
+    bool Create(HWND owner, int headerHeight, int dpi);
+    // Centres the arrows on screen point (x, y): the window goes to (x - 7, y - height / 2), the 7
+    // grown with the DPI.
     void Show(int x, int y);
     void Hide();
     bool IsShown() const { return m_hWnd && ::IsWindowVisible(m_hWnd); }
     int Height() const { return height_; }
+    int Dpi() const { return dpi_; }
 
     QR_BEGIN_MSG_MAP(CDropArrows)
         QR_MESSAGE_HANDLER(WM_PAINT, OnPaint)
@@ -29,6 +31,7 @@ private:
     LRESULT OnEraseBackground(UINT, WPARAM, LPARAM, BOOL&) { return 1; }
 
     int height_ = 0;
+    int dpi_ = 96;
 };
 
 }  // namespace Vorlaq

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "base/Utf16.h"
+#include "ui/Dpi.h"
 #include "ui/WindowClass.h"
 
 using Vorlaq::DeletedFileInfo;
@@ -21,8 +22,6 @@ constexpr ColumnSpec kColumns[kFileColumnCount] = {
     {L"Size", 70},           {L"Modified Time", 100}, {L"Creation Time", 100},
 };
 
-constexpr int kRowImageWidth = 16;
-
 // The order of a time's text (year down to the minute; a time that has no calendar date shows
 // zeros and sorts below all), taken from the value without formatting it.
 int64_t TimeSortKey(uint64_t filetime)
@@ -30,8 +29,6 @@ int64_t TimeSortKey(uint64_t filetime)
     constexpr uint64_t kTicksPerMinute = 600000000ull;
     return filetime > 0x7FFFFFFFFFFFFFFFull ? -1 : static_cast<int64_t>(filetime / kTicksPerMinute);
 }
-constexpr COLORREF kRowImageMask = RGB(255, 0, 255);
-
 // A row's place in a sort: its key (greater first) and, among equal keys, its old position.
 struct SortEntry {
     uint64_t key;
@@ -196,24 +193,34 @@ bool FileListCtrl::AttachControl(HWND control)
 {
     if (control == nullptr || !::IsWindow(control) || !SubclassWindow(control))
         return false;
+    if (Columns().Count() == 0)
+        ListEngine::SetDpi(Vorlaq::WindowDpi(control));
     if (rowImages_ == nullptr) {
-        rowImages_ = ImageList_LoadImageW(Vorlaq::AppModule::instance().GetResourceInstance(),
-                                          MAKEINTRESOURCEW(Vorlaq::kListImagesBitmap), kRowImageWidth, 0,
-                                          kRowImageMask, IMAGE_BITMAP, LR_CREATEDIBSECTION);
+        rowImages_ = LoadImageStrip(Dpi());
         if (rowImages_ == nullptr)
             return false;
     }
     SetItemImageList(rowImages_);
     if (Columns().Count() == 0) {
         // The widths are for 96 dots per inch; the text grows with the display's DPI, so do they.
-        const HDC dc = ::GetDC(control);
-        const int dpi = dc ? ::GetDeviceCaps(dc, LOGPIXELSX) : 96;
-        if (dc)
-            ::ReleaseDC(control, dc);
         for (const ColumnSpec& column : kColumns)
-            AddColumn(column.title, ::MulDiv(column.width, dpi > 0 ? dpi : 96, 96), -1, false, Vorlaq::kFormatText, 0);
+            AddColumn(column.title, Vorlaq::ScaleForDpi(column.width, Dpi()), -1, false, Vorlaq::kFormatText, 0);
     }
     return Initialise();
+}
+
+void FileListCtrl::SetDpi(int dpi)
+{
+    if (dpi == Dpi())
+        return;
+    ListEngine::SetDpi(dpi);
+    if (rowImages_ == nullptr)
+        return;
+    if (const HIMAGELIST images = LoadImageStrip(Dpi())) {
+        ImageList_Destroy(rowImages_);
+        rowImages_ = images;
+        SetItemImageList(rowImages_);
+    }
 }
 
 void FileListCtrl::EnableSort(bool on)

@@ -44,6 +44,8 @@ public:
     // the engine's set-up. False when the window is not usable or the images cannot be loaded.
     bool AttachControl(HWND control);
     void EnableSort(bool on);
+    // The list moved to a monitor of another DPI: columns, fonts and both image strips follow.
+    void SetDpi(int dpi);
 
     // Appends a copy and shows it; returns its row index, or -1 when the repaint could not be
     // requested.

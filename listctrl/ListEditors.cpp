@@ -8,6 +8,7 @@
 #include "listctrl/ListColumns.h"
 #include "listctrl/ListEngine.h"
 #include "listctrl/ListNotify.h"
+#include "ui/Dpi.h"
 
 namespace Vorlaq {
 
@@ -123,7 +124,7 @@ bool CListCombo::Open(HWND list, HFONT font, int row, int column, const RECT& re
         SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice.c_str()));
     SendMessage(CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text.c_str()));
     RECT dropped = rect;
-    dropped.bottom = rect.top + 200;  // room for the drop-down part
+    dropped.bottom = rect.top + ScaleForDpi(200, WindowDpi(list));  // room for the drop-down part
     Place(list, row, column, dropped);
     return true;
 }

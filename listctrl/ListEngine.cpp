@@ -7,6 +7,7 @@
 #include "listctrl/ListEditors.h"
 #include "listctrl/TitleTip.h"
 #include "ui/AppModule.h"
+#include "ui/Dpi.h"
 
 namespace Vorlaq {
 
@@ -38,9 +39,12 @@ bool ListEngine::Initialise()
     if (m_hWnd == nullptr)
         return false;
     const HINSTANCE instance = AppModule::instance().GetResourceInstance();
+    if (!dpiSet_) {
+        dpi_ = WindowDpi(m_hWnd);
+        dpiSet_ = true;
+    }
     if (images_ == nullptr) {
-        images_ = ImageList_LoadImageW(instance, MAKEINTRESOURCEW(kListImagesBitmap), 16, 0, RGB(255, 0, 255),
-                                       IMAGE_BITMAP, LR_CREATEDIBSECTION);
+        images_ = LoadImageStrip(dpi_);
         if (images_ == nullptr)
             return false;
         ImageList_GetIconSize(images_, &imageWidth_, &imageHeight_);
@@ -79,6 +83,37 @@ bool ListEngine::Initialise()
     return true;
 }
 
+HIMAGELIST ListEngine::LoadImageStrip(int dpi)
+{
+    const int fits = ScaleForDpi(16, dpi);
+    const int size = fits >= 32 ? 32 : fits >= 24 ? 24 : 16;
+    const int bitmap = size == 32 ? kListImagesBitmap32 : size == 24 ? kListImagesBitmap24 : kListImagesBitmap;
+    return ImageList_LoadImageW(AppModule::instance().GetResourceInstance(), MAKEINTRESOURCEW(bitmap), size, 0,
+                                RGB(255, 0, 255), IMAGE_BITMAP, LR_CREATEDIBSECTION);
+}
+
+void ListEngine::SetDpi(int dpi)
+{
+    if (dpi <= 0 || (dpiSet_ && dpi == dpi_))
+        return;
+    const int old = dpi_;
+    dpi_ = dpi;
+    dpiSet_ = true;
+    for (int position = 0; position < columns_.Count(); ++position)
+        columns_.SetWidth(position, ::MulDiv(columns_.At(position)->width, dpi, old));
+    if (!initialised_ || m_hWnd == nullptr)
+        return;
+    HideTitleTip();
+    if (const HIMAGELIST images = LoadImageStrip(dpi_)) {
+        ImageList_Destroy(images_);
+        images_ = images;
+        ImageList_GetIconSize(images_, &imageWidth_, &imageHeight_);
+    }
+    LoadSettings();
+    ResetScrollBars(SB_BOTH, -1, true);
+    Invalidate();
+}
+
 void ListEngine::LoadColours()
 {
     ListColours& c = colours_;
@@ -109,13 +144,12 @@ void ListEngine::LoadColours()
 
 bool ListEngine::LoadFonts()
 {
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof(metrics);
-    if (!::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0))
+    LOGFONTW messageFont{};
+    if (!MessageFontForDpi(dpi_, &messageFont))
         return false;
-    const HFONT font = ::CreateFontIndirectW(&metrics.lfMessageFont);
-    metrics.lfMessageFont.lfUnderline = TRUE;
-    const HFONT linkFont = ::CreateFontIndirectW(&metrics.lfMessageFont);
+    const HFONT font = ::CreateFontIndirectW(&messageFont);
+    messageFont.lfUnderline = TRUE;
+    const HFONT linkFont = ::CreateFontIndirectW(&messageFont);
     if (font == nullptr || linkFont == nullptr) {
         if (font)
             ::DeleteObject(font);
@@ -140,11 +174,12 @@ bool ListEngine::LoadFonts()
     ::ReleaseDC(m_hWnd, dc);
     if (!measured)
         return false;
-    const int height = size.cy + 6;
+    const int height = size.cy + Px(6);
     const bool changed = height != rowHeight_;
     rowHeight_ = height;
-    if (changed && dropArrows_)
-        dropArrows_->Create(m_hWnd, HeaderHeight());
+    // The arrows' shape follows the DPI even where the row height happens to stay.
+    if (dropArrows_ && (changed || dropArrows_->Dpi() != dpi_))
+        dropArrows_->Create(m_hWnd, HeaderHeight(), dpi_);
     return true;
 }
 
@@ -181,10 +216,10 @@ bool ListEngine::LoadSettings()
         if (!titleTip_->Create(this))
             return false;
     }
-    titleTip_->LoadSettings(theme_ != nullptr);
+    titleTip_->LoadSettings(theme_ != nullptr, dpi_);
     if (!dropArrows_) {
         dropArrows_ = std::make_unique<CDropArrows>();
-        if (!dropArrows_->Create(m_hWnd, HeaderHeight()))
+        if (!dropArrows_->Create(m_hWnd, HeaderHeight(), dpi_))
             return false;
     }
     return true;
@@ -338,7 +373,7 @@ void ListEngine::SetThemed(bool on)
     themedWanted_ = on;
     if (m_hWnd && initialised_) {
         OpenThemes();
-        titleTip_->LoadSettings(theme_ != nullptr);
+        titleTip_->LoadSettings(theme_ != nullptr, dpi_);
         Invalidate();
     }
 }
@@ -468,9 +503,14 @@ RECT ListEngine::CellRect(int row, int position) const
 
 RECT ListEngine::TextRect(int row, int position) const
 {
-    RECT rc = CellRect(row, position);
-    rc.left += (position == 0 ? 4 : 3) + 4;
-    rc.right -= 4;
+    return TextRectIn(CellRect(row, position), position);
+}
+
+RECT ListEngine::TextRectIn(const RECT& cell, int position) const
+{
+    RECT rc = cell;
+    rc.left += Px(position == 0 ? 4 : 3) + Px(4);
+    rc.right -= Px(4);
     return rc;
 }
 
@@ -499,7 +539,7 @@ bool ListEngine::FitColumn(int position)
     }
     ::SelectObject(dc, old);
     ::ReleaseDC(m_hWnd, dc);
-    return SetColumnWidth(position, widest + 20);
+    return SetColumnWidth(position, widest + Px(20));
 }
 
 LRESULT ListEngine::OnCreate(UINT, WPARAM, LPARAM, BOOL&)

@@ -20,6 +20,7 @@
 #include "listctrl/SmoothScroll.h"
 #include "listctrl/SortState.h"
 #include "listctrl/TypeAhead.h"
+#include "ui/DpiScale.h"
 #include "ui/WindowImpl.h"
 
 namespace Vorlaq {
@@ -30,8 +31,10 @@ class CListEdit;
 class CListCombo;
 class CListDate;
 
-// Resources the engine loads from the module.
+// Resources the engine loads from the module: the image strip at 16, 24 and 32 pixels, and cursors.
 constexpr int kListImagesBitmap = 204;
+constexpr int kListImagesBitmap24 = 205;
+constexpr int kListImagesBitmap32 = 206;
 constexpr int kDividerCursor = 202;
 constexpr int kHyperlinkCursor = 203;
 
@@ -79,6 +82,14 @@ public:
     void EnableSort(bool on);
     // The derived class's image list for row images (the list does not own it).
     void SetItemImageList(HIMAGELIST images) { itemImages_ = images; }
+    // The image strip drawn for this DPI (the largest whose images are no wider than 16 pixels
+    // grown by the DPI), magenta transparent; null when it cannot be loaded.
+    static HIMAGELIST LoadImageStrip(int dpi);
+
+    // The DPI the list draws at. Before Initialise it is taken from the window; a new DPI (the
+    // window moved to another monitor) scales the column widths and reloads the fonts and images.
+    int Dpi() const { return dpi_; }
+    void SetDpi(int dpi);
 
     bool SelectItem(int row, int column, unsigned keys);
     bool GetSelectedRows(std::vector<int>& rows) const;
@@ -112,6 +123,7 @@ public:
     const ListScroll& Scroll() const { return scroll_; }
     const SortState& Sort() const { return sort_; }
     int RowHeight() const { return rowHeight_; }
+    int ImageWidth() const { return imageWidth_; }
     int HeaderHeight() const { return showHeader_ ? rowHeight_ : 0; }
     bool IsThemed() const { return theme_ != nullptr; }
     bool IsSmoothScrolling() const { return smooth_.Running(); }
@@ -194,6 +206,10 @@ private:
     unsigned ItemFlags(int row, int index) const { return rows_.flags(rows_.self, row, index); }
 
     bool LoadSettings();
+    // Pixels at 96 DPI, at the list's DPI.
+    int Px(int pixels) const { return ScaleForDpi(pixels, dpi_); }
+    // A cell's text rectangle: 4 pixels in (the first column 4 more, the others 3), grown by the DPI.
+    RECT TextRectIn(const RECT& cell, int position) const;
     void LoadColours();
     bool LoadFonts();
     void OpenThemes();
@@ -283,6 +299,8 @@ private:
     HFONT font_ = nullptr;
     HFONT linkFont_ = nullptr;
     int rowHeight_ = 19;
+    int dpi_ = kBaseDpi;
+    bool dpiSet_ = false;
     HTHEME theme_ = nullptr;
     HTHEME progressTheme_ = nullptr;
     HWND tooltip_ = nullptr;

@@ -355,12 +355,12 @@ void ListEngine::OfferTitleTip(int row, int position)
     if (itemImages_ && ItemImage(row, index) >= 0) {
         int w = 0, h = 0;
         ImageList_GetIconSize(itemImages_, &w, &h);
-        textRect.left += w + 4;
+        textRect.left += w + Px(4);
     }
     ListRect tip;
     if (text.empty()
         || !TitleTipRect({textRect.left, textRect.top, textRect.right, textRect.bottom},
-                         {cell.left, cell.top, cell.right, cell.bottom}, titleTip_->TextWidth(text), &tip)) {
+                         {cell.left, cell.top, cell.right, cell.bottom}, titleTip_->TextWidth(text), dpi_, &tip)) {
         HideTitleTip();
         return;
     }

@@ -196,9 +196,10 @@ void ListEngine::PaintRow(HDC dc, int row, int y, bool focused)
     if (selected) {
         const RECT rc{x0, y, x0 + columns_.TotalWidth() + 1, y + rowHeight_};
         if (theme_) {
-            RoundFrame(dc, rc, 5, focused ? colours_.frameOuterFocus : colours_.frameOuterNoFocus, colours_.background);
+            RoundFrame(dc, rc, Px(5), focused ? colours_.frameOuterFocus : colours_.frameOuterNoFocus,
+                       colours_.background);
             const RECT inner{rc.left + 1, rc.top + 1, rc.right - 1, rc.bottom - 1};
-            RoundFrame(dc, inner, 2, focused ? colours_.frameInnerFocus : colours_.frameInnerNoFocus,
+            RoundFrame(dc, inner, Px(2), focused ? colours_.frameInnerFocus : colours_.frameInnerNoFocus,
                        colours_.background);
             const RECT fill{rc.left + 2, rc.top + 2, rc.right - 2, rc.bottom - 2};
             VerticalGradient(dc, fill, focused ? colours_.gradientTopFocus : colours_.gradientTopNoFocus,
@@ -239,12 +240,12 @@ void ListEngine::PaintCell(HDC dc, int row, int position, const RECT& cell, bool
         COLORREF background = colours_.background, foreground = colours_.rowText;
         rows_.colours(rows_.self, row, index, &background, &foreground);
         if (background != colours_.background)
-            RoundFrame(dc, cell, 3, background, background);
+            RoundFrame(dc, cell, Px(3), background, background);
         if (!(selected && !theme_))
             textColour = foreground;
     }
 
-    RECT textRect{cell.left + (position == 0 ? 4 : 3) + 4, cell.top, cell.right - 4, cell.bottom};
+    RECT textRect = TextRectIn(cell, position);
 
     // Check boxes show their image only.
     const int checkImage = CheckImage(format, text);
@@ -260,14 +261,14 @@ void ListEngine::PaintCell(HDC dc, int row, int position, const RECT& cell, bool
         ImageList_GetIconSize(itemImages_, &w, &h);
         if (textRect.left + w <= cell.right)
             ImageList_Draw(itemImages_, image, dc, textRect.left, cell.top + (rowHeight_ - h) / 2, ILD_TRANSPARENT);
-        textRect.left += w + 4;
+        textRect.left += w + Px(4);
     }
 
     UINT align = AlignOf(flags);
     switch (format) {
     case kFormatProgress: {
         const int value = std::clamp(CheckValue(text), 0, 100);
-        RECT bar{cell.left + 2, cell.top + 2, cell.right - 2, cell.bottom - 2};
+        RECT bar{cell.left + Px(2), cell.top + Px(2), cell.right - Px(2), cell.bottom - Px(2)};
         if (progressTheme_)
             ::DrawThemeBackground(progressTheme_, dc, PP_BAR, 0, &bar, nullptr);
         else
@@ -352,8 +353,8 @@ void ListEngine::PaintHeader(HDC dc)
         } else {
             if (position == pressedColumn_)
                 FillSolid(dc, item, colours_.headerPressed);
-            Line(dc, item.right - 1, 4, item.right - 1, h - 4, colours_.headerShadow);
-            Line(dc, item.right, 4, item.right, h - 4, colours_.headerHighlight);
+            Line(dc, item.right - 1, Px(4), item.right - 1, h - Px(4), colours_.headerShadow);
+            Line(dc, item.right, Px(4), item.right, h - Px(4), colours_.headerHighlight);
         }
         PaintHeaderItem(dc, position, item);
     }
@@ -371,18 +372,18 @@ void ListEngine::PaintHeaderItem(HDC dc, int position, const RECT& item)
 {
     const ListColumn* column = columns_.At(position);
     RECT rc = item;
-    rc.left += position == 0 ? 4 : 3;
-    ::OffsetRect(&rc, 0, 1);
-    rc.left += 4;
-    rc.right -= 5;
-    const bool marked = sort_.Enabled() && column->index == sort_.Column() && column->width >= 16 && !column->fixed;
+    rc.left += Px(position == 0 ? 4 : 3);
+    ::OffsetRect(&rc, 0, Px(1));
+    rc.left += Px(4);
+    rc.right -= Px(5);
+    const bool marked = sort_.Enabled() && column->index == sort_.Column() && column->width >= Px(16) && !column->fixed;
     if (marked)
-        rc.right -= 15;
+        rc.right -= Px(15);
     if (column->image >= 0 && images_) {
         const int x = (column->flags & kFlagCentre) ? (item.left + item.right - imageWidth_) / 2 : rc.left;
         ImageList_Draw(images_, column->image, dc, x, (item.bottom - imageHeight_) / 2, ILD_TRANSPARENT);
         if (!column->title.empty())
-            rc.left += imageWidth_ + 4;
+            rc.left += imageWidth_ + Px(4);
     }
     ::SetTextColor(dc, colours_.headerText);
     ::SetBkMode(dc, TRANSPARENT);
@@ -393,8 +394,8 @@ void ListEngine::PaintHeaderItem(HDC dc, int position, const RECT& item)
         SIZE size{};
         ::GetTextExtentPoint32W(dc, column->title.c_str(), static_cast<int>(column->title.size()), &size);
         const int textRight = rc.left + std::min<int>(size.cx, std::max<int>(rc.right - rc.left, 0));
-        ImageList_Draw(images_, sort_.Direction() ? kImageSortDown : kImageSortUp, dc, textRight + 4,
-                       HeaderHeight() / 2 - 3, ILD_TRANSPARENT);
+        ImageList_Draw(images_, sort_.Direction() ? kImageSortDown : kImageSortUp, dc, textRight + Px(4),
+                       HeaderHeight() / 2 - Px(3), ILD_TRANSPARENT);
     }
     ::SelectObject(dc, old);
 }

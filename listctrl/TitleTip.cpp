@@ -5,6 +5,7 @@
 
 #include "listctrl/CellRules.h"
 #include "listctrl/ListEngine.h"
+#include "ui/Dpi.h"
 
 namespace Vorlaq {
 
@@ -55,15 +56,15 @@ bool CTitleTip::Create(ListEngine* list)
     return true;
 }
 
-void CTitleTip::LoadSettings(bool themed)
+void CTitleTip::LoadSettings(bool themed, int dpi)
 {
     themed_ = themed && ::IsAppThemed();
+    dpi_ = dpi;
     background_ = ::GetSysColor(COLOR_INFOBK);
     textColour_ = themed_ ? ::GetSysColor(COLOR_WINDOWTEXT) : ::GetSysColor(COLOR_INFOTEXT);
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof(metrics);
-    if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
-        if (const HFONT font = ::CreateFontIndirectW(&metrics.lfMessageFont)) {
+    LOGFONTW messageFont{};
+    if (MessageFontForDpi(dpi, &messageFont)) {
+        if (const HFONT font = ::CreateFontIndirectW(&messageFont)) {
             if (font_)
                 ::DeleteObject(font_);
             font_ = font;
@@ -128,9 +129,9 @@ LRESULT CTitleTip::OnPaint(UINT, WPARAM, LPARAM, BOOL&)
         const HBRUSH back = ::CreateSolidBrush(background_);
         ::FillRect(dc, &rc, back);
         ::DeleteObject(back);
-        RoundFrame(dc, rc, 5, RGB(220, 220, 220), background_);
+        RoundFrame(dc, rc, ScaleForDpi(5, dpi_), RGB(220, 220, 220), background_);
         const RECT inner{rc.left + 1, rc.top + 1, rc.right - 1, rc.bottom - 1};
-        RoundFrame(dc, inner, 2, RGB(245, 245, 245), background_);
+        RoundFrame(dc, inner, ScaleForDpi(2, dpi_), RGB(245, 245, 245), background_);
         TRIVERTEX v[2] = {{rc.left + 2, rc.top + 2, 250 << 8, 250 << 8, 250 << 8, 0},
                           {rc.right - 2, rc.bottom - 2, 235 << 8, 235 << 8, 235 << 8, 0}};
         GRADIENT_RECT g{0, 1};
@@ -143,7 +144,7 @@ LRESULT CTitleTip::OnPaint(UINT, WPARAM, LPARAM, BOOL&)
         ::FrameRect(dc, &rc, frame);
         ::DeleteObject(frame);
     }
-    rc.left += 4;
+    rc.left += ScaleForDpi(4, dpi_);
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, textColour_);
     const HGDIOBJ old = ::SelectObject(dc, font_);

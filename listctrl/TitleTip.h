@@ -16,8 +16,8 @@ public:
     ~CTitleTip() override;
 
     bool Create(ListEngine* list);
-    // Colours and font; `themed`: the list draws with visual styles.
-    void LoadSettings(bool themed);
+    // Colours and font (the list's, at its DPI); `themed`: the list draws with visual styles.
+    void LoadSettings(bool themed, int dpi);
     // Screen rectangle; toolTip: an optional longer text for the tip's own tooltip control.
     void Show(const RECT& screen, const std::wstring& text, const std::wstring& toolTip);
     void Hide();
@@ -52,6 +52,7 @@ private:
     HFONT font_ = nullptr;
     std::wstring text_;
     bool themed_ = false;
+    int dpi_ = 96;
     COLORREF background_ = 0;
     COLORREF textColour_ = 0;
 };

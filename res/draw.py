@@ -59,28 +59,40 @@ def cursor32(art, hotspot):
     return directory + entry + image
 
 
-# --- the list's image strip: ten 16-pixel images -------------------------------------------
+# --- the list's image strip: ten images, drawn at 16, 24 and 32 pixels ----------------------
 
 class Canvas:
-    def __init__(self, width, height, fill):
-        self.px = [[fill] * width for _ in range(height)]
+    """A strip drawn in units of the 16-pixel image: at `size` pixels a unit is size / 16 pixels,
+    so one drawing serves every size. Lines keep one thickness (a unit pixel becomes a square of
+    that many pixels); at 16 pixels a unit is exactly one pixel."""
+
+    def __init__(self, images, size, fill):
+        self.scale = size / 16
+        self.width = images * size
+        self.px = [[fill] * self.width for _ in range(size)]
+        self.line = max(1, self.at(1))
+
+    def at(self, units):
+        return int(units * self.scale + 0.5)
+
+    def fill(self, x0, y0, x1, y1, colour):  # pixels, right and bottom excluded
+        for y in range(max(y0, 0), min(y1, len(self.px))):
+            for x in range(max(x0, 0), min(x1, self.width)):
+                self.px[y][x] = colour
 
     def set(self, x, y, colour):
-        if 0 <= y < len(self.px) and 0 <= x < len(self.px[0]):
-            self.px[y][x] = colour
+        self.fill(self.at(x), self.at(y), self.at(x) + self.line, self.at(y) + self.line, colour)
 
     def rect(self, x0, y0, x1, y1, colour):  # inclusive
-        for y in range(y0, y1 + 1):
-            for x in range(x0, x1 + 1):
-                self.set(x, y, colour)
+        self.fill(self.at(x0), self.at(y0), self.at(x1 + 1), self.at(y1 + 1), colour)
 
-    def frame(self, x0, y0, x1, y1, colour):
-        for x in range(x0, x1 + 1):
-            self.set(x, y0, colour)
-            self.set(x, y1, colour)
-        for y in range(y0, y1 + 1):
-            self.set(x0, y, colour)
-            self.set(x1, y, colour)
+    def frame(self, x0, y0, x1, y1, colour, units=1):
+        left, top, right, bottom = self.at(x0), self.at(y0), self.at(x1 + 1), self.at(y1 + 1)
+        t = max(self.line, self.at(units))
+        self.fill(left, top, right, top + t, colour)
+        self.fill(left, bottom - t, right, bottom, colour)
+        self.fill(left, top, left + t, bottom, colour)
+        self.fill(right - t, top, right, bottom, colour)
 
 
 def box(c, ox, border=(28, 28, 28)):
@@ -112,8 +124,7 @@ def sort_arrow(c, ox, up):
 
 def padlock(c, ox):
     shackle = (110, 110, 120)
-    c.frame(ox + 5, 1, ox + 10, 7, shackle)
-    c.frame(ox + 6, 2, ox + 9, 7, shackle)
+    c.frame(ox + 5, 1, ox + 10, 8, shackle, units=2)  # its foot hides behind the body
     body, dark = (222, 170, 40), (150, 105, 10)
     c.rect(ox + 3, 7, ox + 12, 14, body)
     c.frame(ox + 3, 7, ox + 12, 14, dark)
@@ -137,8 +148,8 @@ def paper_clip(c, ox):
     c.set(ox + 8, 14, wire)
 
 
-def list_images():
-    c = Canvas(160, 16, MAGENTA)
+def list_images(size):
+    c = Canvas(10, size, MAGENTA)
     sort_arrow(c, 0, up=True)
     sort_arrow(c, 16, up=False)
     box(c, 32)
@@ -208,9 +219,11 @@ def hyperlink_cursor():
 
 
 RESOURCES = {
-    "ListImages.bmp": list_images,        # bitmap 204
-    "Divider.cur": divider_cursor,        # cursor 202
-    "Hyperlink.cur": hyperlink_cursor,    # cursor 203
+    "ListImages.bmp": lambda: list_images(16),    # bitmap 204, below 144 DPI
+    "ListImages24.bmp": lambda: list_images(24),  # bitmap 205, from 144 DPI
+    "ListImages32.bmp": lambda: list_images(32),  # bitmap 206, from 192 DPI
+    "Divider.cur": divider_cursor,                # cursor 202
+    "Hyperlink.cur": hyperlink_cursor,            # cursor 203
 }
 
 

@@ -195,6 +195,28 @@ TEST_F(FileListWindow, AttachAddsTheSevenColumns)
     }
 }
 
+TEST_F(FileListWindow, ColumnsFontsAndImagesFollowTheDpi)
+{
+    ASSERT_TRUE(list_.AttachControl(control_));
+    ASSERT_EQ(96, list_.Dpi());  // the test prefix's
+    const int widths[] = {60, 100, 100, 40, 70, 100, 100};
+    const int rowHeight = list_.RowHeight();
+    EXPECT_EQ(16, list_.ImageWidth());
+    list_.SetDpi(144);
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(widths[i] * 3 / 2, list_.Columns().At(i)->width) << i;
+    EXPECT_EQ(24, list_.ImageWidth());
+    EXPECT_GT(list_.RowHeight(), rowHeight * 4 / 3);
+    list_.SetDpi(192);
+    EXPECT_EQ(200, list_.Columns().At(1)->width);
+    EXPECT_EQ(32, list_.ImageWidth());
+    list_.SetDpi(96);
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(widths[i], list_.Columns().At(i)->width) << i;
+    EXPECT_EQ(16, list_.ImageWidth());
+    EXPECT_EQ(rowHeight, list_.RowHeight());
+}
+
 TEST_F(FileListWindow, HeaderSortStepSortsThenReversesAndClearsTheSelection)
 {
     ASSERT_TRUE(list_.AttachControl(control_));

@@ -121,6 +121,13 @@ protected:
         return search.found;
     }
     HWND Item(int id) { return ::GetDlgItem(window_, id); }
+    RECT ChildRect(HWND control)
+    {
+        RECT rc{};
+        ::GetWindowRect(control, &rc);
+        ::MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&rc), 2);
+        return rc;
+    }
 
     std::unique_ptr<QuorretMainDlg> dialog_;
     HWND window_ = nullptr;
@@ -156,8 +163,15 @@ TEST_F(MainDlgTest, TemplateLaysOutTheControls)
     ExpectAt(Item(IDC_RESTORE), 237, 280, 50, 14, L"restore");
     ExpectAt(Item(IDC_HELP_PAGE), 290, 280, 50, 14, L"help");
     ExpectAt(Item(IDC_ABOUT), 343, 280, 50, 14, L"about");
-    ExpectAt(Label(L"Files found: "), 7, 286, 39, 8, L"count label");
     ExpectAt(Item(IDC_FOUND_COUNT), 55, 286, 50, 8, L"count");
+    // The count's label may be widened for its text, as far as the count.
+    RECT units{7, 286, 39, 8};
+    ::MapDialogRect(window_, &units);
+    const RECT label = ChildRect(Label(L"Files found: "));
+    EXPECT_EQ(units.left, label.left);
+    EXPECT_EQ(units.top, label.top);
+    EXPECT_GE(label.right, units.left + units.right);
+    EXPECT_LE(label.right, ChildRect(Item(IDC_FOUND_COUNT)).left);
 
     wchar_t className[64] = {};
     ::GetClassNameW(Item(IDC_FILE_LIST), className, 64);
@@ -166,6 +180,43 @@ TEST_F(MainDlgTest, TemplateLaysOutTheControls)
     EXPECT_STREQ(PROGRESS_CLASSW, className);
     EXPECT_TRUE(::GetWindowLongPtrW(Item(IDC_DISKS), GWL_STYLE) & CBS_DROPDOWNLIST);
     EXPECT_TRUE(::GetWindowLongPtrW(Item(IDC_DISKS), GWL_STYLE) & CBS_SORT);
+}
+
+TEST_F(MainDlgTest, ADpiChangeTakesTheSuggestedSizeAndScalesControlsFontAndList)
+{
+    RECT window{};
+    ::GetWindowRect(window_, &window);
+    const RECT list = ChildRect(Item(IDC_FILE_LIST));
+    LOGFONTW font{};
+    ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(Item(IDC_SCAN), WM_GETFONT, 0, 0)), sizeof(font), &font);
+    const int dpi = dialog_->List().Dpi();
+    const int indexWidth = dialog_->List().Columns().At(0)->width;
+    // Half as large again (twice would not fit the test's screen).
+    const int larger = dpi * 3 / 2;
+    auto grow = [&](int pixels) { return ::MulDiv(pixels, larger, dpi); };
+
+    RECT suggested{window.left, window.top, window.left + grow(window.right - window.left),
+                   window.top + grow(window.bottom - window.top)};
+    ::SendMessageW(window_, WM_DPICHANGED, MAKEWPARAM(larger, larger), reinterpret_cast<LPARAM>(&suggested));
+    RECT now{};
+    ::GetWindowRect(window_, &now);
+    EXPECT_TRUE(::EqualRect(&suggested, &now));
+    const RECT grown = ChildRect(Item(IDC_FILE_LIST));
+    EXPECT_EQ(grow(list.left), grown.left);
+    EXPECT_EQ(grow(list.top), grown.top);
+    EXPECT_EQ(grow(list.right), grown.right);
+    EXPECT_EQ(grow(list.bottom), grown.bottom);
+    LOGFONTW scaled{};
+    ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(Item(IDC_SCAN), WM_GETFONT, 0, 0)), sizeof(scaled), &scaled);
+    EXPECT_EQ(grow(font.lfHeight), scaled.lfHeight);
+    EXPECT_EQ(larger, dialog_->List().Dpi());
+    EXPECT_EQ(grow(indexWidth), dialog_->List().Columns().At(0)->width);
+
+    // And back: the template's places.
+    ::SendMessageW(window_, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&window));
+    const RECT back = ChildRect(Item(IDC_FILE_LIST));
+    EXPECT_TRUE(::EqualRect(&list, &back));
+    EXPECT_EQ(indexWidth, dialog_->List().Columns().At(0)->width);
 }
 
 TEST_F(MainDlgTest, InitialisationLeavesTheDialogIdle)

@@ -34,12 +34,16 @@ TEST(CellRules, TitleTipOnlyForClippedTextAndPlacedOverTheCell)
     const ListRect text{107, 44, 193, 63};  // 86 wide
     const ListRect cell{100, 40, 200, 60};
     ListRect tip;
-    EXPECT_FALSE(TitleTipRect(text, cell, 85, &tip));
-    ASSERT_TRUE(TitleTipRect(text, cell, 86, &tip));
+    EXPECT_FALSE(TitleTipRect(text, cell, 85, 96, &tip));
+    ASSERT_TRUE(TitleTipRect(text, cell, 86, 96, &tip));
     EXPECT_EQ(tip.left, 103);
     EXPECT_EQ(tip.top, 40);
     EXPECT_EQ(tip.Width(), 97);
     EXPECT_EQ(tip.Height(), 20);
+    // At 144 DPI the margins around the text grow by half.
+    ASSERT_TRUE(TitleTipRect(text, cell, 86, 144, &tip));
+    EXPECT_EQ(tip.left, 101);
+    EXPECT_EQ(tip.Width(), 103);
 }
 
 TEST(CellRules, TitleTipStaysOnTheMonitor)
@@ -65,11 +69,22 @@ TEST(CellRules, TitleTipStaysOnTheMonitor)
 
 TEST(CellRules, DropArrowsFollowTheHeaderHeight)
 {
-    const DropArrowsShape shape = MakeDropArrowsShape(22);
+    const DropArrowsShape shape = MakeDropArrowsShape(22, 96);
+    EXPECT_EQ(shape.width, 12);
     EXPECT_EQ(shape.height, 42);
     EXPECT_EQ(shape.up[0].y, 42);
     EXPECT_EQ(shape.up[3].y, 32);
     EXPECT_EQ(shape.down[3].y, 9);
+    // At 192 DPI (a header twice as high) every size doubles.
+    const DropArrowsShape doubled = MakeDropArrowsShape(44, 192);
+    EXPECT_EQ(doubled.width, 24);
+    EXPECT_EQ(doubled.height, 84);
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(doubled.down[i].x, 2 * shape.down[i].x);
+        EXPECT_EQ(doubled.down[i].y, 2 * shape.down[i].y);
+        EXPECT_EQ(doubled.up[i].x, 2 * shape.up[i].x);
+        EXPECT_EQ(doubled.up[i].y, 2 * shape.up[i].y);
+    }
 }
 
 TEST(SortState, SameColumnReversesOtherColumnSorts)
