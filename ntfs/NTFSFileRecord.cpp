@@ -259,6 +259,12 @@ int NTFSFileRecord::GetFileName(wchar_t* buffer, uint32_t capacity) {
     return 0;
 }
 
+std::wstring NTFSFileRecord::GetWin32Name() {
+    wchar_t name[kNTFSMaxNameChars + 1];
+    const int length = GetFileName(name, kNTFSMaxNameChars);
+    return length > 0 ? std::wstring(name, static_cast<size_t>(length)) : std::wstring();
+}
+
 void NTFSFileRecord::GetFileTime(uint64_t* writeTm, uint64_t* createTm, uint64_t* accessTm) {
     auto* info = static_cast<NTFSAttributeStandardInfo*>(attrs_[kStandardInfoIndex].FindFirstEntry());
     if (info) {

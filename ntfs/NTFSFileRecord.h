@@ -11,6 +11,7 @@
 //   0x20 u64 base record reference: 0 in a base record; in an extension record, the record it
 //            extends (low 48 bits record number)
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "ntfs/NTFSAttribute.h"
@@ -28,6 +29,15 @@ constexpr uint64_t kNTFSRecordNumberMask = 0x0000FFFFFFFFFFFFull;
 // Attribute lists kept per record: type (i + 1) * 0x10 in list i.
 constexpr int kNTFSAttrLists = 16;
 
+// SetAttrMask's bit set: bit i selects type (i + 1) * 0x10.
+constexpr uint32_t NTFSAttrMaskBit(uint32_t type) { return 1u << (type / 0x10 - 1); }
+// The names and times ($FILE_NAME; $STANDARD_INFORMATION comes with every mask).
+constexpr uint32_t kNTFSMaskFileName = NTFSAttrMaskBit(kNTFSAttrFileName);
+// The $DATA streams.
+constexpr uint32_t kNTFSMaskData = NTFSAttrMaskBit(kNTFSAttrData);
+// $Volume's $VOLUME_NAME and $VOLUME_INFORMATION.
+constexpr uint32_t kNTFSMaskVolume = NTFSAttrMaskBit(kNTFSAttrVolumeName) | NTFSAttrMaskBit(kNTFSAttrVolumeInfo);
+
 class NTFSFileRecord {
 public:
     explicit NTFSFileRecord(const NTFSVolume* volume);
@@ -35,8 +45,10 @@ public:
     NTFSFileRecord(const NTFSFileRecord&) = delete;
     NTFSFileRecord& operator=(const NTFSFileRecord&) = delete;
 
-    // Bit i selects type (i + 1) * 0x10; $STANDARD_INFORMATION and $ATTRIBUTE_LIST always.
-    void SetAttrMask(uint32_t mask) { mask_ = mask | 3; }
+    // NTFSAttrMaskBit of each type to build; $STANDARD_INFORMATION and $ATTRIBUTE_LIST always.
+    void SetAttrMask(uint32_t mask) {
+        mask_ = mask | NTFSAttrMaskBit(kNTFSAttrStandardInfo) | NTFSAttrMaskBit(kNTFSAttrAttributeList);
+    }
     // Reads record `number` from the volume, checks its magic and applies the fix-up.
     bool ReadFileRecord(uint64_t number);
     // The same checks and log lines on record bytes the caller has read (for example many
@@ -50,6 +62,8 @@ public:
     bool IsDirectory() const;
     // The first Win32 (non-DOS) name: its length, -length when capacity is too small, 0 for none.
     int GetFileName(wchar_t* buffer, uint32_t capacity);
+    // The same name as a string; empty for none or one longer than kNTFSMaxNameChars.
+    std::wstring GetWin32Name();
     // From the first $STANDARD_INFORMATION, local time; 0 without one. Creation, access optional.
     void GetFileTime(uint64_t* writeTm, uint64_t* createTm = nullptr, uint64_t* accessTm = nullptr);
     // The first $STANDARD_INFORMATION's four times as stored (UTC); zeros without one.

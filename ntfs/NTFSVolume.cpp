@@ -16,9 +16,7 @@ namespace Vorlaq {
 
 namespace {
 
-constexpr uint64_t kVolumeRecord = 3;
 constexpr uint64_t kMFTRecord = 0;
-constexpr uint16_t kLowestVersion = 0x300;
 
 constexpr uint32_t kFileMagic = 0x454C4946;  // "FILE"
 
@@ -173,7 +171,7 @@ std::unique_ptr<NTFSFileRecord> NTFSVolume::ReadMFTRecordAt(uint64_t offset) {
     if (!device_->ReadAt(offset, bytes.data(), size, &got) || got != size || !LooksLikeIntactRecord(bytes))
         return nullptr;
     auto record = std::make_unique<NTFSFileRecord>(this);
-    record->SetAttrMask(0x80);
+    record->SetAttrMask(kNTFSMaskData);
     if (!record->LoadFileRecord(kMFTRecord, bytes.data(), bytes.size())) return nullptr;
     record->ParseAttrs();
     return record;
@@ -195,15 +193,15 @@ void NTFSVolume::CheckVersionAndLoadMFT() {
     mftData_ = nullptr;
     mftRecord_.reset();
     NTFSFileRecord volumeRecord(this);
-    volumeRecord.SetAttrMask(0x60);
-    if (!volumeRecord.ReadFileRecord(kVolumeRecord)) return;
+    volumeRecord.SetAttrMask(kNTFSMaskVolume);
+    if (!volumeRecord.ReadFileRecord(kNTFSVolumeRecord)) return;
     volumeRecord.ParseAttrs();
     auto* info = static_cast<NTFSAttributeVolumeInfo*>(volumeRecord.FindFirstAttr(kNTFSAttrVolumeInfo));
     if (!info) return;
     version_ = info->GetVersion();
     LogManager::instance().print(LogLevel::Info, L"NTFS volume version is: %u.%u. ", static_cast<unsigned>(version_ >> 8),
                                  static_cast<unsigned>(version_ & 0xFF));
-    if (version_ < kLowestVersion) return;
+    if (version_ < kNTFSLowestVersion) return;
     ok_ = true;
 
     std::unique_ptr<NTFSFileRecord> record = ReadMFTRecordAt(geometry_.mftAddr);
@@ -220,7 +218,7 @@ void NTFSVolume::CheckVersionAndLoadMFT() {
     } else {
         // Neither copy is whole: read record 0 as it is, saying what is wrong with it.
         mftRecord_ = std::make_unique<NTFSFileRecord>(this);
-        mftRecord_->SetAttrMask(0x80);
+        mftRecord_->SetAttrMask(kNTFSMaskData);
         if (!mftRecord_->ReadFileRecord(kMFTRecord)) return;
         mftRecord_->ParseAttrs();
     }
