@@ -281,8 +281,8 @@ NTFSStandardTimes NTFSFileRecord::GetStandardTimes() {
     return info ? info->GetUtcTimes() : NTFSStandardTimes{};
 }
 
-uint32_t NTFSFileRecord::StandardFlags() {
-    auto* info = static_cast<NTFSAttributeStandardInfo*>(attrs_[kStandardInfoIndex].FindFirstEntry());
+uint32_t NTFSFileRecord::GetFilePermission() const {
+    auto* info = static_cast<const NTFSAttributeStandardInfo*>(attrs_[kStandardInfoIndex].GetFirstEntry());
     return info ? info->GetFilePermission() : 0;
 }
 

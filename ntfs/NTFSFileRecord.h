@@ -38,7 +38,7 @@ constexpr uint32_t kNTFSMaskData = NTFSAttrMaskBit(kNTFSAttrData);
 // $Volume's $VOLUME_NAME and $VOLUME_INFORMATION.
 constexpr uint32_t kNTFSMaskVolume = NTFSAttrMaskBit(kNTFSAttrVolumeName) | NTFSAttrMaskBit(kNTFSAttrVolumeInfo);
 
-class NTFSFileRecord {
+class NTFSFileRecord : public NTFSFileFlags<NTFSFileRecord> {
 public:
     explicit NTFSFileRecord(const NTFSVolume* volume);
     virtual ~NTFSFileRecord();
@@ -75,12 +75,8 @@ public:
     // The first $FILE_NAME's parent record number (sequence number cleared); 0 without one.
     uint64_t GetParentRef();
     uint64_t GetFileRef() const { return number_; }
-    bool IsReadOnly() { return StandardFlags() & 0x1; }
-    bool IsHidden() { return StandardFlags() & 0x2; }
-    bool IsSystem() { return StandardFlags() & 0x4; }
-    bool IsSparse() { return StandardFlags() & 0x200; }
-    bool IsCompressed() { return StandardFlags() & 0x800; }
-    bool IsEncrypted() { return StandardFlags() & 0x4000; }
+    // The first $STANDARD_INFORMATION's file attribute flags; 0 without one.
+    uint32_t GetFilePermission() const;
 
     const NTFSVolume* GetVolume() const { return volume_; }
     // Header 0x20 as stored; 0 without a record.
@@ -98,7 +94,6 @@ private:
     NTFSAttributeBase* AllocAttr(const ByteReader& attr, uint32_t type);
     // Folds the pieces of each non-resident $DATA stream into the piece that starts at VCN 0.
     void MergeStreamPieces();
-    uint32_t StandardFlags();
     // Moves every attribute of list `index` from `extension` to the end of this record's list.
     void TakeAttrs(NTFSFileRecord& extension, uint32_t index);
 

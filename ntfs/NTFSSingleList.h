@@ -53,6 +53,9 @@ public:
         return Current();
     }
 
+    // The head without moving the cursor; null for an empty list.
+    T* GetFirstEntry() const { return entries_.empty() ? nullptr : entries_.front().get(); }
+
     int GetCount() const { return static_cast<int>(entries_.size()); }
 
     // Hands every element, in order, to the caller; the list is empty afterwards.

@@ -225,11 +225,11 @@ void ExerciseRecordNumber(const NTFSVolume& volume, uint64_t number, uint64_t re
     }
     // The scan's sequence: names and times, then the data streams, on the same object.
     NTFSFileRecord record(&volume);
-    record.SetAttrMask(0x4);
+    record.SetAttrMask(kNTFSMaskFileName);
     if (!record.ReadFileRecord(number) || !record.ParseAttrs()) return;
     wchar_t name[kNameCapacity + 1];
     (void)record.GetFileName(name, kNameCapacity);
-    record.SetAttrMask(0x80);
+    record.SetAttrMask(kNTFSMaskData);
     (void)record.ParseAttrs();
     if (NTFSAttributeBase* data = record.FindStream(nullptr)) ReadStream(*data, readLimit);
 }
