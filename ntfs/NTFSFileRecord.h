@@ -11,6 +11,7 @@
 //   0x20 u64 base record reference: 0 in a base record; in an extension record, the record it
 //            extends (low 48 bits record number)
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -91,7 +92,7 @@ private:
     bool ReadRecordBuffer(uint64_t number);
     bool CheckRecordBuffer();
     bool ParseAttr(const ByteReader& attr, uint32_t type);
-    NTFSAttributeBase* AllocAttr(const ByteReader& attr, uint32_t type);
+    std::unique_ptr<NTFSAttributeBase> AllocAttr(const ByteReader& attr, uint32_t type);
     // Folds the pieces of each non-resident $DATA stream into the piece that starts at VCN 0.
     void MergeStreamPieces();
     // Moves every attribute of list `index` from `extension` to the end of this record's list.

@@ -90,16 +90,15 @@ uint64_t NTFSVolume::GetRecordsCount() const {
     if (auto* stream = dynamic_cast<NTFSAttributeNonResident*>(mftData_)) {
         const uint64_t volumeClusters = geometry_.totalClusters;
         uint64_t storedEnd = 0;
-        NTFSSingleList<tagNTFSDataRunEntry>& runs = stream->GetDataRuns();
-        for (tagNTFSDataRunEntry* run = runs.FindFirstEntry(); run; run = runs.FindNextEntry()) {
-            if (run->LCN < 0 || run->Clusters == 0) continue;
-            uint64_t clusters = run->Clusters;
+        for (const tagNTFSDataRunEntry& run : stream->GetDataRuns()) {
+            if (run.LCN < 0 || run.Clusters == 0) continue;
+            uint64_t clusters = run.Clusters;
             if (volumeClusters != 0) {
-                const uint64_t lcn = static_cast<uint64_t>(run->LCN);
+                const uint64_t lcn = static_cast<uint64_t>(run.LCN);
                 if (lcn >= volumeClusters) continue;
                 clusters = std::min(clusters, volumeClusters - lcn);
             }
-            const uint64_t lastUsed = run->LastVCN - (run->Clusters - clusters);
+            const uint64_t lastUsed = run.LastVCN - (run.Clusters - clusters);
             storedEnd = std::max(storedEnd, lastUsed == UINT64_MAX ? lastUsed : lastUsed + 1);
         }
         // Gaps between pieces count as records too, but no more of them than the volume has room for.
@@ -181,7 +180,8 @@ bool NTFSVolume::DescribesThisMFT(NTFSFileRecord& record) const {
     auto* data = dynamic_cast<NTFSAttributeNonResident*>(record.FindFirstAttr(kNTFSAttrData));
     if (!data) return false;
     // The $MFT's first cluster is the one the boot sector names: a damaged run list is not.
-    tagNTFSDataRunEntry* first = data->GetDataRuns().FindFirstEntry();
+    const std::vector<tagNTFSDataRunEntry>& runs = data->GetDataRuns();
+    const tagNTFSDataRunEntry* first = runs.empty() ? nullptr : &runs.front();
     return first && first->StartVCN == 0 && first->LCN >= 0 &&
            static_cast<uint64_t>(first->LCN) == geometry_.mftAddr / geometry_.clusterSize;
 }

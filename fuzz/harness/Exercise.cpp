@@ -128,8 +128,8 @@ void ExerciseAttribute(NTFSAttributeBase& attr, uint64_t readLimit) {
         (void)nonResident->IsCompressedStream();
         uint64_t previousEnd = 0;
         bool first = true;
-        NTFSSingleList<tagNTFSDataRunEntry>& runs = nonResident->GetDataRuns();
-        for (tagNTFSDataRunEntry* run = runs.FindFirstEntry(); run; run = runs.FindNextEntry()) {
+        for (const tagNTFSDataRunEntry& entry : nonResident->GetDataRuns()) {
+            const tagNTFSDataRunEntry* run = &entry;
             if (run->Clusters > 0)
                 Check(run->LastVCN == run->StartVCN + run->Clusters - 1, "a run's last VCN follows from its length");
             Check(run->LCN >= -1, "a run's LCN is a cluster or -1");

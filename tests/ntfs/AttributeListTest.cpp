@@ -284,7 +284,7 @@ TEST(SplitStream, RepeatedPiecesAreIgnored) {
     ASSERT_TRUE(s.ReadWhole(&out));
     EXPECT_EQ(0, std::memcmp(out.data(), s.content.data(), s.content.size()));
     auto* stream = static_cast<NTFSAttributeNonResident*>(s.record->FindStream());
-    EXPECT_EQ(stream->GetDataRuns().GetCount(), 2);
+    EXPECT_EQ(stream->GetDataRuns().size(), 2u);
 }
 
 TEST(SplitStream, PieceFromAnotherFilesRecordIsNotUsed) {

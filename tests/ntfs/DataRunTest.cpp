@@ -32,10 +32,7 @@ Bytes RunsAttr(const Bytes& runs, uint64_t startVcn, uint64_t lastVcn) {
 }
 
 std::vector<tagNTFSDataRunEntry> Runs(NTFSAttributeNonResident& attr) {
-    std::vector<tagNTFSDataRunEntry> out;
-    auto& list = attr.GetDataRuns();
-    for (auto* run = list.FindFirstEntry(); run; run = list.FindNextEntry()) out.push_back(*run);
-    return out;
+    return attr.GetDataRuns();
 }
 
 struct Decoded {
