@@ -2,7 +2,7 @@
 
 #include "base/LogManager.h"
 #include "base/WideFormat.h"
-#include "base/os/Console.h"
+#include "base/os/Terminal.h"
 #include "base/os/Files.h"
 #include "cli/Commands.h"
 #include "cli/FieldText.h"

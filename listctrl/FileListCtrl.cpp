@@ -11,12 +11,12 @@ using Vorlaq::DeletedFileInfo;
 
 namespace {
 
-struct ColumnSpec {
+struct ColumnDef {
     const wchar_t* title;
     int width;
 };
 
-constexpr ColumnSpec kColumns[kFileColumnCount] = {
+constexpr ColumnDef kColumns[kFileColumnCount] = {
     {L"Index", 60},          {L"Name", 100}, {L"Path", 100},          {L"Type", 40},
     {L"Size", 70},           {L"Modified Time", 100}, {L"Creation Time", 100},
 };
@@ -210,7 +210,7 @@ bool FileListCtrl::AttachControl(HWND control)
         const int dpi = dc ? ::GetDeviceCaps(dc, LOGPIXELSX) : 96;
         if (dc)
             ::ReleaseDC(control, dc);
-        for (const ColumnSpec& column : kColumns)
+        for (const ColumnDef& column : kColumns)
             AddColumn(column.title, ::MulDiv(column.width, dpi > 0 ? dpi : 96, 96), -1, false, Vorlaq::kFormatText, 0);
     }
     return Initialise();

@@ -342,7 +342,7 @@ TEST(WindowsData, MftContinuedInAnExtensionRecord) {
     ASSERT_NE(lcn, 0u);
     const uint64_t number = vcn * 4 + 1;
     VolumeImage names;
-    FileSpec file;
+    FileEntry file;
     file.name = L"far into the MFT.txt";
     file.deleted = false;
     names.AddFile(20, file);
