@@ -71,7 +71,8 @@ std::wstring Widen(const char* text) {
     return out;
 }
 
-std::string NarrowSpec(const Directive& d, const char* length, char conversion) {
+// The narrow printf conversion for directive `d` with the length modifier and conversion given.
+std::string Conversion(const Directive& d, const char* length, char conversion) {
     std::string spec = "%" + d.flags;
     if (d.width >= 0) spec += std::to_string(d.width);
     if (d.precision >= 0) spec += "." + std::to_string(d.precision);
@@ -105,8 +106,8 @@ std::wstring Convert(const Directive& d, const FormatArg* arg) {
     case L'd':
     case L'i': {
         if (arg->kind() == FormatArg::Kind::Text) return L"(?)";
-        if (d.wide64) return Snprintf(NarrowSpec(d, "ll", 'd'), static_cast<long long>(arg->asSigned()));
-        return Snprintf(NarrowSpec(d, "", 'd'), static_cast<int32_t>(arg->asSigned()));
+        if (d.wide64) return Snprintf(Conversion(d, "ll", 'd'), static_cast<long long>(arg->asSigned()));
+        return Snprintf(Conversion(d, "", 'd'), static_cast<int32_t>(arg->asSigned()));
     }
     case L'u':
     case L'x':
@@ -115,15 +116,15 @@ std::wstring Convert(const Directive& d, const FormatArg* arg) {
         if (arg->kind() == FormatArg::Kind::Text) return L"(?)";
         char conversion = static_cast<char>(d.conversion);
         if (d.wide64)
-            return Snprintf(NarrowSpec(d, "ll", conversion),
+            return Snprintf(Conversion(d, "ll", conversion),
                             static_cast<unsigned long long>(arg->asUnsigned()));
-        return Snprintf(NarrowSpec(d, "", conversion), static_cast<uint32_t>(arg->asUnsigned()));
+        return Snprintf(Conversion(d, "", conversion), static_cast<uint32_t>(arg->asUnsigned()));
     }
     case L'f':
     case L'e':
     case L'g': {
         if (arg->kind() == FormatArg::Kind::Text) return L"(?)";
-        return Snprintf(NarrowSpec(d, "", static_cast<char>(d.conversion)), arg->asDouble());
+        return Snprintf(Conversion(d, "", static_cast<char>(d.conversion)), arg->asDouble());
     }
     case L'c': {
         if (arg->kind() == FormatArg::Kind::Text) return L"(?)";

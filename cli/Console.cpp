@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "base/os/Console.h"
+#include "base/os/Terminal.h"
 #include "base/os/Files.h"
 #include "cli/FieldText.h"
 

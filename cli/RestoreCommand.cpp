@@ -2,17 +2,16 @@
 
 #include "base/LogManager.h"
 #include "base/WideFormat.h"
-#include "base/os/Console.h"
+#include "base/os/Terminal.h"
 #include "base/os/Files.h"
 #include "cli/Commands.h"
 #include "cli/FieldText.h"
 #include "cli/RestoreExtrasStep.h"
 #include "cli/ScanRunner.h"
 #include "cli/VolumeCheck.h"
-#include "ntfs/NTFSFileRecord.h"
-#include "scan/FilePathBuilder.h"
 #include "scan/FileScanTask.h"
 #include "scan/FileSystem.h"
+#include "scan/NamedRecord.h"
 #include "scan/PathNames.h"
 #include "scan/RestoreFile.h"
 
@@ -20,25 +19,7 @@ namespace Vorlaq {
 
 namespace {
 
-constexpr uint32_t kNameMask = 4;
-constexpr uint32_t kNameCapacity = 260;
 constexpr uint64_t kSiblingTries = 1000;
-
-// A record named on the command line: its name and, for --tree, its folder, read the way the
-// scan reads them. A record without a name is restored as "record-N".
-DeletedFileInfo DescribeRecord(const NTFSVolume& volume, uint64_t number, bool withPath) {
-    std::wstring name;
-    NTFSFileRecord record(&volume);
-    record.SetAttrMask(kNameMask);
-    wchar_t buffer[kNameCapacity + 1];
-    if (record.ReadFileRecord(number) && record.ParseAttrs()) {
-        int length = record.GetFileName(buffer, kNameCapacity);
-        if (length > 0) name.assign(buffer, static_cast<size_t>(length));
-    }
-    if (name.empty()) name = FormatWide(L"record-%I64u", number);
-    std::wstring path = withPath ? BuildFilePath(volume, number) : volume.GetVolumePath();
-    return DeletedFileInfo(volume.GetVolumePath(), number, name, path, 0, nullptr, nullptr, nullptr);
-}
 
 // The file's rebuilt folders below DIR, each name made safe the way file names are (SafeFileName:
 // no separators, no "." or ".."), so nothing a volume stores can lead outside DIR. A path the
@@ -222,7 +203,7 @@ int RunRestore(const CliOptions& options, Console& console, ErrorLogCapture& err
             refused = refused || !refusal.empty();
         }
         if (refused) return kExitUnusable;
-        for (uint64_t number : options.records) named.push_back(DescribeRecord(*volume, number, options.tree));
+        for (uint64_t number : options.records) named.push_back(DescribeNamedRecord(*volume, number, options.tree));
     }
 
     uint32_t error = 0;

@@ -9,7 +9,6 @@
 namespace Vorlaq {
 
 namespace {
-constexpr uint64_t kFirstUserRecord = 16;
 
 RecoverabilityMode RecoverabilityFor(const CliOptions& options) {
     if (options.recoverableOnly) return RecoverabilityMode::IntactOnly;
@@ -39,7 +38,7 @@ int RunScan(const CliOptions& options, Console& console, ErrorLogCapture& errors
                                       nullptr, RecoverabilityFor(options));
     if (outcome.state != kScanFinished) return ReportFailedScan(options, records, console, errors);
     printer->Finish();
-    uint64_t walked = records > kFirstUserRecord ? records - kFirstUserRecord : 0;
+    uint64_t walked = records > kNTFSFirstUserRecord ? records - kNTFSFirstUserRecord : 0;
     std::wstring summary = FormatWide(L"Scanned %I64u records in %.2f s: %I64u deleted files found.", walked,
                                       outcome.seconds, outcome.found);
     if (const RecycleBinCounts& bin = outcome.recycleBin; bin.joined || bin.damaged)

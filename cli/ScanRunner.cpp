@@ -14,7 +14,6 @@ namespace Vorlaq {
 namespace {
 
 constexpr auto kProgressTick = std::chrono::milliseconds(250);
-constexpr uint64_t kFirstUserRecord = 16;
 
 using FoundBatch = std::vector<std::unique_ptr<DeletedFileInfo>>;
 
@@ -115,7 +114,7 @@ private:
 ScanOutcome RunScanTask(const VolumeSource& source, const std::wstring& filter, uint64_t records, Console& console,
                         FoundFileSink sink, const std::atomic<bool>* stop, RecoverabilityMode recoverability) {
     FoundQueue queue;
-    ProgressLine progress(records > kFirstUserRecord ? records - kFirstUserRecord : 0);
+    ProgressLine progress(records > kNTFSFirstUserRecord ? records - kNTFSFirstUserRecord : 0);
     const auto start = std::chrono::steady_clock::now();
     auto elapsed = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
 

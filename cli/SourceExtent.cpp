@@ -2,15 +2,12 @@
 
 #include <vector>
 
-#include "base/ByteReader.h"
 #include "base/WideFormat.h"
 #include "cli/FieldText.h"
 
 namespace Vorlaq {
 
 namespace {
-
-constexpr uint64_t kTotalSectorsAt = 0x28;
 
 // True when the sector at `index` can be read whole.
 bool HoldsSector(Device& device, uint64_t index, std::vector<uint8_t>& buffer) {
@@ -26,12 +23,10 @@ SourceExtent MeasureSource(const CliOptions& options, NTFSVolume& volume) {
     Device* device = volume.GetDevice();
     const uint32_t sectorSize = volume.GetSectorSize();
     if (!device || sectorSize == 0) return extent;
-    std::vector<uint8_t> buffer(sectorSize);
-    uint32_t got = 0;
-    if (!device->ReadAt(0, buffer.data(), sectorSize, &got)) return extent;
-    const uint64_t sectors = ByteReader(buffer.data(), got).U64(kTotalSectorsAt).value_or(0);
+    const uint64_t sectors = volume.GetTotalSectors();
     if (sectors == 0 || sectors > UINT64_MAX / sectorSize) return extent;
     extent.volumeBytes = extent.heldBytes = sectors * sectorSize;
+    std::vector<uint8_t> buffer(sectorSize);
     if (options.driveLetter || HoldsSector(*device, sectors - 1, buffer)) return extent;
     // Sector 0 is held and the last one is not: find the first sector missing.
     uint64_t held = 1, missing = sectors - 1;

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "cli/Arguments.h"
-#include "ntfs/NTFSVolume.h"
+#include "scan/VolumeSource.h"
 
 namespace Vorlaq {
 

@@ -10,11 +10,6 @@
 
 namespace Vorlaq {
 
-namespace {
-constexpr uint16_t kOldestVersion = 0x300;
-constexpr uint64_t kFirstUserRecord = 16;
-}  // namespace
-
 VolumeSource MakeVolumeSource(const CliOptions& options) {
     if (options.driveLetter) return VolumeSource::FromText(std::wstring(1, options.driveLetter) + L":\\");
     return VolumeSource::FromImage(options.source, options.offset.value_or(0), L"\\", options.partitionSize);
@@ -111,7 +106,7 @@ std::unique_ptr<NTFSVolume> OpenCheckedVolume(const CliOptions& options, const V
     if (SourceExtent extent = MeasureSource(options, *volume); extent.IsShort())
         console.Err(ShortSourceText(options, extent));
     uint16_t version = volume->GetVersion();
-    if (version != 0 && version < kOldestVersion)
+    if (version != 0 && version < kNTFSLowestVersion)
         console.Err(FormatWide(L"NTFS version %u.%u: this program reads NTFS 3.0 and later.", version >> 8,
                                version & 0xFF));
     std::wstring where = options.offset
@@ -123,7 +118,7 @@ std::unique_ptr<NTFSVolume> OpenCheckedVolume(const CliOptions& options, const V
 
 int ReportFailedScan(const CliOptions& options, uint64_t records, Console& console, ErrorLogCapture& errors) {
     ReportLoggedErrors(options, console, errors);
-    if (records == kFirstUserRecord)
+    if (records == kNTFSFirstUserRecord)
         console.Err(L"The MFT holds only the 16 system records: there is nothing to scan.");
     else
         console.Err(FormatWide(L"%s could not be scanned.", EscapeControls(options.source)));

@@ -5,7 +5,6 @@
 
 #include "cli/Arguments.h"
 #include "cli/Console.h"
-#include "ntfs/NTFSVolume.h"
 #include "scan/VolumeSource.h"
 
 namespace Vorlaq {

@@ -3,7 +3,7 @@
 #include <exception>
 
 #include "base/LogManager.h"
-#include "base/os/Console.h"
+#include "base/os/Terminal.h"
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/Console.h"

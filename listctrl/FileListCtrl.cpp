@@ -12,12 +12,12 @@ using Vorlaq::DeletedFileInfo;
 
 namespace {
 
-struct ColumnSpec {
+struct ColumnDef {
     const wchar_t* title;
     int width;
 };
 
-constexpr ColumnSpec kColumns[kFileColumnCount] = {
+constexpr ColumnDef kColumns[kFileColumnCount] = {
     {L"Index", 60},          {L"Name", 100}, {L"Path", 100},          {L"Type", 40},
     {L"Size", 70},           {L"Modified Time", 100}, {L"Creation Time", 100},
 };
@@ -203,7 +203,7 @@ bool FileListCtrl::AttachControl(HWND control)
     SetItemImageList(rowImages_);
     if (Columns().Count() == 0) {
         // The widths are for 96 dots per inch; the text grows with the display's DPI, so do they.
-        for (const ColumnSpec& column : kColumns)
+        for (const ColumnDef& column : kColumns)
             AddColumn(column.title, Vorlaq::ScaleForDpi(column.width, Dpi()), -1, false, Vorlaq::kFormatText, 0);
     }
     return Initialise();

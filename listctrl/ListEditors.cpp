@@ -27,16 +27,7 @@ void ListEditorBase::Finish(int key, const std::wstring& text, const SYSTEMTIME*
     if (!open_)
         return;
     open_ = false;
-    ListNotify nm{};
-    nm.hdr.hwndFrom = m_hWnd;
-    nm.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID());
-    nm.hdr.code = static_cast<UINT>(LN_ENDEDIT);
-    nm.item = row_;
-    nm.column = column_;
-    nm.exitKey = key;
-    nm.text = text.c_str();
-    nm.date = date;
-    ::SendMessageW(list_, WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm));
+    SendListNotify(list_, m_hWnd, LN_ENDEDIT, row_, column_, key, text.c_str(), date);
 }
 
 // --- edit box ---

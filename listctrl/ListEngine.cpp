@@ -480,16 +480,7 @@ bool ListEngine::NotifyParent(int row, int column, int code, int exitKey, const 
     const HWND parent = GetParent();
     if (parent == nullptr)
         return false;
-    ListNotify nm{};
-    nm.hdr.hwndFrom = m_hWnd;
-    nm.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID());
-    nm.hdr.code = static_cast<UINT>(code);
-    nm.item = row;
-    nm.column = column;
-    nm.exitKey = exitKey;
-    nm.text = text;
-    nm.date = date;
-    ::SendMessageW(parent, WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm));
+    SendListNotify(parent, m_hWnd, code, row, column, exitKey, text, date);
     return true;
 }
 

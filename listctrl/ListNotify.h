@@ -22,4 +22,20 @@ struct ListNotify {
     const SYSTEMTIME* date;   // date editor only
 };
 
+// Fills in a ListNotify from window `from` (its control id) and sends it to `to`.
+inline void SendListNotify(HWND to, HWND from, int code, int item, int column, int exitKey = 0,
+                           const wchar_t* text = nullptr, const SYSTEMTIME* date = nullptr)
+{
+    ListNotify nm{};
+    nm.hdr.hwndFrom = from;
+    nm.hdr.idFrom = static_cast<UINT_PTR>(::GetDlgCtrlID(from));
+    nm.hdr.code = static_cast<UINT>(code);
+    nm.item = item;
+    nm.column = column;
+    nm.exitKey = exitKey;
+    nm.text = text;
+    nm.date = date;
+    ::SendMessageW(to, WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm));
+}
+
 }  // namespace Vorlaq

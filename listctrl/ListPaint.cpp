@@ -6,6 +6,7 @@
 
 #include "listctrl/CellRules.h"
 #include "listctrl/ListEngine.h"
+#include "listctrl/RoundFrame.h"
 
 namespace Vorlaq {
 
@@ -60,19 +61,6 @@ void HorizontalGradient(HDC dc, const RECT& rc, COLORREF left, COLORREF right)
          static_cast<COLOR16>(GetGValue(right) << 8), static_cast<COLOR16>(GetBValue(right) << 8), 0}};
     GRADIENT_RECT r{0, 1};
     ::GradientFill(dc, v, 2, &r, 1, GRADIENT_FILL_RECT_H);
-}
-
-void RoundFrame(HDC dc, const RECT& rc, int corner, COLORREF pen, COLORREF fill)
-{
-    const HPEN p = ::CreatePen(PS_SOLID, 1, pen);
-    const HBRUSH b = ::CreateSolidBrush(fill);
-    const HGDIOBJ oldPen = ::SelectObject(dc, p);
-    const HGDIOBJ oldBrush = ::SelectObject(dc, b);
-    ::RoundRect(dc, rc.left, rc.top, rc.right, rc.bottom, corner, corner);
-    ::SelectObject(dc, oldPen);
-    ::SelectObject(dc, oldBrush);
-    ::DeleteObject(p);
-    ::DeleteObject(b);
 }
 
 void Line(HDC dc, int x1, int y1, int x2, int y2, COLORREF colour)

@@ -46,11 +46,9 @@ void NTFSAttributeList<B>::Expand() {
         constexpr uint32_t kListIndex = (kNTFSAttrAttributeList >> 4) - 1;
         if (number == ownerNumber || index == kListIndex || !(owner->GetAttrMask() & (1u << index)))
             continue;
-        auto* extension = new NTFSFileRecord(owner->GetVolume());
-        if (!records_.InsertEntry(extension)) {
-            delete extension;
-            return;
-        }
+        auto owned = std::make_unique<NTFSFileRecord>(owner->GetVolume());
+        NTFSFileRecord* extension = owned.get();
+        if (!records_.InsertEntry(std::move(owned))) return;
         extension->mask_ = 1u << index;
         if (!extension->ReadFileRecord(number)) return;
         // A record that no longer extends this one (its file was deleted and the record

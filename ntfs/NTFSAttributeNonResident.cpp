@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
+#include <new>
 
 #include "base/LogManager.h"
 #include "base/os/Device.h"
@@ -30,7 +30,6 @@ NTFSAttributeNonResident::NTFSAttributeNonResident(const ByteReader& attr, NTFSF
     coveredEnd_ = PieceEnd(start, GetLastVCN());
     pieces_.push_back({start, coveredEnd_});
     runsOK_ = PickData();
-    RebuildLookup();
 }
 
 bool NTFSAttributeNonResident::IsWellFormed(const ByteReader& attr) {
@@ -79,12 +78,12 @@ bool NTFSAttributeNonResident::PickData() {
         uint64_t runLast = vcn + length - 1;
         bool overflow = length > UINT64_MAX - vcn;
         if (overflow || runLast > span || runLast > UINT64_MAX - start) {
-            runs_.RemoveAll();
+            runs_.clear();
             return false;
         }
-        auto* run = new tagNTFSDataRunEntry{offset == 0 ? -1 : lcn, length, start + vcn, start + runLast};
-        if (!runs_.InsertEntry(run)) {
-            delete run;
+        try {
+            runs_.push_back({offset == 0 ? -1 : lcn, length, start + vcn, start + runLast});
+        } catch (const std::bad_alloc&) {
             return false;
         }
         vcn += length;
@@ -92,44 +91,34 @@ bool NTFSAttributeNonResident::PickData() {
     return true;
 }
 
-void NTFSAttributeNonResident::RebuildLookup() {
-    lookup_.clear();
-    for (auto* run = runs_.FindFirstEntry(); run; run = runs_.FindNextEntry())
-        if (run->Clusters > 0) lookup_.push_back(*run);
-    std::stable_sort(lookup_.begin(), lookup_.end(), [](const tagNTFSDataRunEntry& a, const tagNTFSDataRunEntry& b) {
-        return a.StartVCN < b.StartVCN;
-    });
-}
-
 const tagNTFSDataRunEntry* NTFSAttributeNonResident::FindRun(uint64_t vcn) const {
-    auto it = std::upper_bound(lookup_.begin(), lookup_.end(), vcn,
+    auto it = std::upper_bound(runs_.begin(), runs_.end(), vcn,
                                [](uint64_t v, const tagNTFSDataRunEntry& run) { return v < run.StartVCN; });
-    if (it == lookup_.begin()) return nullptr;
-    --it;
-    return vcn <= it->LastVCN ? &*it : nullptr;
+    while (it != runs_.begin()) {
+        --it;
+        if (it->Clusters > 0) return vcn <= it->LastVCN ? &*it : nullptr;
+    }
+    return nullptr;
 }
 
 bool NTFSAttributeNonResident::AbsorbPiece(NTFSAttributeNonResident& piece) {
     uint64_t start = piece.GetStartVCN();
     uint64_t end = PieceEnd(start, piece.GetLastVCN());
     if (GetStartVCN() != 0 || start == 0 || end <= start) return false;
-    // The piece may itself hold pieces it absorbed: all of them must be new here.
+    // The piece may itself hold pieces it absorbed: none of them may be held here already.
     for (const Piece& incoming : piece.pieces_)
         for (const Piece& held : pieces_)
             if (incoming.start < held.end && held.start < incoming.end) return false;
 
-    std::vector<std::unique_ptr<tagNTFSDataRunEntry>> all = runs_.TakeAll();
-    for (auto* run = piece.runs_.FindFirstEntry(); run; run = piece.runs_.FindNextEntry())
-        all.push_back(std::make_unique<tagNTFSDataRunEntry>(*run));
-    std::stable_sort(all.begin(), all.end(),
-                     [](const auto& a, const auto& b) { return a->StartVCN < b->StartVCN; });
-    for (auto& run : all) runs_.InsertEntry(run.release());
+    runs_.insert(runs_.end(), piece.runs_.begin(), piece.runs_.end());
+    std::stable_sort(runs_.begin(), runs_.end(), [](const tagNTFSDataRunEntry& a, const tagNTFSDataRunEntry& b) {
+        return a.StartVCN < b.StartVCN;
+    });
 
     for (const Piece& incoming : piece.pieces_) pieces_.push_back(incoming);
     coveredEnd_ = std::max(coveredEnd_, piece.coveredEnd_);
     runsOK_ = runsOK_ && piece.runsOK_;
     cachedUnit_ = UINT64_MAX;
-    RebuildLookup();
     return true;
 }
 

@@ -18,7 +18,6 @@
 
 #include "ntfs/NTFSAttribute.h"
 #include "ntfs/NTFSDataRun.h"
-#include "ntfs/NTFSSingleList.h"
 
 namespace Vorlaq {
 
@@ -46,7 +45,8 @@ public:
     bool IsCompressedStream() const;
     // Header 0x22 as stored: log2 of the clusters per compression unit.
     uint16_t GetCompressionShift() const;
-    NTFSSingleList<tagNTFSDataRunEntry>& GetDataRuns() { return runs_; }
+    // The runs by starting VCN, empty ones included, as the run lists give them.
+    const std::vector<tagNTFSDataRunEntry>& GetDataRuns() const { return runs_; }
 
     // Takes the runs of another piece of the same stream (a later starting VCN) into this one,
     // which must start at VCN 0. False, taking nothing, for a piece that starts at VCN 0 or
@@ -70,8 +70,7 @@ private:
     bool ReadCompressed(uint64_t offset, uint8_t* buffer, uint32_t length, uint32_t* delivered);
     bool LoadUnit(uint64_t unit, uint32_t unitClusters);
     bool EnsureClusterBuffer();
-    void RebuildLookup();
-    // The run that holds `vcn`, or null.
+    // The run that holds `vcn`, or null. Empty runs are passed over.
     const tagNTFSDataRunEntry* FindRun(uint64_t vcn) const;
 
     struct Piece {
@@ -79,12 +78,11 @@ private:
         uint64_t end;  // exclusive
     };
 
-    NTFSSingleList<tagNTFSDataRunEntry> runs_;
+    std::vector<tagNTFSDataRunEntry> runs_;  // sorted by starting VCN (stable: list order kept)
     bool runsOK_ = false;
     std::vector<uint8_t> clusterBuffer_;       // allocated on the first partial-cluster read
     uint64_t coveredEnd_ = 0;                  // reads must end at or before this VCN
     std::vector<Piece> pieces_;                // VCN ranges held: this record's, then absorbed ones
-    std::vector<tagNTFSDataRunEntry> lookup_;  // the non-empty runs by starting VCN
     std::vector<uint8_t> unitBuffer_;          // one decompressed compression unit
     uint64_t cachedUnit_ = UINT64_MAX;
 };

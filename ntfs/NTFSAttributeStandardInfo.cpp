@@ -7,12 +7,6 @@ namespace Vorlaq {
 namespace {
 
 constexpr size_t kReadBytes = 0x24;
-
-uint64_t ToLocal(uint64_t utc) {
-    uint64_t local = 0;
-    return FileTimeToLocal(utc, &local) ? local : utc;
-}
-
 }  // namespace
 
 NTFSAttributeStandardInfo::NTFSAttributeStandardInfo(const ByteReader& attr, NTFSFileRecord* record)

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "ntfs/NTFSAttribute.h"
+#include "ntfs/NTFSFileFlags.h"
 
 namespace Vorlaq {
 
@@ -18,7 +19,8 @@ struct NTFSStandardTimes {
     uint64_t accessed = 0;
 };
 
-class NTFSAttributeStandardInfo : public NTFSAttributeResident {
+class NTFSAttributeStandardInfo : public NTFSAttributeResident,
+                                  public NTFSFileFlags<NTFSAttributeStandardInfo> {
 public:
     NTFSAttributeStandardInfo(const ByteReader& attr, NTFSFileRecord* record);
     static bool IsWellFormed(const ByteReader& attr);
@@ -27,12 +29,6 @@ public:
     void GetFileTime(uint64_t* writeTm, uint64_t* createTm = nullptr, uint64_t* accessTm = nullptr) const;
     NTFSStandardTimes GetUtcTimes() const;
     uint32_t GetFilePermission() const;
-    bool IsReadOnly() const { return GetFilePermission() & 0x1; }
-    bool IsHidden() const { return GetFilePermission() & 0x2; }
-    bool IsSystem() const { return GetFilePermission() & 0x4; }
-    bool IsSparse() const { return GetFilePermission() & 0x200; }
-    bool IsCompressed() const { return GetFilePermission() & 0x800; }
-    bool IsEncrypted() const { return GetFilePermission() & 0x4000; }
 };
 
 }  // namespace Vorlaq

@@ -64,7 +64,9 @@ bool ParseBootSector(const uint8_t* bytes, size_t size, NTFSBootSector* out) {
     out->mftMirrAddr = mirrCluster && *mirrCluster != 0 && *mirrCluster <= UINT64_MAX / clusterSize
                            ? *mirrCluster * clusterSize
                            : 0;
+    out->totalSectors = *totalSectors;
     out->totalClusters = *totalSectors / sectors;
+    out->serialNumber = boot.U64(0x48).value_or(0);
     return true;
 }
 

@@ -12,7 +12,9 @@ struct NTFSBootSector {
     uint32_t indexBlockSize = 0;  // bytes per index block; 0 when the boot sector's byte gives no usable size
     uint64_t mftAddr = 0;         // byte offset of the MFT's first cluster on the volume
     uint64_t mftMirrAddr = 0;     // byte offset of $MFTMirr's first cluster (copies of records 0-3); 0 when unusable
-    uint64_t totalClusters = 0;   // whole clusters in the sector count at 0x28; 0 when unknown
+    uint64_t totalSectors = 0;    // the sector count at 0x28
+    uint64_t totalClusters = 0;   // whole clusters in that count
+    uint64_t serialNumber = 0;    // the volume serial number at 0x48; 0 when the sector ends before it
 };
 
 // Bytes the boot sector occupies as read from the device.

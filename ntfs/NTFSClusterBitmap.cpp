@@ -15,7 +15,6 @@ namespace Vorlaq {
 namespace {
 
 constexpr uint64_t kBitmapRecord = 6;
-constexpr uint32_t kDataMask = 0x80;
 constexpr uint32_t kReadPiece = 1u << 20;  // one ReadData call at most
 
 uint64_t CountByteBits(uint8_t byte) { return static_cast<uint64_t>(std::popcount(byte)); }
@@ -57,7 +56,7 @@ NTFSClusterBitmap::NTFSClusterBitmap(const NTFSVolume& volume, uint64_t wholeLim
     clusters_ = volume.GetTotalClusters();
     bytes_ = (clusters_ + 7) / 8;
     record_ = std::make_unique<NTFSFileRecord>(&volume);
-    record_->SetAttrMask(kDataMask);
+    record_->SetAttrMask(kNTFSMaskData);
     if (clusters_ == 0 || !record_->ReadFileRecord(kBitmapRecord) || !record_->ParseAttrs()) {
         LogManager::instance().print(LogLevel::Error, L"Failed to read the cluster bitmap. ");
         return;

@@ -13,11 +13,6 @@ namespace {
 constexpr uint8_t kDosNameSpace = 2;
 constexpr size_t kMaxUnits = 255;  // the name length is one byte
 
-uint64_t ToLocal(uint64_t utc) {
-    uint64_t local = 0;
-    return FileTimeToLocal(utc, &local) ? local : utc;
-}
-
 std::wstring UpperCase(std::wstring text) {
     for (wchar_t& c : text) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
     return text;

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "base/ByteReader.h"
+#include "ntfs/NTFSFileFlags.h"
 
 namespace Vorlaq {
 
@@ -21,7 +22,7 @@ constexpr size_t kNTFSFileNameHeaderSize = 0x42;
 // The work buffer the name copies go through, in characters.
 constexpr uint32_t kNTFSMaxNameChars = 260;
 
-class NTFSFileName {
+class NTFSFileName : public NTFSFileFlags<NTFSFileName> {
 public:
     NTFSFileName() = default;
     explicit NTFSFileName(const ByteReader& value) { SetFileName(value); }
@@ -42,12 +43,6 @@ public:
     uint64_t GetParentRef() const;
     uint64_t GetFileSize() const;
     uint32_t GetFilePermission() const;
-    bool IsReadOnly() const { return GetFilePermission() & 0x1; }
-    bool IsHidden() const { return GetFilePermission() & 0x2; }
-    bool IsSystem() const { return GetFilePermission() & 0x4; }
-    bool IsSparse() const { return GetFilePermission() & 0x200; }
-    bool IsCompressed() const { return GetFilePermission() & 0x800; }
-    bool IsEncrypted() const { return GetFilePermission() & 0x4000; }
     bool IsDirectory() const { return GetFilePermission() & 0x10000000; }
     // Times converted to local time (the stored UTC value when the conversion fails); 0 without
     // a value. The creation and access outputs are optional.

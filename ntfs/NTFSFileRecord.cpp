@@ -33,13 +33,14 @@ constexpr uint32_t kFileNameIndex = (kNTFSAttrFileName >> 4) - 1;
 constexpr uint32_t kStandardInfoIndex = (kNTFSAttrStandardInfo >> 4) - 1;
 
 template <typename A>
-NTFSAttributeBase* Make(const ByteReader& attr, NTFSFileRecord* record) {
-    return A::IsWellFormed(attr) ? new A(attr, record) : nullptr;
+std::unique_ptr<NTFSAttributeBase> Make(const ByteReader& attr, NTFSFileRecord* record) {
+    if (!A::IsWellFormed(attr)) return nullptr;
+    return std::make_unique<A>(attr, record);
 }
 
 // Resident or non-resident form of a class template, by the attribute's own flag.
 template <template <typename> class A>
-NTFSAttributeBase* MakeEither(const ByteReader& attr, NTFSFileRecord* record, bool nonResident) {
+std::unique_ptr<NTFSAttributeBase> MakeEither(const ByteReader& attr, NTFSFileRecord* record, bool nonResident) {
     return nonResident ? Make<A<NTFSAttributeNonResident>>(attr, record)
                        : Make<A<NTFSAttributeResident>>(attr, record);
 }
@@ -156,19 +157,15 @@ bool NTFSFileRecord::ParseAttr(const ByteReader& attr, uint32_t type) {
     // Attribute types are multiples of 0x10. Another code (0x35) would land in the list of its
     // neighbour (0x30) as an object the list's queries do not expect; it is no attribute we know.
     if (type & 0xF) return true;
-    NTFSAttributeBase* object = AllocAttr(attr, type);
+    std::unique_ptr<NTFSAttributeBase> object = AllocAttr(attr, type);
     if (!object) {
         LogManager::instance().print(LogLevel::Error, L"Parsing attribute error: 0x%04X. ", type);
         return false;
     }
-    if (!attrs_[index].InsertEntry(object)) {
-        delete object;
-        return false;
-    }
-    return true;
+    return attrs_[index].InsertEntry(std::move(object));
 }
 
-NTFSAttributeBase* NTFSFileRecord::AllocAttr(const ByteReader& attr, uint32_t type) {
+std::unique_ptr<NTFSAttributeBase> NTFSFileRecord::AllocAttr(const ByteReader& attr, uint32_t type) {
     bool nonResident = attr.U8(0x08).value_or(0) != 0;
     try {
         switch (type) {
@@ -223,19 +220,13 @@ void NTFSFileRecord::MergeStreamPieces() {
     }
     if (!any) return;
     auto owned = list.TakeAll();
-    for (size_t i = 0; i < owned.size(); ++i) {
-        if (spent[i]) continue;
-        NTFSAttributeBase* keep = owned[i].release();
-        if (!list.InsertEntry(keep)) delete keep;
-    }
+    for (size_t i = 0; i < owned.size(); ++i)
+        if (!spent[i]) list.InsertEntry(std::move(owned[i]));
 }
 
 void NTFSFileRecord::TakeAttrs(NTFSFileRecord& extension, uint32_t index) {
     if (index >= kNTFSAttrLists) return;
-    for (auto& attr : extension.attrs_[index].TakeAll()) {
-        NTFSAttributeBase* raw = attr.release();
-        if (!attrs_[index].InsertEntry(raw)) delete raw;
-    }
+    for (auto& attr : extension.attrs_[index].TakeAll()) attrs_[index].InsertEntry(std::move(attr));
 }
 
 bool NTFSFileRecord::IsDeleted() const {
@@ -259,6 +250,12 @@ int NTFSFileRecord::GetFileName(wchar_t* buffer, uint32_t capacity) {
     return 0;
 }
 
+std::wstring NTFSFileRecord::GetWin32Name() {
+    wchar_t name[kNTFSMaxNameChars + 1];
+    const int length = GetFileName(name, kNTFSMaxNameChars);
+    return length > 0 ? std::wstring(name, static_cast<size_t>(length)) : std::wstring();
+}
+
 void NTFSFileRecord::GetFileTime(uint64_t* writeTm, uint64_t* createTm, uint64_t* accessTm) {
     auto* info = static_cast<NTFSAttributeStandardInfo*>(attrs_[kStandardInfoIndex].FindFirstEntry());
     if (info) {
@@ -275,8 +272,8 @@ NTFSStandardTimes NTFSFileRecord::GetStandardTimes() {
     return info ? info->GetUtcTimes() : NTFSStandardTimes{};
 }
 
-uint32_t NTFSFileRecord::StandardFlags() {
-    auto* info = static_cast<NTFSAttributeStandardInfo*>(attrs_[kStandardInfoIndex].FindFirstEntry());
+uint32_t NTFSFileRecord::GetFilePermission() const {
+    auto* info = static_cast<const NTFSAttributeStandardInfo*>(attrs_[kStandardInfoIndex].GetFirstEntry());
     return info ? info->GetFilePermission() : 0;
 }
 

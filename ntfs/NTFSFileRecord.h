@@ -11,6 +11,8 @@
 //   0x20 u64 base record reference: 0 in a base record; in an extension record, the record it
 //            extends (low 48 bits record number)
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "ntfs/NTFSAttribute.h"
@@ -28,15 +30,26 @@ constexpr uint64_t kNTFSRecordNumberMask = 0x0000FFFFFFFFFFFFull;
 // Attribute lists kept per record: type (i + 1) * 0x10 in list i.
 constexpr int kNTFSAttrLists = 16;
 
-class NTFSFileRecord {
+// SetAttrMask's bit set: bit i selects type (i + 1) * 0x10.
+constexpr uint32_t NTFSAttrMaskBit(uint32_t type) { return 1u << (type / 0x10 - 1); }
+// The names and times ($FILE_NAME; $STANDARD_INFORMATION comes with every mask).
+constexpr uint32_t kNTFSMaskFileName = NTFSAttrMaskBit(kNTFSAttrFileName);
+// The $DATA streams.
+constexpr uint32_t kNTFSMaskData = NTFSAttrMaskBit(kNTFSAttrData);
+// $Volume's $VOLUME_NAME and $VOLUME_INFORMATION.
+constexpr uint32_t kNTFSMaskVolume = NTFSAttrMaskBit(kNTFSAttrVolumeName) | NTFSAttrMaskBit(kNTFSAttrVolumeInfo);
+
+class NTFSFileRecord : public NTFSFileFlags<NTFSFileRecord> {
 public:
     explicit NTFSFileRecord(const NTFSVolume* volume);
     virtual ~NTFSFileRecord();
     NTFSFileRecord(const NTFSFileRecord&) = delete;
     NTFSFileRecord& operator=(const NTFSFileRecord&) = delete;
 
-    // Bit i selects type (i + 1) * 0x10; $STANDARD_INFORMATION and $ATTRIBUTE_LIST always.
-    void SetAttrMask(uint32_t mask) { mask_ = mask | 3; }
+    // NTFSAttrMaskBit of each type to build; $STANDARD_INFORMATION and $ATTRIBUTE_LIST always.
+    void SetAttrMask(uint32_t mask) {
+        mask_ = mask | NTFSAttrMaskBit(kNTFSAttrStandardInfo) | NTFSAttrMaskBit(kNTFSAttrAttributeList);
+    }
     // Reads record `number` from the volume, checks its magic and applies the fix-up.
     bool ReadFileRecord(uint64_t number);
     // The same checks and log lines on record bytes the caller has read (for example many
@@ -50,6 +63,8 @@ public:
     bool IsDirectory() const;
     // The first Win32 (non-DOS) name: its length, -length when capacity is too small, 0 for none.
     int GetFileName(wchar_t* buffer, uint32_t capacity);
+    // The same name as a string; empty for none or one longer than kNTFSMaxNameChars.
+    std::wstring GetWin32Name();
     // From the first $STANDARD_INFORMATION, local time; 0 without one. Creation, access optional.
     void GetFileTime(uint64_t* writeTm, uint64_t* createTm = nullptr, uint64_t* accessTm = nullptr);
     // The first $STANDARD_INFORMATION's four times as stored (UTC); zeros without one.
@@ -61,12 +76,8 @@ public:
     // The first $FILE_NAME's parent record number (sequence number cleared); 0 without one.
     uint64_t GetParentRef();
     uint64_t GetFileRef() const { return number_; }
-    bool IsReadOnly() { return StandardFlags() & 0x1; }
-    bool IsHidden() { return StandardFlags() & 0x2; }
-    bool IsSystem() { return StandardFlags() & 0x4; }
-    bool IsSparse() { return StandardFlags() & 0x200; }
-    bool IsCompressed() { return StandardFlags() & 0x800; }
-    bool IsEncrypted() { return StandardFlags() & 0x4000; }
+    // The first $STANDARD_INFORMATION's file attribute flags; 0 without one.
+    uint32_t GetFilePermission() const;
 
     const NTFSVolume* GetVolume() const { return volume_; }
     // Header 0x20 as stored; 0 without a record.
@@ -81,10 +92,9 @@ private:
     bool ReadRecordBuffer(uint64_t number);
     bool CheckRecordBuffer();
     bool ParseAttr(const ByteReader& attr, uint32_t type);
-    NTFSAttributeBase* AllocAttr(const ByteReader& attr, uint32_t type);
+    std::unique_ptr<NTFSAttributeBase> AllocAttr(const ByteReader& attr, uint32_t type);
     // Folds the pieces of each non-resident $DATA stream into the piece that starts at VCN 0.
     void MergeStreamPieces();
-    uint32_t StandardFlags();
     // Moves every attribute of list `index` from `extension` to the end of this record's list.
     void TakeAttrs(NTFSFileRecord& extension, uint32_t index);
 

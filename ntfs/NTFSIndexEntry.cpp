@@ -46,12 +46,9 @@ void ParseIndexEntries(const ByteReader& node, size_t nodeHeader, NTFSSingleList
         if (!length || *length < kEntryHeaderSize || total + *length > *indexSize) return;
         auto bytes = node.Sub(static_cast<size_t>(at), *length);
         if (!bytes) return;
-        auto* entry = new NTFSIndexEntry(*bytes, copy);
-        if (!entries->InsertEntry(entry)) {
-            delete entry;
-            return;
-        }
-        if (entry->IsLast()) return;
+        auto entry = std::make_unique<NTFSIndexEntry>(*bytes, copy);
+        const bool last = entry->IsLast();
+        if (!entries->InsertEntry(std::move(entry)) || last) return;
         at += *length;
         total += *length;
     }

@@ -28,6 +28,17 @@ public:
         return true;
     }
 
+    // Appends; false (the element deleted) for a null one or when memory runs out.
+    bool InsertEntry(std::unique_ptr<T> entry) {
+        if (!entry) return false;
+        try {
+            entries_.push_back(std::move(entry));
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        return true;
+    }
+
     // Deletes every element from the head on and forgets the cursor.
     void RemoveAll() {
         for (auto& entry : entries_) entry.reset();
@@ -52,6 +63,9 @@ public:
         if (cursor_ < entries_.size()) ++cursor_;
         return Current();
     }
+
+    // The head without moving the cursor; null for an empty list.
+    T* GetFirstEntry() const { return entries_.empty() ? nullptr : entries_.front().get(); }
 
     int GetCount() const { return static_cast<int>(entries_.size()); }
 

@@ -16,9 +16,7 @@ namespace Vorlaq {
 
 namespace {
 
-constexpr uint64_t kVolumeRecord = 3;
 constexpr uint64_t kMFTRecord = 0;
-constexpr uint16_t kLowestVersion = 0x300;
 
 constexpr uint32_t kFileMagic = 0x454C4946;  // "FILE"
 
@@ -92,16 +90,15 @@ uint64_t NTFSVolume::GetRecordsCount() const {
     if (auto* stream = dynamic_cast<NTFSAttributeNonResident*>(mftData_)) {
         const uint64_t volumeClusters = geometry_.totalClusters;
         uint64_t storedEnd = 0;
-        NTFSSingleList<tagNTFSDataRunEntry>& runs = stream->GetDataRuns();
-        for (tagNTFSDataRunEntry* run = runs.FindFirstEntry(); run; run = runs.FindNextEntry()) {
-            if (run->LCN < 0 || run->Clusters == 0) continue;
-            uint64_t clusters = run->Clusters;
+        for (const tagNTFSDataRunEntry& run : stream->GetDataRuns()) {
+            if (run.LCN < 0 || run.Clusters == 0) continue;
+            uint64_t clusters = run.Clusters;
             if (volumeClusters != 0) {
-                const uint64_t lcn = static_cast<uint64_t>(run->LCN);
+                const uint64_t lcn = static_cast<uint64_t>(run.LCN);
                 if (lcn >= volumeClusters) continue;
                 clusters = std::min(clusters, volumeClusters - lcn);
             }
-            const uint64_t lastUsed = run->LastVCN - (run->Clusters - clusters);
+            const uint64_t lastUsed = run.LastVCN - (run.Clusters - clusters);
             storedEnd = std::max(storedEnd, lastUsed == UINT64_MAX ? lastUsed : lastUsed + 1);
         }
         // Gaps between pieces count as records too, but no more of them than the volume has room for.
@@ -173,7 +170,7 @@ std::unique_ptr<NTFSFileRecord> NTFSVolume::ReadMFTRecordAt(uint64_t offset) {
     if (!device_->ReadAt(offset, bytes.data(), size, &got) || got != size || !LooksLikeIntactRecord(bytes))
         return nullptr;
     auto record = std::make_unique<NTFSFileRecord>(this);
-    record->SetAttrMask(0x80);
+    record->SetAttrMask(kNTFSMaskData);
     if (!record->LoadFileRecord(kMFTRecord, bytes.data(), bytes.size())) return nullptr;
     record->ParseAttrs();
     return record;
@@ -183,7 +180,8 @@ bool NTFSVolume::DescribesThisMFT(NTFSFileRecord& record) const {
     auto* data = dynamic_cast<NTFSAttributeNonResident*>(record.FindFirstAttr(kNTFSAttrData));
     if (!data) return false;
     // The $MFT's first cluster is the one the boot sector names: a damaged run list is not.
-    tagNTFSDataRunEntry* first = data->GetDataRuns().FindFirstEntry();
+    const std::vector<tagNTFSDataRunEntry>& runs = data->GetDataRuns();
+    const tagNTFSDataRunEntry* first = runs.empty() ? nullptr : &runs.front();
     return first && first->StartVCN == 0 && first->LCN >= 0 &&
            static_cast<uint64_t>(first->LCN) == geometry_.mftAddr / geometry_.clusterSize;
 }
@@ -195,15 +193,15 @@ void NTFSVolume::CheckVersionAndLoadMFT() {
     mftData_ = nullptr;
     mftRecord_.reset();
     NTFSFileRecord volumeRecord(this);
-    volumeRecord.SetAttrMask(0x60);
-    if (!volumeRecord.ReadFileRecord(kVolumeRecord)) return;
+    volumeRecord.SetAttrMask(kNTFSMaskVolume);
+    if (!volumeRecord.ReadFileRecord(kNTFSVolumeRecord)) return;
     volumeRecord.ParseAttrs();
     auto* info = static_cast<NTFSAttributeVolumeInfo*>(volumeRecord.FindFirstAttr(kNTFSAttrVolumeInfo));
     if (!info) return;
     version_ = info->GetVersion();
     LogManager::instance().print(LogLevel::Info, L"NTFS volume version is: %u.%u. ", static_cast<unsigned>(version_ >> 8),
                                  static_cast<unsigned>(version_ & 0xFF));
-    if (version_ < kLowestVersion) return;
+    if (version_ < kNTFSLowestVersion) return;
     ok_ = true;
 
     std::unique_ptr<NTFSFileRecord> record = ReadMFTRecordAt(geometry_.mftAddr);
@@ -220,7 +218,7 @@ void NTFSVolume::CheckVersionAndLoadMFT() {
     } else {
         // Neither copy is whole: read record 0 as it is, saying what is wrong with it.
         mftRecord_ = std::make_unique<NTFSFileRecord>(this);
-        mftRecord_->SetAttrMask(0x80);
+        mftRecord_->SetAttrMask(kNTFSMaskData);
         if (!mftRecord_->ReadFileRecord(kMFTRecord)) return;
         mftRecord_->ParseAttrs();
     }

@@ -13,6 +13,12 @@ namespace Vorlaq {
 class NTFSAttributeBase;
 class NTFSFileRecord;
 
+// Records below this hold the volume's own files ($MFT, $Volume, ...); files start here.
+constexpr uint64_t kNTFSFirstUserRecord = 16;
+constexpr uint64_t kNTFSVolumeRecord = 3;
+// The oldest version the reader accepts: 3.0.
+constexpr uint16_t kNTFSLowestVersion = 0x300;
+
 // What an open logs (as a warning) when it reads through a copy of damaged metadata.
 inline constexpr wchar_t kMFTMirrorWarning[] = L"MFT record 0 is damaged; using the copy in $MFTMirr";
 inline constexpr wchar_t kBackupBootSectorWarning[] = L"The boot sector is damaged; using its backup at byte %I64u. ";
@@ -34,8 +40,10 @@ public:
     uint32_t GetFileRecordSize() const { return geometry_.fileRecordSize; }
     uint32_t GetIndexBlockSize() const { return geometry_.indexBlockSize; }
     uint64_t GetMFTAddr() const { return geometry_.mftAddr; }
-    // Whole clusters in the boot sector's sector count; 0 when unknown.
+    // The boot sector's sector count and whole clusters in it; 0 when unknown.
+    uint64_t GetTotalSectors() const { return geometry_.totalSectors; }
     uint64_t GetTotalClusters() const { return geometry_.totalClusters; }
+    uint64_t GetSerialNumber() const { return geometry_.serialNumber; }
     // Where the boot sector in use lies: 0, or its backup's offset when the first was damaged.
     uint64_t GetBootSectorOffset() const { return bootSectorOffset_; }
     // Record 0 of the $MFT was damaged and came from $MFTMirr.

@@ -4,23 +4,17 @@
 #include <utility>
 #include <vector>
 
-#include "ntfs/NTFSFileRecord.h"
-
 namespace Vorlaq {
 
 namespace {
 
-constexpr uint32_t kNameMask = 4;  // $FILE_NAME (with $STANDARD_INFORMATION, $ATTRIBUTE_LIST)
-constexpr uint32_t kNameCapacity = 260;
-
 // A folder on the chain: read, a directory, and named. Its name, or nothing when it fails.
 std::optional<std::wstring> ReadFolder(NTFSFileRecord& record, uint64_t number) {
-    record.SetAttrMask(kNameMask);
+    record.SetAttrMask(kNTFSMaskFileName);
     if (!record.ReadFileRecord(number) || !record.ParseAttrs() || !record.IsDirectory()) return std::nullopt;
-    wchar_t name[kNameCapacity + 1];
-    int length = record.GetFileName(name, kNameCapacity);
-    if (length <= 0) return std::nullopt;
-    return std::wstring(name, static_cast<size_t>(length));
+    std::wstring name = record.GetWin32Name();
+    if (name.empty()) return std::nullopt;
+    return name;
 }
 
 // What a folder adds to the path: its name and a backslash; nothing for the root's ".".
@@ -29,27 +23,10 @@ std::wstring Level(const std::wstring& name) { return name == L"." ? std::wstrin
 }  // namespace
 
 std::wstring BuildFilePath(const NTFSVolume& volume, uint64_t recordNumber) {
-    const std::wstring root = volume.GetVolumePath();
-    const std::wstring unknown = root + L"Unknown";
-    if (!volume.IsVolumeOK()) return unknown;
-    std::wstring path;
-    std::unordered_set<uint64_t> visited;
-    uint64_t current = recordNumber;
-    while (true) {
-        // Coming back to a record already on the chain would go round for ever.
-        if (!visited.insert(current).second) return unknown;
-        NTFSFileRecord record(&volume);
-        record.SetAttrMask(kNameMask);
-        if (!record.ReadFileRecord(current) || !record.ParseAttrs()) return unknown;
-        uint64_t parent = record.GetParentRef();
-        if (parent == 0) return unknown;
-        if (parent == record.GetFileRef()) return root + path;
-        NTFSFileRecord folder(&volume);
-        std::optional<std::wstring> name = ReadFolder(folder, parent);
-        if (!name) return unknown;
-        path = Level(*name) + path;
-        current = parent;
-    }
+    NTFSFileRecord record(&volume);
+    record.SetAttrMask(kNTFSMaskFileName);
+    const bool read = volume.IsVolumeOK() && record.ReadFileRecord(recordNumber) && record.ParseAttrs();
+    return DirectoryPathCache(volume).BuildFilePath(recordNumber, read ? record.GetParentRef() : 0);
 }
 
 DirectoryPathCache::DirectoryPathCache(const NTFSVolume& volume)

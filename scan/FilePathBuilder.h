@@ -13,7 +13,7 @@
 
 namespace Vorlaq {
 
-// Reads the chain from the volume, two records per level, remembering nothing.
+// Reads the file's record, then climbs as DirectoryPathCache does, for one file.
 std::wstring BuildFilePath(const NTFSVolume& volume, uint64_t recordNumber);
 
 // The same results for the files of one scan, each folder read once: a folder's path is kept the

@@ -13,13 +13,6 @@
 
 namespace Vorlaq {
 
-namespace {
-constexpr uint64_t kFirstUserRecord = 16;
-constexpr uint32_t kNameMask = 4;     // names and times
-constexpr uint32_t kDataMask = 0x80;  // the $DATA streams
-constexpr uint32_t kNameCapacity = 260;
-}  // namespace
-
 FileScanTask::FileScanTask() = default;
 
 FileScanTask::~FileScanTask() {
@@ -79,7 +72,7 @@ int32_t FileScanTask::Scan() {
     }
     const uint64_t total = volume->GetRecordsCount();
     LogManager::instance().print(LogLevel::Info, L"Total File Records: %I64u", total);
-    const uint64_t span = total - kFirstUserRecord;  // wraps below 16 records: the loop never runs
+    const uint64_t span = total - kNTFSFirstUserRecord;  // wraps below 16 records: the loop never runs
     if (span == 0) {
         state_.store(kScanFailed, std::memory_order_relaxed);
         return -1;
@@ -92,9 +85,8 @@ int32_t FileScanTask::Scan() {
     DirectoryPathCache paths(*volume);
     NTFSFileRecord record(volume.get());
     RecycleBinJoin bin(volume->GetVolumePath());
-    wchar_t name[kNameCapacity + 1];
-    for (uint64_t n = kFirstUserRecord; n < total && !stop_.load(std::memory_order_relaxed); ++n) {
-        progress_.store(static_cast<double>(100 * (n - kFirstUserRecord)) / static_cast<double>(span),
+    for (uint64_t n = kNTFSFirstUserRecord; n < total && !stop_.load(std::memory_order_relaxed); ++n) {
+        progress_.store(static_cast<double>(100 * (n - kNTFSFirstUserRecord)) / static_cast<double>(span),
                         std::memory_order_relaxed);
         // The header decides before any attribute is built: files in use, directories and the
         // extension records of other files (their names reach us through their base record)
@@ -104,13 +96,12 @@ int32_t FileScanTask::Scan() {
             NTFSRecordHeader header = ReadRecordHeader(bytes, records.GetRecordSize());
             if (header.sound && !header.IsDeletedFile()) continue;
         }
-        record.SetAttrMask(kNameMask);
+        record.SetAttrMask(kNTFSMaskFileName);
         if (!records.Load(record, n)) continue;
         if (!record.IsDeleted() || record.IsDirectory() || record.GetBaseRecordRef() != 0) continue;
         if (!record.ParseAttrs()) continue;
-        int length = record.GetFileName(name, kNameCapacity);
-        if (length <= 0) continue;
-        std::wstring fileName(name, static_cast<size_t>(length));
+        std::wstring fileName = record.GetWin32Name();
+        if (fileName.empty()) continue;
         // A Recycle Bin index file is read even when the filter hides it: the item it names may pass.
         const bool listed = filter_.MatchFile(fileName);
         if (!listed && !RecycleBinJoin::IsIndexName(fileName)) continue;
@@ -119,7 +110,7 @@ int32_t FileScanTask::Scan() {
         record.GetFileTime(&modified, &created, &accessed);
         const NTFSStandardTimes standardTimes = record.GetStandardTimes();
         const bool readOnly = record.IsReadOnly();
-        record.SetAttrMask(kDataMask);
+        record.SetAttrMask(kNTFSMaskData);
         record.ParseAttrs();
         uint64_t size = 0;
         NTFSAttributeBase* data = record.FindStream(nullptr);

@@ -54,14 +54,13 @@ Recoverability JudgeRecoverability(NTFSAttributeBase* data, NTFSClusterBitmap& b
     uint64_t named = 0;   // clusters below `end` that some run names, sparse or stored
     uint64_t stored = 0;  // of them, those on the volume
     uint64_t inUse = 0;
-    NTFSSingleList<tagNTFSDataRunEntry>& runs = stream->GetDataRuns();
-    for (tagNTFSDataRunEntry* run = runs.FindFirstEntry(); run; run = runs.FindNextEntry()) {
-        if (run->StartVCN >= end || run->Clusters == 0) continue;
-        const uint64_t n = std::min(run->Clusters, end - run->StartVCN);
+    for (const tagNTFSDataRunEntry& run : stream->GetDataRuns()) {
+        if (run.StartVCN >= end || run.Clusters == 0) continue;
+        const uint64_t n = std::min(run.Clusters, end - run.StartVCN);
         named += n;
-        if (run->LCN < 0) continue;
+        if (run.LCN < 0) continue;
         stored += n;
-        std::optional<uint64_t> used = bitmap.CountInUse(static_cast<uint64_t>(run->LCN), n);
+        std::optional<uint64_t> used = bitmap.CountInUse(static_cast<uint64_t>(run.LCN), n);
         if (!used) return {};
         inUse += *used;
     }

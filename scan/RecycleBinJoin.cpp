@@ -19,11 +19,6 @@ std::optional<std::wstring> BinSuffix(const std::wstring& name, wchar_t kind) {
     return FoldAsciiLower(name.substr(2));
 }
 
-uint64_t ToLocal(uint64_t utc) {
-    uint64_t local = 0;
-    return FileTimeToLocal(utc, &local) ? local : utc;
-}
-
 }  // namespace
 
 RecycleBinJoin::RecycleBinJoin(std::wstring volumeRoot) : prefix_(FoldAsciiLower(volumeRoot + L"$Recycle.Bin\\")) {}

@@ -5,16 +5,12 @@
 
 namespace Vorlaq {
 
-namespace {
-constexpr uint32_t kDataMask = 0x80;
-}
-
 std::vector<std::wstring> ListNamedStreams(const VolumeSource& source, uint64_t recordNumber) {
     std::vector<std::wstring> names;
     if (source.IsEmpty()) return names;
     std::unique_ptr<NTFSVolume> volume = source.Open();
     NTFSFileRecord record(volume.get());
-    record.SetAttrMask(kDataMask);
+    record.SetAttrMask(kNTFSMaskData);
     if (!record.ReadFileRecord(recordNumber) || !record.ParseAttrs()) return names;
     for (NTFSAttributeBase* attr = record.FindFirstAttr(kNTFSAttrData); attr; attr = record.FindNextAttr(kNTFSAttrData)) {
         wchar_t name[kNTFSMaxAttrNameChars + 1];

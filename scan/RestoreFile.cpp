@@ -14,15 +14,12 @@ namespace Vorlaq {
 
 namespace {
 
-constexpr uint32_t kDataMask = 0x80;
 constexpr uint32_t kChunk = 0x10000;
 constexpr uint16_t kAttrFlagEncrypted = 0x4000;
 
 void LogRecordFailure(const wchar_t* format, uint64_t recordNumber, const std::wstring& volume) {
     LogManager::instance().print(LogLevel::Error, format, recordNumber, volume);
 }
-
-constexpr uint64_t kFirstUserRecord = 16;
 
 // Copies the stream in 64 KiB pieces. A piece shorter than asked is accepted only when it is the
 // rest of the stream. `stop` is polled before each read.
@@ -72,7 +69,7 @@ RestoreOutcome RestoreFile(const VolumeSource& source, uint64_t recordNumber, co
         LogRecordFailure(L"Failed to restore reused record for %I64u at %s.", recordNumber, volumeText);
         return outcome;
     }
-    record.SetAttrMask(kDataMask);
+    record.SetAttrMask(kNTFSMaskData);
     if (!record.ParseAttrs()) {
         if (record.IsCompressed())
             LogRecordFailure(L"Failed to restore compressed file for %I64u at %s.", recordNumber, volumeText);
@@ -162,16 +159,6 @@ std::unique_ptr<WritableFile> CreateUniqueFile(Folder& folder, const std::wstrin
         }
         candidate = NumberedName(safe, k);
     }
-}
-
-RecordFitness CheckRestorableRecord(const NTFSVolume& volume, uint64_t recordNumber) {
-    if (recordNumber < kFirstUserRecord) return RecordFitness::SystemFile;
-    if (recordNumber >= volume.GetRecordsCount()) return RecordFitness::BeyondMft;
-    NTFSFileRecord record(&volume);
-    if (!record.ReadFileRecord(recordNumber)) return RecordFitness::Unreadable;
-    if (record.IsDirectory()) return RecordFitness::Directory;
-    if (!record.IsDeleted()) return RecordFitness::InUse;
-    return RecordFitness::Restorable;
 }
 
 }  // namespace Vorlaq

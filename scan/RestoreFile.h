@@ -61,8 +61,4 @@ std::unique_ptr<WritableFile> CreateUniqueFile(Folder& folder, const std::wstrin
 // The names CreateUniqueFile tries after the first: stem_K.ext (stem_K. without an extension).
 std::wstring NumberedName(const std::wstring& name, uint64_t k);
 
-// Why a record named by its number cannot be restored, checked before anything is written.
-enum class RecordFitness { Restorable, SystemFile, BeyondMft, Directory, InUse, Unreadable };
-RecordFitness CheckRestorableRecord(const NTFSVolume& volume, uint64_t recordNumber);
-
 }  // namespace Vorlaq

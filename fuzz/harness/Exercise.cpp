@@ -128,8 +128,8 @@ void ExerciseAttribute(NTFSAttributeBase& attr, uint64_t readLimit) {
         (void)nonResident->IsCompressedStream();
         uint64_t previousEnd = 0;
         bool first = true;
-        NTFSSingleList<tagNTFSDataRunEntry>& runs = nonResident->GetDataRuns();
-        for (tagNTFSDataRunEntry* run = runs.FindFirstEntry(); run; run = runs.FindNextEntry()) {
+        for (const tagNTFSDataRunEntry& entry : nonResident->GetDataRuns()) {
+            const tagNTFSDataRunEntry* run = &entry;
             if (run->Clusters > 0)
                 Check(run->LastVCN == run->StartVCN + run->Clusters - 1, "a run's last VCN follows from its length");
             Check(run->LCN >= -1, "a run's LCN is a cluster or -1");
@@ -225,11 +225,11 @@ void ExerciseRecordNumber(const NTFSVolume& volume, uint64_t number, uint64_t re
     }
     // The scan's sequence: names and times, then the data streams, on the same object.
     NTFSFileRecord record(&volume);
-    record.SetAttrMask(0x4);
+    record.SetAttrMask(kNTFSMaskFileName);
     if (!record.ReadFileRecord(number) || !record.ParseAttrs()) return;
     wchar_t name[kNameCapacity + 1];
     (void)record.GetFileName(name, kNameCapacity);
-    record.SetAttrMask(0x80);
+    record.SetAttrMask(kNTFSMaskData);
     (void)record.ParseAttrs();
     if (NTFSAttributeBase* data = record.FindStream(nullptr)) ReadStream(*data, readLimit);
 }

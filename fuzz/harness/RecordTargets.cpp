@@ -107,7 +107,7 @@ int FuzzFileRecord(const uint8_t* data, size_t size) {
     std::vector<uint8_t> raw(recordSize, 0);
     std::copy(data, data + recordBytes, raw.begin());
     NTFSFileRecord loaded(&scratch.Volume());
-    loaded.SetAttrMask(0x84);
+    loaded.SetAttrMask(kNTFSMaskFileName | kNTFSMaskData);
     if (loaded.LoadFileRecord(kSlot, raw.data(), raw.size())) {
         (void)loaded.ParseAttrs();
         ExerciseRecord(loaded, kReadLimit);

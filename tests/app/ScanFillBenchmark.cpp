@@ -15,20 +15,13 @@
 #include "app/ScanMessages.h"
 #include "app/WindowScanNotify.h"
 #include "base/WideFormat.h"
+#include "tests/support/Milliseconds.h"
 #include "ui/AppModule.h"
 #include "ui/MessageLoop.h"
 
 namespace {
 
-double Now()
-{
-    static LARGE_INTEGER frequency{};
-    if (frequency.QuadPart == 0)
-        ::QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER now;
-    ::QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
+using QuorretTest::Now;
 
 std::unique_ptr<Vorlaq::DeletedFileInfo> MakeFile(int i)
 {

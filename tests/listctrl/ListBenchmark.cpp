@@ -9,20 +9,13 @@
 #include <functional>
 
 #include "TestList.h"
+#include "tests/support/Milliseconds.h"
 
 using namespace listtest;
 
 namespace {
 
-double Now()
-{
-    static LARGE_INTEGER frequency{};
-    if (frequency.QuadPart == 0)
-        ::QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER now;
-    ::QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
+using QuorretTest::Now;
 
 void Report(const wchar_t* what, double ms) { std::wprintf(L"%-44ls %10.1f ms\n", what, ms); }
 

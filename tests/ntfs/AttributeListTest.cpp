@@ -20,8 +20,8 @@ using namespace QuorretTest;
 
 namespace {
 
-FileSpec File(const std::wstring& name) {
-    FileSpec f;
+FileEntry File(const std::wstring& name) {
+    FileEntry f;
     f.name = name;
     return f;
 }
@@ -55,10 +55,10 @@ struct Listed {
     std::unique_ptr<NTFSFileRecord> record;
 
     void Build(const Bytes& list, uint64_t extensionBase = kBase) {
-        RecordSpec base;
+        RecordLayout base;
         base.attrs = {StandardInfoAttr(1, 2, 3), list, FileNameAttr(5, L"base"), ResidentAttr(0x80, Bytes(12, 7))};
         image.SetRecord(kBase, base);
-        RecordSpec extension;
+        RecordLayout extension;
         extension.baseRef = extensionBase;
         extension.attrs = {FileNameAttr(5, L"extension")};
         image.SetRecord(kExtension, extension);
@@ -135,11 +135,11 @@ TEST(AttributeList, ExtensionRecordOfAnotherFileIsNotTaken) {
 
 TEST(AttributeList, DeletedBaseRecordStillGathersItsExtension) {
     Listed l;
-    RecordSpec base;
+    RecordLayout base;
     base.flags = 0;  // not in use: what a deletion leaves
     base.attrs = {StandardInfoAttr(1, 2, 3), AttributeListAttr({{0x30, kExtension}}), FileNameAttr(5, L"base")};
     l.image.SetRecord(kBase, base);
-    RecordSpec extension;
+    RecordLayout extension;
     extension.flags = 0;
     extension.baseRef = kBase;
     extension.attrs = {FileNameAttr(5, L"gone.txt")};
@@ -163,11 +163,11 @@ struct SplitStream {
     void Build(std::vector<ListEntry> entries, uint64_t extensionBase = kBase, uint64_t staleSize = 0) {
         Bytes head(content.begin(), content.begin() + 8192);
         Bytes tail(content.begin() + 8192, content.end());
-        RecordSpec base;
+        RecordLayout base;
         base.attrs = {StandardInfoAttr(1, 2, 3), AttributeListAttr(entries), FileNameAttr(5, L"split.bin"),
                       NonResidentAttr(0x80, image.PlaceData(head), 4096, content.size())};
         image.SetRecord(kBase, base);
-        RecordSpec extension;
+        RecordLayout extension;
         extension.baseRef = extensionBase;
         Bytes piece = NonResidentAttr(0x80, image.PlaceData(tail), 4096, 0, 2);
         PutLE(piece, 0x30, staleSize, 8);
@@ -243,14 +243,14 @@ TEST(SplitStream, ReadAcrossExtensionRecords) {
     const uint64_t kMiddle = 22;
     Bytes first = NonResidentAttr(0x80, head, 4096, content.size());
     PutLE(first, 0x28, 6 * 4096, 8);  // the first piece holds the whole stream's allocated size
-    RecordSpec base;
+    RecordLayout base;
     base.attrs = {StandardInfoAttr(1, 2, 3),
                   AttributeListAttr({{0x10, kBase}, {0x30, kBase}, {0x80, kBase, 0}, {0x80, kExtension, 4},
                                      {0x80, kMiddle, 2}}),
                   FileNameAttr(5, L"three.bin"), first};
     image.SetRecord(kBase, base);
     for (auto [number, runs, vcn] : {std::tuple{kExtension, tail, 4}, std::tuple{kMiddle, middle, 2}}) {
-        RecordSpec extension;
+        RecordLayout extension;
         extension.baseRef = kBase;
         extension.attrs = {NonResidentAttr(0x80, runs, 4096, 0, static_cast<uint64_t>(vcn))};
         image.SetRecord(number, extension);
@@ -284,7 +284,7 @@ TEST(SplitStream, RepeatedPiecesAreIgnored) {
     ASSERT_TRUE(s.ReadWhole(&out));
     EXPECT_EQ(0, std::memcmp(out.data(), s.content.data(), s.content.size()));
     auto* stream = static_cast<NTFSAttributeNonResident*>(s.record->FindStream());
-    EXPECT_EQ(stream->GetDataRuns().GetCount(), 2);
+    EXPECT_EQ(stream->GetDataRuns().size(), 2u);
 }
 
 TEST(SplitStream, PieceFromAnotherFilesRecordIsNotUsed) {
@@ -304,11 +304,11 @@ TEST(SplitStream, TheMFTContinuedInAnExtensionRecord) {
     g.mftSplit = 8;  // clusters 0-7 of the MFT in one extent, 8-15 in another
     VolumeImage image(g);
     const uint64_t secondLcn = image.MftByteOnVolume(8 * 4096) / 4096;
-    RecordSpec mft;
+    RecordLayout mft;
     mft.attrs = {StandardInfoAttr(0, 0, 0, 6), AttributeListAttr({{0x80, 0, 0}, {0x80, 15, 8}}),
                  FileNameAttr(5, L"$MFT"), NonResidentAttr(0x80, {{4, 8}}, 4096, 64 * 1024)};
     image.SetRecord(0, mft);
-    RecordSpec extension;
+    RecordLayout extension;
     extension.baseRef = 0x0001000000000000ull;
     extension.attrs = {NonResidentAttr(0x80, {{static_cast<int64_t>(secondLcn), 8}}, 4096, 0, 8)};
     image.SetRecord(15, extension);

@@ -32,10 +32,7 @@ Bytes RunsAttr(const Bytes& runs, uint64_t startVcn, uint64_t lastVcn) {
 }
 
 std::vector<tagNTFSDataRunEntry> Runs(NTFSAttributeNonResident& attr) {
-    std::vector<tagNTFSDataRunEntry> out;
-    auto& list = attr.GetDataRuns();
-    for (auto* run = list.FindFirstEntry(); run; run = list.FindNextEntry()) out.push_back(*run);
-    return out;
+    return attr.GetDataRuns();
 }
 
 struct Decoded {
@@ -64,7 +61,7 @@ struct OneFile {
     NTFSAttributeBase* data = nullptr;
 
     void Open(const Bytes& dataAttr) {
-        RecordSpec spec;
+        RecordLayout spec;
         spec.attrs = {StandardInfoAttr(1, 2, 3), FileNameAttr(5, L"file.bin"), dataAttr};
         image.SetRecord(20, spec);
         volume = OpenVolume(image);
@@ -183,7 +180,7 @@ TEST(NonResidentRead, ShortStreamThroughWholeAndPartialClusters) {
 TEST(NonResidentRead, OneDeviceReadPerPieceOfTheRequest) {
     VolumeImage image;
     Bytes content = Pattern(5000, 2);
-    RecordSpec spec;
+    RecordLayout spec;
     spec.attrs = {StandardInfoAttr(1, 2, 3), FileNameAttr(5, L"f"),
                   NonResidentAttr(0x80, image.PlaceData(content), 4096, content.size())};
     image.SetRecord(20, spec);
@@ -258,7 +255,7 @@ TEST(NonResidentRead, DeviceFailureOrShortReadFails) {
     VolumeImage image;
     Bytes content = Pattern(8192, 6);
     std::vector<QuorretTest::Run> runs = image.PlaceData(content);
-    RecordSpec spec;
+    RecordLayout spec;
     spec.attrs = {StandardInfoAttr(1, 2, 3), FileNameAttr(5, L"f"), NonResidentAttr(0x80, runs, 4096, 8192)};
     image.SetRecord(20, spec);
     for (bool shortRead : {false, true}) {

@@ -36,7 +36,7 @@ struct Fixture {
         return record->ReadFileRecord(number);
     }
     void Set(std::vector<Bytes> attrs, uint16_t flags = kRecordInUse) {
-        RecordSpec spec;
+        RecordLayout spec;
         spec.flags = flags;
         spec.attrs = std::move(attrs);
         image.SetRecord(kNumber, spec);
@@ -134,7 +134,7 @@ TEST(FileRecord, UnloadedHeaderAgreesWithLoading) {
     };
     for (const Case& c : cases) {
         Fixture f;
-        RecordSpec spec;
+        RecordLayout spec;
         spec.flags = c.flags;
         spec.baseRef = c.baseRef;
         spec.attrs = {StandardInfoAttr(1, 2, 3), FileNameAttr(5, L"x")};

@@ -20,7 +20,7 @@ namespace {
 VolumeImage Sample() {
     VolumeImage image;
     for (uint64_t n = 16; n < 20; ++n) {
-        FileSpec f;
+        FileEntry f;
         f.name = L"file" + std::to_wstring(n) + L".txt";
         f.data = Pattern(n == 16 ? 100 : 5000 * (n - 16), static_cast<uint32_t>(n));
         f.nonResident = n != 16;
@@ -29,15 +29,15 @@ VolumeImage Sample() {
     }
     std::vector<QuorretTest::Run> runs = image.PlaceData(Pattern(4096, 1));
     runs.push_back({-1, 15});
-    RecordSpec compressed;
+    RecordLayout compressed;
     compressed.attrs = {StandardInfoAttr(1, 2, 3), FileNameAttr(5, L"c.bin"),
                         NonResidentAttr(0x80, runs, 4096, 65536, 0, L"", kNTFSAttrFlagCompressed, 4)};
     image.SetRecord(20, compressed);
-    RecordSpec base;
+    RecordLayout base;
     base.attrs = {StandardInfoAttr(1, 2, 3), AttributeListAttr({{0x30, 21}, {0x80, 21, 2}, {0x80, 22, 0}}),
                   FileNameAttr(5, L"base.bin"), NonResidentAttr(0x80, image.PlaceData(Pattern(8192, 2)), 4096, 16384)};
     image.SetRecord(22, base);
-    RecordSpec extension;
+    RecordLayout extension;
     extension.baseRef = 22;
     extension.attrs = {FileNameAttr(5, L"ext.bin"), NonResidentAttr(0x80, image.PlaceData(Pattern(8192, 3)), 4096, 0, 2)};
     image.SetRecord(21, extension);

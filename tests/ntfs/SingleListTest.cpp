@@ -1,6 +1,8 @@
 // The owning list: the cursor walk, and who deletes the elements.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "ntfs/NTFSSingleList.h"
 
 using namespace Vorlaq;
@@ -48,7 +50,9 @@ TEST(SingleList, WalkRemoveDetachTake) {
         list.RemoveAll();
         EXPECT_EQ(alive, 0);
         EXPECT_EQ(list.FindFirstEntry(), nullptr);
-        list.InsertEntry(new Counted(&alive));
+        EXPECT_FALSE(list.InsertEntry(std::unique_ptr<Counted>()));
+        ASSERT_TRUE(list.InsertEntry(std::make_unique<Counted>(&alive)));
+        EXPECT_EQ(list.GetCount(), 1);
     }
     EXPECT_EQ(alive, 0);  // the list's destructor deleted the last one
 }

@@ -13,8 +13,8 @@ using namespace QuorretTest;
 
 namespace {
 
-FileSpec File(const std::wstring& name) {
-    FileSpec f;
+FileEntry File(const std::wstring& name) {
+    FileEntry f;
     f.name = name;
     return f;
 }
@@ -124,7 +124,7 @@ TEST(Volume, GeometryAndRecordCount) {
 
 TEST(Volume, VolumeRecordWithoutVersionOrUnreadable) {
     VolumeImage image;
-    RecordSpec noInfo;
+    RecordLayout noInfo;
     noInfo.attrs = {StandardInfoAttr(0, 0, 0), FileNameAttr(5, L"$Volume")};
     image.SetRecord(3, noInfo);
     auto volume = OpenVolume(image);
@@ -141,7 +141,7 @@ TEST(Volume, VolumeRecordWithoutVersionOrUnreadable) {
 
 TEST(Volume, MFTWithoutDataIsOKButHasNoRecords) {
     VolumeImage image;
-    RecordSpec mft;
+    RecordLayout mft;
     mft.attrs = {StandardInfoAttr(0, 0, 0), FileNameAttr(5, L"$MFT")};
     image.SetRecord(0, mft);
     image.AddFile(20, File(L"x.txt"));

@@ -342,7 +342,7 @@ TEST(WindowsData, MftContinuedInAnExtensionRecord) {
     ASSERT_NE(lcn, 0u);
     const uint64_t number = vcn * 4 + 1;
     VolumeImage names;
-    FileSpec file;
+    FileEntry file;
     file.name = L"far into the MFT.txt";
     file.deleted = false;
     names.AddFile(20, file);
@@ -354,8 +354,8 @@ TEST(WindowsData, MftContinuedInAnExtensionRecord) {
     EXPECT_EQ(volume.GetRecordsCount(), 7203717120ull / 1024);
     std::vector<RunLength> ours;
     auto& runs = static_cast<NTFSAttributeNonResident*>(volume.GetMFTData())->GetDataRuns();
-    for (auto* run = runs.FindFirstEntry(); run; run = runs.FindNextEntry())
-        if (run->LCN >= 0) ours.push_back({static_cast<uint64_t>(run->LCN), run->Clusters});
+    for (const auto& run : runs)
+        if (run.LCN >= 0) ours.push_back({static_cast<uint64_t>(run.LCN), run.Clusters});
     EXPECT_EQ(Coalesce(ours), Coalesce(tskRuns));
     std::printf("highly fragmented $MFT: %zu runs from record 0 and extension record 15, %llu records\n",
                 ours.size(), static_cast<unsigned long long>(volume.GetRecordsCount()));

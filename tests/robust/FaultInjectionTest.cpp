@@ -158,7 +158,7 @@ TEST_F(FaultInjection, ScanSkipsWhatItCannotReadAndFinishes) {
     // fetched a whole cluster at a time); every other file is still found.
     auto volume = SourceOf([this] { return std::make_unique<MemoryDevice>(image_); }).Open();
     auto* mft = dynamic_cast<NTFSAttributeNonResident*>(volume->GetMFTData());
-    ASSERT_TRUE(mft && mft->GetDataRuns().GetCount() == 1) << "the features $MFT lies in one piece";
+    ASSERT_TRUE(mft && mft->GetDataRuns().size() == 1) << "the features $MFT lies in one piece";
     const uint64_t recordSize = volume->GetFileRecordSize();
     const uint64_t perCluster = std::max<uint64_t>(1, volume->GetClusterSize() / recordSize);
     for (const auto& [number, file] : baseline) {

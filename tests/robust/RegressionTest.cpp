@@ -81,7 +81,7 @@ TEST(Regression, AttributeTypesBetweenMultiplesOf0x10AreSteppedOver) {
     odd[0] = 0x35;
     Bytes info = StandardInfoAttr(1, 2, 3, 0x800);
     info[0] = 0x1F;
-    RecordSpec spec;
+    RecordLayout spec;
     spec.flags = 0;
     spec.attrs = {info, odd, ResidentAttr(0x3A, Bytes{1, 2, 3}), FileNameAttr(7, L"real.txt")};
     image.SetRecord(20, spec);
@@ -102,11 +102,11 @@ TEST(Regression, AttributeTypesBetweenMultiplesOf0x10AreSteppedOver) {
 // record's own list, which named the base record again, and so on until the stack ran out.
 TEST(Regression, ListEntriesInTheListRangeAreNotFollowed) {
     VolumeImage image;
-    RecordSpec base;
+    RecordLayout base;
     base.flags = 0;
     base.baseRef = 21;
     base.attrs = {StandardInfoAttr(1, 2, 3), AttributeListAttr({{0x25, 21}, {0x30, 21}}), FileNameAttr(5, L"own.txt")};
-    RecordSpec extension;
+    RecordLayout extension;
     extension.baseRef = 20;
     extension.attrs = {AttributeListAttr({{0x25, 20}}), FileNameAttr(5, L"moved.txt")};
     image.SetRecord(20, base);
@@ -159,7 +159,7 @@ TEST(Regression, RecordCountStopsAtTheVolumesEnd) {
     };
     for (const Case& c : cases) {
         VolumeImage image;
-        RecordSpec mft;
+        RecordLayout mft;
         mft.attrs = {StandardInfoAttr(0, 0, 0, 0x6), FileNameAttr(5, L"$MFT"),
                      NonResidentAttr(0x80, c.runs, g.clusterSize, huge * g.clusterSize)};
         image.SetRecord(0, mft);

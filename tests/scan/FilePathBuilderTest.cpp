@@ -57,8 +57,8 @@ private:
     std::thread thread_;  // last: it starts once the members it reads exist
 };
 
-FileSpec Folder(uint64_t parent, const std::wstring& name, bool deleted = false) {
-    FileSpec spec;
+FileEntry Folder(uint64_t parent, const std::wstring& name, bool deleted = false) {
+    FileEntry spec;
     spec.parent = parent;
     spec.name = name;
     spec.directory = true;
@@ -66,8 +66,8 @@ FileSpec Folder(uint64_t parent, const std::wstring& name, bool deleted = false)
     return spec;
 }
 
-FileSpec File(uint64_t parent, const std::wstring& name) {
-    FileSpec spec;
+FileEntry File(uint64_t parent, const std::wstring& name) {
+    FileEntry spec;
     spec.parent = parent;
     spec.name = name;
     return spec;
@@ -115,11 +115,11 @@ TEST(BuildFilePath, BrokenChainsGiveUnknown) {
     image.AddFile(19, File(40, L"parent-unreadable.txt"));
     image.SetRawRecord(40, Bytes(1024, 0));
     image.AddFile(21, File(5000, L"parent-past-the-end.txt"));
-    RecordSpec nameless;  // a directory without any $FILE_NAME
+    RecordLayout nameless;  // a directory without any $FILE_NAME
     nameless.flags = kRecordInUse | kRecordDirectory;
     image.SetRecord(22, nameless);
     image.AddFile(23, File(22, L"under-nameless.txt"));
-    RecordSpec dosOnly;  // a directory whose only name is an 8.3 one
+    RecordLayout dosOnly;  // a directory whose only name is an 8.3 one
     dosOnly.flags = kRecordInUse | kRecordDirectory;
     dosOnly.attrs = {FileNameAttr(5, L"LONGFO~1", kNameDos, true)};
     image.SetRecord(24, dosOnly);

@@ -89,8 +89,8 @@ void ExpectSameFiles(const std::vector<DeletedFileInfo>& actual, const std::vect
     }
 }
 
-FileSpec Deleted(uint64_t parent, const std::wstring& name, size_t size = 0) {
-    FileSpec spec;
+FileEntry Deleted(uint64_t parent, const std::wstring& name, size_t size = 0) {
+    FileEntry spec;
     spec.parent = parent;
     spec.name = name;
     if (size) spec.data = Pattern(size, static_cast<uint8_t>(size));
@@ -126,38 +126,38 @@ private:
 
 TEST(FileScanTask, ReportsExactlyTheRuleInRecordOrder) {
     VolumeImage image;
-    FileSpec folder;
+    FileEntry folder;
     folder.name = L"Docs";
     folder.directory = true;
     folder.deleted = false;
     image.AddFile(16, folder);
-    FileSpec withTimes = Deleted(16, L"Report.DOCX", 3000);
+    FileEntry withTimes = Deleted(16, L"Report.DOCX", 3000);
     withTimes.created = 125963423400000000ull;
     withTimes.modified = 133541212799990000ull;
     withTimes.accessed = 133541212800000000ull;
     withTimes.nonResident = true;
     image.AddFile(17, withTimes);
-    FileSpec live = Deleted(5, L"live.txt", 10);
+    FileEntry live = Deleted(5, L"live.txt", 10);
     live.deleted = false;
     image.AddFile(18, live);                             // in use: never reported
-    FileSpec deletedDir = Deleted(5, L"gone");
+    FileEntry deletedDir = Deleted(5, L"gone");
     deletedDir.directory = true;
     image.AddFile(19, deletedDir);                       // a deleted directory: never reported
     image.AddFile(20, Deleted(5, L"empty"));             // no $DATA: reported with size 0
-    FileSpec noTimes = Deleted(16, L"bare.bin", 5);
+    FileEntry noTimes = Deleted(16, L"bare.bin", 5);
     noTimes.withStandardInfo = false;
     image.AddFile(21, noTimes);                          // no $STANDARD_INFORMATION: times 0
-    RecordSpec dosOnly;
+    RecordLayout dosOnly;
     dosOnly.flags = 0;
     dosOnly.attrs = {FileNameAttr(5, L"DOSONLY.TXT", kNameDos)};
     image.SetRecord(22, dosOnly);                        // only an 8.3 name: not reported
-    RecordSpec extension;
+    RecordLayout extension;
     extension.flags = 0;
     extension.baseRef = 23;
     extension.attrs = {FileNameAttr(5, L"part-of-23.txt")};
     image.SetRecord(24, extension);                      // an extension record: not a file of its own
     image.AddFile(23, Deleted(5, L"base.txt", 100));
-    FileSpec big = Deleted(16, L"big.dat", 70000);
+    FileEntry big = Deleted(16, L"big.dat", 70000);
     big.nonResident = true;
     image.AddFile(40, big);
     image.AddFile(63, Deleted(5, L"last.txt", 1));       // the MFT's last record
@@ -199,7 +199,7 @@ TEST(FileScanTask, BlockReadsMatchSingleReadsAcrossAFragmentedMft) {
     geometry.records = 3000;
     geometry.mftSplit = 300;  // 1200 records in the first extent
     VolumeImage image(geometry);
-    FileSpec folder;
+    FileEntry folder;
     folder.directory = true;
     folder.deleted = false;
     for (uint64_t d = 0; d < 30; ++d) {
@@ -274,7 +274,7 @@ TEST(FileScanTask, FewerThanSixteenRecordsFinishWithoutAWalk) {
     VolumeImage::Geometry geometry;
     geometry.records = 16;
     VolumeImage image(geometry);
-    RecordSpec mft;  // an $MFT whose $DATA claims only 10 records
+    RecordLayout mft;  // an $MFT whose $DATA claims only 10 records
     mft.attrs = {FileNameAttr(5, L"$MFT"), NonResidentAttr(0x80, {{4, 4}}, 4096, 10 * 1024)};
     image.SetRecord(0, mft);
     ScanResult result = RunScan(MemorySource(image.Build()));
@@ -304,7 +304,7 @@ TEST(FileScanTask, RefusedVolumesFailWithTheirLogLine) {
 
     // Accepted by its version, but record 0 has no $DATA: nothing past record 15 can be found.
     VolumeImage noMft;
-    noMft.SetRecord(0, RecordSpec{});
+    noMft.SetRecord(0, RecordLayout{});
     result = RunScan(MemorySource(noMft.Build(), L"M:\\"));
     EXPECT_EQ(result.state, kScanFailed);
     EXPECT_EQ(result.finished, 0);

@@ -15,8 +15,8 @@ namespace {
 constexpr uint32_t kCluster = 4096;
 constexpr uint64_t kVolumeClusters = 200;
 
-RecordSpec DeletedFile(const std::wstring& name, std::optional<Bytes> data) {
-    RecordSpec spec;
+RecordLayout DeletedFile(const std::wstring& name, std::optional<Bytes> data) {
+    RecordLayout spec;
     spec.flags = 0;
     spec.attrs.push_back(StandardInfoAttr(1, 2, 3));
     spec.attrs.push_back(FileNameAttr(5, name));
@@ -34,7 +34,7 @@ std::shared_ptr<const Bytes> BuildVolume(const std::vector<uint64_t>& used, bool
                                          uint64_t clusters = kVolumeClusters) {
     VolumeImage image;
     image.WriteAt((clusters - 1) * kCluster, Bytes(1, 0));
-    RecordSpec bitmap;
+    RecordLayout bitmap;
     if (withBitmap) {
         Bytes bits(clusters / 64 * 8 + 8, 0);
         for (uint64_t lcn : used) bits[lcn / 8] = static_cast<uint8_t>(bits[lcn / 8] | (1u << (lcn % 8)));

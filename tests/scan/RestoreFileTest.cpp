@@ -45,8 +45,8 @@ void RemoveIfThere(const std::wstring& path) {
     RemoveFilePath(path, &error);
 }
 
-FileSpec DeletedFile(const std::wstring& name, std::optional<Bytes> data, bool nonResident = false) {
-    FileSpec spec;
+FileEntry DeletedFile(const std::wstring& name, std::optional<Bytes> data, bool nonResident = false) {
+    FileEntry spec;
     spec.name = name;
     spec.data = std::move(data);
     spec.nonResident = nonResident;
@@ -83,14 +83,14 @@ TEST(RestoreFile, CopiesResidentNonResidentSparseAndEmptyStreams) {
     uint64_t first = image.AllocateClusters(4), last = image.AllocateClusters(6);
     image.WriteAt(first * 4096, Bytes(sparseContent.begin(), sparseContent.begin() + 16384));
     image.WriteAt(last * 4096, Bytes(sparseContent.begin() + 24576, sparseContent.end()));
-    RecordSpec sparse;
+    RecordLayout sparse;
     sparse.flags = 0;
     sparse.attrs = {StandardInfoAttr(0, 0, 0, 0x200), FileNameAttr(5, L"sparse.dat"),
                     NonResidentAttr(0x80, {{static_cast<int64_t>(first), 4}, {-1, 2}, {static_cast<int64_t>(last), 4}},
                                     4096, 40960)};
     image.SetRecord(19, sparse);
     // Flagged compressed, but its stream is stored plainly: it parses, so it is restored as stored.
-    FileSpec flagged = DeletedFile(L"flagged.txt", Pattern(300, 4));
+    FileEntry flagged = DeletedFile(L"flagged.txt", Pattern(300, 4));
     flagged.fileFlags = 0x800;
     image.AddFile(20, flagged);
     auto source = MemorySource(image.Build());
@@ -120,26 +120,26 @@ TEST(RestoreFile, CopiesResidentNonResidentSparseAndEmptyStreams) {
 
 TEST(RestoreFile, RefusesBeforeCreatingTheDestination) {
     VolumeImage image;
-    FileSpec encrypted = DeletedFile(L"secret.docx", Pattern(500, 5));
+    FileEntry encrypted = DeletedFile(L"secret.docx", Pattern(500, 5));
     encrypted.fileFlags = 0x4000;
     image.AddFile(16, encrypted);
-    RecordSpec encryptedStream;  // only the $DATA attribute says so
+    RecordLayout encryptedStream;  // only the $DATA attribute says so
     encryptedStream.flags = 0;
     encryptedStream.attrs = {StandardInfoAttr(0, 0, 0), FileNameAttr(5, L"x.efs"),
                              ResidentAttr(0x80, Pattern(64, 6), L"", 0x4000)};
     image.SetRecord(17, encryptedStream);
-    FileSpec live = DeletedFile(L"now-in-use.txt", Pattern(100, 7));
+    FileEntry live = DeletedFile(L"now-in-use.txt", Pattern(100, 7));
     live.deleted = false;
     image.AddFile(18, live);
     image.SetRawRecord(19, Bytes(1024, 0));
-    RecordSpec badType;  // an attribute type no record may hold: the parse fails
+    RecordLayout badType;  // an attribute type no record may hold: the parse fails
     badType.flags = 0;
     badType.attrs = {StandardInfoAttr(0, 0, 0), FileNameAttr(5, L"bad.txt"), ResidentAttr(0x210, Bytes(8, 0))};
     image.SetRecord(20, badType);
-    RecordSpec badCompressed = badType;
+    RecordLayout badCompressed = badType;
     badCompressed.attrs[0] = StandardInfoAttr(0, 0, 0, 0x800);
     image.SetRecord(21, badCompressed);
-    RecordSpec badEncrypted = badType;
+    RecordLayout badEncrypted = badType;
     badEncrypted.attrs[0] = StandardInfoAttr(0, 0, 0, 0x4000);
     image.SetRecord(22, badEncrypted);
     auto source = MemorySource(image.Build(), L"E:\\");

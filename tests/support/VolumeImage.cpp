@@ -156,7 +156,7 @@ Bytes VolumeInfoAttr(uint8_t major, uint8_t minor) {
 VolumeImage::VolumeImage(Geometry geometry) : g_(geometry) {
     if (g_.clusterSize % g_.sectorSize || g_.recordSize % 512 || g_.records < 16) Fail("bad geometry");
     nextCluster_ = g_.mftCluster + MftClusters() + (g_.mftSplit ? 8 : 0);
-    RecordSpec mft;
+    RecordLayout mft;
     std::vector<Run> mftRuns;
     if (g_.mftSplit && g_.mftSplit < MftClusters()) {
         mftRuns = {{static_cast<int64_t>(g_.mftCluster), g_.mftSplit},
@@ -167,20 +167,20 @@ VolumeImage::VolumeImage(Geometry geometry) : g_(geometry) {
     mft.attrs = {StandardInfoAttr(0, 0, 0, 0x6), FileNameAttr(5, L"$MFT"),
                  NonResidentAttr(0x80, mftRuns, g_.clusterSize, g_.records * g_.recordSize)};
     SetRecord(0, std::move(mft));
-    RecordSpec volume;
+    RecordLayout volume;
     volume.attrs = {StandardInfoAttr(0, 0, 0, 0x6), FileNameAttr(5, L"$Volume"),
                     ResidentAttr(0x60, Label()), VolumeInfoAttr(g_.major, g_.minor)};
     SetRecord(3, std::move(volume));
-    RecordSpec root;
+    RecordLayout root;
     root.flags = kRecordInUse | kRecordDirectory;
     root.attrs = {StandardInfoAttr(0, 0, 0, 0x6), FileNameAttr(5, L".", kNameWin32AndDos, true)};
     SetRecord(5, std::move(root));
     // A cluster bitmap with every cluster in use, so other readers (The Sleuth Kit) open the image.
-    RecordSpec bitmap;
+    RecordLayout bitmap;
     bitmap.attrs = {StandardInfoAttr(0, 0, 0, 0x6), FileNameAttr(5, L"$Bitmap"),
                     NonResidentAttr(0x80, PlaceData(Bytes(64, 0xFF)), g_.clusterSize, 64)};
     SetRecord(6, std::move(bitmap));
-    for (uint64_t n : {1, 2, 4, 7, 8, 9, 10, 11, 12, 13, 14, 15}) SetRecord(n, RecordSpec{});
+    for (uint64_t n : {1, 2, 4, 7, 8, 9, 10, 11, 12, 13, 14, 15}) SetRecord(n, RecordLayout{});
 }
 
 uint64_t VolumeImage::MftClusters() const {
@@ -195,8 +195,8 @@ uint64_t VolumeImage::MftByteOnVolume(uint64_t mftOffset) const {
     return lcn * g_.clusterSize + mftOffset % g_.clusterSize;
 }
 
-void VolumeImage::AddFile(uint64_t number, const FileSpec& file) {
-    RecordSpec spec;
+void VolumeImage::AddFile(uint64_t number, const FileEntry& file) {
+    RecordLayout spec;
     spec.flags = static_cast<uint16_t>((file.deleted ? 0 : kRecordInUse) | (file.directory ? kRecordDirectory : 0));
     if (file.withStandardInfo)
         spec.attrs.push_back(StandardInfoAttr(file.created, file.modified, file.accessed, file.fileFlags));
@@ -234,10 +234,10 @@ Bytes VolumeImage::EncodeRecord(uint64_t number) const {
             std::memcpy(record.data(), raw->second.data(), std::min<size_t>(raw->second.size(), record.size()));
         return record;
     }
-    RecordSpec blank;
+    RecordLayout blank;
     blank.flags = 0;
     auto found = specs_.find(number);
-    const RecordSpec& spec = found != specs_.end() ? found->second : blank;
+    const RecordLayout& spec = found != specs_.end() ? found->second : blank;
     const size_t blocks = g_.recordSize / 512;
     const size_t usaOffset = 0x30;
     const size_t firstAttr = Align8(usaOffset + 2 * (blocks + 1));

@@ -40,14 +40,14 @@ struct ListEntry {
 Bytes AttributeListAttr(const std::vector<ListEntry>& entries);
 Bytes VolumeInfoAttr(uint8_t major, uint8_t minor);
 
-struct RecordSpec {
+struct RecordLayout {
     uint16_t flags = kRecordInUse;
     uint64_t baseRef = 0;
     uint16_t sequence = 1;
     std::vector<Bytes> attrs;
 };
 
-struct FileSpec {
+struct FileEntry {
     uint64_t parent = 5;
     std::wstring name;
     bool deleted = true;
@@ -76,12 +76,12 @@ public:
     VolumeImage() : VolumeImage(Geometry{}) {}
 
     const Geometry& GetGeometry() const { return g_; }
-    void SetRecord(uint64_t number, RecordSpec spec) { specs_[number] = std::move(spec); }
+    void SetRecord(uint64_t number, RecordLayout spec) { specs_[number] = std::move(spec); }
     // Bytes placed as they are, without fix-up; shorter than a record leaves zeros after them.
     void SetRawRecord(uint64_t number, Bytes raw) { raws_[number] = std::move(raw); }
     // A file or directory record from a short description; data goes into new clusters when
     // nonResident.
-    void AddFile(uint64_t number, const FileSpec& file);
+    void AddFile(uint64_t number, const FileEntry& file);
     // Clusters in the data area, from after the MFT; their bytes start as zeros.
     uint64_t AllocateClusters(uint64_t count);
     void WriteAt(uint64_t offset, const Bytes& bytes);
@@ -99,7 +99,7 @@ private:
     uint64_t SecondExtentLcn() const;
 
     Geometry g_;
-    std::map<uint64_t, RecordSpec> specs_;
+    std::map<uint64_t, RecordLayout> specs_;
     std::map<uint64_t, Bytes> raws_;
     std::vector<std::pair<uint64_t, Bytes>> writes_;
     uint64_t nextCluster_;

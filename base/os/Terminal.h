@@ -1,5 +1,5 @@
 #pragma once
-// The console side of a command-line program: its arguments as wide text and its error stream.
+// The terminal side of a command-line program: its arguments as wide text and its error stream.
 #include <atomic>
 #include <string>
 #include <string_view>

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "base/Utf16.h"
-#include "base/os/Console.h"
+#include "base/os/Terminal.h"
 
 namespace Vorlaq {
 

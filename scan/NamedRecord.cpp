@@ -1,0 +1,29 @@
+#include "scan/NamedRecord.h"
+
+#include "base/WideFormat.h"
+#include "ntfs/NTFSFileRecord.h"
+#include "scan/FilePathBuilder.h"
+
+namespace Vorlaq {
+
+RecordFitness CheckRestorableRecord(const NTFSVolume& volume, uint64_t recordNumber) {
+    if (recordNumber < kNTFSFirstUserRecord) return RecordFitness::SystemFile;
+    if (recordNumber >= volume.GetRecordsCount()) return RecordFitness::BeyondMft;
+    NTFSFileRecord record(&volume);
+    if (!record.ReadFileRecord(recordNumber)) return RecordFitness::Unreadable;
+    if (record.IsDirectory()) return RecordFitness::Directory;
+    if (!record.IsDeleted()) return RecordFitness::InUse;
+    return RecordFitness::Restorable;
+}
+
+DeletedFileInfo DescribeNamedRecord(const NTFSVolume& volume, uint64_t recordNumber, bool withPath) {
+    std::wstring name;
+    NTFSFileRecord record(&volume);
+    record.SetAttrMask(kNTFSMaskFileName);
+    if (record.ReadFileRecord(recordNumber) && record.ParseAttrs()) name = record.GetWin32Name();
+    if (name.empty()) name = FormatWide(L"record-%I64u", recordNumber);
+    std::wstring path = withPath ? BuildFilePath(volume, recordNumber) : volume.GetVolumePath();
+    return DeletedFileInfo(volume.GetVolumePath(), recordNumber, name, path, 0, nullptr, nullptr, nullptr);
+}
+
+}  // namespace Vorlaq
