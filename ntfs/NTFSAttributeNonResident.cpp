@@ -163,21 +163,19 @@ bool NTFSAttributeNonResident::ReadVirtualClusters(uint64_t vcn, uint32_t cluste
     return true;
 }
 
-bool NTFSAttributeNonResident::EnsureClusterBuffer() {
-    if (clusterBuffer_.size() != clusterSize_) clusterBuffer_.assign(clusterSize_, 0);
-    return clusterSize_ != 0;
-}
-
 bool NTFSAttributeNonResident::ReadStored(uint64_t offset, uint8_t* buffer, uint32_t length, uint32_t* delivered) {
-    if (!EnsureClusterBuffer()) return false;
+    if (clusterSize_ == 0) return false;
     const uint32_t cs = clusterSize_;
+    // A cluster read in part lands in this call's own buffer: nothing here is kept between calls.
+    std::vector<uint8_t> partial;
     uint64_t vcn = offset / cs;
     uint32_t head = cs - static_cast<uint32_t>(offset % cs);
     uint32_t got = 0;
     if (head != cs) {
-        if (!ReadVirtualClusters(vcn, 1, clusterBuffer_.data(), cs, &got) || got != cs) return false;
+        partial.resize(cs);
+        if (!ReadVirtualClusters(vcn, 1, partial.data(), cs, &got) || got != cs) return false;
         uint32_t n = std::min(head, length);
-        std::memcpy(buffer, clusterBuffer_.data() + (cs - head), n);
+        std::memcpy(buffer, partial.data() + (cs - head), n);
         buffer += n;
         length -= n;
         *delivered += n;
@@ -194,8 +192,9 @@ bool NTFSAttributeNonResident::ReadStored(uint64_t offset, uint8_t* buffer, uint
         length %= cs;
         if (length == 0) return true;
     }
-    if (!ReadVirtualClusters(vcn, 1, clusterBuffer_.data(), cs, &got) || got != cs) return false;
-    std::memcpy(buffer, clusterBuffer_.data(), length);
+    partial.resize(cs);
+    if (!ReadVirtualClusters(vcn, 1, partial.data(), cs, &got) || got != cs) return false;
+    std::memcpy(buffer, partial.data(), length);
     *delivered += length;
     return true;
 }

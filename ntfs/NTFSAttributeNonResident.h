@@ -34,7 +34,8 @@ public:
 
     uint64_t GetDataSize(uint64_t* allocSize = nullptr) const override;
     // Reads the stream: compressed units come back decompressed, sparse runs as zeros, bytes from
-    // the initialized size to the data size as zeros.
+    // the initialized size to the data size as zeros. A stream that is not compressed keeps no
+    // state between reads, so two threads may read it at once (over a device that allows it).
     bool ReadData(const uint64_t& offset, void* buffer, uint32_t length, uint32_t* delivered) override;
     bool IsDataRunOK() const override { return runsOK_; }
 
@@ -69,7 +70,6 @@ private:
     bool ReadStored(uint64_t offset, uint8_t* buffer, uint32_t length, uint32_t* delivered);
     bool ReadCompressed(uint64_t offset, uint8_t* buffer, uint32_t length, uint32_t* delivered);
     bool LoadUnit(uint64_t unit, uint32_t unitClusters);
-    bool EnsureClusterBuffer();
     // The run that holds `vcn`, or null. Empty runs are passed over.
     const tagNTFSDataRunEntry* FindRun(uint64_t vcn) const;
 
@@ -80,7 +80,6 @@ private:
 
     std::vector<tagNTFSDataRunEntry> runs_;  // sorted by starting VCN (stable: list order kept)
     bool runsOK_ = false;
-    std::vector<uint8_t> clusterBuffer_;       // allocated on the first partial-cluster read
     uint64_t coveredEnd_ = 0;                  // reads must end at or before this VCN
     std::vector<Piece> pieces_;                // VCN ranges held: this record's, then absorbed ones
     std::vector<uint8_t> unitBuffer_;          // one decompressed compression unit

@@ -6,7 +6,6 @@
 #include "ntfs/NTFSAttribute.h"
 #include "ntfs/NTFSClusterBitmap.h"
 #include "ntfs/NTFSFileRecord.h"
-#include "ntfs/NTFSRecordHeader.h"
 #include "scan/FilePathBuilder.h"
 #include "scan/MftRecordReader.h"
 #include "scan/RecycleBinJoin.h"
@@ -92,10 +91,7 @@ int32_t FileScanTask::Scan() {
         // extension records of other files (their names reach us through their base record)
         // are never reported. Most records are such; when their bytes are sound they are passed
         // over unloaded (bytes that are not are loaded, which logs what is wrong with them).
-        if (const uint8_t* bytes = records.Peek(n)) {
-            NTFSRecordHeader header = ReadRecordHeader(bytes, records.GetRecordSize());
-            if (header.sound && !header.IsDeletedFile()) continue;
-        }
+        if (records.IsPassedOver(n)) continue;
         record.SetAttrMask(kNTFSMaskFileName);
         if (!records.Load(record, n)) continue;
         if (!record.IsDeleted() || record.IsDirectory() || record.GetBaseRecordRef() != 0) continue;

@@ -26,8 +26,14 @@ RecycleBinJoin::RecycleBinJoin(std::wstring volumeRoot) : prefix_(FoldAsciiLower
 bool RecycleBinJoin::IsIndexName(const std::wstring& name) { return BinSuffix(name, L'I').has_value(); }
 
 bool RecycleBinJoin::Holds(const DeletedFileInfo& file) const {
-    const std::wstring path = file.GetPath();
-    return path.size() > prefix_.size() && FoldAsciiLower(std::wstring_view(path).substr(0, prefix_.size())) == prefix_;
+    // Asked of every found file: compared in place, A-Z folded as the prefix was.
+    const std::wstring& path = file.GetPath();
+    if (path.size() <= prefix_.size()) return false;
+    for (size_t i = 0; i < prefix_.size(); ++i) {
+        const wchar_t c = path[i] >= L'A' && path[i] <= L'Z' ? static_cast<wchar_t>(path[i] - L'A' + L'a') : path[i];
+        if (c != prefix_[i]) return false;
+    }
+    return true;
 }
 
 void RecycleBinJoin::Add(std::unique_ptr<DeletedFileInfo> file, NTFSAttributeBase* data, bool listed) {

@@ -1,6 +1,7 @@
 #pragma once
 // A readable block device: a drive's raw volume, an image file or a block device. Reads are
-// positional (no shared file pointer), so one device never depends on a previous call's position.
+// positional (no shared file pointer), so one device never depends on a previous call's position,
+// and two threads may read one device at once.
 #include <cstdint>
 #include <memory>
 #include <string>

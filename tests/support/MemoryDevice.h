@@ -44,7 +44,7 @@ private:
     std::unique_ptr<Vorlaq::Device> inner_;
     FaultPlan plan_;
     std::shared_ptr<std::atomic<uint64_t>> reads_;
-    uint64_t count_ = 0;
+    std::atomic<uint64_t> count_{0};  // the scan reads its $MFT ahead on a second thread
 };
 
 }  // namespace QuorretTest
