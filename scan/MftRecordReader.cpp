@@ -7,7 +7,6 @@
 
 namespace Vorlaq {
 
-// Records below the first user record are read at the MFT's address, through no block.
 MftRecordReader::MftRecordReader(const NTFSVolume& volume, uint64_t total, uint32_t blockBytes)
     : volume_(volume), total_(total), recordSize_(volume.GetFileRecordSize()) {
     recordsPerBlock_ = recordSize_ ? std::max<uint32_t>(1, blockBytes / recordSize_) : 1;
@@ -29,6 +28,7 @@ bool MftRecordReader::IsPassedOver(uint64_t number) {
 
 const uint8_t* MftRecordReader::Peek(uint64_t number) {
     bool held = number >= block_.first && number - block_.first < block_.held;
+    // The volume's own records are read one by one at the MFT's address, through no block.
     if (!held && number >= singlyUntil_ && number >= kNTFSFirstUserRecord && volume_.HasMFTData())
         held = Fill(number);
     return held ? block_.bytes.data() + (number - block_.first) * recordSize_ : nullptr;
