@@ -73,18 +73,18 @@ std::wstring Widen(const char* text) {
 
 // The narrow printf conversion for directive `d` with the length modifier and conversion given.
 std::string Conversion(const Directive& d, const char* length, char conversion) {
-    std::string spec = "%" + d.flags;
-    if (d.width >= 0) spec += std::to_string(d.width);
-    if (d.precision >= 0) spec += "." + std::to_string(d.precision);
-    spec += length;
-    spec += conversion;
-    return spec;
+    std::string text = "%" + d.flags;
+    if (d.width >= 0) text += std::to_string(d.width);
+    if (d.precision >= 0) text += "." + std::to_string(d.precision);
+    text += length;
+    text += conversion;
+    return text;
 }
 
 template <typename T>
-std::wstring Snprintf(const std::string& spec, T value) {
+std::wstring Snprintf(const std::string& format, T value) {
     char buffer[kMaxField + 512];
-    int n = std::snprintf(buffer, sizeof buffer, spec.c_str(), value);
+    int n = std::snprintf(buffer, sizeof buffer, format.c_str(), value);
     if (n < 0) return std::wstring();
     return Widen(buffer);
 }

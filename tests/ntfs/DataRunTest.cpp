@@ -61,9 +61,9 @@ struct OneFile {
     NTFSAttributeBase* data = nullptr;
 
     void Open(const Bytes& dataAttr) {
-        RecordLayout spec;
-        spec.attrs = {StandardInfoAttr(1, 2, 3), FileNameAttr(5, L"file.bin"), dataAttr};
-        image.SetRecord(20, spec);
+        RecordLayout layout;
+        layout.attrs = {StandardInfoAttr(1, 2, 3), FileNameAttr(5, L"file.bin"), dataAttr};
+        image.SetRecord(20, layout);
         volume = OpenVolume(image);
         ASSERT_TRUE(volume->IsVolumeOK());
         record = std::make_unique<NTFSFileRecord>(volume.get());
@@ -180,10 +180,10 @@ TEST(NonResidentRead, ShortStreamThroughWholeAndPartialClusters) {
 TEST(NonResidentRead, OneDeviceReadPerPieceOfTheRequest) {
     VolumeImage image;
     Bytes content = Pattern(5000, 2);
-    RecordLayout spec;
-    spec.attrs = {StandardInfoAttr(1, 2, 3), FileNameAttr(5, L"f"),
+    RecordLayout layout;
+    layout.attrs = {StandardInfoAttr(1, 2, 3), FileNameAttr(5, L"f"),
                   NonResidentAttr(0x80, image.PlaceData(content), 4096, content.size())};
-    image.SetRecord(20, spec);
+    image.SetRecord(20, layout);
     auto reads = std::make_shared<std::atomic<uint64_t>>(0);
     NTFSVolume volume(std::make_unique<FaultDevice>(OpenImage(image.Build()), FaultPlan{}, reads), L"\\");
     NTFSFileRecord record(&volume);
@@ -255,9 +255,9 @@ TEST(NonResidentRead, DeviceFailureOrShortReadFails) {
     VolumeImage image;
     Bytes content = Pattern(8192, 6);
     std::vector<QuorretTest::Run> runs = image.PlaceData(content);
-    RecordLayout spec;
-    spec.attrs = {StandardInfoAttr(1, 2, 3), FileNameAttr(5, L"f"), NonResidentAttr(0x80, runs, 4096, 8192)};
-    image.SetRecord(20, spec);
+    RecordLayout layout;
+    layout.attrs = {StandardInfoAttr(1, 2, 3), FileNameAttr(5, L"f"), NonResidentAttr(0x80, runs, 4096, 8192)};
+    image.SetRecord(20, layout);
     for (bool shortRead : {false, true}) {
         FaultPlan plan;
         plan.rangeBegin = static_cast<uint64_t>(runs[0].lcn) * 4096 + 4096;

@@ -36,10 +36,10 @@ struct Fixture {
         return record->ReadFileRecord(number);
     }
     void Set(std::vector<Bytes> attrs, uint16_t flags = kRecordInUse) {
-        RecordLayout spec;
-        spec.flags = flags;
-        spec.attrs = std::move(attrs);
-        image.SetRecord(kNumber, spec);
+        RecordLayout layout;
+        layout.flags = flags;
+        layout.attrs = std::move(attrs);
+        image.SetRecord(kNumber, layout);
     }
     // The encoded record with a patch applied after the fix-up.
     void Patch(size_t at, uint64_t value, int width) {
@@ -134,11 +134,11 @@ TEST(FileRecord, UnloadedHeaderAgreesWithLoading) {
     };
     for (const Case& c : cases) {
         Fixture f;
-        RecordLayout spec;
-        spec.flags = c.flags;
-        spec.baseRef = c.baseRef;
-        spec.attrs = {StandardInfoAttr(1, 2, 3), FileNameAttr(5, L"x")};
-        f.image.SetRecord(kNumber, spec);
+        RecordLayout layout;
+        layout.flags = c.flags;
+        layout.baseRef = c.baseRef;
+        layout.attrs = {StandardInfoAttr(1, 2, 3), FileNameAttr(5, L"x")};
+        f.image.SetRecord(kNumber, layout);
         Bytes raw = f.image.EncodeRecord(kNumber);
         if (c.width) PutLE(raw, c.at, c.value, c.width);
         f.image.SetRawRecord(kNumber, raw);

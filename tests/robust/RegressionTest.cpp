@@ -81,10 +81,10 @@ TEST(Regression, AttributeTypesBetweenMultiplesOf0x10AreSteppedOver) {
     odd[0] = 0x35;
     Bytes info = StandardInfoAttr(1, 2, 3, 0x800);
     info[0] = 0x1F;
-    RecordLayout spec;
-    spec.flags = 0;
-    spec.attrs = {info, odd, ResidentAttr(0x3A, Bytes{1, 2, 3}), FileNameAttr(7, L"real.txt")};
-    image.SetRecord(20, spec);
+    RecordLayout layout;
+    layout.flags = 0;
+    layout.attrs = {info, odd, ResidentAttr(0x3A, Bytes{1, 2, 3}), FileNameAttr(7, L"real.txt")};
+    image.SetRecord(20, layout);
     auto volume = Open(image);
     NTFSFileRecord record(volume.get());
     record.SetAttrMask(4);

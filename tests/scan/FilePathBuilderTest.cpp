@@ -58,19 +58,19 @@ private:
 };
 
 FileEntry Folder(uint64_t parent, const std::wstring& name, bool deleted = false) {
-    FileEntry spec;
-    spec.parent = parent;
-    spec.name = name;
-    spec.directory = true;
-    spec.deleted = deleted;
-    return spec;
+    FileEntry entry;
+    entry.parent = parent;
+    entry.name = name;
+    entry.directory = true;
+    entry.deleted = deleted;
+    return entry;
 }
 
 FileEntry File(uint64_t parent, const std::wstring& name) {
-    FileEntry spec;
-    spec.parent = parent;
-    spec.name = name;
-    return spec;
+    FileEntry entry;
+    entry.parent = parent;
+    entry.name = name;
+    return entry;
 }
 
 // Both ways of building a path must agree; returns the answer.

@@ -90,11 +90,11 @@ void ExpectSameFiles(const std::vector<DeletedFileInfo>& actual, const std::vect
 }
 
 FileEntry Deleted(uint64_t parent, const std::wstring& name, size_t size = 0) {
-    FileEntry spec;
-    spec.parent = parent;
-    spec.name = name;
-    if (size) spec.data = Pattern(size, static_cast<uint8_t>(size));
-    return spec;
+    FileEntry entry;
+    entry.parent = parent;
+    entry.name = name;
+    if (size) entry.data = Pattern(size, static_cast<uint8_t>(size));
+    return entry;
 }
 
 // A device that holds its first read until released, so a test can act while the worker is

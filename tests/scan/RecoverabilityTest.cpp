@@ -16,12 +16,12 @@ constexpr uint32_t kCluster = 4096;
 constexpr uint64_t kVolumeClusters = 200;
 
 RecordLayout DeletedFile(const std::wstring& name, std::optional<Bytes> data) {
-    RecordLayout spec;
-    spec.flags = 0;
-    spec.attrs.push_back(StandardInfoAttr(1, 2, 3));
-    spec.attrs.push_back(FileNameAttr(5, name));
-    if (data) spec.attrs.push_back(std::move(*data));
-    return spec;
+    RecordLayout layout;
+    layout.flags = 0;
+    layout.attrs.push_back(StandardInfoAttr(1, 2, 3));
+    layout.attrs.push_back(FileNameAttr(5, name));
+    if (data) layout.attrs.push_back(std::move(*data));
+    return layout;
 }
 
 Bytes Stream(const std::vector<Run>& runs, uint64_t size, uint16_t flags = 0, uint16_t unit = 0) {

@@ -46,11 +46,11 @@ void RemoveIfThere(const std::wstring& path) {
 }
 
 FileEntry DeletedFile(const std::wstring& name, std::optional<Bytes> data, bool nonResident = false) {
-    FileEntry spec;
-    spec.name = name;
-    spec.data = std::move(data);
-    spec.nonResident = nonResident;
-    return spec;
+    FileEntry entry;
+    entry.name = name;
+    entry.data = std::move(data);
+    entry.nonResident = nonResident;
+    return entry;
 }
 
 struct Restored {

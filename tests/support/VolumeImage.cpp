@@ -196,19 +196,19 @@ uint64_t VolumeImage::MftByteOnVolume(uint64_t mftOffset) const {
 }
 
 void VolumeImage::AddFile(uint64_t number, const FileEntry& file) {
-    RecordLayout spec;
-    spec.flags = static_cast<uint16_t>((file.deleted ? 0 : kRecordInUse) | (file.directory ? kRecordDirectory : 0));
+    RecordLayout layout;
+    layout.flags = static_cast<uint16_t>((file.deleted ? 0 : kRecordInUse) | (file.directory ? kRecordDirectory : 0));
     if (file.withStandardInfo)
-        spec.attrs.push_back(StandardInfoAttr(file.created, file.modified, file.accessed, file.fileFlags));
+        layout.attrs.push_back(StandardInfoAttr(file.created, file.modified, file.accessed, file.fileFlags));
     uint64_t size = file.data ? file.data->size() : 0;
-    spec.attrs.push_back(FileNameAttr(file.parent, file.name, kNameWin32, file.directory, size));
+    layout.attrs.push_back(FileNameAttr(file.parent, file.name, kNameWin32, file.directory, size));
     if (file.data) {
         if (file.nonResident)
-            spec.attrs.push_back(NonResidentAttr(0x80, PlaceData(*file.data), g_.clusterSize, size));
+            layout.attrs.push_back(NonResidentAttr(0x80, PlaceData(*file.data), g_.clusterSize, size));
         else
-            spec.attrs.push_back(ResidentAttr(0x80, *file.data));
+            layout.attrs.push_back(ResidentAttr(0x80, *file.data));
     }
-    SetRecord(number, std::move(spec));
+    SetRecord(number, std::move(layout));
 }
 
 uint64_t VolumeImage::AllocateClusters(uint64_t count) {
@@ -236,24 +236,24 @@ Bytes VolumeImage::EncodeRecord(uint64_t number) const {
     }
     RecordLayout blank;
     blank.flags = 0;
-    auto found = specs_.find(number);
-    const RecordLayout& spec = found != specs_.end() ? found->second : blank;
+    auto found = layouts_.find(number);
+    const RecordLayout& layout = found != layouts_.end() ? found->second : blank;
     const size_t blocks = g_.recordSize / 512;
     const size_t usaOffset = 0x30;
     const size_t firstAttr = Align8(usaOffset + 2 * (blocks + 1));
     std::memcpy(record.data(), "FILE", 4);
     Put(record, 0x04, usaOffset, 2);
     Put(record, 0x06, blocks + 1, 2);
-    Put(record, 0x10, spec.sequence, 2);
+    Put(record, 0x10, layout.sequence, 2);
     Put(record, 0x12, 1, 2);
     Put(record, 0x14, firstAttr, 2);
-    Put(record, 0x16, spec.flags, 2);
+    Put(record, 0x16, layout.flags, 2);
     Put(record, 0x1C, g_.recordSize, 4);
-    Put(record, 0x20, spec.baseRef, 8);
+    Put(record, 0x20, layout.baseRef, 8);
     Put(record, 0x2C, number, 4);
     size_t at = firstAttr;
     uint16_t id = 0;
-    for (const Bytes& attr : spec.attrs) {
+    for (const Bytes& attr : layout.attrs) {
         if (at + attr.size() + 8 > record.size()) Fail("attributes do not fit the record");
         std::memcpy(record.data() + at, attr.data(), attr.size());
         Put(record, at + 0x0E, id++, 2);

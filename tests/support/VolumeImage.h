@@ -76,7 +76,7 @@ public:
     VolumeImage() : VolumeImage(Geometry{}) {}
 
     const Geometry& GetGeometry() const { return g_; }
-    void SetRecord(uint64_t number, RecordLayout spec) { specs_[number] = std::move(spec); }
+    void SetRecord(uint64_t number, RecordLayout layout) { layouts_[number] = std::move(layout); }
     // Bytes placed as they are, without fix-up; shorter than a record leaves zeros after them.
     void SetRawRecord(uint64_t number, Bytes raw) { raws_[number] = std::move(raw); }
     // A file or directory record from a short description; data goes into new clusters when
@@ -99,7 +99,7 @@ private:
     uint64_t SecondExtentLcn() const;
 
     Geometry g_;
-    std::map<uint64_t, RecordLayout> specs_;
+    std::map<uint64_t, RecordLayout> layouts_;
     std::map<uint64_t, Bytes> raws_;
     std::vector<std::pair<uint64_t, Bytes>> writes_;
     uint64_t nextCluster_;
