@@ -10,6 +10,7 @@ namespace Vorlaq {
 namespace {
 
 constexpr uint64_t kTicksPerSecond = 10000000ull;
+constexpr uint64_t kSecondsPerDay = 86400;
 constexpr wchar_t kHex[] = L"0123456789ABCDEF";
 
 bool IsHighSurrogate(uint32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
@@ -126,21 +127,33 @@ void AppendDecimal(std::wstring& out, uint64_t value) {
     while (n) out += buffer[--n];
 }
 
-bool AppendIsoTime(std::wstring& out, uint64_t localFiletime, int64_t utcOffsetSeconds) {
-    CalendarTime t;
-    if (localFiletime == 0 || !FileTimeToCalendar(localFiletime, &t) || t.year > 9999) return false;
+IsoTimeText::IsoTimeText(int64_t utcOffsetSeconds) {
     uint64_t minutes = static_cast<uint64_t>(utcOffsetSeconds < 0 ? -utcOffsetSeconds : utcOffsetSeconds) / 60;
-    wchar_t text[] = L"0000-00-00T00:00:00+00:00";
-    PutDigits(text, static_cast<uint32_t>(t.year), 4);
-    PutDigits(text + 5, static_cast<uint32_t>(t.month), 2);
-    PutDigits(text + 8, static_cast<uint32_t>(t.day), 2);
-    PutDigits(text + 11, static_cast<uint32_t>(t.hour), 2);
-    PutDigits(text + 14, static_cast<uint32_t>(t.minute), 2);
-    PutDigits(text + 17, static_cast<uint32_t>(t.second), 2);
-    text[19] = utcOffsetSeconds < 0 ? L'-' : L'+';
-    PutDigits(text + 20, static_cast<uint32_t>(minutes / 60 % 100), 2);
-    PutDigits(text + 23, static_cast<uint32_t>(minutes % 60), 2);
-    out.append(text, std::size(text) - 1);
+    text_[19] = utcOffsetSeconds < 0 ? L'-' : L'+';
+    PutDigits(text_ + 20, static_cast<uint32_t>(minutes / 60 % 100), 2);
+    PutDigits(text_ + 23, static_cast<uint32_t>(minutes % 60), 2);
+}
+
+bool IsoTimeText::Append(std::wstring& out, uint64_t localFiletime) {
+    if (localFiletime == 0) return false;
+    const uint64_t seconds = localFiletime / kTicksPerSecond;
+    const uint64_t day = seconds / kSecondsPerDay;
+    if (day != day_) {
+        CalendarTime t;
+        day_ = day;
+        dayWritable_ = FileTimeToCalendar(localFiletime, &t) && t.year <= 9999;
+        if (dayWritable_) {
+            PutDigits(text_, static_cast<uint32_t>(t.year), 4);
+            PutDigits(text_ + 5, static_cast<uint32_t>(t.month), 2);
+            PutDigits(text_ + 8, static_cast<uint32_t>(t.day), 2);
+        }
+    }
+    if (!dayWritable_) return false;
+    const uint32_t time = static_cast<uint32_t>(seconds % kSecondsPerDay);
+    PutDigits(text_ + 11, time / 3600, 2);
+    PutDigits(text_ + 14, time / 60 % 60, 2);
+    PutDigits(text_ + 17, time % 60, 2);
+    out.append(text_, std::size(text_) - 1);
     return true;
 }
 

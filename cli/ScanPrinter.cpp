@@ -98,7 +98,7 @@ private:
 class TsvPrinter : public ScanPrinter {
 public:
     TsvPrinter(Console& console, bool recoverable)
-        : console_(console), utcOffset_(LocalUtcOffsetSeconds()), recoverable_(recoverable) {}
+        : console_(console), times_(LocalUtcOffsetSeconds()), recoverable_(recoverable) {}
 
     void Add(const DeletedFileInfo& file) override {
         Header();
@@ -113,9 +113,9 @@ public:
         row_ += L'\t';
         AppendDecimal(row_, file.GetSize());
         row_ += L'\t';
-        AppendIsoTime(row_, file.GetModifiedTime(), utcOffset_);
+        times_.Append(row_, file.GetModifiedTime());
         row_ += L'\t';
-        AppendIsoTime(row_, file.GetCreationTime(), utcOffset_);
+        times_.Append(row_, file.GetCreationTime());
         if (recoverable_) {
             row_ += L'\t';
             AppendTsvField(row_, RecoverabilityText(file.GetRecoverability()));
@@ -123,7 +123,7 @@ public:
         row_ += L'\t';
         AppendTsvField(row_, file.GetOriginalPath());
         row_ += L'\t';
-        AppendIsoTime(row_, file.GetDeletionTime(), utcOffset_);
+        times_.Append(row_, file.GetDeletionTime());
         row_ += L'\n';
         console_.Out(row_);
     }
@@ -144,7 +144,7 @@ private:
     }
 
     Console& console_;
-    int64_t utcOffset_;
+    IsoTimeText times_;
     bool recoverable_;
     std::wstring row_;
     bool headerDone_ = false;
@@ -153,7 +153,7 @@ private:
 class JsonPrinter : public ScanPrinter {
 public:
     JsonPrinter(Console& console, bool recoverable)
-        : console_(console), utcOffset_(LocalUtcOffsetSeconds()), recoverable_(recoverable) {}
+        : console_(console), times_(LocalUtcOffsetSeconds()), recoverable_(recoverable) {}
 
     void Add(const DeletedFileInfo& file) override {
         row_.assign(L"{\"record\":");
@@ -190,7 +190,7 @@ public:
 private:
     void AppendTime(uint64_t filetime) {
         row_ += L'"';
-        if (AppendIsoTime(row_, filetime, utcOffset_)) {
+        if (times_.Append(row_, filetime)) {
             row_ += L'"';
         } else {
             row_.pop_back();
@@ -199,7 +199,7 @@ private:
     }
 
     Console& console_;
-    int64_t utcOffset_;
+    IsoTimeText times_;
     bool recoverable_;
     std::wstring row_;
 };
