@@ -136,13 +136,14 @@ void AppendJsonString(std::wstring& out, std::wstring_view text) {
 }
 
 void AppendDecimal(std::wstring& out, uint64_t value) {
-    wchar_t buffer[20];
-    size_t n = 0;
+    wchar_t digits[20];  // 2^64 has 20 digits
+    wchar_t* const end = std::end(digits);
+    wchar_t* first = end;
     do {
-        buffer[n++] = static_cast<wchar_t>(L'0' + value % 10);
+        *--first = static_cast<wchar_t>(L'0' + value % 10);
         value /= 10;
     } while (value);
-    while (n) out += buffer[--n];
+    out.append(first, static_cast<size_t>(end - first));
 }
 
 IsoTimeText::IsoTimeText(int64_t utcOffsetSeconds) {

@@ -15,6 +15,23 @@ namespace {
 constexpr size_t kColumns = 8;  // the last, Recoverable, only when asked for
 using Row = std::array<std::wstring, kColumns>;
 
+// The recoverability of the row before comes back as it was: most rows repeat it, and its text
+// need not be made again for each.
+class RecoverabilityWords {
+public:
+    const std::wstring& Of(const Recoverability& value) {
+        if (value != last_) {
+            last_ = value;
+            text_ = RecoverabilityText(value);
+        }
+        return text_;
+    }
+
+private:
+    Recoverability last_;
+    std::wstring text_ = RecoverabilityText(last_);
+};
+
 // The table is laid out once every width is known, so its rows wait in memory: each one as a
 // single UTF-8 text with its cells separated by tabs (an escaped cell holds none), which keeps a
 // million-record volume's listing to a fraction of what seven wide strings a row would take.
@@ -118,7 +135,7 @@ public:
         times_.Append(row_, file.GetCreationTime());
         if (recoverable_) {
             row_ += L'\t';
-            AppendTsvField(row_, RecoverabilityText(file.GetRecoverability()));
+            AppendTsvField(row_, recoverability_.Of(file.GetRecoverability()));
         }
         row_ += L'\t';
         AppendTsvField(row_, file.GetOriginalPath());
@@ -145,6 +162,7 @@ private:
 
     Console& console_;
     IsoTimeText times_;
+    RecoverabilityWords recoverability_;
     bool recoverable_;
     std::wstring row_;
     bool headerDone_ = false;
@@ -174,7 +192,7 @@ public:
         AppendTime(file.GetAccessTime());
         if (recoverable_) {
             row_ += L",\"recoverable\":";
-            AppendJsonString(row_, RecoverabilityText(file.GetRecoverability()));
+            AppendJsonString(row_, recoverability_.Of(file.GetRecoverability()));
         }
         row_ += L",\"original_path\":";
         if (file.GetOriginalPath().empty()) row_ += L"null";
@@ -200,6 +218,7 @@ private:
 
     Console& console_;
     IsoTimeText times_;
+    RecoverabilityWords recoverability_;
     bool recoverable_;
     std::wstring row_;
 };
