@@ -70,6 +70,16 @@ std::string WideToUtf8(std::wstring_view text) {
     std::unique_ptr<char[]> room(new char[text.size() * 4 + 1]);
     char* p = room.get();
     for (size_t i = 0; i < text.size(); ++i) {
+        // Most of a listing is ASCII: eight characters at a time while all eight are.
+        while (text.size() - i >= 8) {
+            uint32_t any = 0;
+            const wchar_t* const block = text.data() + i;
+            for (size_t k = 0; k < 8; ++k) any |= static_cast<uint32_t>(block[k]);
+            if (any >= 0x80) break;
+            for (size_t k = 0; k < 8; ++k) *p++ = static_cast<char>(block[k]);
+            i += 8;
+        }
+        if (i == text.size()) break;
         uint32_t cp = static_cast<uint32_t>(text[i]);
         if (cp < 0x80) {
             *p++ = static_cast<char>(cp);

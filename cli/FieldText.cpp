@@ -10,6 +10,7 @@ namespace Vorlaq {
 namespace {
 
 constexpr uint64_t kTicksPerSecond = 10000000ull;
+constexpr uint64_t kSecondsPerDay = 86400;
 constexpr wchar_t kHex[] = L"0123456789ABCDEF";
 
 bool IsHighSurrogate(uint32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
@@ -73,12 +74,30 @@ void AppendEscapedControls(std::wstring& out, std::wstring_view text) {
 }
 
 void AppendTsvField(std::wstring& out, std::wstring_view text) {
-    AppendInPieces(
-        out, text, [](uint32_t u) { return u != static_cast<uint32_t>(L'\\') && !IsControl(u); },
-        [&out](wchar_t c) {
-            if (c == L'\\') out += L"\\\\";
-            else AppendControlEscape(out, c);
-        });
+    // Written through a pointer into room for the longest form, then cut to what was written:
+    // paths hold a backslash every few characters, and appending the runs between them piece by
+    // piece cost more than all the rest of a row.
+    const size_t at = out.size();
+    out.resize(at + 4 * text.size());
+    wchar_t* const begin = out.data() + at;
+    wchar_t* p = begin;
+    for (wchar_t c : text) {
+        const uint32_t u = static_cast<uint32_t>(c);
+        if (u > 0x9F || (u >= 0x20 && u < 0x7F && c != L'\\')) {
+            *p++ = c;
+        } else if (c == L'\\' || c == L'\t' || c == L'\n' || c == L'\r') {
+            p[0] = L'\\';
+            p[1] = c == L'\t' ? L't' : c == L'\n' ? L'n' : c == L'\r' ? L'r' : L'\\';
+            p += 2;
+        } else {
+            p[0] = L'\\';
+            p[1] = L'x';
+            p[2] = kHex[(u >> 4) & 0xF];
+            p[3] = kHex[u & 0xF];
+            p += 4;
+        }
+    }
+    out.resize(at + static_cast<size_t>(p - begin));
 }
 
 std::wstring EscapeControls(std::wstring_view text) {
@@ -117,30 +136,43 @@ void AppendJsonString(std::wstring& out, std::wstring_view text) {
 }
 
 void AppendDecimal(std::wstring& out, uint64_t value) {
-    wchar_t buffer[20];
-    size_t n = 0;
+    wchar_t digits[20];  // 2^64 has 20 digits
+    wchar_t* const end = std::end(digits);
+    wchar_t* first = end;
     do {
-        buffer[n++] = static_cast<wchar_t>(L'0' + value % 10);
+        *--first = static_cast<wchar_t>(L'0' + value % 10);
         value /= 10;
     } while (value);
-    while (n) out += buffer[--n];
+    out.append(first, static_cast<size_t>(end - first));
 }
 
-bool AppendIsoTime(std::wstring& out, uint64_t localFiletime, int64_t utcOffsetSeconds) {
-    CalendarTime t;
-    if (localFiletime == 0 || !FileTimeToCalendar(localFiletime, &t) || t.year > 9999) return false;
+IsoTimeText::IsoTimeText(int64_t utcOffsetSeconds) {
     uint64_t minutes = static_cast<uint64_t>(utcOffsetSeconds < 0 ? -utcOffsetSeconds : utcOffsetSeconds) / 60;
-    wchar_t text[] = L"0000-00-00T00:00:00+00:00";
-    PutDigits(text, static_cast<uint32_t>(t.year), 4);
-    PutDigits(text + 5, static_cast<uint32_t>(t.month), 2);
-    PutDigits(text + 8, static_cast<uint32_t>(t.day), 2);
-    PutDigits(text + 11, static_cast<uint32_t>(t.hour), 2);
-    PutDigits(text + 14, static_cast<uint32_t>(t.minute), 2);
-    PutDigits(text + 17, static_cast<uint32_t>(t.second), 2);
-    text[19] = utcOffsetSeconds < 0 ? L'-' : L'+';
-    PutDigits(text + 20, static_cast<uint32_t>(minutes / 60 % 100), 2);
-    PutDigits(text + 23, static_cast<uint32_t>(minutes % 60), 2);
-    out.append(text, std::size(text) - 1);
+    text_[19] = utcOffsetSeconds < 0 ? L'-' : L'+';
+    PutDigits(text_ + 20, static_cast<uint32_t>(minutes / 60 % 100), 2);
+    PutDigits(text_ + 23, static_cast<uint32_t>(minutes % 60), 2);
+}
+
+bool IsoTimeText::Append(std::wstring& out, uint64_t localFiletime) {
+    if (localFiletime == 0) return false;
+    const uint64_t seconds = localFiletime / kTicksPerSecond;
+    const uint64_t day = seconds / kSecondsPerDay;
+    if (day != day_) {
+        CalendarTime t;
+        day_ = day;
+        dayWritable_ = FileTimeToCalendar(localFiletime, &t) && t.year <= 9999;
+        if (dayWritable_) {
+            PutDigits(text_, static_cast<uint32_t>(t.year), 4);
+            PutDigits(text_ + 5, static_cast<uint32_t>(t.month), 2);
+            PutDigits(text_ + 8, static_cast<uint32_t>(t.day), 2);
+        }
+    }
+    if (!dayWritable_) return false;
+    const uint32_t time = static_cast<uint32_t>(seconds % kSecondsPerDay);
+    PutDigits(text_ + 11, time / 3600, 2);
+    PutDigits(text_ + 14, time / 60 % 60, 2);
+    PutDigits(text_ + 17, time % 60, 2);
+    out.append(text_, std::size(text_) - 1);
     return true;
 }
 

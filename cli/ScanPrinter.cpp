@@ -15,6 +15,23 @@ namespace {
 constexpr size_t kColumns = 8;  // the last, Recoverable, only when asked for
 using Row = std::array<std::wstring, kColumns>;
 
+// The recoverability of the row before comes back as it was: most rows repeat it, and its text
+// need not be made again for each.
+class RecoverabilityWords {
+public:
+    const std::wstring& Of(const Recoverability& value) {
+        if (value != last_) {
+            last_ = value;
+            text_ = RecoverabilityText(value);
+        }
+        return text_;
+    }
+
+private:
+    Recoverability last_;
+    std::wstring text_ = RecoverabilityText(last_);
+};
+
 // The table is laid out once every width is known, so its rows wait in memory: each one as a
 // single UTF-8 text with its cells separated by tabs (an escaped cell holds none), which keeps a
 // million-record volume's listing to a fraction of what seven wide strings a row would take.
@@ -98,7 +115,7 @@ private:
 class TsvPrinter : public ScanPrinter {
 public:
     TsvPrinter(Console& console, bool recoverable)
-        : console_(console), utcOffset_(LocalUtcOffsetSeconds()), recoverable_(recoverable) {}
+        : console_(console), times_(LocalUtcOffsetSeconds()), recoverable_(recoverable) {}
 
     void Add(const DeletedFileInfo& file) override {
         Header();
@@ -113,17 +130,17 @@ public:
         row_ += L'\t';
         AppendDecimal(row_, file.GetSize());
         row_ += L'\t';
-        AppendIsoTime(row_, file.GetModifiedTime(), utcOffset_);
+        times_.Append(row_, file.GetModifiedTime());
         row_ += L'\t';
-        AppendIsoTime(row_, file.GetCreationTime(), utcOffset_);
+        times_.Append(row_, file.GetCreationTime());
         if (recoverable_) {
             row_ += L'\t';
-            AppendTsvField(row_, RecoverabilityText(file.GetRecoverability()));
+            AppendTsvField(row_, recoverability_.Of(file.GetRecoverability()));
         }
         row_ += L'\t';
         AppendTsvField(row_, file.GetOriginalPath());
         row_ += L'\t';
-        AppendIsoTime(row_, file.GetDeletionTime(), utcOffset_);
+        times_.Append(row_, file.GetDeletionTime());
         row_ += L'\n';
         console_.Out(row_);
     }
@@ -144,7 +161,8 @@ private:
     }
 
     Console& console_;
-    int64_t utcOffset_;
+    IsoTimeText times_;
+    RecoverabilityWords recoverability_;
     bool recoverable_;
     std::wstring row_;
     bool headerDone_ = false;
@@ -153,7 +171,7 @@ private:
 class JsonPrinter : public ScanPrinter {
 public:
     JsonPrinter(Console& console, bool recoverable)
-        : console_(console), utcOffset_(LocalUtcOffsetSeconds()), recoverable_(recoverable) {}
+        : console_(console), times_(LocalUtcOffsetSeconds()), recoverable_(recoverable) {}
 
     void Add(const DeletedFileInfo& file) override {
         row_.assign(L"{\"record\":");
@@ -174,7 +192,7 @@ public:
         AppendTime(file.GetAccessTime());
         if (recoverable_) {
             row_ += L",\"recoverable\":";
-            AppendJsonString(row_, RecoverabilityText(file.GetRecoverability()));
+            AppendJsonString(row_, recoverability_.Of(file.GetRecoverability()));
         }
         row_ += L",\"original_path\":";
         if (file.GetOriginalPath().empty()) row_ += L"null";
@@ -190,7 +208,7 @@ public:
 private:
     void AppendTime(uint64_t filetime) {
         row_ += L'"';
-        if (AppendIsoTime(row_, filetime, utcOffset_)) {
+        if (times_.Append(row_, filetime)) {
             row_ += L'"';
         } else {
             row_.pop_back();
@@ -199,7 +217,8 @@ private:
     }
 
     Console& console_;
-    int64_t utcOffset_;
+    IsoTimeText times_;
+    RecoverabilityWords recoverability_;
     bool recoverable_;
     std::wstring row_;
 };

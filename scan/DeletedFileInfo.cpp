@@ -1,12 +1,14 @@
 #include "scan/DeletedFileInfo.h"
 
+#include <utility>
+
 #include "base/Utf16.h"
 #include "scan/DisplayText.h"
 #include "scan/PathNames.h"
 
 namespace Vorlaq {
 
-DeletedFileInfo::DeletedFileInfo(std::wstring volume, uint64_t recordNumber, const std::wstring& name,
+DeletedFileInfo::DeletedFileInfo(std::wstring volume, uint64_t recordNumber, std::wstring name,
                                  std::wstring path, uint64_t size, const uint64_t* modified,
                                  const uint64_t* created, const uint64_t* accessed)
     : volume_(std::move(volume)),
@@ -16,12 +18,12 @@ DeletedFileInfo::DeletedFileInfo(std::wstring volume, uint64_t recordNumber, con
       modified_(modified ? *modified : 0),
       created_(created ? *created : 0),
       accessed_(accessed ? *accessed : 0) {
-    SetName(name);
+    SetName(std::move(name));
 }
 
-void DeletedFileInfo::SetName(const std::wstring& name) {
-    name_ = name;
-    type_ = name.empty() ? std::wstring() : FoldAsciiLower(GetFileExtension(name));
+void DeletedFileInfo::SetName(std::wstring name) {
+    name_ = std::move(name);
+    type_ = name_.empty() ? std::wstring() : FoldAsciiLower(GetFileExtension(name_));
 }
 
 std::wstring DeletedFileInfo::GetRecordNumberText() const { return FormatUInt64(recordNumber_); }

@@ -16,7 +16,7 @@ public:
     // An empty record, as the list uses for a row it is about to fill.
     DeletedFileInfo() = default;
     // A null time pointer stores 0.
-    DeletedFileInfo(std::wstring volume, uint64_t recordNumber, const std::wstring& name, std::wstring path,
+    DeletedFileInfo(std::wstring volume, uint64_t recordNumber, std::wstring name, std::wstring path,
                     uint64_t size, const uint64_t* modified, const uint64_t* created, const uint64_t* accessed);
 
     const std::wstring& GetVolume() const { return volume_; }
@@ -28,7 +28,7 @@ public:
 
     const std::wstring& GetName() const { return name_; }
     // Also sets the type: the name's extension with A-Z folded to a-z.
-    void SetName(const std::wstring& name);
+    void SetName(std::wstring name);
     const std::wstring& GetType() const { return type_; }
 
     const std::wstring& GetPath() const { return path_; }

@@ -117,8 +117,8 @@ int32_t FileScanTask::Scan() {
         const bool shown = listed && (recoverability_ != RecoverabilityMode::IntactOnly ||
                                       recoverability.state == RecoverState::Intact);
         if (!shown && !RecycleBinJoin::IsIndexName(fileName)) continue;
-        auto file = std::make_unique<DeletedFileInfo>(volumeText, n, fileName, std::move(path), size, &modified,
-                                                      &created, &accessed);
+        auto file = std::make_unique<DeletedFileInfo>(volumeText, n, std::move(fileName), std::move(path), size,
+                                                      &modified, &created, &accessed);
         file->SetRecoverability(recoverability);
         file->SetStandardTimes(standardTimes);
         file->SetReadOnly(readOnly);

@@ -17,7 +17,7 @@ std::wstring Json(std::wstring_view text) {
 
 std::optional<std::wstring> Iso(uint64_t filetime, int64_t offset) {
     std::wstring out;
-    if (!AppendIsoTime(out, filetime, offset)) {
+    if (!IsoTimeText(offset).Append(out, filetime)) {
         EXPECT_TRUE(out.empty());
         return std::nullopt;
     }
@@ -102,4 +102,14 @@ TEST(FieldText, IsoTimes) {
     EXPECT_FALSE(Iso(0, 0));                      // no $STANDARD_INFORMATION
     EXPECT_FALSE(Iso(0x8000000000000000ull, 0));  // not convertible
     EXPECT_FALSE(Iso(0x7FFFFFFFFFFFFFFFull, 0));  // year 30828: no four-digit year
+    // One writer keeps the date of the last day it wrote: a time on another day, or after a
+    // stamp it could not write, gets its own date.
+    IsoTimeText times(0);
+    std::wstring row;
+    const std::initializer_list<uint64_t> stamps = {utc, utc + 3600 * second, 0, utc + 86400 * second,
+                                                    0x7FFFFFFFFFFFFFFFull, utc - 1};
+    for (uint64_t stamp : stamps)
+        if (!times.Append(row, stamp)) row += L'-';
+    EXPECT_EQ(row, L"2024-05-01T12:34:56+00:002024-05-01T13:34:56+00:00-2024-05-02T12:34:56+00:00-"
+                   L"2024-05-01T12:34:55+00:00");
 }
