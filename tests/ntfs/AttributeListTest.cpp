@@ -176,7 +176,7 @@ struct SplitStream {
         image.SetRecord(kExtension, extension);
         volume = OpenVolume(image);
         record = std::make_unique<NTFSFileRecord>(volume.get());
-        record->SetAttrMask(0x80);
+        record->SetAttrMask(kNTFSMaskData);
         ASSERT_TRUE(record->ReadFileRecord(kBase));
         ASSERT_TRUE(record->ParseAttrs());
     }
@@ -258,7 +258,7 @@ TEST(SplitStream, ReadAcrossExtensionRecords) {
     const std::shared_ptr<const Bytes> bytes = image.Build();
     auto volume = OpenVolume(bytes);
     NTFSFileRecord record(volume.get());
-    record.SetAttrMask(0x80);
+    record.SetAttrMask(kNTFSMaskData);
     ASSERT_TRUE(record.ReadFileRecord(kBase));
     ASSERT_TRUE(record.ParseAttrs());
     NTFSAttributeBase* data = record.FindStream();
@@ -321,7 +321,7 @@ TEST(SplitStream, TheMFTContinuedInAnExtensionRecord) {
     for (auto [number, name] : {std::pair<uint64_t, const wchar_t*>{20, L"in the first piece"},
                                 {50, L"in the second piece"}}) {
         NTFSFileRecord record(volume.get());
-        record.SetAttrMask(4);
+        record.SetAttrMask(kNTFSMaskFileName);
         ASSERT_TRUE(record.ReadFileRecord(number)) << number;
         ASSERT_TRUE(record.ParseAttrs());
         wchar_t buffer[261];

@@ -67,7 +67,7 @@ struct OneFile {
         volume = OpenVolume(image);
         ASSERT_TRUE(volume->IsVolumeOK());
         record = std::make_unique<NTFSFileRecord>(volume.get());
-        record->SetAttrMask(0x80);
+        record->SetAttrMask(kNTFSMaskData);
         ASSERT_TRUE(record->ReadFileRecord(20));
         ASSERT_TRUE(record->ParseAttrs());
         data = record->FindStream();
@@ -187,7 +187,7 @@ TEST(NonResidentRead, OneDeviceReadPerPieceOfTheRequest) {
     auto reads = std::make_shared<std::atomic<uint64_t>>(0);
     NTFSVolume volume(std::make_unique<FaultDevice>(OpenImage(image.Build()), FaultPlan{}, reads), L"\\");
     NTFSFileRecord record(&volume);
-    record.SetAttrMask(0x80);
+    record.SetAttrMask(kNTFSMaskData);
     ASSERT_TRUE(record.ReadFileRecord(20));
     ASSERT_TRUE(record.ParseAttrs());
     uint64_t before = *reads;
@@ -265,7 +265,7 @@ TEST(NonResidentRead, DeviceFailureOrShortReadFails) {
         plan.rangeShort = shortRead;
         NTFSVolume volume(std::make_unique<FaultDevice>(OpenImage(image.Build()), plan), L"\\");
         NTFSFileRecord record(&volume);
-        record.SetAttrMask(0x80);
+        record.SetAttrMask(kNTFSMaskData);
         ASSERT_TRUE(record.ReadFileRecord(20));
         ASSERT_TRUE(record.ParseAttrs());
         std::vector<uint8_t> buffer(8192);

@@ -33,8 +33,8 @@ TEST(DriveLetter, ReadsTheSameRecordsAsTheImageFile) {
     std::vector<uint8_t> a(0x10000), b(0x10000);
     for (uint64_t n = 0; n < byLetter.GetRecordsCount(); ++n) {
         NTFSFileRecord fromLetter(&byLetter), fromPath(&byPath);
-        fromLetter.SetAttrMask(0x84);
-        fromPath.SetAttrMask(0x84);
+        fromLetter.SetAttrMask(kNTFSMaskFileName | kNTFSMaskData);
+        fromPath.SetAttrMask(kNTFSMaskFileName | kNTFSMaskData);
         bool read = fromLetter.ReadFileRecord(n);
         ASSERT_EQ(read, fromPath.ReadFileRecord(n)) << n;
         if (!read) continue;

@@ -188,7 +188,7 @@ TEST(FileRecord, MaskSelectsTheTypesBuilt) {
     EXPECT_EQ(f.record->FindFirstAttr(0x40), nullptr);
     EXPECT_EQ(f.record->FindStream(), nullptr);
     // A second parse of the same bytes with the data mask.
-    f.record->SetAttrMask(0x80);
+    f.record->SetAttrMask(kNTFSMaskData);
     ASSERT_TRUE(f.record->ParseAttrs());
     EXPECT_EQ(f.record->FindFirstAttr(0x30), nullptr);
     ASSERT_NE(f.record->FindStream(), nullptr);
@@ -348,7 +348,7 @@ TEST(FileRecord, LoadFromCallerBytesMatchesReadingByNumber) {
     Bytes onDisk(f.bytes->begin() + static_cast<std::ptrdiff_t>(f.image.MftByteOnVolume(kNumber * 1024)),
                  f.bytes->begin() + static_cast<std::ptrdiff_t>(f.image.MftByteOnVolume(kNumber * 1024) + 1024));
     NTFSFileRecord loaded(f.volume.get());
-    loaded.SetAttrMask(0x84);
+    loaded.SetAttrMask(kNTFSMaskFileName | kNTFSMaskData);
     ASSERT_TRUE(loaded.LoadFileRecord(kNumber, onDisk.data(), onDisk.size()));
     ASSERT_TRUE(loaded.ParseAttrs());
     ASSERT_TRUE(f.record->ParseAttrs());

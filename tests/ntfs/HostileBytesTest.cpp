@@ -55,7 +55,7 @@ void Exercise(const std::shared_ptr<const Bytes>& bytes, Outcomes& out) {
     std::vector<uint8_t> buffer(0x10000);
     for (uint64_t n = 0; n < count; ++n) {
         NTFSFileRecord record(&volume);
-        for (uint32_t mask : {0x4u, 0x80u, 0xFFFFFFFFu}) {
+        for (uint32_t mask : {kNTFSMaskFileName, kNTFSMaskData, 0xFFFFFFFFu}) {
             record.SetAttrMask(mask);
             if (!record.ReadFileRecord(n)) {
                 ++out.recordsRefused;

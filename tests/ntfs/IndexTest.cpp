@@ -59,7 +59,8 @@ TEST(Index, RootFolderNamesMatchTsk) {
     NTFSVolume volume(OpenPathDevice(Utf8ToWide(sample->path), 0, &error), L"\\");
     ASSERT_TRUE(volume.IsVolumeOK());
     NTFSFileRecord root(&volume);
-    root.SetAttrMask(0x700);  // $INDEX_ROOT, $INDEX_ALLOCATION, $BITMAP
+    root.SetAttrMask(NTFSAttrMaskBit(kNTFSAttrIndexRoot) | NTFSAttrMaskBit(kNTFSAttrIndexAllocation) |
+                     NTFSAttrMaskBit(kNTFSAttrBitmap));
     ASSERT_TRUE(root.ReadFileRecord(5));
     ASSERT_TRUE(root.ParseAttrs());
     auto* indexRoot = static_cast<NTFSAttributeIndexRoot*>(root.FindFirstAttr(0x90));

@@ -206,7 +206,7 @@ void CompareImage(const ImageEntry& image, Figures& figures, Differences& diffs)
         ++figures.records;
         TskRecord tsk = ParseIstat(ReadTextFile(dir + "/istat/" + std::to_string(number) + ".txt").value_or(""));
         NTFSFileRecord record(&volume);
-        record.SetAttrMask(4);
+        record.SetAttrMask(kNTFSMaskFileName);
         bool read = record.ReadFileRecord(number);
         bool parsed = read && record.ParseAttrs();
         if (!tsk.readable) {
@@ -260,7 +260,7 @@ void CompareImage(const ImageEntry& image, Figures& figures, Differences& diffs)
             CompareTime(access, tsk.accessed, "access", number, figures, diffs);
         }
 
-        record.SetAttrMask(0x80);
+        record.SetAttrMask(kNTFSMaskData);
         if (!record.ParseAttrs()) {
             diffs.Add(number, "data parse failed");
             continue;

@@ -21,7 +21,7 @@ FileEntry File(const std::wstring& name) {
 
 std::wstring NameOf(NTFSVolume& volume, uint64_t number) {
     NTFSFileRecord record(&volume);
-    record.SetAttrMask(4);
+    record.SetAttrMask(kNTFSMaskFileName);
     if (!record.ReadFileRecord(number) || !record.ParseAttrs()) return L"<unreadable>";
     wchar_t buffer[261];
     int n = record.GetFileName(buffer, 260);
@@ -188,7 +188,7 @@ TEST(Volume, ManyRecordsInOneReadThroughTheMFTData) {
     ASSERT_TRUE(volume->GetMFTData()->ReadData(16ull * size, block.data(), static_cast<uint32_t>(block.size()), &got));
     ASSERT_EQ(got, block.size());
     NTFSFileRecord bulk(volume.get());
-    bulk.SetAttrMask(4);
+    bulk.SetAttrMask(kNTFSMaskFileName);
     for (uint64_t n = 16; n < 64; ++n) {
         ASSERT_TRUE(bulk.LoadFileRecord(n, block.data() + (n - 16) * size, size));
         ASSERT_TRUE(bulk.ParseAttrs());

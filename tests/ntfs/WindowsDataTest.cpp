@@ -94,7 +94,7 @@ std::shared_ptr<const Bytes> VolumeAroundMft(const Bytes& mft, std::string* prob
 }
 
 bool ParsesUnderEveryMask(NTFSFileRecord& record) {
-    for (uint32_t mask : {0x4u, 0x80u, 0x60u, 0xFFFFFFFFu}) {
+    for (uint32_t mask : {kNTFSMaskFileName, kNTFSMaskData, kNTFSMaskVolume, 0xFFFFFFFFu}) {
         record.SetAttrMask(mask);
         if (!record.ParseAttrs()) return false;
     }
@@ -125,13 +125,13 @@ MftCounts WalkRecords(NTFSVolume& volume, bool clustersPresent, std::vector<std:
             continue;
         }
         if (!read) continue;
-        record.SetAttrMask(4);
+        record.SetAttrMask(kNTFSMaskFileName);
         record.ParseAttrs();
         wchar_t name[261];
         if (!record.IsDeleted()) ++counts.inUse;
         else if (record.GetFileName(name, 260) > 0) ++counts.deletedNamed;
         // Every unnamed stream reads to its end (a raw $MFT brings no clusters, only records).
-        record.SetAttrMask(0x80);
+        record.SetAttrMask(kNTFSMaskData);
         record.ParseAttrs();
         NTFSAttributeBase* data = record.FindStream();
         if (data && (clustersPresent || !data->IsNonResident())) {
@@ -223,7 +223,7 @@ TEST(WindowsData, SingleRecords) {
         NTFSFileRecord record(volume.get());
         ASSERT_TRUE(record.LoadFileRecord(100, bytes->data(), bytes->size())) << one.file;
         EXPECT_TRUE(ParsesUnderEveryMask(record)) << one.file;
-        record.SetAttrMask(4);
+        record.SetAttrMask(kNTFSMaskFileName);
         ASSERT_TRUE(record.ParseAttrs());
         wchar_t name[261];
         int n = record.GetFileName(name, 260);
@@ -361,7 +361,7 @@ TEST(WindowsData, MftContinuedInAnExtensionRecord) {
                 ours.size(), static_cast<unsigned long long>(volume.GetRecordsCount()));
 
     NTFSFileRecord record(&volume);
-    record.SetAttrMask(4);
+    record.SetAttrMask(kNTFSMaskFileName);
     ASSERT_TRUE(record.ReadFileRecord(number));
     ASSERT_TRUE(record.ParseAttrs());
     wchar_t name[261];
@@ -385,7 +385,7 @@ TEST(WindowsData, BytesPastTheInitializedSizeReadAsZeros) {
     NTFSVolume volume(std::move(device), L"\\");
     ASSERT_TRUE(volume.IsVolumeOK());
     NTFSFileRecord record(&volume);
-    record.SetAttrMask(0x84);
+    record.SetAttrMask(kNTFSMaskFileName | kNTFSMaskData);
     ASSERT_TRUE(record.ReadFileRecord(46));
     ASSERT_TRUE(record.ParseAttrs());
     wchar_t name[261];

@@ -87,7 +87,7 @@ TEST(Regression, AttributeTypesBetweenMultiplesOf0x10AreSteppedOver) {
     image.SetRecord(20, layout);
     auto volume = Open(image);
     NTFSFileRecord record(volume.get());
-    record.SetAttrMask(4);
+    record.SetAttrMask(kNTFSMaskFileName);
     ASSERT_TRUE(record.ReadFileRecord(20));
     ASSERT_TRUE(record.ParseAttrs());
     EXPECT_EQ(record.FindFirstAttr(0x10), nullptr);
@@ -113,7 +113,7 @@ TEST(Regression, ListEntriesInTheListRangeAreNotFollowed) {
     image.SetRecord(21, extension);
     auto volume = Open(image);
     NTFSFileRecord record(volume.get());
-    record.SetAttrMask(4);
+    record.SetAttrMask(kNTFSMaskFileName);
     ASSERT_TRUE(record.ReadFileRecord(20));
     ASSERT_TRUE(record.ParseAttrs());
     // The $FILE_NAME entry is still followed: the moved name comes first.

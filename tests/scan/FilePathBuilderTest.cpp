@@ -77,7 +77,7 @@ FileEntry File(uint64_t parent, const std::wstring& name) {
 std::wstring PathOf(const NTFSVolume& volume, uint64_t record) {
     std::wstring plain = BuildFilePath(volume, record);
     NTFSFileRecord file(&volume);
-    file.SetAttrMask(4);
+    file.SetAttrMask(kNTFSMaskFileName);
     std::wstring cached = L"(record unreadable)";
     if (file.ReadFileRecord(record) && file.ParseAttrs()) {
         DirectoryPathCache cache(volume);

@@ -56,7 +56,7 @@ std::vector<DeletedFileInfo> ReferenceScan(const VolumeSource& source, const std
     const uint64_t total = volume->GetRecordsCount();
     for (uint64_t n = 16; n < total; ++n) {
         NTFSFileRecord record(volume.get());
-        record.SetAttrMask(4);
+        record.SetAttrMask(kNTFSMaskFileName);
         if (!record.ReadFileRecord(n) || !record.ParseAttrs()) continue;
         if (!record.IsDeleted() || record.IsDirectory() || record.GetBaseRecordRef() != 0) continue;
         wchar_t name[261];
@@ -65,7 +65,7 @@ std::vector<DeletedFileInfo> ReferenceScan(const VolumeSource& source, const std
         std::wstring path = BuildFilePath(*volume, n);
         uint64_t times[3] = {};
         record.GetFileTime(&times[0], &times[1], &times[2]);
-        record.SetAttrMask(0x80);
+        record.SetAttrMask(kNTFSMaskData);
         record.ParseAttrs();
         NTFSAttributeBase* data = record.FindStream(nullptr);
         found.emplace_back(source.GetVolumeText(), n, std::wstring(name, length), path,
