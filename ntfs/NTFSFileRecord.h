@@ -82,6 +82,9 @@ public:
     const NTFSVolume* GetVolume() const { return volume_; }
     // Header 0x20 as stored; 0 without a record.
     uint64_t GetBaseRecordRef() const;
+    // Goes up by one each time the record is freed: a record read again with another number
+    // holds another file.
+    uint16_t GetSequenceNumber() const;
     uint32_t GetAttrMask() const { return mask_; }
 
 private:

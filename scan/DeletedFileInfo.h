@@ -24,6 +24,9 @@ public:
 
     uint64_t GetRecordNumber() const { return recordNumber_; }
     void SetRecordNumber(uint64_t recordNumber) { recordNumber_ = recordNumber; }
+    // The record's sequence number when it was found; 0 when not known.
+    uint16_t GetSequence() const { return sequence_; }
+    void SetSequence(uint16_t sequence) { sequence_ = sequence; }
     std::wstring GetRecordNumberText() const;
 
     const std::wstring& GetName() const { return name_; }
@@ -68,6 +71,7 @@ public:
 private:
     std::wstring volume_;
     uint64_t recordNumber_ = 0;
+    uint16_t sequence_ = 0;
     std::wstring name_;
     std::wstring path_;
     std::wstring type_;

@@ -13,19 +13,26 @@
 
 namespace Vorlaq {
 
+// Why the record no longer holds the file the scan found.
+enum class RecordChange { None, Unreadable, InUse, Reused };
+
 struct RestoreOutcome {
-    bool ok = false;           // created, and every byte of the stream read and written
+    bool ok = false;           // created, and every byte of the stream read and written, none damaged
     bool interrupted = false;  // the stop flag ended the copy
     std::wstring dest;         // the file made; empty when none was
     uint64_t written = 0;      // bytes in it: a file that failed part-way keeps what was read
     uint64_t size = 0;         // the stream's size, once known
     bool timesKept = false;    // RestoreChoices::keepTimes, and the times were set
     uint32_t timesError = 0;   // why they were not: the platform's code; 0 when the record has none
+    RecordChange change = RecordChange::None;  // nothing was made: the record changed since it was found
+    uint64_t damagedBytes = 0;  // of `written`, bytes from chunks of the source known to be damaged
+    bool sourceEnded = false;   // the copy stopped where the source ends, short of the volume's end
 };
 
 // What a restore copies besides the unnamed stream's bytes.
 struct RestoreChoices {
     std::wstring stream;     // this named $DATA stream instead of the unnamed one
+    uint16_t sequence = 0;   // the record's sequence number when the file was found; 0 checks none
     bool keepTimes = false;  // the record's $STANDARD_INFORMATION times on the file made
     // Called once every byte is written, before the times are set and the file is closed: the
     // file made and its path (its named streams are made through it while no one can replace it).
