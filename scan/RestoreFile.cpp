@@ -142,10 +142,6 @@ RestoreOutcome RestoreFileInto(const VolumeSource& source, uint64_t recordNumber
         choices);
 }
 
-bool RestoreFile(const std::wstring& volume, uint64_t recordNumber, const std::wstring& destPath) {
-    return RestoreFile(VolumeSource::FromText(volume), recordNumber, destPath);
-}
-
 bool RestoreFile(const VolumeSource& source, uint64_t recordNumber, const std::wstring& destPath) {
     if (destPath.empty()) return false;
     auto overwrite = [&destPath](std::wstring* dest) {

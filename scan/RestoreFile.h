@@ -52,10 +52,8 @@ RestoreOutcome RestoreFileInto(const VolumeSource& source, uint64_t recordNumber
                                const std::wstring& name, const std::atomic<bool>* stop = nullptr,
                                const RestoreChoices& choices = {});
 
-// Onto destPath, replacing what is there: a path the user confirmed in a save dialog.
-// `volume` is the found file's volume text (C:\); its first character names the drive. True when
+// Onto destPath, replacing what is there: a path the user confirmed in a save dialog. True when
 // the destination was created and every byte of the stream was read and written to it.
-bool RestoreFile(const std::wstring& volume, uint64_t recordNumber, const std::wstring& destPath);
 bool RestoreFile(const VolumeSource& source, uint64_t recordNumber, const std::wstring& destPath);
 
 // A new file in `folder` for a file named `name`: the name made safe (SafeFileName), then, while
