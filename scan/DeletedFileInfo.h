@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ntfs/NTFSAttributeStandardInfo.h"
+#include "base/FileTime.h"
 #include "scan/Recoverability.h"
 
 namespace Vorlaq {
@@ -54,8 +54,8 @@ public:
     std::wstring GetAccessTimeText() const;
 
     // The record's $STANDARD_INFORMATION as stored: the four UTC times and the read-only flag.
-    const NTFSStandardTimes& GetStandardTimes() const { return standardTimes_; }
-    void SetStandardTimes(const NTFSStandardTimes& times) { standardTimes_ = times; }
+    const StandardTimes& GetStandardTimes() const { return standardTimes_; }
+    void SetStandardTimes(const StandardTimes& times) { standardTimes_ = times; }
     bool IsReadOnly() const { return readOnly_; }
     void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
 
@@ -80,7 +80,7 @@ private:
     uint64_t created_ = 0;
     uint64_t accessed_ = 0;
     Recoverability recoverability_;
-    NTFSStandardTimes standardTimes_;
+    StandardTimes standardTimes_;
     bool readOnly_ = false;
     std::wstring originalPath_;
     uint64_t deleted_ = 0;
