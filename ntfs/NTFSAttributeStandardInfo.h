@@ -21,7 +21,7 @@ public:
     NTFSAttributeStandardInfo(const ByteReader& attr, NTFSFileRecord* record);
     static bool IsWellFormed(const ByteReader& attr);
 
-    // Local times (the stored UTC value when the conversion fails); creation and access optional.
+    // The stored UTC times; creation and access optional.
     void GetFileTime(uint64_t* writeTm, uint64_t* createTm = nullptr, uint64_t* accessTm = nullptr) const;
     NTFSStandardTimes GetUtcTimes() const;
     uint32_t GetFilePermission() const;

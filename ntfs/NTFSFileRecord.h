@@ -65,7 +65,7 @@ public:
     int GetFileName(wchar_t* buffer, uint32_t capacity);
     // The same name as a string; empty for none or one longer than kNTFSMaxNameChars.
     std::wstring GetWin32Name();
-    // From the first $STANDARD_INFORMATION, local time; 0 without one. Creation, access optional.
+    // From the first $STANDARD_INFORMATION, UTC; 0 without one. Creation, access optional.
     void GetFileTime(uint64_t* writeTm, uint64_t* createTm = nullptr, uint64_t* accessTm = nullptr);
     // The first $STANDARD_INFORMATION's four times as stored (UTC); zeros without one.
     NTFSStandardTimes GetStandardTimes();
