@@ -26,10 +26,11 @@ namespace {
 
 constexpr const wchar_t* kCaption = L"Vorlaq Quorret";
 
-// The restore's questions, choosers and copy, on the dialog's thread.
+// The restore's questions, choosers and copy, on the dialog's thread. Files are read through the
+// scan's source, opened once for the scan and every restore after it.
 class DialogRestoreUi : public Vorlaq::RestoreUi {
 public:
-    explicit DialogRestoreUi(HWND dialog) : dialog_(dialog) {}
+    DialogRestoreUi(HWND dialog, const Vorlaq::VolumeSource& scanned) : dialog_(dialog), scanned_(scanned) {}
 
     bool ChooseFile(const std::wstring& proposedName, std::wstring* path) override
     {
@@ -57,7 +58,7 @@ public:
     {
         // The copy blocks this thread: no message is handled meanwhile, so the cursor stays.
         const HCURSOR old = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
-        const bool ok = Vorlaq::RestoreFile(volume, recordNumber, destination);
+        const bool ok = Vorlaq::RestoreFile(SourceOf(volume), recordNumber, destination);
         ::SetCursor(old);
         return ok;
     }
@@ -69,7 +70,7 @@ public:
         Vorlaq::RestoreOutcome outcome;
         std::unique_ptr<Vorlaq::Folder> target = Vorlaq::Folder::Open(folder, &error);
         if (target)
-            outcome = Vorlaq::RestoreFileInto(Vorlaq::VolumeSource::FromText(volume), recordNumber, *target, name);
+            outcome = Vorlaq::RestoreFileInto(SourceOf(volume), recordNumber, *target, name);
         else
             Vorlaq::LogFileError(error, folder);
         ::SetCursor(old);
@@ -78,7 +79,13 @@ public:
     }
 
 private:
+    Vorlaq::VolumeSource SourceOf(const std::wstring& volume) const
+    {
+        return volume == scanned_.GetVolumeText() ? scanned_ : Vorlaq::VolumeSource::FromText(volume);
+    }
+
     HWND dialog_;
+    const Vorlaq::VolumeSource& scanned_;
 };
 
 std::wstring WindowText(HWND window)
@@ -307,7 +314,8 @@ void QuorretMainDlg::StartScan(const std::wstring& root)
 
     task_ = std::make_unique<Vorlaq::FileScanTask>();
     task_->SetNotify(std::make_unique<Vorlaq::WindowScanNotify>(m_hWnd, NewHandOver()));
-    task_->SetVolume(root);
+    source_ = Vorlaq::VolumeSource::FromText(root);
+    task_->SetVolume(source_);
     std::wstring filters = WindowText(filtersEdit_);
     Vorlaq::TrimLeft(filters, Vorlaq::WhitespaceChars());
     Vorlaq::TrimRight(filters, Vorlaq::WhitespaceChars());
@@ -444,7 +452,7 @@ LRESULT QuorretMainDlg::OnHelp(WORD, WORD, HWND, BOOL&)
 LRESULT QuorretMainDlg::OnRestore(WORD, WORD, HWND, BOOL&)
 {
     return Guarded([&] {
-        DialogRestoreUi ui(m_hWnd);
+        DialogRestoreUi ui(m_hWnd, source_);
         Vorlaq::RunRestore(list_.GetSelectedItems(), ui);
         return 0;
     });

@@ -18,6 +18,7 @@
 #include "app/MainDlgState.h"
 #include "listctrl/FileListCtrl.h"
 #include "res/Resource.h"
+#include "scan/VolumeSource.h"
 #include "scan/FileScanTask.h"
 #include "ui/MessageLoop.h"
 #include "ui/WindowImpl.h"
@@ -121,6 +122,8 @@ private:
     HWND countLabel_ = nullptr;
     HWND tooltip_ = nullptr;
     std::unique_ptr<Vorlaq::FileScanTask> task_;
+    // The scanned volume, opened once: the scan and the restores of its files read through it.
+    Vorlaq::VolumeSource source_;
     std::shared_ptr<Vorlaq::FoundFileHandOver> handOver_;  // the last scan's, shared with its worker
     bool ownLoop_ = false;     // a modal box or a move/size or menu loop is running
     bool rowsToShow_ = false;  // rows were added since the list last showed them

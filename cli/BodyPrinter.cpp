@@ -32,7 +32,7 @@ public:
         AppendDecimal(row_, file.GetRecordNumber());
         row_ += file.IsReadOnly() ? L"|-/rr-xr-xr-x|0|0|" : L"|-/rrwxrwxrwx|0|0|";
         AppendDecimal(row_, file.GetSize());
-        const NTFSStandardTimes times = file.GetStandardTimes();
+        const StandardTimes times = file.GetStandardTimes();
         for (uint64_t time : {times.accessed, times.modified, times.changed, times.created}) {
             row_ += L'|';
             AppendDecimal(row_, UnixSeconds(time));

@@ -13,10 +13,10 @@ constexpr int kExitUnusable = 2;
 constexpr int kExitInterrupted = 130;  // 128 + SIGINT, as shells report it
 
 // Geometry, NTFS version, label and record count.
-int RunInfo(const CliOptions& options, Console& console, ErrorLogCapture& errors);
+int RunInfo(CliOptions& options, Console& console, ErrorLogCapture& errors);
 // The deleted files, in record order, in the chosen format; a summary on standard error.
-int RunScan(const CliOptions& options, Console& console, ErrorLogCapture& errors);
+int RunScan(CliOptions& options, Console& console, ErrorLogCapture& errors);
 // The chosen or all found files into --out, one result line each, then the total.
-int RunRestore(const CliOptions& options, Console& console, ErrorLogCapture& errors);
+int RunRestore(CliOptions& options, Console& console, ErrorLogCapture& errors);
 
 }  // namespace Vorlaq

@@ -146,15 +146,19 @@ void AppendDecimal(std::wstring& out, uint64_t value) {
     out.append(first, static_cast<size_t>(end - first));
 }
 
-IsoTimeText::IsoTimeText(int64_t utcOffsetSeconds) {
+IsoTimeText::IsoTimeText(int64_t utcOffsetSeconds) : offsetTicks_(utcOffsetSeconds * int64_t{10000000}) {
     uint64_t minutes = static_cast<uint64_t>(utcOffsetSeconds < 0 ? -utcOffsetSeconds : utcOffsetSeconds) / 60;
     text_[19] = utcOffsetSeconds < 0 ? L'-' : L'+';
     PutDigits(text_ + 20, static_cast<uint32_t>(minutes / 60 % 100), 2);
     PutDigits(text_ + 23, static_cast<uint32_t>(minutes % 60), 2);
 }
 
-bool IsoTimeText::Append(std::wstring& out, uint64_t localFiletime) {
-    if (localFiletime == 0) return false;
+bool IsoTimeText::Append(std::wstring& out, uint64_t utcFiletime) {
+    if (utcFiletime == 0) return false;
+    const int64_t shift = offsetTicks_;
+    if (shift < 0 ? utcFiletime < static_cast<uint64_t>(-shift) : utcFiletime > UINT64_MAX - static_cast<uint64_t>(shift))
+        return false;
+    const uint64_t localFiletime = utcFiletime + static_cast<uint64_t>(shift);
     const uint64_t seconds = localFiletime / kTicksPerSecond;
     const uint64_t day = seconds / kSecondsPerDay;
     if (day != day_) {
@@ -177,7 +181,7 @@ bool IsoTimeText::Append(std::wstring& out, uint64_t localFiletime) {
 }
 
 int64_t LocalUtcOffsetSeconds() {
-    // The reader converts with the offset in force now, whatever the stamp's date; so does this.
+    // The offset in force now, whatever a stamp's date: one listing, one offset.
     const uint64_t probe = 133000000000000000ull;  // a date in 2022
     uint64_t local = 0;
     if (!FileTimeToLocal(probe, &local)) return 0;

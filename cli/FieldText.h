@@ -25,22 +25,23 @@ void AppendJsonString(std::wstring& out, std::wstring_view text);
 
 void AppendDecimal(std::wstring& out, uint64_t value);
 
-// Local FILETIMEs as ISO 8601 with the UTC offset that turned them into local time
-// ("2024-05-01T14:03:59+02:00"). Append is false, with nothing appended, for 0 (no times
-// recorded), a value with the top bit set, or a date past the year 9999. The stamps of a listing
+// UTC FILETIMEs as local ISO 8601 times with their UTC offset ("2024-05-01T14:03:59+02:00").
+// Append is false, with nothing appended, for 0 (no times recorded), a time that the offset
+// turns before 1601 or past the top bit, or a date past the year 9999. The stamps of a listing
 // come in runs from the same day: the date part is worked out once for each day met in a row.
 class IsoTimeText {
 public:
     explicit IsoTimeText(int64_t utcOffsetSeconds);
-    bool Append(std::wstring& out, uint64_t localFiletime);
+    bool Append(std::wstring& out, uint64_t utcFiletime);
 
 private:
     wchar_t text_[26] = L"0000-00-00T00:00:00+00:00";
+    int64_t offsetTicks_;
     uint64_t day_ = ~0ull;  // the day whose date text_ holds; none yet
     bool dayWritable_ = false;
 };
 
-// The offset between UTC and the local times the reader hands out, in seconds.
+// The offset between UTC and local time now, in seconds: every time of a listing is shown with it.
 int64_t LocalUtcOffsetSeconds();
 
 }  // namespace Vorlaq

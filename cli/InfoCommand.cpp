@@ -1,20 +1,18 @@
 #include "base/WideFormat.h"
 #include "cli/Commands.h"
 #include "cli/FieldText.h"
-#include "cli/SourceExtent.h"
 #include "cli/VolumeCheck.h"
 #include "scan/DisplayText.h"
-#include "scan/VolumeDescription.h"
+#include "scan/VolumeSession.h"
 
 namespace Vorlaq {
 
-int RunInfo(const CliOptions& options, Console& console, ErrorLogCapture& errors) {
+int RunInfo(CliOptions& options, Console& console, ErrorLogCapture& errors) {
     int exitCode = kExitUnusable;
-    VolumeSource source = MakeVolumeSource(options);
-    std::unique_ptr<NTFSVolume> volume = OpenCheckedVolume(options, source, console, errors, &exitCode);
-    if (!volume) return exitCode;
+    std::unique_ptr<VolumeSession> session = OpenSession(options, console, errors, &exitCode);
+    if (!session) return exitCode;
 
-    const VolumeDescription d = DescribeVolume(*volume);
+    const VolumeDescription d = session->Describe();
     std::wstring text;
     text += FormatWide(L"Source:             %s\n", EscapeControls(options.source));
     if (options.offset) text += FormatWide(L"Offset:             %I64u\n", *options.offset);
@@ -29,11 +27,11 @@ int RunInfo(const CliOptions& options, Console& console, ErrorLogCapture& errors
     text += FormatWide(L"Index block size:   %u\n", d.indexBlockSize);
     text += FormatWide(L"MFT offset:         %I64u (cluster %I64u)\n", d.mftAddr, d.mftAddr / d.clusterSize);
     text += FormatWide(L"MFT records:        %I64u\n", d.records);
-    SourceExtent extent = MeasureSource(options, *volume);
+    const SourceExtent& extent = session->GetExtent();
     if (extent.IsShort()) text += ShortSourceText(options, extent) + L"\n";
     console.Out(text);
     console.Flush();
-    if (!volume->HasMFTData()) {
+    if (!session->HasMFTData()) {
         ReportLoggedErrors(options, console, errors);
         console.Err(L"The MFT's data attribute cannot be read: no record past the system files can be found.");
         return kExitUnusable;

@@ -4,6 +4,7 @@
 #include "base/WideFormat.h"
 #include "base/os/Terminal.h"
 #include "base/os/Files.h"
+#include "base/os/Storage.h"
 #include "cli/Commands.h"
 #include "cli/FieldText.h"
 #include "cli/RestoreExtrasStep.h"
@@ -11,7 +12,6 @@
 #include "cli/VolumeCheck.h"
 #include "scan/FileScanTask.h"
 #include "scan/FileSystem.h"
-#include "scan/NamedRecord.h"
 #include "scan/PathNames.h"
 #include "scan/RestoreFile.h"
 
@@ -76,6 +76,22 @@ bool OpenTree(Folder& out, const std::vector<std::wstring>& levels, std::vector<
     return true;
 }
 
+// What follows "failed" on a result line: how much of a file kept part-written stays, and why.
+std::wstring FailureNote(const RestoreOutcome& outcome) {
+    switch (outcome.change) {
+    case RecordChange::InUse: return L"\trecord now in use";
+    case RecordChange::Reused: return L"\trecord reused by another file";
+    case RecordChange::Unreadable: return L"\trecord unreadable";
+    case RecordChange::None: break;
+    }
+    // A file that failed part-way stays: a partial recovery can be worth having.
+    if (outcome.dest.empty()) return std::wstring();
+    if (outcome.damagedBytes) return FormatWide(L"\t%I64u bytes from damaged chunks", outcome.damagedBytes);
+    if (outcome.interrupted) return FormatWide(L"\tinterrupted at %I64u of %I64u bytes", outcome.written, outcome.size);
+    return FormatWide(outcome.sourceEnded ? L"\t%I64u of %I64u bytes (source ends early)" : L"\t%I64u of %I64u bytes",
+                      outcome.written, outcome.size);
+}
+
 // Restores one file into --out (under its rebuilt folders with --tree) and prints its result line
 // at once, so what is on disk and what the output says never part.
 class FileRestorer {
@@ -97,6 +113,7 @@ public:
         wanted = JoinPath(wanted, name);
         RestoreChoices choices;
         choices.keepTimes = options_.keepTimes;
+        choices.sequence = file.GetSequence();
         RestoreOutcome outcome;
         std::vector<RestoredStream> streams;
         std::wstring note;
@@ -147,12 +164,7 @@ private:
         } else {
             LogManager::instance().print(LogLevel::Error, L"Failed to restore file: %s. ", dest);
             ReportLoggedErrors(options_, console_, errors_, true);
-            line += L"failed";
-            // A file that failed part-way stays: a partial recovery can be worth having.
-            if (!outcome.dest.empty())
-                line += FormatWide(outcome.interrupted ? L"\tinterrupted at %I64u of %I64u bytes"
-                                                       : L"\t%I64u of %I64u bytes",
-                                   outcome.written, outcome.size);
+            line += L"failed" + FailureNote(outcome);
         }
         console_.Out(line + L"\n");
         console_.Flush();
@@ -170,12 +182,12 @@ private:
 };
 
 // The reason a record named on the command line is refused; empty for one worth trying.
-std::wstring RefusalText(const NTFSVolume& volume, uint64_t number) {
-    switch (CheckRestorableRecord(volume, number)) {
+std::wstring RefusalText(const VolumeSession& session, uint64_t number) {
+    switch (session.CheckRecord(number)) {
     case RecordFitness::SystemFile:
         return FormatWide(L"record %I64u cannot be restored: records below 16 hold the volume's own files", number);
     case RecordFitness::BeyondMft:
-        return FormatWide(L"record %I64u is beyond the last MFT record (%I64u)", number, volume.GetRecordsCount() - 1);
+        return FormatWide(L"record %I64u is beyond the last MFT record (%I64u)", number, session.GetRecordsCount() - 1);
     case RecordFitness::Directory: return FormatWide(L"record %I64u is a directory", number);
     case RecordFitness::InUse: return FormatWide(L"record %I64u is in use", number);
     case RecordFitness::Restorable:
@@ -184,27 +196,34 @@ std::wstring RefusalText(const NTFSVolume& volume, uint64_t number) {
     return std::wstring();
 }
 
+// True, after saying so, when --out lies on the volume being read: a file made there could take
+// the clusters or the record of a deleted file still to be restored.
+bool RefuseRestoreOntoSource(const CliOptions& options, Console& console) {
+    const bool sameDrive = options.driveLetter && ParseDriveLetter(options.outDir.substr(0, 2)) == options.driveLetter;
+    if (!sameDrive && (options.driveLetter || !LiesOnSource(options.outDir, options.source))) return false;
+    console.Err(FormatWide(L"quorret-cli: %s lies on %s, the volume being read: restored files could overwrite the "
+                           L"deleted files still to be restored. Choose a folder on another volume.",
+                           EscapeControls(NativePathText(options.outDir)), EscapeControls(options.source)));
+    return true;
+}
+
 }  // namespace
 
-int RunRestore(const CliOptions& options, Console& console, ErrorLogCapture& errors) {
+int RunRestore(CliOptions& options, Console& console, ErrorLogCapture& errors) {
     int exitCode = kExitUnusable;
-    VolumeSource source = MakeVolumeSource(options);
-    std::vector<DeletedFileInfo> named;
-    uint64_t records = 0;
-    {
-        std::unique_ptr<NTFSVolume> volume = OpenCheckedVolume(options, source, console, errors, &exitCode);
-        if (!volume) return exitCode;
-        records = volume->GetRecordsCount();
-        // Every named record is checked before anything is made on disk.
-        bool refused = false;
-        for (uint64_t number : options.records) {
-            std::wstring refusal = RefusalText(*volume, number);
-            if (!refusal.empty()) console.Err(L"quorret-cli: " + refusal);
-            refused = refused || !refusal.empty();
-        }
-        if (refused) return kExitUnusable;
-        for (uint64_t number : options.records) named.push_back(DescribeNamedRecord(*volume, number, options.tree));
+    std::unique_ptr<VolumeSession> session = OpenSession(options, console, errors, &exitCode);
+    if (!session) return exitCode;
+    // Every named record is checked before anything is made on disk.
+    bool refused = false;
+    for (uint64_t number : options.records) {
+        std::wstring refusal = RefusalText(*session, number);
+        if (!refusal.empty()) console.Err(L"quorret-cli: " + refusal);
+        refused = refused || !refusal.empty();
     }
+    if (refused || RefuseRestoreOntoSource(options, console)) return kExitUnusable;
+    std::vector<DeletedFileInfo> named;
+    for (uint64_t number : options.records) named.push_back(session->DescribeRecord(number, options.tree));
+    const VolumeSource& source = session->GetSource();
 
     uint32_t error = 0;
     std::unique_ptr<Folder> out;
@@ -213,9 +232,6 @@ int RunRestore(const CliOptions& options, Console& console, ErrorLogCapture& err
         console.Err(FileErrorMessage(error, options.outDir));
         return kExitUnusable;
     }
-    if (options.driveLetter && ParseDriveLetter(options.outDir.substr(0, 2)) == options.driveLetter)
-        console.Err(L"Restoring onto the drive being read: restored files may overwrite deleted data not yet "
-                    L"restored.");
 
     CatchInterrupts();
     FileRestorer restorer(options, source, *out, console, errors);
@@ -223,14 +239,14 @@ int RunRestore(const CliOptions& options, Console& console, ErrorLogCapture& err
         // Each file is restored as soon as the walk reports it, so memory does not grow with the
         // number of deleted files.
         ScanOutcome outcome = RunScanTask(
-            source, options.filter.value_or(L""), records, console,
+            source, options.filter.value_or(L""), session->GetUserRecordsCount(), console,
             [&restorer, &options](DeletedFileInfo& file) {
                 if (options.originalNames) UseOriginalName(file);
                 restorer.Restore(file);
             },
             &InterruptFlag(), options.recoverableOnly ? RecoverabilityMode::IntactOnly : RecoverabilityMode::Off);
         if (outcome.state != kScanFinished && !FileRestorer::Interrupted())
-            return ReportFailedScan(options, records, console, errors);
+            return ReportFailedScan(options, *session, console, errors);
     }
     for (const DeletedFileInfo& file : named) restorer.Restore(file);
     return restorer.Finish();

@@ -2,7 +2,6 @@
 #include "cli/Commands.h"
 #include "cli/ScanPrinter.h"
 #include "cli/ScanRunner.h"
-#include "cli/SourceExtent.h"
 #include "cli/VolumeCheck.h"
 #include "scan/FileScanTask.h"
 
@@ -18,28 +17,21 @@ RecoverabilityMode RecoverabilityFor(const CliOptions& options) {
 }
 }  // namespace
 
-int RunScan(const CliOptions& options, Console& console, ErrorLogCapture& errors) {
+int RunScan(CliOptions& options, Console& console, ErrorLogCapture& errors) {
     int exitCode = kExitUnusable;
-    VolumeSource source = MakeVolumeSource(options);
-    uint64_t records = 0;
-    SourceExtent extent;
-    {
-        std::unique_ptr<NTFSVolume> volume = OpenCheckedVolume(options, source, console, errors, &exitCode);
-        if (!volume) return exitCode;
-        records = volume->GetRecordsCount();
-        extent = MeasureSource(options, *volume);
-    }
+    std::unique_ptr<VolumeSession> session = OpenSession(options, console, errors, &exitCode);
+    if (!session) return exitCode;
+    const SourceExtent extent = session->GetExtent();
 
     const uint64_t errorsBefore = errors.Total();
     std::unique_ptr<ScanPrinter> printer = MakeScanPrinter(options.format, console, options.recoverableColumn);
     ScanPrinter* out = printer.get();
-    ScanOutcome outcome = RunScanTask(source, options.filter.value_or(L""), records, console,
+    ScanOutcome outcome = RunScanTask(session->GetSource(), options.filter.value_or(L""), session->GetUserRecordsCount(), console,
                                       [out](const DeletedFileInfo& file) { out->Add(file); },
                                       nullptr, RecoverabilityFor(options));
-    if (outcome.state != kScanFinished) return ReportFailedScan(options, records, console, errors);
+    if (outcome.state != kScanFinished) return ReportFailedScan(options, *session, console, errors);
     printer->Finish();
-    uint64_t walked = records > kNTFSFirstUserRecord ? records - kNTFSFirstUserRecord : 0;
-    std::wstring summary = FormatWide(L"Scanned %I64u records in %.2f s: %I64u deleted files found.", walked,
+    std::wstring summary = FormatWide(L"Scanned %I64u records in %.2f s: %I64u deleted files found.", session->GetUserRecordsCount(),
                                       outcome.seconds, outcome.found);
     if (const RecycleBinCounts& bin = outcome.recycleBin; bin.joined || bin.damaged)
         summary += FormatWide(L" Recycle Bin: %I64u original %s found, %I64u damaged $I %s ignored.", bin.joined,
@@ -51,6 +43,11 @@ int RunScan(const CliOptions& options, Console& console, ErrorLogCapture& errors
                               options.verbose ? L"" : L" (--verbose shows the log)");
     // A source cut short explains those errors at once: say it once, here.
     if (extent.IsShort()) summary += L" " + ShortSourceText(options, extent);
+    // Chunks whose checksums failed in what the scan read: files with data there are "damaged".
+    if (uint64_t damaged = session->CountKnownDamage())
+        summary += FormatWide(damaged == 1 ? L" The source holds %I64u damaged chunk (its checksum failed)."
+                                           : L" The source holds %I64u damaged chunks (their checksums failed).",
+                              damaged);
     console.Err(summary);
     return kExitOk;
 }

@@ -111,10 +111,10 @@ private:
 
 }  // namespace
 
-ScanOutcome RunScanTask(const VolumeSource& source, const std::wstring& filter, uint64_t records, Console& console,
+ScanOutcome RunScanTask(const VolumeSource& source, const std::wstring& filter, uint64_t walked, Console& console,
                         FoundFileSink sink, const std::atomic<bool>* stop, RecoverabilityMode recoverability) {
     FoundQueue queue;
-    ProgressLine progress(records > kNTFSFirstUserRecord ? records - kNTFSFirstUserRecord : 0);
+    ProgressLine progress(walked);
     const auto start = std::chrono::steady_clock::now();
     auto elapsed = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
 

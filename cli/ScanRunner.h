@@ -25,9 +25,9 @@ struct ScanOutcome {
 // The file may be changed (restore renames it); it is freed once the call returns.
 using FoundFileSink = std::function<void(DeletedFileInfo&)>;
 
-// `records` is the volume's record count, for the rate and time-left estimate. Once `stop` is set
+// `walked` is the number of records the walk passes, for the rate and time-left estimate. Once `stop` is set
 // the walk is asked to end.
-ScanOutcome RunScanTask(const VolumeSource& source, const std::wstring& filter, uint64_t records, Console& console,
+ScanOutcome RunScanTask(const VolumeSource& source, const std::wstring& filter, uint64_t walked, Console& console,
                         FoundFileSink sink, const std::atomic<bool>* stop = nullptr,
                         RecoverabilityMode recoverability = RecoverabilityMode::Off);
 

@@ -4,16 +4,11 @@
 #include "base/os/Files.h"
 #include "cli/Commands.h"
 #include "cli/FieldText.h"
-#include "cli/PartitionTable.h"
-#include "cli/SourceExtent.h"
+#include "cli/PartitionText.h"
 #include "scan/FileSystem.h"
+#include "scan/SourceProbe.h"
 
 namespace Vorlaq {
-
-VolumeSource MakeVolumeSource(const CliOptions& options) {
-    if (options.driveLetter) return VolumeSource::FromText(std::wstring(1, options.driveLetter) + L":\\");
-    return VolumeSource::FromImage(options.source, options.offset.value_or(0), L"\\", options.partitionSize);
-}
 
 void ReportLoggedErrors(const CliOptions& options, Console& console, ErrorLogCapture& errors, bool ownOnly) {
     std::vector<std::wstring> lines = ownOnly ? errors.TakeOwn() : errors.Take();
@@ -21,29 +16,21 @@ void ReportLoggedErrors(const CliOptions& options, Console& console, ErrorLogCap
     for (const std::wstring& line : lines) console.Err(EscapeControls(line));
 }
 
-namespace {
-
-// SOURCE from its first byte, for a look at its partition table; null after saying why.
-std::unique_ptr<Device> OpenWholeSource(const CliOptions& options, Console& console, ErrorLogCapture& errors) {
-    uint32_t error = 0;
-    std::unique_ptr<Device> device = OpenPathDevice(options.source, 0, &error);
-    if (!device) {
-        ReportLoggedErrors(options, console, errors);  // a container says what is wrong with it
-        console.Err(EscapeControls(FileErrorMessage(error, options.source)));
-    }
-    return device;
+std::wstring ShortSourceText(const CliOptions& options, const SourceExtent& extent) {
+    return FormatWide(L"%s ends after %I64u of the volume's %I64u bytes: what lies beyond cannot be read.",
+                      EscapeControls(options.source), extent.heldBytes, extent.volumeBytes);
 }
 
-}  // namespace
+namespace {
 
-bool ResolvePartition(CliOptions& options, Console& console, ErrorLogCapture& errors) {
-    if (options.driveLetter || (!options.partition && !options.offset)) return true;
-    errors.Take();
-    std::unique_ptr<Device> device = OpenWholeSource(options, console, errors);
-    if (!device) return false;
-    PartitionTable table = ReadPartitionTable(*device);
-    // A volume at an offset where the table starts a partition ends where the partition does:
-    // that is where its backup boot sector lies.
+const wchar_t* CommandName(CliCommand command) {
+    return command == CliCommand::Info ? L"info" : command == CliCommand::Restore ? L"restore" : L"scan";
+}
+
+// --partition N becomes the offset of partition N in the table, and a volume at an offset where
+// the table starts a partition ends where the partition does: that is where its backup boot
+// sector lies. False after saying on standard error why there is no such partition.
+bool ResolvePartition(CliOptions& options, const PartitionTable& table, Console& console) {
     for (const PartitionEntry& entry : table.partitions) {
         bool chosen = options.partition ? entry.number == *options.partition : entry.offset == *options.offset;
         if (!chosen) continue;
@@ -63,50 +50,60 @@ bool ResolvePartition(CliOptions& options, Console& console, ErrorLogCapture& er
     return false;
 }
 
-std::unique_ptr<NTFSVolume> OpenCheckedVolume(const CliOptions& options, const VolumeSource& source,
-                                              Console& console, ErrorLogCapture& errors, int* exitCode) {
+// The volume SOURCE names: a drive letter's, or the one in the image at --offset or --partition.
+// An image that is a whole disk, with neither option, lists its partitions instead. An empty
+// source after saying why.
+VolumeSource ChooseVolume(CliOptions& options, Console& console, ErrorLogCapture& errors, int* exitCode) {
+    if (options.driveLetter) return VolumeSource::FromText(std::wstring(1, options.driveLetter) + L":\\");
+    if (IsDirectoryPath(options.source)) {
+        console.Err(EscapeControls(options.source) + L" is a directory: give an NTFS image file or a block device.");
+        return VolumeSource();
+    }
+    SourceProbe probe(options.source);
+    if (!probe.IsOpen()) {
+        ReportLoggedErrors(options, console, errors);  // a container says what is wrong with it
+        console.Err(EscapeControls(FileErrorMessage(probe.GetError(), options.source)));
+        return VolumeSource();
+    }
+    const PartitionTable& table = probe.GetTable();
+    if (options.partition || options.offset) {
+        if (!ResolvePartition(options, table, console)) return VolumeSource();
+    } else if (table.scheme != PartitionScheme::None) {
+        std::wstring text = DescribePartitionTable(table, options.source, CommandName(options.command));
+        if (options.command == CliCommand::Info) {
+            console.Out(text);
+            console.Flush();
+            *exitCode = kExitOk;
+        } else {
+            text.pop_back();  // Err adds the line end
+            console.Err(text);
+        }
+        return VolumeSource();
+    }
+    return probe.VolumeAt(options.offset.value_or(0), options.partitionSize);
+}
+
+}  // namespace
+
+std::unique_ptr<VolumeSession> OpenSession(CliOptions& options, Console& console, ErrorLogCapture& errors,
+                                           int* exitCode) {
     *exitCode = kExitUnusable;
     errors.Take();
-    if (!options.driveLetter && IsDirectoryPath(options.source)) {
-        console.Err(EscapeControls(options.source) + L" is a directory: give an NTFS image file or a block device.");
-        return nullptr;
-    }
-    // A whole-disk image starts with a partition table; say which offsets open its volumes.
-    if (!options.driveLetter && !options.offset) {
-        std::unique_ptr<Device> device = OpenWholeSource(options, console, errors);
-        if (!device) return nullptr;
-        PartitionTable table = ReadPartitionTable(*device);
-        if (table.scheme != PartitionScheme::None) {
-            std::wstring command = options.command == CliCommand::Info      ? L"info"
-                                   : options.command == CliCommand::Restore ? L"restore"
-                                                                            : L"scan";
-            std::wstring text = DescribePartitionTable(table, options.source, command);
-            if (options.command == CliCommand::Info) {
-                console.Out(text);
-                console.Flush();
-                *exitCode = kExitOk;
-            } else {
-                text.pop_back();  // Err adds the line end
-                console.Err(text);
-            }
-            return nullptr;
-        }
-    }
-
-    std::unique_ptr<NTFSVolume> volume = source.Open();
-    if (volume->IsVolumeOK()) {
+    VolumeSource source = ChooseVolume(options, console, errors, exitCode);
+    if (source.IsEmpty()) return nullptr;
+    auto session = std::make_unique<VolumeSession>(std::move(source));
+    if (session->IsVolumeOK()) {
         // Read through a copy of damaged metadata: said once (the log says it at every open).
-        if (!options.verbose && volume->GetBootSectorOffset() != 0)
-            console.Err(FormatWide(kBackupBootSectorWarning, volume->GetBootSectorOffset()));
-        if (!options.verbose && volume->UsesMFTMirror()) console.Err(kMFTMirrorWarning);
-        return volume;
+        if (!options.verbose)
+            for (const std::wstring& warning : session->CopyWarnings()) console.Err(warning);
+        return session;
     }
     ReportLoggedErrors(options, console, errors);
     // A boot sector that was read but a source that stops before the MFT: that is the reason.
-    if (SourceExtent extent = MeasureSource(options, *volume); extent.IsShort())
+    if (const SourceExtent& extent = session->GetExtent(); extent.IsShort())
         console.Err(ShortSourceText(options, extent));
-    uint16_t version = volume->GetVersion();
-    if (version != 0 && version < kNTFSLowestVersion)
+    const uint16_t version = session->GetVersion();
+    if (session->IsVersionTooOld())
         console.Err(FormatWide(L"NTFS version %u.%u: this program reads NTFS 3.0 and later.", version >> 8,
                                version & 0xFF));
     std::wstring where = options.offset
@@ -116,9 +113,10 @@ std::unique_ptr<NTFSVolume> OpenCheckedVolume(const CliOptions& options, const V
     return nullptr;
 }
 
-int ReportFailedScan(const CliOptions& options, uint64_t records, Console& console, ErrorLogCapture& errors) {
+int ReportFailedScan(const CliOptions& options, const VolumeSession& session, Console& console,
+                     ErrorLogCapture& errors) {
     ReportLoggedErrors(options, console, errors);
-    if (records == kNTFSFirstUserRecord)
+    if (session.HoldsOnlySystemRecords())
         console.Err(L"The MFT holds only the 16 system records: there is nothing to scan.");
     else
         console.Err(FormatWide(L"%s could not be scanned.", EscapeControls(options.source)));

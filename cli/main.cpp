@@ -7,7 +7,6 @@
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/Console.h"
-#include "cli/VolumeCheck.h"
 
 namespace {
 
@@ -37,14 +36,12 @@ int Run(int argc, char** argv) {
     if (stderrWriter) LogManager::instance().addWriter(stderrWriter);
 
     int code = kExitUnusable;
-    if (ResolvePartition(options, console, *errors)) {
-        switch (options.command) {
-        case CliCommand::Info: code = RunInfo(options, console, *errors); break;
-        case CliCommand::Scan: code = RunScan(options, console, *errors); break;
-        case CliCommand::Restore: code = RunRestore(options, console, *errors); break;
-        case CliCommand::Help:
-        case CliCommand::Version: break;
-        }
+    switch (options.command) {
+    case CliCommand::Info: code = RunInfo(options, console, *errors); break;
+    case CliCommand::Scan: code = RunScan(options, console, *errors); break;
+    case CliCommand::Restore: code = RunRestore(options, console, *errors); break;
+    case CliCommand::Help:
+    case CliCommand::Version: break;
     }
     // The stderr writer refers to this console: no line may reach it once the console is gone.
     LogManager::instance().removeWriters(errors);

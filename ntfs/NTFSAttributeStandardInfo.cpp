@@ -1,6 +1,5 @@
 #include "ntfs/NTFSAttributeStandardInfo.h"
 
-#include "base/os/Time.h"
 
 namespace Vorlaq {
 
@@ -17,9 +16,9 @@ bool NTFSAttributeStandardInfo::IsWellFormed(const ByteReader& attr) {
 }
 
 void NTFSAttributeStandardInfo::GetFileTime(uint64_t* writeTm, uint64_t* createTm, uint64_t* accessTm) const {
-    if (writeTm) *writeTm = ToLocal(value_.U64(0x08).value_or(0));
-    if (createTm) *createTm = ToLocal(value_.U64(0x00).value_or(0));
-    if (accessTm) *accessTm = ToLocal(value_.U64(0x18).value_or(0));
+    if (writeTm) *writeTm = value_.U64(0x08).value_or(0);
+    if (createTm) *createTm = value_.U64(0x00).value_or(0);
+    if (accessTm) *accessTm = value_.U64(0x18).value_or(0);
 }
 
 NTFSStandardTimes NTFSAttributeStandardInfo::GetUtcTimes() const {

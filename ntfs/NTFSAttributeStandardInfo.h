@@ -6,18 +6,14 @@
 // drivers have the 48-byte form, newer ones 72 bytes; only the first 0x24 bytes are read.
 #include <cstdint>
 
+#include "base/FileTime.h"
 #include "ntfs/NTFSAttribute.h"
 #include "ntfs/NTFSFileFlags.h"
 
 namespace Vorlaq {
 
-// The four times as stored (UTC FILETIME); 0 where there is none.
-struct NTFSStandardTimes {
-    uint64_t created = 0;
-    uint64_t modified = 0;
-    uint64_t changed = 0;  // the record's last change
-    uint64_t accessed = 0;
-};
+// $STANDARD_INFORMATION's four times as stored.
+using NTFSStandardTimes = StandardTimes;
 
 class NTFSAttributeStandardInfo : public NTFSAttributeResident,
                                   public NTFSFileFlags<NTFSAttributeStandardInfo> {
@@ -25,7 +21,7 @@ public:
     NTFSAttributeStandardInfo(const ByteReader& attr, NTFSFileRecord* record);
     static bool IsWellFormed(const ByteReader& attr);
 
-    // Local times (the stored UTC value when the conversion fails); creation and access optional.
+    // The stored UTC times; creation and access optional.
     void GetFileTime(uint64_t* writeTm, uint64_t* createTm = nullptr, uint64_t* accessTm = nullptr) const;
     NTFSStandardTimes GetUtcTimes() const;
     uint32_t GetFilePermission() const;

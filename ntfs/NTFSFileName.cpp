@@ -4,7 +4,6 @@
 #include <cwctype>
 
 #include "base/Utf16.h"
-#include "base/os/Time.h"
 
 namespace Vorlaq {
 
@@ -57,9 +56,9 @@ uint32_t NTFSFileName::GetFilePermission() const { return fileName_.U32(0x38).va
 
 void NTFSFileName::GetFileTime(uint64_t* writeTm, uint64_t* createTm, uint64_t* accessTm) const {
     bool present = fileName_.size() != 0;
-    if (writeTm) *writeTm = present ? ToLocal(*fileName_.U64(0x10)) : 0;
-    if (createTm) *createTm = present ? ToLocal(*fileName_.U64(0x08)) : 0;
-    if (accessTm) *accessTm = present ? ToLocal(*fileName_.U64(0x20)) : 0;
+    if (writeTm) *writeTm = present ? *fileName_.U64(0x10) : 0;
+    if (createTm) *createTm = present ? *fileName_.U64(0x08) : 0;
+    if (accessTm) *accessTm = present ? *fileName_.U64(0x20) : 0;
 }
 
 int NTFSFileName::Compare(const wchar_t* name) const {

@@ -44,8 +44,7 @@ public:
     uint64_t GetFileSize() const;
     uint32_t GetFilePermission() const;
     bool IsDirectory() const { return GetFilePermission() & 0x10000000; }
-    // Times converted to local time (the stored UTC value when the conversion fails); 0 without
-    // a value. The creation and access outputs are optional.
+    // The stored UTC times; 0 without a value. The creation and access outputs are optional.
     void GetFileTime(uint64_t* writeTm, uint64_t* createTm = nullptr, uint64_t* accessTm = nullptr) const;
     // Case-insensitive order of `name` against this name: <0, 0, >0; a name over 260
     // characters is greater. Both are upper-cased here, on demand: a scan reads a million names

@@ -65,7 +65,7 @@ public:
     int GetFileName(wchar_t* buffer, uint32_t capacity);
     // The same name as a string; empty for none or one longer than kNTFSMaxNameChars.
     std::wstring GetWin32Name();
-    // From the first $STANDARD_INFORMATION, local time; 0 without one. Creation, access optional.
+    // From the first $STANDARD_INFORMATION, UTC; 0 without one. Creation, access optional.
     void GetFileTime(uint64_t* writeTm, uint64_t* createTm = nullptr, uint64_t* accessTm = nullptr);
     // The first $STANDARD_INFORMATION's four times as stored (UTC); zeros without one.
     NTFSStandardTimes GetStandardTimes();
@@ -82,6 +82,9 @@ public:
     const NTFSVolume* GetVolume() const { return volume_; }
     // Header 0x20 as stored; 0 without a record.
     uint64_t GetBaseRecordRef() const;
+    // Goes up by one each time the record is freed: a record read again with another number
+    // holds another file.
+    uint16_t GetSequenceNumber() const;
     uint32_t GetAttrMask() const { return mask_; }
 
 private:

@@ -108,19 +108,21 @@ uint64_t NTFSVolume::GetRecordsCount() const {
     return bytes / geometry_.fileRecordSize;
 }
 
-bool NTFSVolume::OpenVolume(wchar_t letter) {
+std::unique_ptr<Device> NTFSVolume::OpenDrive(wchar_t letter) {
     if (!IsDriveLetter(letter)) {
         LogManager::instance().print(LogLevel::Error, L"Invalid volume name, should be like 'C', 'D'. ");
-        return false;
+        return nullptr;
     }
-    volumePath_ = std::wstring(1, letter) + L":\\";
     uint32_t error = 0;
-    device_ = OpenDriveDevice(letter, &error);
-    if (!device_) {
-        LogManager::instance().print(LogLevel::Error, L"Failed to open volume: %c. ", letter);
-        return false;
-    }
-    return true;
+    std::unique_ptr<Device> device = OpenDriveDevice(letter, &error);
+    if (!device) LogManager::instance().print(LogLevel::Error, L"Failed to open volume: %c. ", letter);
+    return device;
+}
+
+bool NTFSVolume::OpenVolume(wchar_t letter) {
+    if (IsDriveLetter(letter)) volumePath_ = std::wstring(1, letter) + L":\\";
+    device_ = OpenDrive(letter);
+    return device_ != nullptr;
 }
 
 bool NTFSVolume::ReadSector(uint64_t offset, uint8_t* sector) const {

@@ -31,6 +31,8 @@ public:
     // volume path to report. A null device gives a volume that is not OK.
     NTFSVolume(std::unique_ptr<Device> device, std::wstring volumePath);
     virtual ~NTFSVolume();
+    // The raw device of a drive letter; null after logging why it cannot be opened.
+    static std::unique_ptr<Device> OpenDrive(wchar_t driveLetter);
     NTFSVolume(const NTFSVolume&) = delete;
     NTFSVolume& operator=(const NTFSVolume&) = delete;
 

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "base/Utf16.h"
+#include "base/os/Time.h"
 #include "scan/DisplayText.h"
 #include "scan/PathNames.h"
 
@@ -28,8 +29,9 @@ void DeletedFileInfo::SetName(std::wstring name) {
 
 std::wstring DeletedFileInfo::GetRecordNumberText() const { return FormatUInt64(recordNumber_); }
 std::wstring DeletedFileInfo::GetSizeText() const { return FormatFileSize(size_); }
-std::wstring DeletedFileInfo::GetModifiedTimeText() const { return FormatFileTime(modified_); }
-std::wstring DeletedFileInfo::GetCreationTimeText() const { return FormatFileTime(created_); }
-std::wstring DeletedFileInfo::GetAccessTimeText() const { return FormatFileTime(accessed_); }
+// Shown in local time; a time the record does not hold stays 0.
+std::wstring DeletedFileInfo::GetModifiedTimeText() const { return FormatFileTime(modified_ ? ToLocal(modified_) : 0); }
+std::wstring DeletedFileInfo::GetCreationTimeText() const { return FormatFileTime(created_ ? ToLocal(created_) : 0); }
+std::wstring DeletedFileInfo::GetAccessTimeText() const { return FormatFileTime(accessed_ ? ToLocal(accessed_) : 0); }
 
 }  // namespace Vorlaq

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ntfs/NTFSAttributeStandardInfo.h"
+#include "base/FileTime.h"
 #include "scan/Recoverability.h"
 
 namespace Vorlaq {
@@ -24,6 +24,9 @@ public:
 
     uint64_t GetRecordNumber() const { return recordNumber_; }
     void SetRecordNumber(uint64_t recordNumber) { recordNumber_ = recordNumber; }
+    // The record's sequence number when it was found; 0 when not known.
+    uint16_t GetSequence() const { return sequence_; }
+    void SetSequence(uint16_t sequence) { sequence_ = sequence; }
     std::wstring GetRecordNumberText() const;
 
     const std::wstring& GetName() const { return name_; }
@@ -51,8 +54,8 @@ public:
     std::wstring GetAccessTimeText() const;
 
     // The record's $STANDARD_INFORMATION as stored: the four UTC times and the read-only flag.
-    const NTFSStandardTimes& GetStandardTimes() const { return standardTimes_; }
-    void SetStandardTimes(const NTFSStandardTimes& times) { standardTimes_ = times; }
+    const StandardTimes& GetStandardTimes() const { return standardTimes_; }
+    void SetStandardTimes(const StandardTimes& times) { standardTimes_ = times; }
     bool IsReadOnly() const { return readOnly_; }
     void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
 
@@ -68,6 +71,7 @@ public:
 private:
     std::wstring volume_;
     uint64_t recordNumber_ = 0;
+    uint16_t sequence_ = 0;
     std::wstring name_;
     std::wstring path_;
     std::wstring type_;
@@ -76,7 +80,7 @@ private:
     uint64_t created_ = 0;
     uint64_t accessed_ = 0;
     Recoverability recoverability_;
-    NTFSStandardTimes standardTimes_;
+    StandardTimes standardTimes_;
     bool readOnly_ = false;
     std::wstring originalPath_;
     uint64_t deleted_ = 0;

@@ -6,9 +6,11 @@
 #include "ntfs/NTFSAttribute.h"
 #include "ntfs/NTFSClusterBitmap.h"
 #include "ntfs/NTFSFileRecord.h"
+#include "ntfs/NTFSVolume.h"
 #include "scan/FilePathBuilder.h"
 #include "scan/MftRecordReader.h"
 #include "scan/RecycleBinJoin.h"
+#include "scan/SourceExtent.h"
 
 namespace Vorlaq {
 
@@ -79,7 +81,11 @@ int32_t FileScanTask::Scan() {
 
     // Read once for the whole walk; every found file is judged against it.
     std::unique_ptr<NTFSClusterBitmap> bitmap;
-    if (recoverability_ != RecoverabilityMode::Off) bitmap = std::make_unique<NTFSClusterBitmap>(*volume);
+    SourceLimits limits;
+    if (recoverability_ != RecoverabilityMode::Off) {
+        bitmap = std::make_unique<NTFSClusterBitmap>(*volume);
+        if (!source_.IsDrive()) limits.heldClusters = MeasureSource(*volume).HeldClusters(volume->GetClusterSize());
+    }
     MftRecordReader records(*volume, total);
     DirectoryPathCache paths(*volume);
     NTFSFileRecord record(volume.get());
@@ -112,7 +118,11 @@ int32_t FileScanTask::Scan() {
         NTFSAttributeBase* data = record.FindStream(nullptr);
         if (data) size = data->GetDataSize();
         Recoverability recoverability;
-        if (bitmap) recoverability = JudgeRecoverability(data, *bitmap, volume->GetClusterSize());
+        if (bitmap) {
+            // Damage comes to light as chunks are read: what is known by now.
+            limits.damaged = volume->GetDevice()->KnownDamage();
+            recoverability = JudgeRecoverability(data, *bitmap, volume->GetClusterSize(), limits);
+        }
         // Listing only intact files still reads every index file: the item it names may be intact.
         const bool shown = listed && (recoverability_ != RecoverabilityMode::IntactOnly ||
                                       recoverability.state == RecoverState::Intact);
@@ -122,6 +132,7 @@ int32_t FileScanTask::Scan() {
         file->SetRecoverability(recoverability);
         file->SetStandardTimes(standardTimes);
         file->SetReadOnly(readOnly);
+        file->SetSequence(record.GetSequenceNumber());
         if (bin.Holds(*file)) bin.Add(std::move(file), data, shown);
         else if (shown && notify_) notify_->Found(std::move(file));
     }

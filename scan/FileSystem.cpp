@@ -29,6 +29,7 @@ const wchar_t* FileErrorText(uint32_t error) {
     case 39:   // ERROR_HANDLE_DISK_FULL
     case 112:  // ERROR_DISK_FULL
         return L"Disk is full: %s";
+    case 66: return L"Not a disk or an image file: %s";  // ERROR_BAD_DEV_TYPE
     case 80:   // ERROR_FILE_EXISTS
     case 183:  // ERROR_ALREADY_EXISTS
         return L"File already exists: %s";

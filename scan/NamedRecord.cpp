@@ -2,6 +2,7 @@
 
 #include "base/WideFormat.h"
 #include "ntfs/NTFSFileRecord.h"
+#include "ntfs/NTFSVolume.h"
 #include "scan/FilePathBuilder.h"
 
 namespace Vorlaq {

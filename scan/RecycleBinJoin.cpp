@@ -4,7 +4,6 @@
 
 #include "base/LogManager.h"
 #include "base/Utf16.h"
-#include "base/os/Time.h"
 
 namespace Vorlaq {
 
@@ -88,7 +87,7 @@ std::vector<std::unique_ptr<DeletedFileInfo>> RecycleBinJoin::Release() {
             std::wstring path = index->second->originalPath;
             if (path.ends_with(L'\\') && !held.tail.empty()) path.pop_back();
             held.file->SetOriginalPath(path + held.tail);
-            held.file->SetDeletionTime(ToLocal(index->second->deletionTime));
+            held.file->SetDeletionTime(index->second->deletionTime);
             ++joined_;
         }
         files.push_back(std::move(held.file));

@@ -2,6 +2,7 @@
 
 #include "ntfs/NTFSAttribute.h"
 #include "ntfs/NTFSFileRecord.h"
+#include "ntfs/NTFSVolume.h"
 
 namespace Vorlaq {
 

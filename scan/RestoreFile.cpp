@@ -1,5 +1,6 @@
 #include "scan/RestoreFile.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "base/LogManager.h"
@@ -7,8 +8,11 @@
 #include "base/os/Files.h"
 #include "ntfs/NTFSAttribute.h"
 #include "ntfs/NTFSFileRecord.h"
+#include "ntfs/NTFSVolume.h"
 #include "scan/FileSystem.h"
 #include "scan/PathNames.h"
+#include "scan/Recoverability.h"
+#include "scan/SourceExtent.h"
 
 namespace Vorlaq {
 
@@ -61,12 +65,15 @@ RestoreOutcome RestoreFile(const VolumeSource& source, uint64_t recordNumber, co
     NTFSFileRecord record(volume.get());
     if (!record.ReadFileRecord(recordNumber)) {
         LogRecordFailure(L"Failed to parse FileRecord %I64u at %s.", recordNumber, volumeText);
+        outcome.change = RecordChange::Unreadable;
         return outcome;
     }
-    // In use again: the record now holds another file, whose data is not ours to write out
-    // under the deleted file's name.
-    if (!record.IsDeleted()) {
+    // In use again, or freed again by another file: the record now holds another file, whose
+    // data is not ours to write out under the deleted file's name.
+    const bool reused = choices.sequence != 0 && record.GetSequenceNumber() != choices.sequence;
+    if (!record.IsDeleted() || reused) {
         LogRecordFailure(L"Failed to restore reused record for %I64u at %s.", recordNumber, volumeText);
+        outcome.change = record.IsDeleted() ? RecordChange::Reused : RecordChange::InUse;
         return outcome;
     }
     record.SetAttrMask(kNTFSMaskData);
@@ -97,6 +104,18 @@ RestoreOutcome RestoreFile(const VolumeSource& source, uint64_t recordNumber, co
     }
     outcome.size = data->GetDataSize();
     if (!CopyStream(*data, *file, outcome, stop)) {
+        // A source cut short explains a failed read of clusters past its end.
+        if (!outcome.interrupted && StoredPast(data, volume->GetClusterSize(), MeasureSource(*volume).heldBytes))
+            outcome.sourceEnded = true;
+        file->Close(&error);
+        return outcome;
+    }
+    // A container checks a chunk when it is read: bytes from one that failed are not the file's.
+    if (Device* device = volume->GetDevice())
+        outcome.damagedBytes = std::min(StoredBytesIn(data, volume->GetClusterSize(), device->KnownDamage()), outcome.size);
+    if (outcome.damagedBytes != 0) {
+        LogManager::instance().print(LogLevel::Error, L"%I64u bytes of %s came from damaged chunks of the source.",
+                                     outcome.damagedBytes, outcome.dest);
         file->Close(&error);
         return outcome;
     }
@@ -121,10 +140,6 @@ RestoreOutcome RestoreFileInto(const VolumeSource& source, uint64_t recordNumber
     return RestoreFile(
         source, recordNumber, [&](std::wstring* dest) { return CreateUniqueFile(folder, name, dest); }, stop,
         choices);
-}
-
-bool RestoreFile(const std::wstring& volume, uint64_t recordNumber, const std::wstring& destPath) {
-    return RestoreFile(VolumeSource::FromText(volume), recordNumber, destPath);
 }
 
 bool RestoreFile(const VolumeSource& source, uint64_t recordNumber, const std::wstring& destPath) {

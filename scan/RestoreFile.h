@@ -13,19 +13,26 @@
 
 namespace Vorlaq {
 
+// Why the record no longer holds the file the scan found.
+enum class RecordChange { None, Unreadable, InUse, Reused };
+
 struct RestoreOutcome {
-    bool ok = false;           // created, and every byte of the stream read and written
+    bool ok = false;           // created, and every byte of the stream read and written, none damaged
     bool interrupted = false;  // the stop flag ended the copy
     std::wstring dest;         // the file made; empty when none was
     uint64_t written = 0;      // bytes in it: a file that failed part-way keeps what was read
     uint64_t size = 0;         // the stream's size, once known
     bool timesKept = false;    // RestoreChoices::keepTimes, and the times were set
     uint32_t timesError = 0;   // why they were not: the platform's code; 0 when the record has none
+    RecordChange change = RecordChange::None;  // nothing was made: the record changed since it was found
+    uint64_t damagedBytes = 0;  // of `written`, bytes from chunks of the source known to be damaged
+    bool sourceEnded = false;   // the copy stopped where the source ends, short of the volume's end
 };
 
 // What a restore copies besides the unnamed stream's bytes.
 struct RestoreChoices {
     std::wstring stream;     // this named $DATA stream instead of the unnamed one
+    uint16_t sequence = 0;   // the record's sequence number when the file was found; 0 checks none
     bool keepTimes = false;  // the record's $STANDARD_INFORMATION times on the file made
     // Called once every byte is written, before the times are set and the file is closed: the
     // file made and its path (its named streams are made through it while no one can replace it).
@@ -45,10 +52,8 @@ RestoreOutcome RestoreFileInto(const VolumeSource& source, uint64_t recordNumber
                                const std::wstring& name, const std::atomic<bool>* stop = nullptr,
                                const RestoreChoices& choices = {});
 
-// Onto destPath, replacing what is there: a path the user confirmed in a save dialog.
-// `volume` is the found file's volume text (C:\); its first character names the drive. True when
+// Onto destPath, replacing what is there: a path the user confirmed in a save dialog. True when
 // the destination was created and every byte of the stream was read and written to it.
-bool RestoreFile(const std::wstring& volume, uint64_t recordNumber, const std::wstring& destPath);
 bool RestoreFile(const VolumeSource& source, uint64_t recordNumber, const std::wstring& destPath);
 
 // A new file in `folder` for a file named `name`: the name made safe (SafeFileName), then, while

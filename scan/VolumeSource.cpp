@@ -1,5 +1,6 @@
 #include "scan/VolumeSource.h"
 
+#include "ntfs/NTFSVolume.h"
 #include "scan/FileSystem.h"
 
 namespace Vorlaq {
@@ -31,23 +32,29 @@ VolumeSource VolumeSource::FromDevice(DeviceFactory factory, const std::wstring&
     return source;
 }
 
+std::shared_ptr<Device> VolumeSource::OpenedDevice() const {
+    std::call_once(opened_->once, [this] {
+        std::unique_ptr<Device> device;
+        switch (kind_) {
+        case Kind::Drive: device = NTFSVolume::OpenDrive(text_[0]); break;
+        case Kind::Image: {
+            uint32_t error = 0;
+            device = OpenPathDevice(imagePath_, offset_, &error);
+            if (!device) LogFileError(error, imagePath_);
+            else if (length_) device = LimitDevice(std::move(device), *length_);
+            break;
+        }
+        case Kind::Factory: device = factory_(); break;
+        case Kind::None: break;
+        }
+        opened_->device = std::move(device);
+    });
+    return opened_->device;
+}
+
 std::unique_ptr<NTFSVolume> VolumeSource::Open() const {
-    switch (kind_) {
-    case Kind::Drive:
-        return std::make_unique<NTFSVolume>(text_[0]);
-    case Kind::Image: {
-        uint32_t error = 0;
-        std::unique_ptr<Device> device = OpenPathDevice(imagePath_, offset_, &error);
-        if (!device) LogFileError(error, imagePath_);
-        else if (length_) device = LimitDevice(std::move(device), *length_);
-        return std::make_unique<NTFSVolume>(std::move(device), text_);
-    }
-    case Kind::Factory:
-        return std::make_unique<NTFSVolume>(factory_(), text_);
-    case Kind::None:
-        break;
-    }
-    return std::make_unique<NTFSVolume>(nullptr, text_);
+    const std::wstring path = kind_ == Kind::Drive ? std::wstring(1, text_[0]) + L":\\" : text_;
+    return std::make_unique<NTFSVolume>(ShareDevice(OpenedDevice()), path);
 }
 
 }  // namespace Vorlaq

@@ -1,17 +1,20 @@
 #pragma once
 // Where a volume comes from: a drive letter (the dialog's "C:\"), an image file or block device
-// with the byte offset of the volume inside it, or a device factory (tests). The scan and the
-// restore open a fresh NTFSVolume from it on their own thread.
+// with the byte offset of the volume inside it, or a device factory (tests). The source is opened
+// once, on first use, and its copies share that one open device: every volume made from it, on
+// any thread, reads the same bytes, however often the file at the path is replaced meanwhile.
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
 #include "base/os/Device.h"
-#include "ntfs/NTFSVolume.h"
 
 namespace Vorlaq {
+
+class NTFSVolume;
 
 class VolumeSource {
 public:
@@ -27,16 +30,26 @@ public:
     // log lines show for it ("\" by default).
     static VolumeSource FromImage(const std::wstring& path, uint64_t offset, const std::wstring& volumeText = L"\\",
                                   std::optional<uint64_t> length = std::nullopt);
-    // Any device, made anew for every open.
+    // Any device, made once by `factory` on first use.
     static VolumeSource FromDevice(DeviceFactory factory, const std::wstring& volumeText);
 
     bool IsEmpty() const { return kind_ == Kind::None; }
+    bool IsDrive() const { return kind_ == Kind::Drive; }
     const std::wstring& GetVolumeText() const { return text_; }
-    // A volume that may not be OK (check IsVolumeOK); never null.
+    // A volume over the source's one open device (opened now on first use; a failure to open is
+    // logged once); it may not be OK (check IsVolumeOK); never null.
     std::unique_ptr<NTFSVolume> Open() const;
 
 private:
     enum class Kind { None, Drive, Image, Factory };
+
+    // The device, opened by whichever copy asks first.
+    struct OpenDevice {
+        std::once_flag once;
+        std::shared_ptr<Device> device;
+    };
+
+    std::shared_ptr<Device> OpenedDevice() const;
 
     Kind kind_ = Kind::None;
     std::wstring text_;
@@ -44,6 +57,7 @@ private:
     uint64_t offset_ = 0;
     std::optional<uint64_t> length_;
     DeviceFactory factory_;
+    std::shared_ptr<OpenDevice> opened_ = std::make_shared<OpenDevice>();
 };
 
 }  // namespace Vorlaq

@@ -5,8 +5,16 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace Vorlaq {
+
+// Bytes of a device that hold damaged data: a container's chunk that failed its checksum, or
+// sectors its acquisition could not read (stored as zeros).
+struct DamagedSpan {
+    uint64_t offset = 0;
+    uint64_t length = 0;
+};
 
 class Device {
 public:
@@ -14,6 +22,9 @@ public:
     // Reads up to `length` bytes at byte `offset`. False when the platform call failed; a read
     // that reaches the end of the device succeeds with fewer bytes in *delivered.
     virtual bool ReadAt(uint64_t offset, void* buffer, uint32_t length, uint32_t* delivered) = 0;
+    // The damaged spans known so far, in device offsets: a checksum is only checked when its chunk
+    // is read, so the list can grow with every read. Plain files and drives have none.
+    virtual std::vector<DamagedSpan> KnownDamage() { return {}; }
 };
 
 // The raw volume of drive `letter` (\\.\X: on Windows). Elsewhere there are no drive letters and
@@ -27,5 +38,9 @@ std::unique_ptr<Device> OpenPathDevice(const std::wstring& path, uint64_t baseOf
 // `inner` ending `length` bytes in: reads there stop as at the end of a device, so a partition of
 // a whole-disk image ends where its table says.
 std::unique_ptr<Device> LimitDevice(std::unique_ptr<Device> inner, uint64_t length);
+
+// A handle on `device` from byte `base` on that keeps it open while it lives: every volume over one
+// open source reads through the same device.
+std::unique_ptr<Device> ShareDevice(std::shared_ptr<Device> device, uint64_t base = 0);
 
 }  // namespace Vorlaq

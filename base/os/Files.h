@@ -17,6 +17,7 @@ enum WinError : uint32_t {
     kErrorWriteFault = 29,
     kErrorReadFault = 30,
     kErrorSharingViolation = 32,
+    kErrorBadDeviceType = 66,  // a FIFO, socket or terminal where a disk or an image was wanted
     kErrorNotSupported = 50,
     kErrorHandleDiskFull = 39,
     kErrorFileExists = 80,

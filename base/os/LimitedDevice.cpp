@@ -17,6 +17,13 @@ public:
         return inner_->ReadAt(offset, buffer, allowed, delivered);
     }
 
+    std::vector<DamagedSpan> KnownDamage() override {
+        std::vector<DamagedSpan> spans;
+        for (const DamagedSpan& span : inner_->KnownDamage())
+            if (span.offset < length_) spans.push_back({span.offset, std::min(span.length, length_ - span.offset)});
+        return spans;
+    }
+
 private:
     std::unique_ptr<Device> inner_;
     uint64_t length_;

@@ -23,5 +23,7 @@ int FuzzScanRestore(const uint8_t* data, size_t size);
 int FuzzTextUtils(const uint8_t* data, size_t size);
 // A Recycle Bin index file ($I): versions, lengths and the original path.
 int FuzzRecycleBinIndex(const uint8_t* data, size_t size);
+// A source's first and last bytes: container signatures, and an MBR or GPT partition table.
+int FuzzSourceProbe(const uint8_t* data, size_t size);
 
 }  // namespace QuorretFuzz

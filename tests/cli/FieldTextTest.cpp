@@ -95,8 +95,10 @@ TEST(FieldText, IsoTimes) {
     const uint64_t utc = 133590404960000000ull;  // 2024-05-01 12:34:56 UTC
     const uint64_t second = 10000000ull;
     EXPECT_EQ(Iso(utc, 0), std::optional<std::wstring>(L"2024-05-01T12:34:56+00:00"));
-    EXPECT_EQ(Iso(utc + 7200 * second, 7200), std::optional<std::wstring>(L"2024-05-01T14:34:56+02:00"));
-    EXPECT_EQ(Iso(utc - 16200 * second, -16200), std::optional<std::wstring>(L"2024-05-01T08:04:56-04:30"));
+    // Times come in UTC; the printer shows them at its offset.
+    EXPECT_EQ(Iso(utc, 7200), std::optional<std::wstring>(L"2024-05-01T14:34:56+02:00"));
+    EXPECT_EQ(Iso(utc, -16200), std::optional<std::wstring>(L"2024-05-01T08:04:56-04:30"));
+    EXPECT_FALSE(Iso(second, -3600));  // before 1601 once shifted
     EXPECT_EQ(Iso(utc + second - 1, 0), std::optional<std::wstring>(L"2024-05-01T12:34:56+00:00"));
     EXPECT_EQ(Iso(1, 0), std::optional<std::wstring>(L"1601-01-01T00:00:00+00:00"));
     EXPECT_FALSE(Iso(0, 0));                      // no $STANDARD_INFORMATION

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "cli/PartitionTable.h"
+#include "cli/PartitionText.h"
 
 using namespace Vorlaq;
 

@@ -879,6 +879,13 @@ class HonestOutput(unittest.TestCase):
         r = run_cli("scan", arg_path(cut), "--format", "tsv")
         self.assertEqual(r.code, 0, r)
         self.assertEqual(r.err.count(" ends after %d of the volume's " % held), 1, r)
+        # What lies past the cut is lost: never intact, never chosen by --recoverable.
+        recoverable = {int(row[0]): row[TSV_HEADER.count("\t") + 1] for row in parse_tsv(r.out)}
+        self.assertNotEqual(recoverable[105], "intact")
+        chosen = work_dir("honest") / "chosen"
+        shutil.rmtree(chosen, ignore_errors=True)
+        r = run_cli("restore", arg_path(cut), "--all", "--recoverable", "--out", arg_path(chosen))
+        self.assertNotIn("105", [line.split("\t")[0] for line in r.out.splitlines()], r)
         stub = work_dir("images") / "sample-8k.img"  # the boot sector, not the MFT
         stub.write_bytes(data[:8192])
         r = run_cli("info", arg_path(stub))
@@ -889,7 +896,8 @@ class HonestOutput(unittest.TestCase):
         r = run_cli("restore", arg_path(cut), "--out", arg_path(out), "105", "91")
         self.assertEqual(r.code, 1, r)
         lines = r.out.splitlines()
-        self.assertEqual(lines[0], "105\t%s\tfailed\t65536 of %d bytes" % (shown_path(out / "track02.mp3"), expected[105].size))
+        self.assertEqual(lines[0], "105\t%s\tfailed\t65536 of %d bytes (source ends early)"
+                         % (shown_path(out / "track02.mp3"), expected[105].size))
         self.assertEqual(lines[1], "91\t%s\tok" % shown_path(out / "readme.txt"))
         self.assertEqual(lines[2], (EXPECTED_TOTAL % 1) + "1 partly restored. ")
         self.assertEqual((out / "track02.mp3").stat().st_size, 65536)
@@ -924,6 +932,32 @@ class HonestOutput(unittest.TestCase):
         r = run_cli("--version")
         self.assertEqual(r.code, 0, r)
         self.assertRegex(r.out, r"^quorret-cli \d+\.\d+\.\d+\n$")
+
+    def test_a_fifo_source_and_an_out_on_the_source_are_refused(self):
+        if ARGS.wine:
+            self.skipTest("FIFOs and FUSE mounts are POSIX matters")
+        fifo = work_dir("honest") / "fifo"
+        if fifo.exists():
+            fifo.unlink()
+        os.mkfifo(fifo)
+        r = run_cli("scan", fifo)
+        self.assertEqual(r.code, 2, r)
+        self.assertIn("Not a disk or an image file: %s" % fifo, r.err)
+        if not (shutil.which("ntfs-3g") and os.geteuid() == 0 and Path("/dev/fuse").exists()):
+            return
+        # The volume being read, mounted: nothing is made on it.
+        image = work_dir("images") / "sample-mounted.img"
+        shutil.copyfile(unpacked("sample"), image)
+        mount = work_dir("honest") / "mounted"
+        mount.mkdir(exist_ok=True)
+        subprocess.run(["ntfs-3g", str(image), str(mount)], check=True, timeout=60)
+        try:
+            r = run_cli("restore", image, "--all", "--out", mount / "restored")
+            self.assertEqual(r.code, 2, r)
+            self.assertIn("%s lies on %s, the volume being read" % (mount / "restored", image), r.err)
+            self.assertFalse((mount / "restored").exists())
+        finally:
+            subprocess.run(["fusermount", "-u", str(mount)], timeout=60)
 
     def test_interrupted_restore_still_tells_the_truth(self):
         if ARGS.wine:
@@ -1115,6 +1149,14 @@ class Containers(unittest.TestCase):
         tool("qemu-img", "create", "-f", "qcow2", "-b", "base.qcow2", "-F", "qcow2", "child.qcow2",
              cwd=root / "overlay")
         made["QCOW2 overlay"] = root / "overlay" / "child.qcow2"
+        # qemu's usual overlay: a QCOW2 over a raw parent. The parent lacks 512 KiB of the image,
+        # which the overlay holds: both are read.
+        base = bytearray(Path(raw).read_bytes())
+        base[8192:8192 + 524288] = bytes(524288)
+        (folder("rawbase") / "base.img").write_bytes(base)
+        tool("qemu-img", "convert", "-f", "raw", "-O", "qcow2", "-B", "base.img", "-F", "raw", Path(raw).resolve(),
+             "child.qcow2", cwd=root / "rawbase")
+        made["QCOW2 over raw"] = root / "rawbase" / "child.qcow2"
         tool("qemu-img", "convert", "-f", "raw", "-O", "vhdx", raw, folder("diff") / "base.vhdx")
         sys.path.insert(0, str(Path(__file__).parent))
         import vhdx_child
@@ -1164,6 +1206,16 @@ class Containers(unittest.TestCase):
         self.assertEqual(r.code, 2, r)
         self.assertIn("has no partition 2.", r.err)
 
+        # A part of the image that is a link out of its folder is never read.
+        (root / "elsewhere").mkdir()
+        os.replace(root / "split" / "disk.E03", root / "elsewhere" / "disk.E03")
+        os.symlink(root / "elsewhere" / "disk.E03", root / "split" / "disk.E03")
+        r = run_cli("scan", made["E01 in segments"])
+        self.assertEqual(r.code, 2, r)
+        self.assertIn("disk.E03 is a link to %s, outside the image's folder: refused" % (root / "elsewhere" / "disk.E03"),
+                      r.err)
+        os.replace(root / "elsewhere" / "disk.E03", root / "split" / "disk.E03")
+
         # What cannot be read is said, and nothing crashes.
         os.replace(root / "split" / "disk.E07", root / "disk.E07")
         r = run_cli("scan", made["E01 in segments"])
@@ -1181,6 +1233,45 @@ class Containers(unittest.TestCase):
             self.assertEqual(r.code, 2, r)
             self.assertIn("is a differencing image whose parent ", r.err)
             self.assertIn("is missing: put %s beside it." % parent, r.err)
+
+    def test_one_open_per_run_and_no_ok_from_damaged_chunks(self):
+        if ARGS.wine:
+            self.skipTest("the Windows build reads raw images and drives only")
+        raw = unpacked("sample")
+        root = work_dir("containers-damage")
+        shutil.rmtree(root, ignore_errors=True)
+        root.mkdir(parents=True)
+        tool("ewfacquire", "-u", "-q", "-c", "deflate:none", "-S", "1MiB", "-t", root / "disk", raw)
+        e01 = root / "disk.E01"
+        segments = sorted(root.glob("disk.E??"))
+        if shutil.which("strace"):
+            trace = root / "trace"
+            command, env = cli_command("restore", e01, "--all", "--streams", "--out", root / "all")
+            subprocess.run(["strace", "-f", "-e", "trace=open,openat", "-o", str(trace)] + command, env=env,
+                           capture_output=True, timeout=300)
+            opens = [line for line in trace.read_text().splitlines() if "/disk.E" in line and "= -1" not in line]
+            # Each segment once, however many files; the first once more, where its signature is read.
+            self.assertEqual(sorted(line.split('"')[1] for line in opens), sorted(map(str, segments + segments[:1])))
+        if not have_tsk():
+            return
+        # One byte changed in a chunk of track02.mp3 (stored uncompressed): its checksum fails.
+        data = Path(raw).read_bytes()
+        chunk = data.index(icat(raw, 105)[:65536]) // 32768 * 32768 + 32768
+        for segment in segments:
+            stored = bytearray(segment.read_bytes())
+            at = stored.find(data[chunk:chunk + 32768])
+            if at >= 0:
+                stored[at + 1000] ^= 0xFF
+                segment.write_bytes(stored)
+                break
+        else:
+            self.fail("the chunk was not found in the segments")
+        shutil.rmtree(root / "damaged", ignore_errors=True)
+        r = run_cli("restore", e01, "--out", root / "damaged", "105", "91")
+        self.assertEqual(r.code, 1, r)
+        lines = r.out.splitlines()
+        self.assertEqual(lines[0], "105\t%s\tfailed\t32768 bytes from damaged chunks" % (root / "damaged" / "track02.mp3"))
+        self.assertEqual(lines[1], "91\t%s\tok" % (root / "damaged" / "readme.txt"))
 
 
 class Info(unittest.TestCase):
@@ -1237,13 +1328,14 @@ class DriveLetter(unittest.TestCase):
         self.assertEqual(sha256(out / "Old Stuff" / "sub" / "readme.txt"), expected[91].sha256)
         self.assertEqual(sha256(out / "Music" / "track02.mp3"), expected[105].sha256)
 
-        # Onto the drive being read: done, with a warning (D:\ shows a folder beside the image).
+        # Onto the drive being read: refused before anything is made (D:\ shows a folder beside
+        # the image).
         root = Path(str(self.image) + ".root")
         shutil.rmtree(root / "out", ignore_errors=True)
         r = run_cli("restore", "D:", "--out", "D:\\out", "91", prefix=self.prefix)
-        self.assertEqual(r.code, 0, r)
-        self.assertIn("Restoring onto the drive being read", r.err)
-        self.assertEqual(sha256(root / "out" / "readme.txt"), expected[91].sha256)
+        self.assertEqual(r.code, 2, r)
+        self.assertIn("D:\\out lies on D:, the volume being read", r.err)
+        self.assertFalse((root / "out").exists())
 
         r = run_cli("scan", "D:", "--offset", "0", prefix=self.prefix)
         self.assertEqual(r.code, 2, r)

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "base/os/Time.h"
 #include "ntfs/NTFSAttribute.h"
 #include "ntfs/NTFSFileRecord.h"
 #include "ntfs/NTFSRecordHeader.h"
@@ -320,14 +319,11 @@ TEST(FileRecord, FlagsTimesAndParent) {
     EXPECT_TRUE(f.record->IsEncrypted());
     EXPECT_TRUE(f.record->IsHidden());
     EXPECT_FALSE(f.record->IsReadOnly());
-    uint64_t write = 0, create = 0, access = 0, local = 0;
-    f.record->GetFileTime(&write, &create, &access);
-    ASSERT_TRUE(FileTimeToLocal(0x01D0000000000002, &local));
-    EXPECT_EQ(write, local);
-    ASSERT_TRUE(FileTimeToLocal(0x01D0000000000001, &local));
-    EXPECT_EQ(create, local);
-    ASSERT_TRUE(FileTimeToLocal(0x01D0000000000003, &local));
-    EXPECT_EQ(access, local);
+    uint64_t write = 0, create = 0, access = 0;
+    f.record->GetFileTime(&write, &create, &access);  // as stored, UTC
+    EXPECT_EQ(write, 0x01D0000000000002u);
+    EXPECT_EQ(create, 0x01D0000000000001u);
+    EXPECT_EQ(access, 0x01D0000000000003u);
 
     Fixture bare;
     bare.Set({FileNameAttr(5, L"bare")});

@@ -13,7 +13,6 @@
 
 #include "base/Utf16.h"
 #include "base/os/Device.h"
-#include "base/os/Time.h"
 #include "ntfs/NTFSAttribute.h"
 #include "ntfs/NTFSAttributeNonResident.h"
 #include "ntfs/NTFSFileRecord.h"
@@ -52,11 +51,6 @@ struct Figures {
     // Streams whose bytes also match the sha256 the fixture's manifest recorded when it was written.
     uint64_t manifestHashes = 0;
 };
-
-uint64_t ToLocal(uint64_t utc) {
-    uint64_t local = 0;
-    return FileTimeToLocal(utc, &local) ? local : utc;
-}
 
 // FILETIME of 1970-01-02: TSK cannot show times before it (allowing for the local offset).
 constexpr uint64_t kTskEarliest = 116444736000000000ull + 86400ull * 10000000ull;
@@ -120,9 +114,9 @@ void CompareTime(uint64_t ours, uint64_t tsk, const char* which, uint64_t number
             diffs.Add(number, "%s time %llx, TSK shows none", which, static_cast<unsigned long long>(ours));
         return;
     }
-    if (ours != ToLocal(tsk))
+    if (ours != tsk)
         diffs.Add(number, "%s time %llx, TSK %llx", which, static_cast<unsigned long long>(ours),
-                  static_cast<unsigned long long>(ToLocal(tsk)));
+                  static_cast<unsigned long long>(tsk));
 }
 
 // Reads the stream in 64 KiB pieces, as a restore does, beside icat's bytes (never the whole of

@@ -17,7 +17,6 @@
 #include "ScanFixtures.h"
 #include "base/Utf16.h"
 #include "base/os/Files.h"
-#include "base/os/Time.h"
 #include "scan/FileScanTask.h"
 #include "scan/RestoreFile.h"
 
@@ -65,11 +64,6 @@ uint64_t FileTimeFromText(const std::string& text) {
     return static_cast<uint64_t>(seconds) * 10000000ull + static_cast<uint64_t>(ns / 100);
 }
 
-uint64_t LocalTime(uint64_t utc) {
-    uint64_t local = utc;
-    FileTimeToLocal(utc, &local);
-    return local;
-}
 
 // What istat says about one record.
 struct TskRecord {
@@ -107,7 +101,7 @@ std::optional<TskRecord> ParseIstat(const std::string& text) {
         } else if (standard && line.rfind("Flags: ", 0) == 0) {
             record.encrypted = line.find("Encrypted") != std::string::npos;
         } else if (standard && std::regex_match(line, m, kTime)) {
-            uint64_t value = LocalTime(FileTimeFromText(m[2]));
+            uint64_t value = FileTimeFromText(m[2]);
             (m[1] == "Created" ? record.created : m[1] == "Accessed" ? record.accessed : record.modified) = value;
         } else if (std::regex_match(line, m, kName) && i + 1 < lines.size()) {
             std::smatch p;

@@ -60,12 +60,12 @@ std::shared_ptr<const Bytes> BuildVolume(const std::vector<uint64_t>& used, bool
     return image.Build();
 }
 
-std::map<std::wstring, std::wstring> Scan(const std::shared_ptr<const Bytes>& image, RecoverabilityMode mode) {
+std::map<std::wstring, std::wstring> Scan(const VolumeSource& source, RecoverabilityMode mode) {
     auto log = std::make_shared<CollectingNotify::Log>();
     {
         FileScanTask task;
         task.SetNotify(std::make_unique<CollectingNotify>(log));
-        task.SetVolume(MemorySource(image));
+        task.SetVolume(source);
         task.SetFilters(L"");
         task.SetRecoverability(mode);
         EXPECT_TRUE(task.Start());
@@ -74,6 +74,10 @@ std::map<std::wstring, std::wstring> Scan(const std::shared_ptr<const Bytes>& im
     std::map<std::wstring, std::wstring> found;
     for (const DeletedFileInfo& file : log->files) found[file.GetName()] = RecoverabilityText(file.GetRecoverability());
     return found;
+}
+
+std::map<std::wstring, std::wstring> Scan(const std::shared_ptr<const Bytes>& image, RecoverabilityMode mode) {
+    return Scan(MemorySource(image), mode);
 }
 
 }  // namespace
@@ -100,6 +104,27 @@ TEST(Recoverability, EveryKindOfStreamAgainstTheBitmap) {
     auto blind = BuildVolume(used, false);
     for (const auto& [name, text] : Scan(blind, RecoverabilityMode::Report)) EXPECT_EQ(text, L"unknown") << name;
     EXPECT_TRUE(Scan(blind, RecoverabilityMode::IntactOnly).empty());
+}
+
+TEST(Recoverability, WhatTheSourceDoesNotHoldOrHoldsDamagedIsNeverIntact) {
+    const std::vector<uint64_t> used = {111, 120, 121, 140, 160, 171, 172, 173};
+    auto image = BuildVolume(used);
+    // The image ends after cluster 149; the chunk holding cluster 112 failed its checksum.
+    FaultPlan plan;
+    plan.damaged = {{112 * kCluster, 32768}};
+    VolumeSource cut = VolumeSource::FromDevice(
+        [image, plan] { return std::make_unique<FaultDevice>(LimitDevice(OpenImage(image), 150 * kCluster), plan); },
+        L"T:\\");
+    const std::map<std::wstring, std::wstring> expected = {
+        {L"resident.txt", L"intact"},     {L"free.bin", L"intact"},           {L"quarter.bin", L"damaged"},
+        {L"taken.bin", L"overwritten"},   {L"sparse.bin", L"66%"},            {L"past-end.bin", L"overwritten"},
+        {L"lost-piece.bin", L"overwritten"}, {L"compressed.txt", L"overwritten"}, {L"slack.bin", L"overwritten"},
+        {L"no-data.bin", L"unknown"},     {L"empty.bin", L"intact"},
+    };
+    EXPECT_EQ(Scan(cut, RecoverabilityMode::Report), expected);
+    const std::map<std::wstring, std::wstring> intact = {
+        {L"resident.txt", L"intact"}, {L"free.bin", L"intact"}, {L"empty.bin", L"intact"}};
+    EXPECT_EQ(Scan(cut, RecoverabilityMode::IntactOnly), intact);
 }
 
 TEST(Recoverability, BitmapReadInBlocksCountsAsTheWholeOne) {

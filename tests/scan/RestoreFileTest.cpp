@@ -241,7 +241,7 @@ TEST(RestoreFile, DestinationFailuresAreLoggedWithThePath) {
 
     EXPECT_FALSE(RestoreFile(source, 16, L""));
     EXPECT_FALSE(RestoreFile(VolumeSource(), 16, nowhere));
-    EXPECT_FALSE(RestoreFile(L"", 16, nowhere));
+    EXPECT_FALSE(RestoreFile(VolumeSource::FromText(L""), 16, nowhere));
 }
 
 TEST(CreateUniqueFile, NumbersFromZeroWhileTaken) {
@@ -303,4 +303,49 @@ TEST(RestoreFile, SaysHowMuchAFileThatStoppedHoldsAndNeverFollowsWhatItFinds) {
     ASSERT_TRUE(folder->OpenChild(L"big_1.bin", &error)) << error;
     EXPECT_EQ(RestoreFileInto(source, 16, *folder, L"big.bin").dest, JoinPath(dir, L"big_2.bin"));
     RemoveIfThere(dir + L"/big_2.bin");
+}
+
+TEST(RestoreFile, OneOpenServesEveryRestoreAndNothingChangedOrDamagedIsOk) {
+    VolumeImage image;
+    const Bytes content = Pattern(2 * 65536, 11);
+    image.AddFile(16, DeletedFile(L"kept.bin", content, true));
+    FileEntry live = DeletedFile(L"live.txt", Pattern(100, 12));
+    live.deleted = false;
+    image.AddFile(17, live);
+    auto bytes = image.Build();
+    auto at = std::search(bytes->begin() + 4096, bytes->end(), content.begin(), content.begin() + 4096);
+    ASSERT_NE(at, bytes->end());
+    FaultPlan plan;  // the chunk holding the file's second 64 KiB failed its checksum
+    plan.damaged = {{static_cast<uint64_t>(at - bytes->begin()) + 65536, 32768}};
+    auto opens = std::make_shared<int>(0);
+    VolumeSource source = VolumeSource::FromDevice(
+        [bytes, plan, opens] {
+            ++*opens;
+            return std::make_unique<FaultDevice>(OpenImage(bytes), plan);
+        },
+        L"R:\\");
+    const std::wstring dir = ScratchFolder("changed");
+    for (const wchar_t* name : {L"kept.bin", L"kept_0.bin", L"x.bin"}) RemoveIfThere(dir + L"/" + name);
+    uint32_t error = 0;
+    std::unique_ptr<Folder> folder = Folder::Open(dir, &error);
+    ASSERT_TRUE(folder) << error;
+
+    // Every byte read, but 32 KiB of them from a damaged chunk: kept, and not ok.
+    RestoreOutcome damaged = RestoreFileInto(source, 16, *folder, L"kept.bin");
+    EXPECT_FALSE(damaged.ok);
+    EXPECT_EQ(damaged.written, content.size());
+    EXPECT_EQ(damaged.damagedBytes, 32768u);
+    EXPECT_EQ(ReadFile(dir + L"/kept.bin"), content);
+
+    // The record no longer holds the file found: nothing is made, and the change is named.
+    RestoreChoices found;
+    found.sequence = 0x4242;
+    RestoreOutcome reused = RestoreFileInto(source, 16, *folder, L"x.bin", nullptr, found);
+    EXPECT_EQ(reused.change, RecordChange::Reused);
+    RestoreOutcome inUse = RestoreFileInto(source, 17, *folder, L"x.bin");
+    EXPECT_EQ(inUse.change, RecordChange::InUse);
+    RestoreOutcome unreadable = RestoreFileInto(source, 900, *folder, L"x.bin");
+    EXPECT_EQ(unreadable.change, RecordChange::Unreadable);
+    EXPECT_FALSE(FileExists(dir + L"/x.bin"));
+    EXPECT_EQ(*opens, 1);
 }

@@ -7,6 +7,7 @@
 
 #include "scan/DeletedFileInfo.h"
 #include "scan/FileScanNotify.h"
+#include "ntfs/NTFSVolume.h"
 #include "scan/VolumeSource.h"
 #include "tests/support/VolumeImage.h"
 

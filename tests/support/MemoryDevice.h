@@ -31,6 +31,8 @@ struct FaultPlan {
     uint64_t rangeBegin = 0;
     uint64_t rangeEnd = 0;
     bool rangeShort = false;
+    // Spans the device reports as damaged (a container's chunks that failed their checksums).
+    std::vector<Vorlaq::DamagedSpan> damaged;
 };
 
 class FaultDevice : public Vorlaq::Device {
@@ -39,6 +41,7 @@ public:
     FaultDevice(std::unique_ptr<Vorlaq::Device> inner, FaultPlan plan,
                 std::shared_ptr<std::atomic<uint64_t>> reads = nullptr);
     bool ReadAt(uint64_t offset, void* buffer, uint32_t length, uint32_t* delivered) override;
+    std::vector<Vorlaq::DamagedSpan> KnownDamage() override { return plan_.damaged; }
 
 private:
     std::unique_ptr<Vorlaq::Device> inner_;

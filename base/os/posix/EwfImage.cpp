@@ -18,9 +18,26 @@ std::string TakeError(libewf_error_t*& error) {
     return LastErrorLine(text);
 }
 
+using SpanGetter = int (*)(libewf_handle_t*, uint32_t, uint64_t*, uint64_t*, libewf_error_t**);
+using CountGetter = int (*)(libewf_handle_t*, uint32_t*, libewf_error_t**);
+
+// One of the handle's lists of sector ranges, in bytes.
+void AppendSectorSpans(libewf_handle_t* handle, CountGetter count, SpanGetter get, uint32_t sectorSize,
+                       std::vector<DamagedSpan>& spans) {
+    uint32_t entries = 0;
+    if (count(handle, &entries, nullptr) != 1) return;
+    for (uint32_t i = 0; i < entries; ++i) {
+        uint64_t first = 0, sectors = 0;
+        if (get(handle, i, &first, &sectors, nullptr) != 1 || sectors == 0) continue;
+        if (first > UINT64_MAX / sectorSize || sectors > UINT64_MAX / sectorSize) continue;
+        spans.push_back({first * sectorSize, sectors * sectorSize});
+    }
+}
+
 class EwfDevice : public ImageDevice {
 public:
-    EwfDevice(libewf_handle_t* handle, uint64_t size, uint64_t base) : ImageDevice(size, base), handle_(handle) {}
+    EwfDevice(libewf_handle_t* handle, uint64_t size, uint64_t base, uint32_t sectorSize)
+        : ImageDevice(size, base), handle_(handle), sectorSize_(sectorSize) {}
     ~EwfDevice() override {
         libewf_handle_close(handle_, nullptr);
         libewf_handle_free(&handle_, nullptr);
@@ -34,8 +51,19 @@ protected:
         return n;
     }
 
+    // Chunks whose checksum failed when read, and sectors the acquisition could not read.
+    std::vector<DamagedSpan> MediaDamage() override {
+        std::vector<DamagedSpan> spans;
+        AppendSectorSpans(handle_, libewf_handle_get_number_of_checksum_errors, libewf_handle_get_checksum_error,
+                          sectorSize_, spans);
+        AppendSectorSpans(handle_, libewf_handle_get_number_of_acquiry_errors, libewf_handle_get_acquiry_error,
+                          sectorSize_, spans);
+        return spans;
+    }
+
 private:
     libewf_handle_t* handle_;
+    uint32_t sectorSize_;
 };
 
 }  // namespace
@@ -53,13 +81,21 @@ std::unique_ptr<Device> OpenEwfImage(const std::string& path, uint64_t base) {
     std::vector<char*> files;
     if (count > 0) files.assign(names, names + count);
     else files.push_back(const_cast<char*>(path.c_str()));
+    for (char* segment : files) {
+        if (path == segment || PartStaysBeside(ContainerFormat::Ewf, path, segment)) continue;
+        if (names) libewf_glob_free(names, count, nullptr);
+        return nullptr;
+    }
 
     libewf_handle_t* handle = nullptr;
     uint64_t size = 0;
+    uint32_t sectorSize = 0;
     std::string reason;
     bool ok = libewf_handle_initialize(&handle, &error) == 1 &&
               libewf_handle_open(handle, files.data(), static_cast<int>(files.size()), LIBEWF_OPEN_READ, &error) == 1 &&
-              libewf_handle_get_media_size(handle, &size, &error) == 1;
+              libewf_handle_get_media_size(handle, &size, &error) == 1 &&
+              libewf_handle_get_bytes_per_sector(handle, &sectorSize, &error) == 1;
+    if (ok && sectorSize == 0) sectorSize = 512;
     if (!ok) reason = TakeError(error);
     // The first segment records the media's size, the last one says it is the last: a set with a
     // segment missing or cut short opens, but reads zeros or fails where the gap is.
@@ -78,7 +114,7 @@ std::unique_ptr<Device> OpenEwfImage(const std::string& path, uint64_t base) {
         LogImageFailure(ContainerFormat::Ewf, path, reason);
         return nullptr;
     }
-    return std::make_unique<EwfDevice>(handle, size, base);
+    return std::make_unique<EwfDevice>(handle, size, base, sectorSize);
 }
 
 }  // namespace Vorlaq

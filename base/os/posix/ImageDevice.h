@@ -18,10 +18,13 @@ class ImageDevice : public Device {
 public:
     ImageDevice(uint64_t mediaSize, uint64_t base) : mediaSize_(mediaSize), base_(base) {}
     bool ReadAt(uint64_t offset, void* buffer, uint32_t length, uint32_t* delivered) final;
+    std::vector<DamagedSpan> KnownDamage() final;
 
 protected:
     // Up to `length` bytes of media at `offset`; -1 when the library fails.
     virtual ssize_t ReadMedia(uint64_t offset, void* buffer, size_t length) = 0;
+    // The library's damaged spans in media offsets; none for formats that keep no checksums.
+    virtual std::vector<DamagedSpan> MediaDamage() { return {}; }
 
 private:
     std::mutex lock_;
@@ -47,6 +50,10 @@ void LogImageFailure(ContainerFormat format, const std::string& path, const std:
 // stored name's last component counts (it may be a Windows path). Empty, after logging which
 // parent is missing, when no such file is there.
 std::string ParentBeside(ContainerFormat format, const std::string& image, const std::string& storedName);
+
+// False, after logging it, when `part` (a segment or parent of the image at `image`) is a link
+// that leads out of the image's folder: a file planted elsewhere is never read as part of it.
+bool PartStaysBeside(ContainerFormat format, const std::string& image, const std::string& part);
 
 // Differencing images are followed this many levels deep at most: a chain that names itself
 // ends here.

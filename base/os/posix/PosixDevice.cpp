@@ -63,11 +63,21 @@ std::unique_ptr<Device> OpenDriveDevice(wchar_t, uint32_t* error) {
 }
 
 std::unique_ptr<Device> OpenPathDevice(const std::wstring& path, uint64_t baseOffset, uint32_t* error) {
-    int fd = ::open(WideToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: opening a FIFO would otherwise wait for a writer that may never come.
+    int fd = ::open(WideToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         if (error) *error = WinErrorFromErrno(errno);
         return nullptr;
     }
+    // Only a file or a block device has bytes at every offset; a FIFO, socket or character
+    // device would hang or hand out a stream.
+    struct stat info{};
+    if (::fstat(fd, &info) != 0 || !(S_ISREG(info.st_mode) || S_ISBLK(info.st_mode))) {
+        ::close(fd);
+        if (error) *error = kErrorBadDeviceType;
+        return nullptr;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     // Containers are chosen by signature, not by name: a renamed E01 is still one.
     if (ContainerFormat format = ProbeContainer(fd); format != ContainerFormat::None) {
         ::close(fd);

@@ -27,6 +27,7 @@ uint32_t MapErrno(int err) {
     case EBUSY:
     case ETXTBSY: return kErrorSharingViolation;
     case ELOOP: return kErrorStoppedOnSymlink;
+    case ENXIO: return kErrorBadDeviceType;  // a socket, or a device with nothing behind it
     default: return kErrorInvalidParameter;
     }
 }

@@ -5,6 +5,7 @@
 
 #include "base/Utf16.h"
 #include "base/os/Files.h"
+#include "base/os/Storage.h"
 #include "base/os/Time.h"
 
 namespace Vorlaq {
@@ -327,5 +328,8 @@ bool FileTimeToLocal(uint64_t utc, uint64_t* local) {
     *local = (static_cast<uint64_t>(out.dwHighDateTime) << 32) | out.dwLowDateTime;
     return true;
 }
+
+// Windows reads drives by letter, compared by the caller; an image file is not mounted here.
+bool LiesOnSource(const std::wstring&, const std::wstring&) { return false; }
 
 }  // namespace Vorlaq

@@ -1,9 +1,8 @@
-#include "cli/SourceExtent.h"
+#include "scan/SourceExtent.h"
 
 #include <vector>
 
-#include "base/WideFormat.h"
-#include "cli/FieldText.h"
+#include "ntfs/NTFSVolume.h"
 
 namespace Vorlaq {
 
@@ -18,7 +17,7 @@ bool HoldsSector(Device& device, uint64_t index, std::vector<uint8_t>& buffer) {
 
 }  // namespace
 
-SourceExtent MeasureSource(const CliOptions& options, NTFSVolume& volume) {
+SourceExtent MeasureSource(NTFSVolume& volume) {
     SourceExtent extent;
     Device* device = volume.GetDevice();
     const uint32_t sectorSize = volume.GetSectorSize();
@@ -27,7 +26,7 @@ SourceExtent MeasureSource(const CliOptions& options, NTFSVolume& volume) {
     if (sectors == 0 || sectors > UINT64_MAX / sectorSize) return extent;
     extent.volumeBytes = extent.heldBytes = sectors * sectorSize;
     std::vector<uint8_t> buffer(sectorSize);
-    if (options.driveLetter || HoldsSector(*device, sectors - 1, buffer)) return extent;
+    if (HoldsSector(*device, sectors - 1, buffer)) return extent;
     // Sector 0 is held and the last one is not: find the first sector missing.
     uint64_t held = 1, missing = sectors - 1;
     while (missing - held > 0) {
@@ -39,11 +38,6 @@ SourceExtent MeasureSource(const CliOptions& options, NTFSVolume& volume) {
     }
     extent.heldBytes = missing * sectorSize;
     return extent;
-}
-
-std::wstring ShortSourceText(const CliOptions& options, const SourceExtent& extent) {
-    return FormatWide(L"%s ends after %I64u of the volume's %I64u bytes: what lies beyond cannot be read.",
-                      EscapeControls(options.source), extent.heldBytes, extent.volumeBytes);
 }
 
 }  // namespace Vorlaq

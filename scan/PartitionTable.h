@@ -28,8 +28,4 @@ struct PartitionTable {
 // Scheme None when the source starts with an NTFS boot sector, or with no table this knows.
 PartitionTable ReadPartitionTable(Device& device);
 
-// The lines that tell a user which offsets to use; `source` and `command` shape the example.
-std::wstring DescribePartitionTable(const PartitionTable& table, const std::wstring& source,
-                                    const std::wstring& command);
-
 }  // namespace Vorlaq
