@@ -1,6 +1,7 @@
 #include "base/WideFormat.h"
 #include "cli/Commands.h"
 #include "cli/FieldText.h"
+#include "cli/ShadowCopyStep.h"
 #include "cli/SourceExtent.h"
 #include "cli/VolumeCheck.h"
 #include "scan/DisplayText.h"
@@ -29,6 +30,7 @@ int RunInfo(const CliOptions& options, Console& console, ErrorLogCapture& errors
     text += FormatWide(L"Index block size:   %u\n", d.indexBlockSize);
     text += FormatWide(L"MFT offset:         %I64u (cluster %I64u)\n", d.mftAddr, d.mftAddr / d.clusterSize);
     text += FormatWide(L"MFT records:        %I64u\n", d.records);
+    text += DescribeShadowCopies(*volume);
     SourceExtent extent = MeasureSource(options, *volume);
     if (extent.IsShort()) text += ShortSourceText(options, extent) + L"\n";
     console.Out(text);

@@ -2,6 +2,7 @@
 #include "cli/Commands.h"
 #include "cli/ScanPrinter.h"
 #include "cli/ScanRunner.h"
+#include "cli/ShadowCopyStep.h"
 #include "cli/SourceExtent.h"
 #include "cli/VolumeCheck.h"
 #include "scan/FileScanTask.h"
@@ -20,6 +21,7 @@ RecoverabilityMode RecoverabilityFor(const CliOptions& options) {
 
 int RunScan(const CliOptions& options, Console& console, ErrorLogCapture& errors) {
     int exitCode = kExitUnusable;
+    if (!ShadowCopiesUsable(options, console)) return exitCode;
     VolumeSource source = MakeVolumeSource(options);
     uint64_t records = 0;
     SourceExtent extent;
@@ -31,12 +33,22 @@ int RunScan(const CliOptions& options, Console& console, ErrorLogCapture& errors
     }
 
     const uint64_t errorsBefore = errors.Total();
-    std::unique_ptr<ScanPrinter> printer = MakeScanPrinter(options.format, console, options.recoverableColumn);
+    std::unique_ptr<ScanPrinter> printer =
+        MakeScanPrinter(options.format, console, options.recoverableColumn, options.shadowCopies);
     ScanPrinter* out = printer.get();
     ScanOutcome outcome = RunScanTask(source, options.filter.value_or(L""), records, console,
                                       [out](const DeletedFileInfo& file) { out->Add(file); },
                                       nullptr, RecoverabilityFor(options));
     if (outcome.state != kScanFinished) return ReportFailedScan(options, records, console, errors);
+    // The files only the shadow copies hold come after the volume's own.
+    std::wstring shadowSummary;
+    if (options.shadowCopies) {
+        FileFilter filter;
+        filter.SetFilters(options.filter.value_or(L""));
+        ShadowCopyFiles shadow = FindShadowFiles(options, source, filter, console, errors);
+        for (const DeletedFileInfo& file : shadow.files) printer->Add(file);
+        shadowSummary = ShadowSummaryText(shadow);
+    }
     printer->Finish();
     uint64_t walked = records > kNTFSFirstUserRecord ? records - kNTFSFirstUserRecord : 0;
     std::wstring summary = FormatWide(L"Scanned %I64u records in %.2f s: %I64u deleted files found.", walked,
@@ -51,7 +63,7 @@ int RunScan(const CliOptions& options, Console& console, ErrorLogCapture& errors
                               options.verbose ? L"" : L" (--verbose shows the log)");
     // A source cut short explains those errors at once: say it once, here.
     if (extent.IsShort()) summary += L" " + ShortSourceText(options, extent);
-    console.Err(summary);
+    console.Err(summary + shadowSummary);
     return kExitOk;
 }
 

@@ -241,6 +241,10 @@ uint64_t NTFSFileRecord::GetBaseRecordRef() const {
     return ByteReader(buffer_.data(), buffer_.size()).U64(0x20).value_or(0);
 }
 
+uint16_t NTFSFileRecord::GetSequenceNumber() const {
+    return ByteReader(buffer_.data(), buffer_.size()).U16(0x10).value_or(0);
+}
+
 int NTFSFileRecord::GetFileName(wchar_t* buffer, uint32_t capacity) {
     NTFSSingleList<NTFSAttributeBase>& list = attrs_[kFileNameIndex];
     for (NTFSAttributeBase* attr = list.FindFirstEntry(); attr; attr = list.FindNextEntry()) {

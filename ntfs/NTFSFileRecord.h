@@ -82,6 +82,9 @@ public:
     const NTFSVolume* GetVolume() const { return volume_; }
     // Header 0x20 as stored; 0 without a record.
     uint64_t GetBaseRecordRef() const;
+    // The header's sequence number: raised each time the record is freed, so a record that holds
+    // another file since has another one.
+    uint16_t GetSequenceNumber() const;
     uint32_t GetAttrMask() const { return mask_; }
 
 private:

@@ -65,7 +65,7 @@ RestoreOutcome RestoreFile(const VolumeSource& source, uint64_t recordNumber, co
     }
     // In use again: the record now holds another file, whose data is not ours to write out
     // under the deleted file's name.
-    if (!record.IsDeleted()) {
+    if (!record.IsDeleted() && !choices.inUseToo) {
         LogRecordFailure(L"Failed to restore reused record for %I64u at %s.", recordNumber, volumeText);
         return outcome;
     }

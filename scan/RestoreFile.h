@@ -27,6 +27,8 @@ struct RestoreOutcome {
 struct RestoreChoices {
     std::wstring stream;     // this named $DATA stream instead of the unnamed one
     bool keepTimes = false;  // the record's $STANDARD_INFORMATION times on the file made
+    // The source is a shadow copy: a record in use there is the copy's file, kept as it was.
+    bool inUseToo = false;
     // Called once every byte is written, before the times are set and the file is closed: the
     // file made and its path (its named streams are made through it while no one can replace it).
     std::function<void(WritableFile& file, const std::wstring& dest)> whileOpen;

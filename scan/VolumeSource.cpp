@@ -35,19 +35,35 @@ std::unique_ptr<NTFSVolume> VolumeSource::Open() const {
     switch (kind_) {
     case Kind::Drive:
         return std::make_unique<NTFSVolume>(text_[0]);
-    case Kind::Image: {
-        uint32_t error = 0;
-        std::unique_ptr<Device> device = OpenPathDevice(imagePath_, offset_, &error);
-        if (!device) LogFileError(error, imagePath_);
-        else if (length_) device = LimitDevice(std::move(device), *length_);
-        return std::make_unique<NTFSVolume>(std::move(device), text_);
-    }
+    case Kind::Image:
     case Kind::Factory:
-        return std::make_unique<NTFSVolume>(factory_(), text_);
+        return std::make_unique<NTFSVolume>(OpenDevice(), text_);
     case Kind::None:
         break;
     }
     return std::make_unique<NTFSVolume>(nullptr, text_);
+}
+
+std::unique_ptr<Device> VolumeSource::OpenDevice() const {
+    uint32_t error = 0;
+    std::unique_ptr<Device> device;
+    switch (kind_) {
+    case Kind::Drive:
+        device = OpenDriveDevice(text_[0], &error);
+        if (!device) LogFileError(error, text_);
+        break;
+    case Kind::Image:
+        device = OpenPathDevice(imagePath_, offset_, &error);
+        if (!device) LogFileError(error, imagePath_);
+        else if (length_) device = LimitDevice(std::move(device), *length_);
+        break;
+    case Kind::Factory:
+        device = factory_();
+        break;
+    case Kind::None:
+        break;
+    }
+    return device;
 }
 
 }  // namespace Vorlaq

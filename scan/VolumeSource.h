@@ -34,6 +34,9 @@ public:
     const std::wstring& GetVolumeText() const { return text_; }
     // A volume that may not be OK (check IsVolumeOK); never null.
     std::unique_ptr<NTFSVolume> Open() const;
+    // The device Open reads the volume through, for a further view of the same volume (its
+    // shadow copies); null, after logging why, when it cannot be opened.
+    std::unique_ptr<Device> OpenDevice() const;
 
 private:
     enum class Kind { None, Drive, Image, Factory };
