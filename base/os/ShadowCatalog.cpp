@@ -1,6 +1,5 @@
 #include "base/os/ShadowCatalog.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "base/ByteReader.h"
@@ -12,7 +11,7 @@ namespace {
 constexpr uint64_t kVolumeHeaderOffset = 0x1E00;
 constexpr uint32_t kVolumeHeaderSize = 512;
 constexpr uint32_t kBlockSize = 0x4000;
-constexpr uint32_t kEntrySize = 128;
+constexpr uint32_t kEntrySize = kShadowCatalogEntrySize;
 constexpr uint32_t kRecordVolumeHeader = 1;
 constexpr uint32_t kRecordCatalogBlock = 2;
 constexpr uint64_t kEntryCopy = 2;
@@ -55,7 +54,7 @@ ShadowCatalog ReadShadowCatalog(Device& volume) {
     catalog.present = true;
 
     std::vector<ShadowCatalogEntry> described;  // type-2 entries, in catalog order
-    std::vector<ShadowStoreId> placed;           // stores that type-3 entries place
+    std::vector<std::pair<ShadowStoreId, uint64_t>> placed;  // stores that type-3 entries place, and where
     std::vector<uint8_t> buffer(kBlockSize);
     for (uint32_t blocks = 0; next != 0; ++blocks) {
         if (blocks == kMaxShadowCatalogBlocks || !ReadWhole(volume, next, buffer)) {
@@ -73,17 +72,20 @@ ShadowCatalog ReadShadowCatalog(Device& volume) {
             if (type == kEntryCopy) {
                 ShadowCatalogEntry copy;
                 copy.store = StoreIdAt(entry);
+                copy.entryOffsets.push_back(next + at);
                 copy.offline = (entry.U64(40).value_or(0) & kCopyFlagOffline) != 0;
                 copy.created = entry.U64(48).value_or(0);
                 described.push_back(copy);
             } else if (type == kEntryStore) {
-                placed.push_back(StoreIdAt(entry));
+                placed.emplace_back(StoreIdAt(entry), next + at);
             }
         }
         next = block.U64(40).value_or(0);
     }
     for (ShadowCatalogEntry& copy : described) {
-        if (std::find(placed.begin(), placed.end(), copy.store) == placed.end()) continue;
+        for (const auto& [store, offset] : placed)
+            if (store == copy.store) copy.entryOffsets.push_back(offset);
+        if (copy.entryOffsets.size() < 2) continue;
         copy.number = static_cast<uint32_t>(catalog.copies.size() + 1);
         catalog.copies.push_back(copy);
     }

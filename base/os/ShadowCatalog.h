@@ -19,7 +19,12 @@ struct ShadowCatalogEntry {
     ShadowStoreId store{};
     uint64_t created = 0;  // UTC FILETIME
     bool offline = false;  // the copy was taken offline (deleted) but its store is still there
+    std::vector<uint64_t> entryOffsets;  // where its type-2 and type-3 entries lie in the volume
 };
+
+// What a catalog entry becomes when a copy is left out: an unused entry (type 1).
+constexpr uint32_t kShadowCatalogEntrySize = 128;
+constexpr uint64_t kShadowUnusedEntry = 1;
 
 struct ShadowCatalog {
     bool present = false;  // the volume header is there and names a catalog

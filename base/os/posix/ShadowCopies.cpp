@@ -69,6 +69,31 @@ int GetSize(intptr_t* handle, size64_t* size, libbfio_error_t**) {
     return 1;
 }
 
+// The volume as the library sees it: with the catalog entries of the copies left out shown as
+// unused entries, so that it lists the others only.
+class MaskedDevice : public Device {
+public:
+    MaskedDevice(std::shared_ptr<Device> inner, std::vector<uint64_t> masked)
+        : inner_(std::move(inner)), masked_(std::move(masked)) {}
+
+    bool ReadAt(uint64_t offset, void* buffer, uint32_t length, uint32_t* delivered) override {
+        if (!inner_->ReadAt(offset, buffer, length, delivered)) return false;
+        auto* bytes = static_cast<uint8_t*>(buffer);
+        const uint64_t end = offset + *delivered;
+        for (uint64_t entry : masked_) {
+            const uint64_t from = std::max(entry, offset);
+            const uint64_t to = std::min(entry + kShadowCatalogEntrySize, end);
+            for (uint64_t at = from; at < to; ++at)
+                bytes[at - offset] = at == entry ? static_cast<uint8_t>(kShadowUnusedEntry) : 0;
+        }
+        return true;
+    }
+
+private:
+    std::shared_ptr<Device> inner_;
+    std::vector<uint64_t> masked_;
+};
+
 // The volume's device, the libbfio handle over it and the library's volume: one per set, shared
 // by the copies' devices. The handle keeps one position, so every read holds the lock.
 class VshadowVolume {
@@ -199,7 +224,7 @@ public:
 
     std::unique_ptr<Device> OpenCopy(uint32_t number) override {
         uint64_t size = 0;
-        libvshadow_store_t* store = volume_->Store(number, &size);
+        libvshadow_store_t* store = volume_ ? volume_->Store(number, &size) : nullptr;
         if (!store) return nullptr;
         return std::make_unique<StoreDevice>(volume_, store, size);
     }
@@ -225,18 +250,44 @@ std::unique_ptr<ShadowCopySet> OpenShadowCopies(std::unique_ptr<Device> volume, 
                                      L"The shadow copy catalog is damaged: only the %u copies before the damage "
                                      L"are read.",
                                      static_cast<uint32_t>(catalog.copies.size()));
-    auto shared = std::make_shared<VshadowVolume>(std::move(volume), volumeSize);
+    // The library refuses the whole volume when one store cannot be read. An older copy reads
+    // through every newer store, a newer one never through an older: so the oldest copies are
+    // left out, one more at a time, until the library opens the rest.
+    std::vector<ShadowCatalogEntry> byAge = catalog.copies;
+    std::stable_sort(byAge.begin(), byAge.end(),
+                     [](const ShadowCatalogEntry& a, const ShadowCatalogEntry& b) { return a.created < b.created; });
+    std::shared_ptr<Device> device(std::move(volume));
+    std::shared_ptr<VshadowVolume> opened;
     std::string reason;
-    std::vector<ShadowCatalogEntry> readable;
-    if (!shared->Open(&reason)) {
-        LogManager::instance().print(LogLevel::Error, L"The shadow copies cannot be read: %s.", Utf8ToWide(reason));
-    } else {
-        for (const ShadowCatalogEntry& copy : catalog.copies) {
-            if (shared->TakeStore(copy, &reason)) readable.push_back(copy);
-            else LogShadowError(L"Shadow copy %u cannot be read: %s.", copy.number, reason);
+    size_t left = 0;
+    std::vector<uint64_t> masked;
+    for (; left <= byAge.size(); ++left) {
+        if (left > 0) masked.insert(masked.end(), byAge[left - 1].entryOffsets.begin(), byAge[left - 1].entryOffsets.end());
+        auto attempt = std::make_shared<VshadowVolume>(std::make_unique<MaskedDevice>(device, masked), volumeSize);
+        std::string why;
+        if (attempt->Open(&why)) {
+            opened = std::move(attempt);
+            break;
         }
+        if (left == 0) reason = why;
     }
-    return std::make_unique<VshadowCopySet>(std::move(shared), std::move(readable));
+    std::vector<ShadowCatalogEntry> readable;
+    if (!opened) {
+        LogManager::instance().print(LogLevel::Error, L"The shadow copies cannot be read: %s.", Utf8ToWide(reason));
+        return std::make_unique<VshadowCopySet>(nullptr, std::move(readable));
+    }
+    for (size_t i = 0; i < left; ++i)
+        LogShadowError(L"Shadow copy %u cannot be read: its store, or a newer one it reads through, is damaged (%s).",
+                       byAge[i].number, reason);
+    for (const ShadowCatalogEntry& copy : catalog.copies) {
+        if (std::find_if(byAge.begin(), byAge.begin() + static_cast<ptrdiff_t>(left), [&](const ShadowCatalogEntry& gone) {
+                return gone.number == copy.number;
+            }) != byAge.begin() + static_cast<ptrdiff_t>(left))
+            continue;
+        if (opened->TakeStore(copy, &reason)) readable.push_back(copy);
+        else LogShadowError(L"Shadow copy %u cannot be read: %s.", copy.number, reason);
+    }
+    return std::make_unique<VshadowCopySet>(std::move(opened), std::move(readable));
 }
 
 }  // namespace Vorlaq
