@@ -1,5 +1,6 @@
 #include "base/os/ShadowCatalog.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "base/ByteReader.h"
@@ -56,11 +57,15 @@ ShadowCatalog ReadShadowCatalog(Device& volume) {
     std::vector<ShadowCatalogEntry> described;  // type-2 entries, in catalog order
     std::vector<std::pair<ShadowStoreId, uint64_t>> placed;  // stores that type-3 entries place, and where
     std::vector<uint8_t> buffer(kBlockSize);
-    for (uint32_t blocks = 0; next != 0; ++blocks) {
-        if (blocks == kMaxShadowCatalogBlocks || !ReadWhole(volume, next, buffer)) {
+    std::vector<uint64_t> visited;
+    while (next != 0) {
+        // A chain that comes back to a block, or runs on past the bound, is damaged.
+        if (visited.size() == kMaxShadowCatalogBlocks ||
+            std::find(visited.begin(), visited.end(), next) != visited.end() || !ReadWhole(volume, next, buffer)) {
             catalog.damaged = true;
             break;
         }
+        visited.push_back(next);
         ByteReader block(buffer.data(), buffer.size());
         if (!IsVssBlock(block, kRecordCatalogBlock)) {
             catalog.damaged = true;
