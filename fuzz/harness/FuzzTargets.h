@@ -23,5 +23,8 @@ int FuzzScanRestore(const uint8_t* data, size_t size);
 int FuzzTextUtils(const uint8_t* data, size_t size);
 // A Recycle Bin index file ($I): versions, lengths and the original path.
 int FuzzRecycleBinIndex(const uint8_t* data, size_t size);
+// A volume with shadow copies, given as its size and the pieces that are not zeros: the catalog,
+// the stores through libvshadow, and the scan of every copy against the live volume.
+int FuzzShadowCopies(const uint8_t* data, size_t size);
 
 }  // namespace QuorretFuzz
