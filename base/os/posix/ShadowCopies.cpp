@@ -57,7 +57,8 @@ off64_t Seek(intptr_t* handle, off64_t offset, int whence, libbfio_error_t**) {
     if (!file) return -1;
     int64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? static_cast<int64_t>(file->position)
                    : whence == SEEK_END ? static_cast<int64_t>(file->size) : -1;
-    if (base < 0 || (offset < 0 && -offset > base) || (offset > 0 && offset > INT64_MAX - base)) return -1;
+    // Neither before the start nor past what a 64-bit offset holds (no negation of INT64_MIN).
+    if (base < 0 || (offset < 0 && offset < -base) || (offset > 0 && offset > INT64_MAX - base)) return -1;
     file->position = static_cast<uint64_t>(base + offset);
     return static_cast<off64_t>(file->position);
 }
@@ -105,7 +106,7 @@ public:
     VshadowVolume(const VshadowVolume&) = delete;
     VshadowVolume& operator=(const VshadowVolume&) = delete;
     ~VshadowVolume() {
-        for (auto& [number, store] : stores_) libvshadow_store_free(&store, nullptr);
+        for (OpenStore& open : stores_) libvshadow_store_free(&open.store, nullptr);
         if (volume_) {
             libvshadow_volume_close(volume_, nullptr);
             libvshadow_volume_free(&volume_, nullptr);
@@ -156,8 +157,7 @@ public:
                 if (store) libvshadow_store_free(&store, nullptr);
                 return false;
             }
-            stores_.emplace_back(copy.number, store);
-            sizes_.emplace_back(copy.number, size);
+            stores_.push_back({copy.number, store, size});
             return true;
         }
         *reason = "the library lists no store for it";
@@ -165,10 +165,10 @@ public:
     }
 
     libvshadow_store_t* Store(uint32_t number, uint64_t* size) const {
-        for (size_t i = 0; i < stores_.size(); ++i)
-            if (stores_[i].first == number) {
-                *size = sizes_[i].second;
-                return stores_[i].second;
+        for (const OpenStore& open : stores_)
+            if (open.number == number) {
+                *size = open.size;
+                return open.store;
             }
         return nullptr;
     }
@@ -180,8 +180,12 @@ private:
     DeviceFile file_;
     libbfio_handle_t* handle_ = nullptr;
     libvshadow_volume_t* volume_ = nullptr;
-    std::vector<std::pair<uint32_t, libvshadow_store_t*>> stores_;
-    std::vector<std::pair<uint32_t, uint64_t>> sizes_;
+    struct OpenStore {
+        uint32_t number;  // the copy's
+        libvshadow_store_t* store;
+        uint64_t size;
+    };
+    std::vector<OpenStore> stores_;
     std::mutex lock_;
 };
 
