@@ -139,6 +139,8 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
             o.recoverableColumn = false;
         } else if (name == L"--original-names" && o.command == CliCommand::Restore) {
             o.originalNames = true;
+        } else if (name == L"--shadow-copies" && o.command != CliCommand::Info) {
+            o.shadowCopies = true;
         } else {
             return Refuse(FormatWide(L"%s is not an option of '%s'", name, command));
         }
@@ -159,13 +161,27 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
         if (positional.size() > 1) return Refuse(FormatWide(L"unexpected argument '%s'", positional[1]));
     } else {
         for (size_t i = 1; i < positional.size(); ++i) {
-            auto record = ParseDecimal(positional[i]);
+            const std::wstring& text = positional[i];
+            // COPY:RECORD names a file of a shadow copy.
+            if (size_t colon = text.find(L':'); colon != std::wstring::npos && o.shadowCopies) {
+                auto copy = ParseDecimal(std::wstring_view(text).substr(0, colon));
+                auto record = ParseDecimal(std::wstring_view(text).substr(colon + 1));
+                if (!copy || *copy == 0 || *copy > UINT32_MAX || !record || *record > kMaxRecordNumber)
+                    return Refuse(FormatWide(L"'%s' is not a shadow copy's file such as 2:38", text));
+                o.shadowRecords.push_back({static_cast<uint32_t>(*copy), *record});
+                continue;
+            }
+            auto record = ParseDecimal(text);
             if (!record || *record > kMaxRecordNumber)
-                return Refuse(FormatWide(L"'%s' is not a record number", positional[i]));
+                return Refuse(FormatWide(text.find(L':') != std::wstring::npos
+                                             ? L"'%s' names a shadow copy's file: add --shadow-copies"
+                                             : L"'%s' is not a record number",
+                                         text));
             o.records.push_back(*record);
         }
         if (o.outDir.empty()) return Refuse(L"restore needs --out DIR");
-        if (o.all == !o.records.empty()) return Refuse(L"restore needs either RECORD numbers or --all");
+        if (o.all == !(o.records.empty() && o.shadowRecords.empty()))
+            return Refuse(L"restore needs either RECORD numbers or --all");
         if (o.filter && !o.all) return Refuse(L"--filter goes with --all");
         if (o.recoverableOnly && !o.all) return Refuse(L"--recoverable goes with --all");
         if (o.originalNames && !o.all) return Refuse(L"--original-names goes with --all");
@@ -178,9 +194,9 @@ std::wstring UsageText() {
     return L"Usage:\n"
            L"  quorret-cli info SOURCE [--offset N | --partition N] [--verbose]\n"
            L"  quorret-cli scan SOURCE [--filter TEXT] [--recoverable | --no-recoverable] [--format table|tsv|json|body]\n"
-           L"              [--offset N | --partition N] [--verbose]\n"
+           L"              [--shadow-copies] [--offset N | --partition N] [--verbose]\n"
            L"  quorret-cli restore SOURCE --out DIR (RECORD... | --all [--filter TEXT] [--recoverable] [--original-names])\n"
-           L"              [--tree] [--keep-times] [--streams] [--offset N | --partition N] [--verbose]\n"
+           L"              [--tree] [--keep-times] [--streams] [--shadow-copies] [--offset N | --partition N] [--verbose]\n"
            L"  quorret-cli --version\n"
            L"\n"
            L"SOURCE        an NTFS image file or block device, or on Windows a drive letter such as D:\n"
@@ -199,6 +215,8 @@ std::wstring UsageText() {
            L"--no-recoverable  leave out the recoverable column; the cluster bitmap is not read\n"
            L"--original-names  files from an emptied Recycle Bin under the name (and with --tree the\n"
            L"              folders) they had before they were sent there\n"
+           L"--shadow-copies  also the files that only the volume's shadow copies still hold (Linux); restore\n"
+           L"              names them COPY:RECORD as the scan lists them (2:38)\n"
            L"--verbose     write the log lines to standard error\n"
            L"\n"
            L"Exit status: 0 success; 1 some file failed or the output could not be written; 2 bad arguments, a\n"

@@ -10,6 +10,13 @@ namespace Vorlaq {
 enum class CliCommand { Help, Version, Info, Scan, Restore };
 enum class ScanFormat { Table, Tsv, Json, Body };
 
+// A file of a shadow copy as the scan names it: "2:38" is record 38 of copy 2.
+struct ShadowRecordId {
+    uint32_t copy = 0;
+    uint64_t record = 0;
+    bool operator==(const ShadowRecordId&) const = default;
+};
+
 struct CliOptions {
     CliCommand command = CliCommand::Help;
     std::wstring source;                // as typed
@@ -28,6 +35,8 @@ struct CliOptions {
     bool recoverableOnly = false;       // --recoverable: only files whose clusters are all free
     bool recoverableColumn = true;      // scan --no-recoverable turns the column (and the bitmap read) off
     bool originalNames = false;         // restore --original-names
+    bool shadowCopies = false;          // scan, restore --shadow-copies: the files only shadow copies hold
+    std::vector<ShadowRecordId> shadowRecords;  // restore COPY:RECORD... (with --shadow-copies)
     bool verbose = false;
 };
 

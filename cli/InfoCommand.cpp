@@ -1,6 +1,7 @@
 #include "base/WideFormat.h"
 #include "cli/Commands.h"
 #include "cli/FieldText.h"
+#include "cli/ShadowCopyStep.h"
 #include "cli/VolumeCheck.h"
 #include "scan/DisplayText.h"
 #include "scan/VolumeSession.h"
@@ -27,6 +28,7 @@ int RunInfo(CliOptions& options, Console& console, ErrorLogCapture& errors) {
     text += FormatWide(L"Index block size:   %u\n", d.indexBlockSize);
     text += FormatWide(L"MFT offset:         %I64u (cluster %I64u)\n", d.mftAddr, d.mftAddr / d.clusterSize);
     text += FormatWide(L"MFT records:        %I64u\n", d.records);
+    text += DescribeShadowCopies(session->GetSource());
     const SourceExtent& extent = session->GetExtent();
     if (extent.IsShort()) text += ShortSourceText(options, extent) + L"\n";
     console.Out(text);

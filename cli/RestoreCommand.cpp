@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <vector>
 
 #include "base/LogManager.h"
@@ -9,6 +10,7 @@
 #include "cli/FieldText.h"
 #include "cli/RestoreExtrasStep.h"
 #include "cli/ScanRunner.h"
+#include "cli/ShadowCopyStep.h"
 #include "cli/VolumeCheck.h"
 #include "scan/FileScanTask.h"
 #include "scan/FileSystem.h"
@@ -100,13 +102,16 @@ public:
                  ErrorLogCapture& errors)
         : options_(options), source_(source), out_(out), console_(console), errors_(errors) {}
 
-    void Restore(const DeletedFileInfo& file) {
+    // `copy`: the shadow copy the file is restored from, instead of the volume.
+    void Restore(const DeletedFileInfo& file, const VolumeSource* copy = nullptr) {
         if (Interrupted()) return;
+        const VolumeSource& source = copy ? *copy : source_;
+        const std::wstring id = copy ? ShadowFileId(file) : file.GetRecordNumberText();
         ++attempted_;
         errors_.TakeOwn();
         std::vector<std::unique_ptr<Folder>> chain;
         std::vector<std::wstring> levels;
-        if (options_.tree) levels = TreeLevels(file.GetPath(), source_.GetVolumeText());
+        if (options_.tree) levels = TreeLevels(file.GetPath(), source.GetVolumeText());
         const std::wstring name = SafeFileName(file.GetName());
         std::wstring wanted = out_.GetPath();
         for (const std::wstring& level : levels) wanted = JoinPath(wanted, level);
@@ -114,6 +119,7 @@ public:
         RestoreChoices choices;
         choices.keepTimes = options_.keepTimes;
         choices.sequence = file.GetSequence();
+        choices.inUseToo = copy != nullptr;
         RestoreOutcome outcome;
         std::vector<RestoredStream> streams;
         std::wstring note;
@@ -121,17 +127,17 @@ public:
             Folder& folder = chain.empty() ? out_ : *chain.back();
             if (options_.streams)
                 choices.whileOpen = [&](WritableFile& made, const std::wstring& dest) {
-                    streams = RestoreNamedStreams(source_, file.GetRecordNumber(), folder, made, dest, &InterruptFlag());
+                    streams = RestoreNamedStreams(source, file.GetRecordNumber(), folder, made, dest, &InterruptFlag());
                 };
-            outcome = RestoreFileInto(source_, file.GetRecordNumber(), folder, name, &InterruptFlag(), choices);
-            if (outcome.ok) note = RestoreNote(options_, source_, file.GetRecordNumber(), outcome);
+            outcome = RestoreFileInto(source, file.GetRecordNumber(), folder, name, &InterruptFlag(), choices);
+            if (outcome.ok) note = RestoreNote(options_, source, file.GetRecordNumber(), outcome);
         }
         if (outcome.ok) ++restored_;
         else if (!outcome.dest.empty()) ++partial_;
-        PrintResult(file.GetRecordNumber(), outcome, wanted, note);
+        PrintResult(id, outcome, wanted, note);
         for (const RestoredStream& stream : streams) {
             if (!stream.outcome.ok) streamsFailed_ = true;
-            PrintResult(file.GetRecordNumber(), stream.outcome, stream.wanted, std::wstring());
+            PrintResult(id, stream.outcome, stream.wanted, std::wstring());
         }
     }
 
@@ -154,10 +160,10 @@ private:
     // One result line, printed and flushed at once: "record<TAB>dest<TAB>ok" with the note in a
     // field of its own after "ok", or "failed", with "N of M bytes" (or "interrupted at N of M
     // bytes") where a file stays part-written. `wanted` names a file that was never made.
-    void PrintResult(uint64_t record, const RestoreOutcome& outcome, const std::wstring& wanted,
+    void PrintResult(const std::wstring& id, const RestoreOutcome& outcome, const std::wstring& wanted,
                      const std::wstring& note) {
         const std::wstring dest = NativePathText(outcome.dest.empty() ? wanted : outcome.dest);
-        std::wstring line = FormatWide(L"%I64u\t%s\t", record, EscapeControls(dest));
+        std::wstring line = FormatWide(L"%s\t%s\t", id, EscapeControls(dest));
         if (outcome.ok) {
             line += L"ok";
             if (!note.empty()) line += L"\t" + note;
@@ -211,6 +217,7 @@ bool RefuseRestoreOntoSource(const CliOptions& options, Console& console) {
 
 int RunRestore(CliOptions& options, Console& console, ErrorLogCapture& errors) {
     int exitCode = kExitUnusable;
+    if (!ShadowCopiesUsable(options, console)) return exitCode;
     std::unique_ptr<VolumeSession> session = OpenSession(options, console, errors, &exitCode);
     if (!session) return exitCode;
     // Every named record is checked before anything is made on disk.
@@ -220,10 +227,32 @@ int RunRestore(CliOptions& options, Console& console, ErrorLogCapture& errors) {
         if (!refusal.empty()) console.Err(L"quorret-cli: " + refusal);
         refused = refused || !refusal.empty();
     }
-    if (refused || RefuseRestoreOntoSource(options, console)) return kExitUnusable;
+    if (refused) return kExitUnusable;
     std::vector<DeletedFileInfo> named;
     for (uint64_t number : options.records) named.push_back(session->DescribeRecord(number, options.tree));
     const VolumeSource& source = session->GetSource();
+    ShadowCopyFiles shadow;
+    std::vector<const DeletedFileInfo*> namedInCopies;
+    // A shadow copy's file is named as the scan lists it: one that only the copy holds.
+    if (!options.shadowRecords.empty()) {
+        FileFilter everything;
+        everything.SetFilters(L"");
+        shadow = FindShadowFiles(options, source, everything, console, errors);
+        for (const ShadowRecordId& id : options.shadowRecords) {
+            auto listed = std::find_if(shadow.files.begin(), shadow.files.end(), [&id](const DeletedFileInfo& file) {
+                return file.GetShadowCopy() == id.copy && file.GetRecordNumber() == id.record;
+            });
+            if (listed != shadow.files.end()) {
+                namedInCopies.push_back(&*listed);
+                continue;
+            }
+            console.Err(FormatWide(L"quorret-cli: %u:%I64u is not a file that only a shadow copy holds (scan "
+                                   L"--shadow-copies lists them)",
+                                   id.copy, id.record));
+            refused = true;
+        }
+    }
+    if (refused || RefuseRestoreOntoSource(options, console)) return kExitUnusable;
 
     uint32_t error = 0;
     std::unique_ptr<Folder> out;
@@ -247,8 +276,18 @@ int RunRestore(CliOptions& options, Console& console, ErrorLogCapture& errors) {
             &InterruptFlag(), options.recoverableOnly ? RecoverabilityMode::IntactOnly : RecoverabilityMode::Off);
         if (outcome.state != kScanFinished && !FileRestorer::Interrupted())
             return ReportFailedScan(options, *session, console, errors);
+        if (options.shadowCopies && !FileRestorer::Interrupted()) {
+            FileFilter filter;
+            filter.SetFilters(options.filter.value_or(L""));
+            shadow = FindShadowFiles(options, source, filter, console, errors, &InterruptFlag());
+            for (const DeletedFileInfo& file : shadow.files) namedInCopies.push_back(&file);
+        }
     }
     for (const DeletedFileInfo& file : named) restorer.Restore(file);
+    for (const DeletedFileInfo* file : namedInCopies) {
+        VolumeSource copy = shadow.copies->SourceOf(file->GetShadowCopy(), source.GetVolumeText());
+        restorer.Restore(*file, &copy);
+    }
     return restorer.Finish();
 }
 

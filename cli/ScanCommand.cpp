@@ -2,6 +2,7 @@
 #include "cli/Commands.h"
 #include "cli/ScanPrinter.h"
 #include "cli/ScanRunner.h"
+#include "cli/ShadowCopyStep.h"
 #include "cli/VolumeCheck.h"
 #include "scan/FileScanTask.h"
 
@@ -19,17 +20,28 @@ RecoverabilityMode RecoverabilityFor(const CliOptions& options) {
 
 int RunScan(CliOptions& options, Console& console, ErrorLogCapture& errors) {
     int exitCode = kExitUnusable;
+    if (!ShadowCopiesUsable(options, console)) return exitCode;
     std::unique_ptr<VolumeSession> session = OpenSession(options, console, errors, &exitCode);
     if (!session) return exitCode;
     const SourceExtent extent = session->GetExtent();
 
     const uint64_t errorsBefore = errors.Total();
-    std::unique_ptr<ScanPrinter> printer = MakeScanPrinter(options.format, console, options.recoverableColumn);
+    std::unique_ptr<ScanPrinter> printer =
+        MakeScanPrinter(options.format, console, options.recoverableColumn, options.shadowCopies);
     ScanPrinter* out = printer.get();
     ScanOutcome outcome = RunScanTask(session->GetSource(), options.filter.value_or(L""), session->GetUserRecordsCount(), console,
                                       [out](const DeletedFileInfo& file) { out->Add(file); },
                                       nullptr, RecoverabilityFor(options));
     if (outcome.state != kScanFinished) return ReportFailedScan(options, *session, console, errors);
+    // The files only the shadow copies hold come after the volume's own.
+    std::wstring shadowSummary;
+    if (options.shadowCopies) {
+        FileFilter filter;
+        filter.SetFilters(options.filter.value_or(L""));
+        ShadowCopyFiles shadow = FindShadowFiles(options, session->GetSource(), filter, console, errors);
+        for (const DeletedFileInfo& file : shadow.files) printer->Add(file);
+        shadowSummary = ShadowSummaryText(shadow);
+    }
     printer->Finish();
     std::wstring summary = FormatWide(L"Scanned %I64u records in %.2f s: %I64u deleted files found.", session->GetUserRecordsCount(),
                                       outcome.seconds, outcome.found);
@@ -48,7 +60,7 @@ int RunScan(CliOptions& options, Console& console, ErrorLogCapture& errors) {
         summary += FormatWide(damaged == 1 ? L" The source holds %I64u damaged chunk (its checksum failed)."
                                            : L" The source holds %I64u damaged chunks (their checksums failed).",
                               damaged);
-    console.Err(summary);
+    console.Err(summary + shadowSummary);
     return kExitOk;
 }
 

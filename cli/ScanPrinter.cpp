@@ -7,6 +7,7 @@
 #include "base/Utf16.h"
 #include "cli/BodyPrinter.h"
 #include "cli/FieldText.h"
+#include "cli/ShadowCopyStep.h"
 
 namespace Vorlaq {
 
@@ -42,7 +43,7 @@ public:
     }
 
     void Add(const DeletedFileInfo& file) override {
-        Row row{file.GetRecordNumberText(), EscapeControls(file.GetName()), EscapeControls(file.GetPath()),
+        Row row{file.GetShadowCopy() ? ShadowFileId(file) : file.GetRecordNumberText(), EscapeControls(file.GetName()), EscapeControls(file.GetPath()),
                 EscapeControls(file.GetType()), file.GetSizeText(), file.GetModifiedTimeText(),
                 file.GetCreationTimeText(), RecoverabilityText(file.GetRecoverability())};
         // A file from an emptied Recycle Bin shows where it was before, marked as such.
@@ -114,8 +115,8 @@ private:
 
 class TsvPrinter : public ScanPrinter {
 public:
-    TsvPrinter(Console& console, bool recoverable)
-        : console_(console), times_(LocalUtcOffsetSeconds()), recoverable_(recoverable) {}
+    TsvPrinter(Console& console, bool recoverable, bool shadowCopies)
+        : console_(console), times_(LocalUtcOffsetSeconds()), recoverable_(recoverable), shadowCopies_(shadowCopies) {}
 
     void Add(const DeletedFileInfo& file) override {
         Header();
@@ -141,6 +142,12 @@ public:
         AppendTsvField(row_, file.GetOriginalPath());
         row_ += L'\t';
         times_.Append(row_, file.GetDeletionTime());
+        if (shadowCopies_) {
+            row_ += L'\t';
+            if (file.GetShadowCopy()) AppendDecimal(row_, file.GetShadowCopy());
+            row_ += L'\t';
+            times_.Append(row_, file.GetShadowCopyTime());
+        }
         row_ += L'\n';
         console_.Out(row_);
     }
@@ -154,9 +161,10 @@ private:
     // Written with the first row or at the end, so a scan that fails prints no half listing.
     void Header() {
         if (headerDone_) return;
-        console_.Out(recoverable_
-                         ? L"record\tname\tpath\ttype\tsize\tmodified\tcreated\trecoverable\toriginal_path\tdeleted\n"
-                         : L"record\tname\tpath\ttype\tsize\tmodified\tcreated\toriginal_path\tdeleted\n");
+        std::wstring header = recoverable_
+                                  ? L"record\tname\tpath\ttype\tsize\tmodified\tcreated\trecoverable\toriginal_path\tdeleted"
+                                  : L"record\tname\tpath\ttype\tsize\tmodified\tcreated\toriginal_path\tdeleted";
+        console_.Out(header + (shadowCopies_ ? L"\tcopy\tcopy_created\n" : L"\n"));
         headerDone_ = true;
     }
 
@@ -164,14 +172,15 @@ private:
     IsoTimeText times_;
     RecoverabilityWords recoverability_;
     bool recoverable_;
+    bool shadowCopies_;
     std::wstring row_;
     bool headerDone_ = false;
 };
 
 class JsonPrinter : public ScanPrinter {
 public:
-    JsonPrinter(Console& console, bool recoverable)
-        : console_(console), times_(LocalUtcOffsetSeconds()), recoverable_(recoverable) {}
+    JsonPrinter(Console& console, bool recoverable, bool shadowCopies)
+        : console_(console), times_(LocalUtcOffsetSeconds()), recoverable_(recoverable), shadowCopies_(shadowCopies) {}
 
     void Add(const DeletedFileInfo& file) override {
         row_.assign(L"{\"record\":");
@@ -199,6 +208,13 @@ public:
         else AppendJsonString(row_, file.GetOriginalPath());
         row_ += L",\"deleted\":";
         AppendTime(file.GetDeletionTime());
+        if (shadowCopies_) {
+            row_ += L",\"copy\":";
+            if (file.GetShadowCopy()) AppendDecimal(row_, file.GetShadowCopy());
+            else row_ += L"null";
+            row_ += L",\"copy_created\":";
+            AppendTime(file.GetShadowCopyTime());
+        }
         row_ += L"}\n";
         console_.Out(row_);
     }
@@ -220,15 +236,17 @@ private:
     IsoTimeText times_;
     RecoverabilityWords recoverability_;
     bool recoverable_;
+    bool shadowCopies_;
     std::wstring row_;
 };
 
 }  // namespace
 
-std::unique_ptr<ScanPrinter> MakeScanPrinter(ScanFormat format, Console& console, bool recoverable) {
+std::unique_ptr<ScanPrinter> MakeScanPrinter(ScanFormat format, Console& console, bool recoverable,
+                                             bool shadowCopies) {
     switch (format) {
-    case ScanFormat::Tsv: return std::make_unique<TsvPrinter>(console, recoverable);
-    case ScanFormat::Json: return std::make_unique<JsonPrinter>(console, recoverable);
+    case ScanFormat::Tsv: return std::make_unique<TsvPrinter>(console, recoverable, shadowCopies);
+    case ScanFormat::Json: return std::make_unique<JsonPrinter>(console, recoverable, shadowCopies);
     case ScanFormat::Body: return MakeBodyPrinter(console);
     case ScanFormat::Table: break;
     }

@@ -28,6 +28,10 @@ public:
 // body: The Sleuth Kit's body file (BodyPrinter.h).
 // With `recoverable`, table, tsv and json carry one more column (key), the file's
 // RecoverabilityText: the table's last; in tsv and json just before original_path.
-std::unique_ptr<ScanPrinter> MakeScanPrinter(ScanFormat format, Console& console, bool recoverable = false);
+// With `shadowCopies`, tsv and json end with the columns copy and copy_created (the shadow copy a
+// file was found in and when it was made; empty or null for the volume's own files), and the
+// table's Index shows a copy's file as COPY:RECORD (ShadowFileId).
+std::unique_ptr<ScanPrinter> MakeScanPrinter(ScanFormat format, Console& console, bool recoverable = false,
+                                             bool shadowCopies = false);
 
 }  // namespace Vorlaq

@@ -68,6 +68,15 @@ public:
     uint64_t GetDeletionTime() const { return deleted_; }
     void SetDeletionTime(uint64_t time) { deleted_ = time; }
 
+    // The shadow copy the file was found in (its catalog number) and when that copy was made
+    // (local, like the other times); 0 for a file of the volume itself.
+    uint32_t GetShadowCopy() const { return shadowCopy_; }
+    uint64_t GetShadowCopyTime() const { return shadowCopyTime_; }
+    void SetShadowCopy(uint32_t number, uint64_t created) {
+        shadowCopy_ = number;
+        shadowCopyTime_ = created;
+    }
+
 private:
     std::wstring volume_;
     uint64_t recordNumber_ = 0;
@@ -84,6 +93,8 @@ private:
     bool readOnly_ = false;
     std::wstring originalPath_;
     uint64_t deleted_ = 0;
+    uint32_t shadowCopy_ = 0;
+    uint64_t shadowCopyTime_ = 0;
 };
 
 }  // namespace Vorlaq

@@ -68,10 +68,11 @@ RestoreOutcome RestoreFile(const VolumeSource& source, uint64_t recordNumber, co
         outcome.change = RecordChange::Unreadable;
         return outcome;
     }
-    // In use again, or freed again by another file: the record now holds another file, whose
-    // data is not ours to write out under the deleted file's name.
+    // In use again (outside a shadow copy, whose files may be in use there), or freed again by
+    // another file: the record now holds another file, whose data is not ours to write out under
+    // the deleted file's name.
     const bool reused = choices.sequence != 0 && record.GetSequenceNumber() != choices.sequence;
-    if (!record.IsDeleted() || reused) {
+    if ((!record.IsDeleted() && !choices.inUseToo) || reused) {
         LogRecordFailure(L"Failed to restore reused record for %I64u at %s.", recordNumber, volumeText);
         outcome.change = record.IsDeleted() ? RecordChange::Reused : RecordChange::InUse;
         return outcome;

@@ -34,6 +34,8 @@ struct RestoreChoices {
     std::wstring stream;     // this named $DATA stream instead of the unnamed one
     uint16_t sequence = 0;   // the record's sequence number when the file was found; 0 checks none
     bool keepTimes = false;  // the record's $STANDARD_INFORMATION times on the file made
+    // The source is a shadow copy: a record in use there is the copy's file, kept as it was.
+    bool inUseToo = false;
     // Called once every byte is written, before the times are set and the file is closed: the
     // file made and its path (its named streams are made through it while no one can replace it).
     std::function<void(WritableFile& file, const std::wstring& dest)> whileOpen;

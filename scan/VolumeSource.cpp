@@ -54,7 +54,9 @@ std::shared_ptr<Device> VolumeSource::OpenedDevice() const {
 
 std::unique_ptr<NTFSVolume> VolumeSource::Open() const {
     const std::wstring path = kind_ == Kind::Drive ? std::wstring(1, text_[0]) + L":\\" : text_;
-    return std::make_unique<NTFSVolume>(ShareDevice(OpenedDevice()), path);
+    return std::make_unique<NTFSVolume>(OpenDevice(), path);
 }
+
+std::unique_ptr<Device> VolumeSource::OpenDevice() const { return ShareDevice(OpenedDevice()); }
 
 }  // namespace Vorlaq

@@ -39,12 +39,15 @@ public:
     // A volume over the source's one open device (opened now on first use; a failure to open is
     // logged once); it may not be OK (check IsVolumeOK); never null.
     std::unique_ptr<NTFSVolume> Open() const;
+    // A handle on the one open device Open reads the volume through, for a further view of the
+    // same volume (its shadow copies); null when it could not be opened (logged once).
+    std::unique_ptr<Device> OpenDevice() const;
 
 private:
     enum class Kind { None, Drive, Image, Factory };
 
     // The device, opened by whichever copy asks first.
-    struct OpenDevice {
+    struct OpenedState {
         std::once_flag once;
         std::shared_ptr<Device> device;
     };
@@ -57,7 +60,7 @@ private:
     uint64_t offset_ = 0;
     std::optional<uint64_t> length_;
     DeviceFactory factory_;
-    std::shared_ptr<OpenDevice> opened_ = std::make_shared<OpenDevice>();
+    std::shared_ptr<OpenedState> opened_ = std::make_shared<OpenedState>();
 };
 
 }  // namespace Vorlaq

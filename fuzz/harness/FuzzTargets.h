@@ -25,5 +25,8 @@ int FuzzTextUtils(const uint8_t* data, size_t size);
 int FuzzRecycleBinIndex(const uint8_t* data, size_t size);
 // A source's first and last bytes: container signatures, and an MBR or GPT partition table.
 int FuzzSourceProbe(const uint8_t* data, size_t size);
+// A volume with shadow copies, given as its size and the pieces that are not zeros: the catalog,
+// the stores through libvshadow, and the scan of every copy against the live volume.
+int FuzzShadowCopies(const uint8_t* data, size_t size);
 
 }  // namespace QuorretFuzz

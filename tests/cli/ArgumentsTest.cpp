@@ -147,3 +147,21 @@ TEST(Arguments, DriveLetters) {
     for (const wchar_t* notDrive : {L"", L"D", L"DD:", L"1:", L"D:x", L"D:\\x", L"./D:", L":"})
         EXPECT_EQ(ParseDriveLetter(notDrive), 0) << WideToUtf8(notDrive);
 }
+
+TEST(Arguments, ShadowCopyFilesGoByCopyAndRecord) {
+    auto r = Parse({L"restore", L"img", L"--out", L"out", L"--shadow-copies", L"2:38", L"40"});
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.options.shadowRecords, (std::vector<ShadowRecordId>{{2, 38}}));
+    EXPECT_EQ(r.options.records, (std::vector<uint64_t>{40}));
+    r = Parse({L"restore", L"img", L"--out", L"out", L"--shadow-copies", L"--all"});
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_TRUE(r.options.shadowCopies && r.options.all);
+    // Without the option a copy's file is not a record number, and the refusal says what is missing.
+    r = Parse({L"restore", L"img", L"--out", L"out", L"2:38"});
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find(L"--shadow-copies"), std::wstring::npos);
+    for (const wchar_t* bad : {L"0:38", L"2:", L":38", L"2:x", L"4294967296:1"})
+        EXPECT_FALSE(Parse({L"restore", L"img", L"--out", L"out", L"--shadow-copies", bad}).ok) << bad;
+    EXPECT_FALSE(Parse({L"restore", L"img", L"--out", L"out", L"--shadow-copies", L"2:38", L"--all"}).ok);
+    EXPECT_FALSE(Parse({L"info", L"img", L"--shadow-copies"}).ok);
+}

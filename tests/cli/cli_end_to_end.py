@@ -1172,6 +1172,10 @@ class Containers(unittest.TestCase):
             r = run_cli("scan", arg_path(image))
             self.assertEqual(r.code, 2, r)
             self.assertIn("is a QCOW image: the Windows build reads raw images and drives only.", r.err)
+            # Shadow copies likewise: refused before the volume is read.
+            r = run_cli("scan", arg_path(unpacked("sample")), "--shadow-copies")
+            self.assertEqual((r.code, r.out), (2, ""), r)
+            self.assertIn("--shadow-copies needs libvshadow, which only the Linux build", r.err)
             return
         raw = unpacked("sample")
         root = work_dir("containers")

@@ -37,7 +37,9 @@ for target in "${targets[@]}"; do
     log=$out/$target.log
     started=$out/.started-$target
     touch "$started"
-    nice -n 19 "$build/bin/$target" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 -max_len=262144 \
+    max_len=262144
+    [ "$target" = fuzz_shadow ] && max_len=1048576  # its volumes carry their stores' lists and bitmaps
+    nice -n 19 "$build/bin/$target" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 -max_len=$max_len \
         -print_final_stats=1 -artifact_prefix="$out/artifacts/$target-" \
         "$out/$target" fuzz/corpus/"$target" >"$log" 2>&1
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
@@ -52,7 +54,7 @@ for target in "${targets[@]}"; do
     printf '%-14s %8s %10s %8s %8s %8s %8s %8s\n' "$target" "$seconds" "${runs:-?}" "${rate:-?}" "$crashes" "$slow" "$corpus" \
         "${cov:-?}"
     if [ "$merge" -eq 1 ]; then
-        nice -n 19 "$build/bin/$target" -merge=1 -timeout=25 -rss_limit_mb=2048 -max_len=262144 \
+        nice -n 19 "$build/bin/$target" -merge=1 -timeout=25 -rss_limit_mb=2048 -max_len=$max_len \
             fuzz/corpus/"$target" "$out/$target" >"$out/$target.merge.log" 2>&1
     fi
 done

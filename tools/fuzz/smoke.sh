@@ -30,7 +30,10 @@ trap 'rm -rf "$work"' EXIT
 failed=0
 for target in "${targets[@]}"; do
     bin=$build/bin/$target
-    options=(-timeout=25 -rss_limit_mb=2048 -max_len=262144 -artifact_prefix="$build"/artifacts/"$target"-)
+    max_len=262144
+    # A volume with shadow copies needs its stores' block lists and bitmaps: its seed is larger.
+    [ "$target" = fuzz_shadow ] && max_len=1048576
+    options=(-timeout=25 -rss_limit_mb=2048 -max_len=$max_len -artifact_prefix="$build"/artifacts/"$target"-)
     regressions=(fuzz/regressions/"$target"/*)
     if [ -e "${regressions[0]}" ]; then
         if ! "$bin" "${options[@]}" "${regressions[@]}" >"$work/$target.replay.log" 2>&1; then
