@@ -28,6 +28,7 @@ struct CliOptions {
     bool recoverableOnly = false;       // --recoverable: only files whose clusters are all free
     bool recoverableColumn = true;      // scan --no-recoverable turns the column (and the bitmap read) off
     bool originalNames = false;         // restore --original-names
+    bool traces = false;                // scan --traces: names found only in slack and the change journal
     bool verbose = false;
 };
 

@@ -29,6 +29,8 @@ public:
             else row_ += c;
         }
         row_ += L'|';
+        // A name found only in traces has no record: its trace number stands in the inode field.
+        if (file.IsTrace()) row_ += L'T';
         AppendDecimal(row_, file.GetRecordNumber());
         row_ += file.IsReadOnly() ? L"|-/rr-xr-xr-x|0|0|" : L"|-/rrwxrwxrwx|0|0|";
         AppendDecimal(row_, file.GetSize());

@@ -31,16 +31,20 @@ int RunScan(const CliOptions& options, Console& console, ErrorLogCapture& errors
     }
 
     const uint64_t errorsBefore = errors.Total();
-    std::unique_ptr<ScanPrinter> printer = MakeScanPrinter(options.format, console, options.recoverableColumn);
+    std::unique_ptr<ScanPrinter> printer = MakeScanPrinter(options.format, console, options.recoverableColumn, options.traces);
     ScanPrinter* out = printer.get();
     ScanOutcome outcome = RunScanTask(source, options.filter.value_or(L""), records, console,
                                       [out](const DeletedFileInfo& file) { out->Add(file); },
-                                      nullptr, RecoverabilityFor(options));
+                                      nullptr, RecoverabilityFor(options), options.traces);
     if (outcome.state != kScanFinished) return ReportFailedScan(options, records, console, errors);
     printer->Finish();
     uint64_t walked = records > kNTFSFirstUserRecord ? records - kNTFSFirstUserRecord : 0;
+    const uint64_t traces = outcome.traces.rows;
     std::wstring summary = FormatWide(L"Scanned %I64u records in %.2f s: %I64u deleted files found.", walked,
-                                      outcome.seconds, outcome.found);
+                                      outcome.seconds, outcome.found - traces);
+    if (options.traces)
+        summary += FormatWide(L" %I64u %s found only in traces%s.", traces, traces == 1 ? L"name" : L"names",
+                              outcome.traces.journal ? L"" : L" (no change journal)");
     if (const RecycleBinCounts& bin = outcome.recycleBin; bin.joined || bin.damaged)
         summary += FormatWide(L" Recycle Bin: %I64u original %s found, %I64u damaged $I %s ignored.", bin.joined,
                               bin.joined == 1 ? L"path" : L"paths", bin.damaged, bin.damaged == 1 ? L"file" : L"files");

@@ -237,6 +237,10 @@ bool NTFSFileRecord::IsDirectory() const {
     return (ByteReader(buffer_.data(), buffer_.size()).U16(0x16).value_or(0) & kFlagDirectory) != 0;
 }
 
+uint16_t NTFSFileRecord::GetSequenceNumber() const {
+    return ByteReader(buffer_.data(), buffer_.size()).U16(0x10).value_or(0);
+}
+
 uint64_t NTFSFileRecord::GetBaseRecordRef() const {
     return ByteReader(buffer_.data(), buffer_.size()).U64(0x20).value_or(0);
 }

@@ -76,6 +76,10 @@ public:
     // The first $FILE_NAME's parent record number (sequence number cleared); 0 without one.
     uint64_t GetParentRef();
     uint64_t GetFileRef() const { return number_; }
+    // Header 0x10 as stored; 0 without a record.
+    uint16_t GetSequenceNumber() const;
+    // The fixed-up record as loaded, slack included; empty without a record.
+    ByteReader GetBytes() const { return ByteReader(buffer_.data(), buffer_.size()); }
     // The first $STANDARD_INFORMATION's file attribute flags; 0 without one.
     uint32_t GetFilePermission() const;
 

@@ -26,7 +26,9 @@ void DeletedFileInfo::SetName(std::wstring name) {
     type_ = name_.empty() ? std::wstring() : FoldAsciiLower(GetFileExtension(name_));
 }
 
-std::wstring DeletedFileInfo::GetRecordNumberText() const { return FormatUInt64(recordNumber_); }
+std::wstring DeletedFileInfo::GetRecordNumberText() const {
+    return IsTrace() ? L"T" + FormatUInt64(recordNumber_) : FormatUInt64(recordNumber_);
+}
 std::wstring DeletedFileInfo::GetSizeText() const { return FormatFileSize(size_); }
 std::wstring DeletedFileInfo::GetModifiedTimeText() const { return FormatFileTime(modified_); }
 std::wstring DeletedFileInfo::GetCreationTimeText() const { return FormatFileTime(created_); }

@@ -65,6 +65,12 @@ public:
     uint64_t GetDeletionTime() const { return deleted_; }
     void SetDeletionTime(uint64_t time) { deleted_ = time; }
 
+    // A name found only in traces (TraceSources.h bits; 0 for a file of a record of its own):
+    // it has no data, and its record number is the trace's own number, shown as "T12".
+    uint8_t GetTraceSources() const { return traceSources_; }
+    void SetTraceSources(uint8_t sources) { traceSources_ = sources; }
+    bool IsTrace() const { return traceSources_ != 0; }
+
 private:
     std::wstring volume_;
     uint64_t recordNumber_ = 0;
@@ -80,6 +86,7 @@ private:
     bool readOnly_ = false;
     std::wstring originalPath_;
     uint64_t deleted_ = 0;
+    uint8_t traceSources_ = 0;
 };
 
 }  // namespace Vorlaq

@@ -1,0 +1,306 @@
+#include "scan/TraceScan.h"
+
+#include <map>
+#include <set>
+#include <utility>
+
+#include "base/os/Time.h"
+#include "ntfs/NTFSAttributeBitmap.h"
+#include "ntfs/NTFSAttributeIndexAllocation.h"
+#include "ntfs/NTFSAttributeIndexRoot.h"
+#include "ntfs/NTFSFileName.h"
+#include "ntfs/NTFSFileRecord.h"
+#include "ntfs/NTFSSlackNames.h"
+#include "scan/ChangeJournal.h"
+#include "scan/FilePathBuilder.h"
+#include "scan/MftRecordReader.h"
+#include "scan/TraceSources.h"
+
+namespace Vorlaq {
+
+namespace {
+
+constexpr uint8_t kDosNameSpace = 2;
+constexpr uint32_t kFileNameDirectory = 0x10000000;
+
+uint64_t RecordOf(uint64_t ref) { return ref & kNTFSRecordNumberMask; }
+uint16_t SequenceOf(uint64_t ref) { return static_cast<uint16_t>(ref >> 48); }
+
+// One name seen in traces, before it is checked against the records it names.
+struct Candidate {
+    std::wstring name;
+    uint64_t parentRef = 0;
+    uint64_t fileRef = 0;     // 0 when the trace does not say (a $FILE_NAME attribute)
+    uint64_t holder = 0;      // the record whose slack held it (record slack)
+    std::vector<uint8_t> value;  // the $FILE_NAME value; empty for a journal record
+    uint64_t deleted = 0;     // the journal's time stamp (UTC)
+    uint8_t source = 0;
+};
+
+std::wstring NameOf(const ByteReader& value) {
+    wchar_t buffer[kNTFSMaxNameChars + 1];
+    const int length = NTFSFileName(value).GetFileName(buffer, kNTFSMaxNameChars);
+    return length > 0 ? std::wstring(buffer, static_cast<size_t>(length)) : std::wstring();
+}
+
+class TraceCollector {
+public:
+    TraceCollector(const NTFSVolume& volume, const std::atomic<bool>& stop) : volume_(volume), stop_(stop) {}
+
+    void Walk() {
+        const uint64_t total = volume_.GetRecordsCount();
+        MftRecordReader records(volume_, total);
+        NTFSFileRecord record(&volume_);
+        for (uint64_t n = 0; n < total && !stop_.load(std::memory_order_relaxed); ++n) {
+            record.SetAttrMask(NTFSAttrMaskBit(kNTFSAttrIndexRoot) | NTFSAttrMaskBit(kNTFSAttrIndexAllocation) |
+                               NTFSAttrMaskBit(kNTFSAttrBitmap));
+            const bool loaded = n < kNTFSFirstUserRecord ? record.ReadFileRecord(n) : records.LoadSound(record, n);
+            if (!loaded) continue;
+            CarveRecord(record, n);
+            if (!record.IsDeleted() && record.IsDirectory() && record.GetBaseRecordRef() == 0) CarveIndex(record, n);
+        }
+    }
+
+    void ReadJournal() {
+        counts_.journal = ReadChangeJournal(
+            volume_,
+            [this](const NTFSUsnRecord& usn) {
+                uint8_t source = 0;
+                if (usn.reason & kUsnReasonFileDelete) source = kTraceUsn;
+                else if (usn.reason & kUsnReasonRenameOldName) source = kTraceUsnOldName;
+                if (!source || usn.name.empty() || (usn.fileAttributes & kUsnFileAttributeDirectory)) return;
+                if (usn.fileRefHigh != 0 || usn.parentRefHigh != 0) return;  // not an NTFS file reference
+                Candidate c;
+                c.name = usn.name;
+                c.parentRef = usn.parentRefLow;
+                c.fileRef = usn.fileRefLow;
+                c.deleted = source == kTraceUsn ? usn.timeStamp : 0;
+                c.source = source;
+                Add(std::move(c));
+            },
+            &stop_).found;
+    }
+
+    std::vector<Candidate>& Candidates() { return candidates_; }
+    TraceScanCounts& Counts() { return counts_; }
+
+private:
+    void Add(Candidate c) {
+        ++counts_.candidates;
+        candidates_.push_back(std::move(c));
+    }
+
+    void AddSlackName(const NTFSSlackName& found, uint8_t source, uint64_t holder) {
+        if (found.value.U8(0x41) == kDosNameSpace) return;  // the long name tells the same file
+        if (found.value.U32(0x38).value_or(0) & kFileNameDirectory) return;
+        Candidate c;
+        c.name = NameOf(found.value);
+        if (c.name.empty()) return;
+        c.parentRef = *found.value.U64(0x00);
+        c.fileRef = found.fileRef;
+        c.holder = holder;
+        c.value.assign(found.value.data(), found.value.data() + found.value.size());
+        c.source = source;
+        Add(std::move(c));
+    }
+
+    void CarveRecord(NTFSFileRecord& record, uint64_t n) {
+        // A lone key says neither its file nor, here, which record's index it belonged to.
+        for (const NTFSSlackName& found : CarveFileNames(FileRecordSlack(record.GetBytes())))
+            if (found.form != NTFSSlackForm::Key) AddSlackName(found, kTraceRecordSlack, n);
+    }
+
+    // The slack of every block of a folder's index. A name there must name this folder, with its
+    // sequence number, as its parent, and must not be one of the folder's live entries: deleting
+    // an entry shifts the ones after it, leaving copies of them behind.
+    void CarveIndex(NTFSFileRecord& folder, uint64_t n) {
+        if (!folder.ParseAttrs()) return;
+        auto* allocation = dynamic_cast<NTFSAttributeIndexAllocation*>(folder.FindFirstAttr(kNTFSAttrIndexAllocation));
+        if (!allocation) return;
+        const uint16_t sequence = folder.GetSequenceNumber();
+        std::set<std::wstring> live;
+        if (auto* root = dynamic_cast<NTFSAttributeIndexRoot*>(folder.FindFirstAttr(kNTFSAttrIndexRoot))) AddLive(*root, &live);
+        std::vector<NTFSSlackName> slack;
+        std::vector<std::vector<uint8_t>> kept;  // the blocks the slack names point into
+        for (uint64_t b = 0; b < allocation->GetIndexBlockCount() && !stop_.load(std::memory_order_relaxed); ++b) {
+            if (!allocation->ReadIndexBlock(b, &block_)) continue;
+            // A block the index no longer uses is slack from its first entry on.
+            const bool used = BlockInUse(folder, b);
+            if (used) AddLive(block_, &live);
+            const std::vector<uint8_t>& bytes = block_.Buffer();
+            const ByteReader whole(bytes.data(), bytes.size());
+            std::vector<NTFSSlackName> found = CarveFileNames(used ? IndexBlockSlack(whole) : IndexBlockNode(whole));
+            if (found.empty()) continue;
+            kept.push_back(bytes);
+            const uint8_t* moved = kept.back().data();
+            for (NTFSSlackName& name : found) {
+                name.value = ByteReader(moved + (name.value.data() - bytes.data()), name.value.size());
+                slack.push_back(name);
+            }
+        }
+        for (const NTFSSlackName& found : slack) {
+            const uint64_t parent = *found.value.U64(0x00);
+            if (found.form == NTFSSlackForm::Attribute || RecordOf(parent) != n || SequenceOf(parent) != sequence) continue;
+            if (!live.contains(NameOf(found.value))) AddSlackName(found, kTraceIndexSlack, n);
+        }
+    }
+
+    // The index's $BITMAP says block `b` is in use; without a readable one every block counts as used.
+    static bool BlockInUse(NTFSFileRecord& folder, uint64_t b) {
+        NTFSAttributeBase* bitmap = folder.FindFirstAttr(kNTFSAttrBitmap);
+        bool set = true;
+        if (auto* resident = dynamic_cast<NTFSAttributeBitmap<NTFSAttributeResident>*>(bitmap)) {
+            if (!resident->IsBitSet(b, &set)) return true;
+        } else if (auto* stored = dynamic_cast<NTFSAttributeBitmap<NTFSAttributeNonResident>*>(bitmap)) {
+            if (!stored->IsBitSet(b, &set)) return true;
+        }
+        return set;
+    }
+
+    static void AddLive(NTFSSingleList<NTFSIndexEntry>& entries, std::set<std::wstring>* live) {
+        wchar_t buffer[kNTFSMaxNameChars + 1];
+        for (NTFSIndexEntry* entry = entries.FindFirstEntry(); entry; entry = entries.FindNextEntry()) {
+            const int length = entry->GetFileName(buffer, kNTFSMaxNameChars);
+            if (length > 0) live->emplace(buffer, static_cast<size_t>(length));
+        }
+    }
+
+    const NTFSVolume& volume_;
+    const std::atomic<bool>& stop_;
+    NTFSIndexBlock block_;
+    std::vector<Candidate> candidates_;
+    TraceScanCounts counts_;
+};
+
+// The checks that need other records, each record read at most once.
+class TraceJudge {
+public:
+    explicit TraceJudge(const NTFSVolume& volume) : volume_(volume), record_(&volume) {}
+
+    // The parent reference names a folder record of that sequence number (one deleted since
+    // counts too: deleting bumps the number by one).
+    bool IsFolder(uint64_t parentRef) {
+        const Facts& facts = Read(RecordOf(parentRef));
+        if (!facts.read || !facts.directory) return false;
+        const uint16_t wanted = SequenceOf(parentRef);
+        return facts.sequence == wanted || (facts.deleted && facts.sequence == static_cast<uint16_t>(wanted + 1));
+    }
+
+    // The file is one a record still holds: its record is in use with its sequence number, or
+    // holds this name in this folder; for a name from record slack, the record's own file was
+    // made at the same time (renamed since, not deleted).
+    bool IsHeld(const Candidate& c) {
+        const uint64_t number = c.fileRef ? RecordOf(c.fileRef) : c.holder;
+        const Facts& facts = Read(number);
+        if (!facts.read) return false;
+        if (c.fileRef && !facts.deleted && facts.sequence == SequenceOf(c.fileRef)) return true;
+        for (const auto& [name, parent] : facts.names)
+            if (name == c.name && RecordOf(parent) == RecordOf(c.parentRef)) return true;
+        if (!c.fileRef && !c.value.empty()) {
+            const uint64_t created = ByteReader(c.value.data(), c.value.size()).U64(0x08).value_or(0);
+            if (created != 0 && created == facts.created) return true;
+        }
+        return false;
+    }
+
+private:
+    struct Facts {
+        bool read = false;
+        bool deleted = false;
+        bool directory = false;
+        uint16_t sequence = 0;
+        uint64_t created = 0;  // $STANDARD_INFORMATION, UTC
+        std::vector<std::pair<std::wstring, uint64_t>> names;
+    };
+
+    const Facts& Read(uint64_t number) {
+        if (auto known = facts_.find(number); known != facts_.end()) return known->second;
+        Facts facts;
+        record_.SetAttrMask(kNTFSMaskFileName);
+        if (volume_.IsVolumeOK() && record_.ReadFileRecord(number) && record_.ParseAttrs()) {
+            facts.read = true;
+            facts.deleted = record_.IsDeleted();
+            facts.directory = record_.IsDirectory();
+            facts.sequence = record_.GetSequenceNumber();
+            facts.created = record_.GetStandardTimes().created;
+            for (NTFSAttributeBase* a = record_.FindFirstAttr(kNTFSAttrFileName); a;
+                 a = record_.FindNextAttr(kNTFSAttrFileName)) {
+                auto* name = dynamic_cast<NTFSFileName*>(a);
+                wchar_t buffer[kNTFSMaxNameChars + 1];
+                const int length = name ? name->GetFileName(buffer, kNTFSMaxNameChars) : 0;
+                if (length > 0) facts.names.emplace_back(std::wstring(buffer, static_cast<size_t>(length)), name->GetParentRef());
+            }
+        }
+        return facts_.emplace(number, std::move(facts)).first->second;
+    }
+
+    const NTFSVolume& volume_;
+    NTFSFileRecord record_;
+    std::map<uint64_t, Facts> facts_;
+};
+
+void FillTimes(DeletedFileInfo& row, const std::vector<uint8_t>& value) {
+    const ByteReader bytes(value.data(), value.size());
+    NTFSFileName name(bytes);
+    uint64_t modified = 0, created = 0, accessed = 0;
+    name.GetFileTime(&modified, &created, &accessed);
+    row.SetModifiedTime(modified);
+    row.SetCreationTime(created);
+    row.SetAccessTime(accessed);
+    row.SetSize(name.GetFileSize());
+    row.SetReadOnly(name.IsReadOnly());
+    NTFSStandardTimes times;
+    times.created = *bytes.U64(0x08);
+    times.modified = *bytes.U64(0x10);
+    times.changed = *bytes.U64(0x18);
+    times.accessed = *bytes.U64(0x20);
+    row.SetStandardTimes(times);
+}
+
+}  // namespace
+
+std::vector<std::unique_ptr<DeletedFileInfo>> ScanTraces(const NTFSVolume& volume, const std::wstring& volumeText,
+                                                         const FileFilter& filter, const std::atomic<bool>& stop,
+                                                         TraceScanCounts* counts) {
+    TraceCollector collector(volume, stop);
+    collector.Walk();
+    collector.ReadJournal();
+
+    TraceJudge judge(volume);
+    DirectoryPathCache paths(volume);
+    std::vector<std::unique_ptr<DeletedFileInfo>> rows;
+    std::map<std::pair<uint64_t, std::wstring>, DeletedFileInfo*> byName;
+    for (Candidate& c : collector.Candidates()) {
+        if (stop.load(std::memory_order_relaxed)) break;
+        if (!filter.MatchFile(c.name)) continue;
+        const bool fromJournal = c.value.empty();
+        const bool parentKnown = judge.IsFolder(c.parentRef);
+        // A slack name whose folder cannot be confirmed is not believed; the journal's records
+        // are whole structures of their own, their folder may simply be gone.
+        if (!parentKnown && !fromJournal) continue;
+        if (judge.IsHeld(c)) continue;
+        const uint64_t folder = parentKnown ? RecordOf(c.parentRef) : 0;
+        auto key = std::make_pair(folder, c.name);
+        DeletedFileInfo* row = nullptr;
+        if (auto known = byName.find(key); known != byName.end()) {
+            row = known->second;
+        } else {
+            auto made = std::make_unique<DeletedFileInfo>(volumeText, rows.size() + 1, c.name,
+                                                          paths.BuildFilePath(kNTFSNoRecord, folder), 0, nullptr,
+                                                          nullptr, nullptr);
+            row = made.get();
+            byName.emplace(std::move(key), row);
+            rows.push_back(std::move(made));
+        }
+        if (!fromJournal && row->GetStandardTimes().created == 0) FillTimes(*row, c.value);
+        if (c.deleted && row->GetDeletionTime() == 0) row->SetDeletionTime(ToLocal(c.deleted));
+        row->SetTraceSources(static_cast<uint8_t>(row->GetTraceSources() | c.source));
+    }
+    if (counts) {
+        *counts = collector.Counts();
+        counts->rows = rows.size();
+    }
+    return rows;
+}
+
+}  // namespace Vorlaq
