@@ -67,14 +67,14 @@ public:
             [this](const NTFSUsnRecord& usn) {
                 uint8_t source = 0;
                 if (usn.reason & kUsnReasonFileDelete) source = kTraceUsn;
-                else if (usn.reason & kUsnReasonRenameOldName) source = kTraceUsnOldName;
+                else if (usn.reason & kUsnReasonRenameOldName) source = kTraceUsn | kTraceOldName;
                 if (!source || usn.name.empty() || (usn.fileAttributes & kUsnFileAttributeDirectory)) return;
                 if (usn.fileRefHigh != 0 || usn.parentRefHigh != 0) return;  // not an NTFS file reference
                 Candidate c;
                 c.name = usn.name;
                 c.parentRef = usn.parentRefLow;
                 c.fileRef = usn.fileRefLow;
-                c.deleted = source == kTraceUsn ? usn.timeStamp : 0;
+                c.deleted = (source & kTraceOldName) ? 0 : usn.timeStamp;
                 c.source = source;
                 Add(std::move(c));
             },
@@ -186,21 +186,21 @@ public:
         return facts.sequence == wanted || (facts.deleted && facts.sequence == static_cast<uint16_t>(wanted + 1));
     }
 
-    // The file is one a record still holds: its record is in use with its sequence number, or
-    // holds this name in this folder; for a name from record slack, the record's own file was
-    // made at the same time (renamed since, not deleted).
-    bool IsHeld(const Candidate& c) {
+    enum class Verdict { Gone, Held, Renamed };
+
+    // Held: a record holds this name in this folder (a deleted file the scan lists, a slack copy
+    // of a live entry). Renamed: the file's record still holds the file, under another name: it
+    // is in use with the trace's sequence number or, for a $FILE_NAME attribute from record slack
+    // (which names no file), its file was made at the trace's creation time. Gone otherwise.
+    Verdict Judge(const Candidate& c) {
         const uint64_t number = c.fileRef ? RecordOf(c.fileRef) : c.holder;
         const Facts& facts = Read(number);
-        if (!facts.read) return false;
-        if (c.fileRef && !facts.deleted && facts.sequence == SequenceOf(c.fileRef)) return true;
+        if (!facts.read) return Verdict::Gone;
         for (const auto& [name, parent] : facts.names)
-            if (name == c.name && RecordOf(parent) == RecordOf(c.parentRef)) return true;
-        if (!c.fileRef && !c.value.empty()) {
-            const uint64_t created = ByteReader(c.value.data(), c.value.size()).U64(0x08).value_or(0);
-            if (created != 0 && created == facts.created) return true;
-        }
-        return false;
+            if (name == c.name && RecordOf(parent) == RecordOf(c.parentRef)) return Verdict::Held;
+        if (c.fileRef) return !facts.deleted && facts.sequence == SequenceOf(c.fileRef) ? Verdict::Renamed : Verdict::Gone;
+        const uint64_t created = ByteReader(c.value.data(), c.value.size()).U64(0x08).value_or(0);
+        return !facts.deleted && created != 0 && created == facts.created ? Verdict::Renamed : Verdict::Gone;
     }
 
 private:
@@ -278,7 +278,9 @@ std::vector<std::unique_ptr<DeletedFileInfo>> ScanTraces(const NTFSVolume& volum
         // A slack name whose folder cannot be confirmed is not believed; the journal's records
         // are whole structures of their own, their folder may simply be gone.
         if (!parentKnown && !fromJournal) continue;
-        if (judge.IsHeld(c)) continue;
+        const TraceJudge::Verdict verdict = judge.Judge(c);
+        if (verdict == TraceJudge::Verdict::Held) continue;
+        if (verdict == TraceJudge::Verdict::Renamed) c.source |= kTraceOldName;
         const uint64_t folder = parentKnown ? RecordOf(c.parentRef) : 0;
         auto key = std::make_pair(folder, c.name);
         DeletedFileInfo* row = nullptr;

@@ -4,9 +4,9 @@
 // file records, and the change journal's deletions and old names. One walk over the MFT after
 // the scan's own, then the journal. A name is believed only when its bytes pass the carver's
 // checks (NTFSSlackNames.h) and its parent reference names a folder record of that sequence
-// number (the folder an index block belongs to, for index slack); it is dropped when it belongs
-// to a file a record still holds: the record it names is in use with its sequence number, or
-// holds that name in that folder (a deleted file the scan lists, a slack copy of a live entry).
+// number (the folder an index block belongs to, for index slack). It is dropped when a record
+// holds that name in that folder (a deleted file the scan lists, a slack copy of a live entry);
+// it is marked an old name when the file it names still holds its record under another name.
 // Folders are left out: their names show in their files' paths. Several traces of one name in
 // one folder make one row.
 #include <atomic>

@@ -9,7 +9,7 @@ std::wstring TraceSourcesText(uint8_t sources) {
     } kWords[] = {{kTraceIndexSlack, L"index-slack"},
                   {kTraceRecordSlack, L"record-slack"},
                   {kTraceUsn, L"usn"},
-                  {kTraceUsnOldName, L"usn-old-name"}};
+                  {kTraceOldName, L"old-name"}};
     std::wstring text;
     for (const auto& word : kWords) {
         if (!(sources & word.bit)) continue;
