@@ -23,5 +23,9 @@ int FuzzScanRestore(const uint8_t* data, size_t size);
 int FuzzTextUtils(const uint8_t* data, size_t size);
 // A Recycle Bin index file ($I): versions, lengths and the original path.
 int FuzzRecycleBinIndex(const uint8_t* data, size_t size);
+// An index block or file record: the $FILE_NAMEs carved from its slack and from the bytes as given.
+int FuzzSlackNames(const uint8_t* data, size_t size);
+// A piece of a change journal ($UsnJrnl:$J): the records walked from its start.
+int FuzzUsnRecords(const uint8_t* data, size_t size);
 
 }  // namespace QuorretFuzz
