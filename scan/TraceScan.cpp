@@ -1,7 +1,8 @@
 #include "scan/TraceScan.h"
 
+#include <cstdio>
 #include <map>
-#include <set>
+#include <unordered_set>
 #include <utility>
 
 #include "base/os/Time.h"
@@ -10,6 +11,7 @@
 #include "ntfs/NTFSAttributeIndexRoot.h"
 #include "ntfs/NTFSFileName.h"
 #include "ntfs/NTFSFileRecord.h"
+#include "ntfs/NTFSRecordHeader.h"
 #include "ntfs/NTFSSlackNames.h"
 #include "scan/ChangeJournal.h"
 #include "scan/FilePathBuilder.h"
@@ -43,6 +45,12 @@ std::wstring NameOf(const ByteReader& value) {
     return length > 0 ? std::wstring(buffer, static_cast<size_t>(length)) : std::wstring();
 }
 
+// One 64-bit key for a name in a folder: the names of a million deleted files fit in a few
+// megabytes this way. A collision only drops a trace, never makes one up.
+uint64_t NameKey(uint64_t folder, const std::wstring& name) {
+    return std::hash<std::wstring>()(name) ^ (folder * 0x9E3779B97F4A7C15ull);
+}
+
 class TraceCollector {
 public:
     TraceCollector(const NTFSVolume& volume, const std::atomic<bool>& stop) : volume_(volume), stop_(stop) {}
@@ -57,8 +65,16 @@ public:
             const bool loaded = n < kNTFSFirstUserRecord ? record.ReadFileRecord(n) : records.LoadSound(record, n);
             if (!loaded) continue;
             CarveRecord(record, n);
-            if (!record.IsDeleted() && record.IsDirectory() && record.GetBaseRecordRef() == 0) CarveIndex(record, n);
+            if (record.GetBaseRecordRef() != 0) continue;
+            if (record.IsDeleted()) KeepDeletedNames(record);
+            else if (record.IsDirectory()) CarveIndex(record, n);
         }
+    }
+
+    // A live index entry or a deleted record still holds this name in this folder: a file in use,
+    // one the scan lists, or a folder (which shows in its files' paths).
+    bool IsHeldName(uint64_t folder, const std::wstring& name) const {
+        return heldNames_.contains(NameKey(folder, name));
     }
 
     void ReadJournal() {
@@ -104,44 +120,45 @@ private:
         Add(std::move(c));
     }
 
+    void KeepDeletedNames(NTFSFileRecord& record) {
+        record.SetAttrMask(kNTFSMaskFileName);
+        if (!record.ParseAttrs()) return;
+        for (NTFSAttributeBase* a = record.FindFirstAttr(kNTFSAttrFileName); a; a = record.FindNextAttr(kNTFSAttrFileName)) {
+            auto* name = dynamic_cast<NTFSFileName*>(a);
+            wchar_t buffer[kNTFSMaxNameChars + 1];
+            const int length = name ? name->GetFileName(buffer, kNTFSMaxNameChars) : 0;
+            if (length > 0)
+                heldNames_.insert(NameKey(RecordOf(name->GetParentRef()), std::wstring(buffer, static_cast<size_t>(length))));
+        }
+    }
+
     void CarveRecord(NTFSFileRecord& record, uint64_t n) {
         // A lone key says neither its file nor, here, which record's index it belonged to.
         for (const NTFSSlackName& found : CarveFileNames(FileRecordSlack(record.GetBytes())))
             if (found.form != NTFSSlackForm::Key) AddSlackName(found, kTraceRecordSlack, n);
     }
 
-    // The slack of every block of a folder's index. A name there must name this folder, with its
-    // sequence number, as its parent, and must not be one of the folder's live entries: deleting
+    // The slack of every block of a folder's index; a name there must name this folder, with its
+    // sequence number, as its parent. The folder's live entries are kept as held names: deleting
     // an entry shifts the ones after it, leaving copies of them behind.
     void CarveIndex(NTFSFileRecord& folder, uint64_t n) {
         if (!folder.ParseAttrs()) return;
+        if (auto* root = dynamic_cast<NTFSAttributeIndexRoot*>(folder.FindFirstAttr(kNTFSAttrIndexRoot))) KeepLiveNames(*root, n);
         auto* allocation = dynamic_cast<NTFSAttributeIndexAllocation*>(folder.FindFirstAttr(kNTFSAttrIndexAllocation));
         if (!allocation) return;
         const uint16_t sequence = folder.GetSequenceNumber();
-        std::set<std::wstring> live;
-        if (auto* root = dynamic_cast<NTFSAttributeIndexRoot*>(folder.FindFirstAttr(kNTFSAttrIndexRoot))) AddLive(*root, &live);
-        std::vector<NTFSSlackName> slack;
-        std::vector<std::vector<uint8_t>> kept;  // the blocks the slack names point into
         for (uint64_t b = 0; b < allocation->GetIndexBlockCount() && !stop_.load(std::memory_order_relaxed); ++b) {
             if (!allocation->ReadIndexBlock(b, &block_)) continue;
             // A block the index no longer uses is slack from its first entry on.
             const bool used = BlockInUse(folder, b);
-            if (used) AddLive(block_, &live);
+            if (used) KeepLiveNames(block_, n);
             const std::vector<uint8_t>& bytes = block_.Buffer();
             const ByteReader whole(bytes.data(), bytes.size());
-            std::vector<NTFSSlackName> found = CarveFileNames(used ? IndexBlockSlack(whole) : IndexBlockNode(whole));
-            if (found.empty()) continue;
-            kept.push_back(bytes);
-            const uint8_t* moved = kept.back().data();
-            for (NTFSSlackName& name : found) {
-                name.value = ByteReader(moved + (name.value.data() - bytes.data()), name.value.size());
-                slack.push_back(name);
+            for (const NTFSSlackName& found : CarveFileNames(used ? IndexBlockSlack(whole) : IndexBlockNode(whole))) {
+                const uint64_t parent = *found.value.U64(0x00);
+                if (found.form != NTFSSlackForm::Attribute && RecordOf(parent) == n && SequenceOf(parent) == sequence)
+                    AddSlackName(found, kTraceIndexSlack, n);
             }
-        }
-        for (const NTFSSlackName& found : slack) {
-            const uint64_t parent = *found.value.U64(0x00);
-            if (found.form == NTFSSlackForm::Attribute || RecordOf(parent) != n || SequenceOf(parent) != sequence) continue;
-            if (!live.contains(NameOf(found.value))) AddSlackName(found, kTraceIndexSlack, n);
         }
     }
 
@@ -157,11 +174,11 @@ private:
         return set;
     }
 
-    static void AddLive(NTFSSingleList<NTFSIndexEntry>& entries, std::set<std::wstring>* live) {
+    void KeepLiveNames(NTFSSingleList<NTFSIndexEntry>& entries, uint64_t folder) {
         wchar_t buffer[kNTFSMaxNameChars + 1];
         for (NTFSIndexEntry* entry = entries.FindFirstEntry(); entry; entry = entries.FindNextEntry()) {
             const int length = entry->GetFileName(buffer, kNTFSMaxNameChars);
-            if (length > 0) live->emplace(buffer, static_cast<size_t>(length));
+            if (length > 0) heldNames_.insert(NameKey(folder, std::wstring(buffer, static_cast<size_t>(length))));
         }
     }
 
@@ -169,13 +186,19 @@ private:
     const std::atomic<bool>& stop_;
     NTFSIndexBlock block_;
     std::vector<Candidate> candidates_;
+    std::unordered_set<uint64_t> heldNames_;
     TraceScanCounts counts_;
 };
 
 // The checks that need other records, each record read at most once.
 class TraceJudge {
 public:
-    explicit TraceJudge(const NTFSVolume& volume) : volume_(volume), record_(&volume) {}
+    explicit TraceJudge(const NTFSVolume& volume)
+        : volume_(volume), record_(&volume), total_(volume.GetRecordsCount()), bytes_(volume.GetFileRecordSize()) {}
+
+    // A file reference inside the MFT; one beyond it comes from an entry header partly written
+    // over, which says nothing about the file.
+    bool IsInMft(uint64_t ref) const { return RecordOf(ref) < total_; }
 
     // The parent reference names a folder record of that sequence number (one deleted since
     // counts too: deleting bumps the number by one).
@@ -193,6 +216,9 @@ public:
     // is in use with the trace's sequence number or, for a $FILE_NAME attribute from record slack
     // (which names no file), its file was made at the trace's creation time. Gone otherwise.
     Verdict Judge(const Candidate& c) {
+        // An index entry without its file reference has no record to ask: the held names were all
+        // there was to check.
+        if (c.fileRef == 0 && c.source == kTraceIndexSlack) return Verdict::Gone;
         const uint64_t number = c.fileRef ? RecordOf(c.fileRef) : c.holder;
         const Facts& facts = Read(number);
         if (!facts.read) return Verdict::Gone;
@@ -217,7 +243,7 @@ private:
         if (auto known = facts_.find(number); known != facts_.end()) return known->second;
         Facts facts;
         record_.SetAttrMask(kNTFSMaskFileName);
-        if (volume_.IsVolumeOK() && record_.ReadFileRecord(number) && record_.ParseAttrs()) {
+        if (Load(number) && record_.ParseAttrs()) {
             facts.read = true;
             facts.deleted = record_.IsDeleted();
             facts.directory = record_.IsDirectory();
@@ -234,8 +260,22 @@ private:
         return facts_.emplace(number, std::move(facts)).first->second;
     }
 
+    // Reads record `number` only when its bytes are sound, so that asking about records a trace
+    // names (never used, torn) logs nothing.
+    bool Load(uint64_t number) {
+        if (!volume_.IsVolumeOK() || number >= total_) return false;
+        if (number < kNTFSFirstUserRecord || !volume_.HasMFTData()) return record_.ReadFileRecord(number);
+        uint32_t got = 0;
+        if (!volume_.GetMFTData()->ReadData(number * bytes_.size(), bytes_.data(), static_cast<uint32_t>(bytes_.size()), &got) ||
+            got != bytes_.size() || !ReadRecordHeader(bytes_.data(), bytes_.size()).sound)
+            return false;
+        return record_.LoadFileRecord(number, bytes_.data(), bytes_.size());
+    }
+
     const NTFSVolume& volume_;
     NTFSFileRecord record_;
+    uint64_t total_;
+    std::vector<uint8_t> bytes_;
     std::map<uint64_t, Facts> facts_;
 };
 
@@ -274,6 +314,11 @@ std::vector<std::unique_ptr<DeletedFileInfo>> ScanTraces(const NTFSVolume& volum
         if (stop.load(std::memory_order_relaxed)) break;
         if (!filter.MatchFile(c.name)) continue;
         const bool fromJournal = c.value.empty();
+        if (c.fileRef && !judge.IsInMft(c.fileRef)) {
+            if (fromJournal) continue;
+            c.fileRef = 0;
+        }
+        if (collector.IsHeldName(RecordOf(c.parentRef), c.name)) continue;
         const bool parentKnown = judge.IsFolder(c.parentRef);
         // A slack name whose folder cannot be confirmed is not believed; the journal's records
         // are whole structures of their own, their folder may simply be gone.
@@ -282,6 +327,7 @@ std::vector<std::unique_ptr<DeletedFileInfo>> ScanTraces(const NTFSVolume& volum
         if (verdict == TraceJudge::Verdict::Held) continue;
         if (verdict == TraceJudge::Verdict::Renamed) c.source |= kTraceOldName;
         const uint64_t folder = parentKnown ? RecordOf(c.parentRef) : 0;
+        fprintf(stderr, "DBG row holder %llu fileRef %llx parent %llx src %d verdict %d\n", (unsigned long long)c.holder, (unsigned long long)c.fileRef, (unsigned long long)c.parentRef, c.source, (int)verdict);
         auto key = std::make_pair(folder, c.name);
         DeletedFileInfo* row = nullptr;
         if (auto known = byName.find(key); known != byName.end()) {
