@@ -1,6 +1,5 @@
 #include "scan/TraceScan.h"
 
-#include <cstdio>
 #include <map>
 #include <unordered_set>
 #include <utility>
@@ -327,7 +326,6 @@ std::vector<std::unique_ptr<DeletedFileInfo>> ScanTraces(const NTFSVolume& volum
         if (verdict == TraceJudge::Verdict::Held) continue;
         if (verdict == TraceJudge::Verdict::Renamed) c.source |= kTraceOldName;
         const uint64_t folder = parentKnown ? RecordOf(c.parentRef) : 0;
-        fprintf(stderr, "DBG row holder %llu fileRef %llx parent %llx src %d verdict %d\n", (unsigned long long)c.holder, (unsigned long long)c.fileRef, (unsigned long long)c.parentRef, c.source, (int)verdict);
         auto key = std::make_pair(folder, c.name);
         DeletedFileInfo* row = nullptr;
         if (auto known = byName.find(key); known != byName.end()) {
