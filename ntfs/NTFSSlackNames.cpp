@@ -142,6 +142,9 @@ std::vector<NTFSSlackName> CarveFileNames(const ByteReader& slack) {
     std::vector<NTFSSlackName> found;
     size_t covered = 0;  // the end of the last entry or attribute found
     for (size_t at = 0; at + kAttrValueOffset <= slack.size(); at += kAlign) {
+        // Every form starts with eight bytes that are not all zero (a file or parent reference,
+        // an attribute type): zeroed slack is passed over at once.
+        if (slack.U64(at) == 0u) continue;
         std::optional<NTFSSlackName> name = IndexEntryAt(slack, at);
         if (!name) name = AttributeAt(slack, at);
         if (name) {

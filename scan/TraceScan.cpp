@@ -1,7 +1,8 @@
 #include "scan/TraceScan.h"
 
+#include <algorithm>
 #include <map>
-#include <unordered_set>
+#include <string_view>
 #include <utility>
 
 #include "base/os/Time.h"
@@ -27,27 +28,31 @@ constexpr uint32_t kFileNameDirectory = 0x10000000;
 uint64_t RecordOf(uint64_t ref) { return ref & kNTFSRecordNumberMask; }
 uint16_t SequenceOf(uint64_t ref) { return static_cast<uint16_t>(ref >> 48); }
 
-// One name seen in traces, before it is checked against the records it names.
+// One name seen in traces, before it is checked against the records it names. A walk over a
+// big volume finds many (every deleted file's entry in its folder's slack), so a slack name keeps
+// its $FILE_NAME value in the collector's one buffer and is decoded only once it is believed.
 struct Candidate {
-    std::wstring name;
+    uint64_t key = 0;         // NameKey of its folder and name
     uint64_t parentRef = 0;
     uint64_t fileRef = 0;     // 0 when the trace does not say (a $FILE_NAME attribute)
     uint64_t holder = 0;      // the record whose slack held it (record slack)
-    std::vector<uint8_t> value;  // the $FILE_NAME value; empty for a journal record
+    size_t valueAt = 0;       // the $FILE_NAME value in the collector's buffer
+    size_t valueSize = 0;     // 0 for a journal record
+    std::wstring name;        // a journal record's; a slack name's once decoded
     uint64_t deleted = 0;     // the journal's time stamp (UTC)
     uint8_t source = 0;
 };
 
-std::wstring NameOf(const ByteReader& value) {
-    wchar_t buffer[kNTFSMaxNameChars + 1];
-    const int length = NTFSFileName(value).GetFileName(buffer, kNTFSMaxNameChars);
-    return length > 0 ? std::wstring(buffer, static_cast<size_t>(length)) : std::wstring();
+// The name of a $FILE_NAME value or index entry, in `buffer`; empty for none.
+std::wstring_view NameIn(const NTFSFileName& value, wchar_t (&buffer)[kNTFSMaxNameChars + 1]) {
+    const int length = value.GetFileName(buffer, kNTFSMaxNameChars);
+    return length > 0 ? std::wstring_view(buffer, static_cast<size_t>(length)) : std::wstring_view();
 }
 
 // One 64-bit key for a name in a folder: the names of a million deleted files fit in a few
 // megabytes this way. A collision only drops a trace, never makes one up.
-uint64_t NameKey(uint64_t folder, const std::wstring& name) {
-    return std::hash<std::wstring>()(name) ^ (folder * 0x9E3779B97F4A7C15ull);
+uint64_t NameKey(uint64_t folder, std::wstring_view name) {
+    return std::hash<std::wstring_view>()(name) ^ (folder * 0x9E3779B97F4A7C15ull);
 }
 
 class TraceCollector {
@@ -70,11 +75,14 @@ public:
         }
     }
 
-    // A live index entry or a deleted record still holds this name in this folder: a file in use,
-    // one the scan lists, or a folder (which shows in its files' paths).
-    bool IsHeldName(uint64_t folder, const std::wstring& name) const {
-        return heldNames_.contains(NameKey(folder, name));
-    }
+    // After the walk: the held names sorted for lookup.
+    void SortHeldNames() { std::sort(heldNames_.begin(), heldNames_.end()); }
+
+    // A live index entry or a deleted record still holds this name in this folder (NameKey): a
+    // file in use, one the scan lists, or a folder (which shows in its files' paths).
+    bool IsHeldName(uint64_t key) const { return std::binary_search(heldNames_.begin(), heldNames_.end(), key); }
+
+    ByteReader ValueOf(const Candidate& c) const { return ByteReader(values_.data() + c.valueAt, c.valueSize); }
 
     void ReadJournal() {
         counts_.journal = ReadChangeJournal(
@@ -87,6 +95,7 @@ public:
                 if (usn.fileRefHigh != 0 || usn.parentRefHigh != 0) return;  // not an NTFS file reference
                 Candidate c;
                 c.name = usn.name;
+                c.key = NameKey(RecordOf(usn.parentRefLow), c.name);
                 c.parentRef = usn.parentRefLow;
                 c.fileRef = usn.fileRefLow;
                 c.deleted = (source & kTraceOldName) ? 0 : usn.timeStamp;
@@ -108,13 +117,17 @@ private:
     void AddSlackName(const NTFSSlackName& found, uint8_t source, uint64_t holder) {
         if (found.value.U8(0x41) == kDosNameSpace) return;  // the long name tells the same file
         if (found.value.U32(0x38).value_or(0) & kFileNameDirectory) return;
+        wchar_t buffer[kNTFSMaxNameChars + 1];
+        const std::wstring_view name = NameIn(NTFSFileName(found.value), buffer);
+        if (name.empty()) return;
         Candidate c;
-        c.name = NameOf(found.value);
-        if (c.name.empty()) return;
         c.parentRef = *found.value.U64(0x00);
+        c.key = NameKey(RecordOf(c.parentRef), name);
         c.fileRef = found.fileRef;
         c.holder = holder;
-        c.value.assign(found.value.data(), found.value.data() + found.value.size());
+        c.valueAt = values_.size();
+        c.valueSize = found.value.size();
+        values_.insert(values_.end(), found.value.data(), found.value.data() + found.value.size());
         c.source = source;
         Add(std::move(c));
     }
@@ -122,13 +135,11 @@ private:
     void KeepDeletedNames(NTFSFileRecord& record) {
         record.SetAttrMask(kNTFSMaskFileName);
         if (!record.ParseAttrs()) return;
-        for (NTFSAttributeBase* a = record.FindFirstAttr(kNTFSAttrFileName); a; a = record.FindNextAttr(kNTFSAttrFileName)) {
-            auto* name = dynamic_cast<NTFSFileName*>(a);
-            wchar_t buffer[kNTFSMaxNameChars + 1];
-            const int length = name ? name->GetFileName(buffer, kNTFSMaxNameChars) : 0;
-            if (length > 0)
-                heldNames_.insert(NameKey(RecordOf(name->GetParentRef()), std::wstring(buffer, static_cast<size_t>(length))));
-        }
+        wchar_t buffer[kNTFSMaxNameChars + 1];
+        for (NTFSAttributeBase* a = record.FindFirstAttr(kNTFSAttrFileName); a; a = record.FindNextAttr(kNTFSAttrFileName))
+            if (auto* name = dynamic_cast<NTFSFileName*>(a))
+                if (const std::wstring_view text = NameIn(*name, buffer); !text.empty())
+                    heldNames_.push_back(NameKey(RecordOf(name->GetParentRef()), text));
     }
 
     void CarveRecord(NTFSFileRecord& record, uint64_t n) {
@@ -175,17 +186,17 @@ private:
 
     void KeepLiveNames(NTFSSingleList<NTFSIndexEntry>& entries, uint64_t folder) {
         wchar_t buffer[kNTFSMaxNameChars + 1];
-        for (NTFSIndexEntry* entry = entries.FindFirstEntry(); entry; entry = entries.FindNextEntry()) {
-            const int length = entry->GetFileName(buffer, kNTFSMaxNameChars);
-            if (length > 0) heldNames_.insert(NameKey(folder, std::wstring(buffer, static_cast<size_t>(length))));
-        }
+        for (NTFSIndexEntry* entry = entries.FindFirstEntry(); entry; entry = entries.FindNextEntry())
+            if (const std::wstring_view text = NameIn(*entry, buffer); !text.empty())
+                heldNames_.push_back(NameKey(folder, text));
     }
 
     const NTFSVolume& volume_;
     const std::atomic<bool>& stop_;
     NTFSIndexBlock block_;
     std::vector<Candidate> candidates_;
-    std::unordered_set<uint64_t> heldNames_;
+    std::vector<uint8_t> values_;
+    std::vector<uint64_t> heldNames_;
     TraceScanCounts counts_;
 };
 
@@ -214,7 +225,7 @@ public:
     // of a live entry). Renamed: the file's record still holds the file, under another name: it
     // is in use with the trace's sequence number or, for a $FILE_NAME attribute from record slack
     // (which names no file), its file was made at the trace's creation time. Gone otherwise.
-    Verdict Judge(const Candidate& c) {
+    Verdict Judge(const Candidate& c, const ByteReader& value) {
         // An index entry without its file reference has no record to ask: the held names were all
         // there was to check.
         if (c.fileRef == 0 && c.source == kTraceIndexSlack) return Verdict::Gone;
@@ -224,7 +235,7 @@ public:
         for (const auto& [name, parent] : facts.names)
             if (name == c.name && RecordOf(parent) == RecordOf(c.parentRef)) return Verdict::Held;
         if (c.fileRef) return !facts.deleted && facts.sequence == SequenceOf(c.fileRef) ? Verdict::Renamed : Verdict::Gone;
-        const uint64_t created = ByteReader(c.value.data(), c.value.size()).U64(0x08).value_or(0);
+        const uint64_t created = value.U64(0x08).value_or(0);
         return !facts.deleted && created != 0 && created == facts.created ? Verdict::Renamed : Verdict::Gone;
     }
 
@@ -278,8 +289,7 @@ private:
     std::map<uint64_t, Facts> facts_;
 };
 
-void FillTimes(DeletedFileInfo& row, const std::vector<uint8_t>& value) {
-    const ByteReader bytes(value.data(), value.size());
+void FillTimes(DeletedFileInfo& row, const ByteReader& bytes) {
     NTFSFileName name(bytes);
     uint64_t modified = 0, created = 0, accessed = 0;
     name.GetFileTime(&modified, &created, &accessed);
@@ -309,20 +319,26 @@ std::vector<std::unique_ptr<DeletedFileInfo>> ScanTraces(const NTFSVolume& volum
     DirectoryPathCache paths(volume);
     std::vector<std::unique_ptr<DeletedFileInfo>> rows;
     std::map<std::pair<uint64_t, std::wstring>, DeletedFileInfo*> byName;
+    collector.SortHeldNames();
     for (Candidate& c : collector.Candidates()) {
         if (stop.load(std::memory_order_relaxed)) break;
+        if (collector.IsHeldName(c.key)) continue;
+        const ByteReader value = collector.ValueOf(c);
+        const bool fromJournal = c.valueSize == 0;
+        if (!fromJournal) {
+            wchar_t buffer[kNTFSMaxNameChars + 1];
+            c.name = NameIn(NTFSFileName(value), buffer);
+        }
         if (!filter.MatchFile(c.name)) continue;
-        const bool fromJournal = c.value.empty();
         if (c.fileRef && !judge.IsInMft(c.fileRef)) {
             if (fromJournal) continue;
             c.fileRef = 0;
         }
-        if (collector.IsHeldName(RecordOf(c.parentRef), c.name)) continue;
         const bool parentKnown = judge.IsFolder(c.parentRef);
         // A slack name whose folder cannot be confirmed is not believed; the journal's records
         // are whole structures of their own, their folder may simply be gone.
         if (!parentKnown && !fromJournal) continue;
-        const TraceJudge::Verdict verdict = judge.Judge(c);
+        const TraceJudge::Verdict verdict = judge.Judge(c, value);
         if (verdict == TraceJudge::Verdict::Held) continue;
         if (verdict == TraceJudge::Verdict::Renamed) c.source |= kTraceOldName;
         const uint64_t folder = parentKnown ? RecordOf(c.parentRef) : 0;
@@ -338,7 +354,7 @@ std::vector<std::unique_ptr<DeletedFileInfo>> ScanTraces(const NTFSVolume& volum
             byName.emplace(std::move(key), row);
             rows.push_back(std::move(made));
         }
-        if (!fromJournal && row->GetStandardTimes().created == 0) FillTimes(*row, c.value);
+        if (!fromJournal && row->GetStandardTimes().created == 0) FillTimes(*row, value);
         if (c.deleted && row->GetDeletionTime() == 0) row->SetDeletionTime(ToLocal(c.deleted));
         row->SetTraceSources(static_cast<uint8_t>(row->GetTraceSources() | c.source));
     }
