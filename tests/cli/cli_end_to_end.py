@@ -581,6 +581,23 @@ class Traces(unittest.TestCase):
         self.assertIn("'T1' is a trace: only its name was found, there is no data to restore", r.err)
         self.assertFalse(out.exists())
 
+    def test_no_file_the_scan_lists_is_repeated(self):
+        # Deleting a file leaves its index entry in the slack while its record keeps the name:
+        # such names, and copies of live entries, are not traces. A trace is a deleted name of
+        # the manifest that the scan cannot list (the driver took it out of the record).
+        for name in fixture_names() + ["reuse/reuse"]:
+            with self.subTest(fixture=name):
+                image = unpacked(name)
+                deleted = set()
+                for line in Path(ARGS.source, "tests", "fixtures", name + ".manifest.tsv").read_text("utf-8").splitlines()[1:]:
+                    if line and not line.startswith("#") and line.split("\t")[1] == "1":
+                        deleted.add(volume_path(line.split("\t")[5])[::-1])
+                listed = {(row[1], row[2]) for row in parse_tsv(run_cli("scan", arg_path(image), "--format", "tsv").out)}
+                _, traces = self.scan_traces(image)
+                found = {(n, p) for n, p, _ in traces}
+                self.assertEqual(found & listed, set())
+                self.assertEqual(found - deleted, set())
+
     def test_windows_written_slack_and_journal(self):
         disk = windows_image("dfir_ntfs/ntfs_index.raw.gz", "gzip")
         if disk is None:
