@@ -22,9 +22,6 @@ namespace Vorlaq {
 
 namespace {
 
-constexpr uint8_t kDosNameSpace = 2;
-constexpr uint32_t kFileNameDirectory = 0x10000000;
-
 uint64_t RecordOf(uint64_t ref) { return ref & kNTFSRecordNumberMask; }
 uint16_t SequenceOf(uint64_t ref) { return static_cast<uint16_t>(ref >> 48); }
 
@@ -115,10 +112,11 @@ private:
     }
 
     void AddSlackName(const NTFSSlackName& found, uint8_t source, uint64_t holder) {
-        if (found.value.U8(0x41) == kDosNameSpace) return;  // the long name tells the same file
-        if (found.value.U32(0x38).value_or(0) & kFileNameDirectory) return;
+        const NTFSFileName value(found.value);
+        // A DOS name's file shows under its long name; a folder's name in its files' paths.
+        if (!value.IsWin32Name() || value.IsDirectory()) return;
         wchar_t buffer[kNTFSMaxNameChars + 1];
-        const std::wstring_view name = NameIn(NTFSFileName(found.value), buffer);
+        const std::wstring_view name = NameIn(value, buffer);
         if (name.empty()) return;
         Candidate c;
         c.parentRef = *found.value.U64(0x00);
