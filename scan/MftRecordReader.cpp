@@ -22,9 +22,9 @@ bool MftRecordReader::Load(NTFSFileRecord& record, uint64_t number) {
     return bytes ? record.LoadFileRecord(number, bytes, recordSize_) : record.ReadFileRecord(number);
 }
 
-bool MftRecordReader::LoadSound(NTFSFileRecord& record, uint64_t number) {
+const uint8_t* MftRecordReader::PeekSound(uint64_t number) {
     const uint8_t* bytes = Peek(number);
-    return bytes && ReadRecordHeader(bytes, recordSize_).sound && record.LoadFileRecord(number, bytes, recordSize_);
+    return bytes && ReadRecordHeader(bytes, recordSize_).sound ? bytes : nullptr;
 }
 
 bool MftRecordReader::IsPassedOver(uint64_t number) {

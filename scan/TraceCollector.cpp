@@ -6,6 +6,7 @@
 #include "ntfs/NTFSAttributeBitmap.h"
 #include "ntfs/NTFSAttributeIndexRoot.h"
 #include "scan/ChangeJournal.h"
+#include "ntfs/NTFSRecordHeader.h"
 #include "scan/MftRecordReader.h"
 #include "scan/TraceSources.h"
 
@@ -22,13 +23,24 @@ uint64_t NameKey(uint64_t folder, std::wstring_view name) {
 
 void TraceCollector::Walk() {
     const uint64_t total = volume_.GetRecordsCount();
+    const uint32_t size = volume_.GetFileRecordSize();
     MftRecordReader records(volume_, total);
     NTFSFileRecord record(&volume_);
     for (uint64_t n = 0; n < total && !stop_.load(std::memory_order_relaxed); ++n) {
         record.SetAttrMask(NTFSAttrMaskBit(kNTFSAttrIndexRoot) | NTFSAttrMaskBit(kNTFSAttrIndexAllocation) |
                            NTFSAttrMaskBit(kNTFSAttrBitmap));
-        const bool loaded = n < kNTFSFirstUserRecord ? record.ReadFileRecord(n) : records.LoadSound(record, n);
-        if (!loaded) continue;
+        if (n < kNTFSFirstUserRecord) {
+            if (!record.ReadFileRecord(n)) continue;
+        } else {
+            // Most records are files in use whose slack holds nothing: they are looked at as read,
+            // and loaded (fixed up) only when there is more to do.
+            const uint8_t* raw = records.PeekSound(n);
+            if (!raw) continue;
+            const NTFSRecordHeader header = ReadRecordHeader(raw, size);
+            const bool named = !CarveFileNames(FileRecordSlack(ByteReader(raw, size))).empty();
+            if (!named && (header.baseRef != 0 || header.IsLiveFile())) continue;
+            if (!record.LoadFileRecord(n, raw, size)) continue;
+        }
         CarveRecord(record, n);
         if (record.GetBaseRecordRef() != 0) continue;
         if (record.IsDeleted()) KeepDeletedNames(record);

@@ -3,6 +3,7 @@
 // and on entries made here in each form the carver knows, good and bad.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <fstream>
@@ -198,22 +199,22 @@ void Append(Bytes& slack, const Bytes& bytes) {
 }
 
 Bytes Entry(uint64_t fileRef, const Bytes& key) {
-    Bytes e(0x10, 0);
+    Bytes e(0x10 + key.size(), 0);
     PutLE(e, 0x00, fileRef, 8);
     PutLE(e, 0x08, (0x10 + key.size() + 7) / 8 * 8, 2);
     PutLE(e, 0x0A, key.size(), 2);
-    e.insert(e.end(), key.begin(), key.end());
+    std::copy(key.begin(), key.end(), e.begin() + 0x10);
     return e;
 }
 
 Bytes Attribute(const Bytes& value) {
-    Bytes a(0x18, 0);
+    Bytes a(0x18 + value.size(), 0);
     PutLE(a, 0x00, 0x30, 4);
     PutLE(a, 0x04, (0x18 + value.size() + 7) / 8 * 8, 4);
     PutLE(a, 0x10, value.size(), 4);
     PutLE(a, 0x14, 0x18, 2);
     a[0x16] = 1;
-    a.insert(a.end(), value.begin(), value.end());
+    std::copy(value.begin(), value.end(), a.begin() + 0x18);
     return a;
 }
 
