@@ -137,6 +137,8 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
             o.recoverableOnly = true;
         } else if (name == L"--no-recoverable" && o.command == CliCommand::Scan) {
             o.recoverableColumn = false;
+        } else if (name == L"--traces" && o.command == CliCommand::Scan) {
+            o.traces = true;
         } else if (name == L"--original-names" && o.command == CliCommand::Restore) {
             o.originalNames = true;
         } else if (name == L"--shadow-copies" && o.command != CliCommand::Info) {
@@ -162,6 +164,10 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
     } else {
         for (size_t i = 1; i < positional.size(); ++i) {
             const std::wstring& text = positional[i];
+            // The table and tsv number traces T1, T2, ...: a name without a record or data.
+            if (text.size() > 1 && text[0] == L'T' && ParseDecimal(text.substr(1)))
+                return Refuse(FormatWide(L"'%s' is a trace: only its name was found, there is no data to restore",
+                                         text));
             // COPY:RECORD names a file of a shadow copy.
             if (size_t colon = text.find(L':'); colon != std::wstring::npos && o.shadowCopies) {
                 auto copy = ParseDecimal(std::wstring_view(text).substr(0, colon));
@@ -194,7 +200,7 @@ std::wstring UsageText() {
     return L"Usage:\n"
            L"  quorret-cli info SOURCE [--offset N | --partition N] [--verbose]\n"
            L"  quorret-cli scan SOURCE [--filter TEXT] [--recoverable | --no-recoverable] [--format table|tsv|json|body]\n"
-           L"              [--shadow-copies] [--offset N | --partition N] [--verbose]\n"
+           L"              [--shadow-copies] [--traces] [--offset N | --partition N] [--verbose]\n"
            L"  quorret-cli restore SOURCE --out DIR (RECORD... | --all [--filter TEXT] [--recoverable] [--original-names])\n"
            L"              [--tree] [--keep-times] [--streams] [--shadow-copies] [--offset N | --partition N] [--verbose]\n"
            L"  quorret-cli --version\n"
@@ -205,6 +211,8 @@ std::wstring UsageText() {
            L"--partition N the volume is partition N of the whole-disk SOURCE, as the partition listing numbers it\n"
            L"--filter TEXT file extensions to look for, such as \"*.txt;*.log\" (default: all)\n"
            L"--format      table (default), tsv, json (one object per line) or body (a timeline body file)\n"
+           L"--traces      also list names of deleted files found only in index and record slack and the\n"
+           L"              change journal (IDs T1, T2, ...: no data to restore)\n"
            L"--out DIR     the folder that receives restored files (created when missing)\n"
            L"--all         restore every deleted file the scan finds\n"
            L"--tree        recreate each file's folder path under DIR\n"

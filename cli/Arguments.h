@@ -37,6 +37,7 @@ struct CliOptions {
     bool originalNames = false;         // restore --original-names
     bool shadowCopies = false;          // scan, restore --shadow-copies: the files only shadow copies hold
     std::vector<ShadowRecordId> shadowRecords;  // restore COPY:RECORD... (with --shadow-copies)
+    bool traces = false;                // scan --traces: names found only in slack and the change journal
     bool verbose = false;
 };
 

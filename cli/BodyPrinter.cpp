@@ -29,7 +29,9 @@ public:
             else row_ += c;
         }
         row_ += L'|';
-        AppendDecimal(row_, file.GetRecordNumber());
+        // A name found only in traces has no record: inode 0, as that kit writes for an index
+        // entry left without one (mactime takes digits only there).
+        AppendDecimal(row_, file.IsTrace() ? 0 : file.GetRecordNumber());
         row_ += file.IsReadOnly() ? L"|-/rr-xr-xr-x|0|0|" : L"|-/rrwxrwxrwx|0|0|";
         AppendDecimal(row_, file.GetSize());
         const StandardTimes times = file.GetStandardTimes();

@@ -27,11 +27,11 @@ int RunScan(CliOptions& options, Console& console, ErrorLogCapture& errors) {
 
     const uint64_t errorsBefore = errors.Total();
     std::unique_ptr<ScanPrinter> printer =
-        MakeScanPrinter(options.format, console, options.recoverableColumn, options.shadowCopies);
+        MakeScanPrinter(options.format, console, options.recoverableColumn, options.shadowCopies, options.traces);
     ScanPrinter* out = printer.get();
     ScanOutcome outcome = RunScanTask(session->GetSource(), options.filter.value_or(L""), session->GetUserRecordsCount(), console,
                                       [out](const DeletedFileInfo& file) { out->Add(file); },
-                                      nullptr, RecoverabilityFor(options));
+                                      nullptr, RecoverabilityFor(options), options.traces);
     if (outcome.state != kScanFinished) return ReportFailedScan(options, *session, console, errors);
     // The files only the shadow copies hold come after the volume's own.
     std::wstring shadowSummary;
@@ -43,8 +43,12 @@ int RunScan(CliOptions& options, Console& console, ErrorLogCapture& errors) {
         shadowSummary = ShadowSummaryText(shadow);
     }
     printer->Finish();
-    std::wstring summary = FormatWide(L"Scanned %I64u records in %.2f s: %I64u deleted files found.", session->GetUserRecordsCount(),
-                                      outcome.seconds, outcome.found);
+    const uint64_t traces = outcome.traces.rows;
+    std::wstring summary = FormatWide(L"Scanned %I64u records in %.2f s: %I64u deleted files found.",
+                                      session->GetUserRecordsCount(), outcome.seconds, outcome.found - traces);
+    if (options.traces)
+        summary += FormatWide(L" %I64u %s found only in traces%s.", traces, traces == 1 ? L"name" : L"names",
+                              outcome.traces.journal ? L"" : L" (no change journal)");
     if (const RecycleBinCounts& bin = outcome.recycleBin; bin.joined || bin.damaged)
         summary += FormatWide(L" Recycle Bin: %I64u original %s found, %I64u damaged $I %s ignored.", bin.joined,
                               bin.joined == 1 ? L"path" : L"paths", bin.damaged, bin.damaged == 1 ? L"file" : L"files");

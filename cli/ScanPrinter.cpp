@@ -8,12 +8,13 @@
 #include "cli/BodyPrinter.h"
 #include "cli/FieldText.h"
 #include "cli/ShadowCopyStep.h"
+#include "scan/TraceSources.h"
 
 namespace Vorlaq {
 
 namespace {
 
-constexpr size_t kColumns = 8;  // the last, Recoverable, only when asked for
+constexpr size_t kColumns = 9;  // Recoverable and Found In only when asked for
 using Row = std::array<std::wstring, kColumns>;
 
 // The recoverability of the row before comes back as it was: most rows repeat it, and its text
@@ -38,14 +39,19 @@ private:
 // million-record volume's listing to a fraction of what seven wide strings a row would take.
 class TablePrinter : public ScanPrinter {
 public:
-    TablePrinter(Console& console, bool recoverable) : console_(console), columns_(recoverable ? 8 : 7) {
-        for (size_t c = 0; c < kColumns; ++c) width_[c] = Titles()[c].size();
+    TablePrinter(Console& console, bool recoverable, bool traces)
+        : console_(console), columns_(7 + (recoverable ? 1 : 0) + (traces ? 1 : 0)), traces_(traces) {
+        titles_ = {L"Index", L"Name", L"Path", L"Type", L"Size", L"Modified Time", L"Creation Time", L"Recoverable"};
+        if (traces_) titles_[columns_ - 1] = L"Found In";
+        for (size_t c = 0; c < kColumns; ++c) width_[c] = titles_[c].size();
     }
 
     void Add(const DeletedFileInfo& file) override {
         Row row{file.GetShadowCopy() ? ShadowFileId(file) : file.GetRecordNumberText(), EscapeControls(file.GetName()), EscapeControls(file.GetPath()),
                 EscapeControls(file.GetType()), file.GetSizeText(), file.GetModifiedTimeText(),
                 file.GetCreationTimeText(), RecoverabilityText(file.GetRecoverability())};
+        // A name found only in traces says where; a file of its own record leaves the cell empty.
+        if (traces_) row[columns_ - 1] = TraceSourcesText(file.GetTraceSources());
         // A file from an emptied Recycle Bin shows where it was before, marked as such.
         if (const std::wstring original = file.GetOriginalPath(); !original.empty()) {
             const size_t cut = original.rfind(L'\\') + 1;
@@ -62,7 +68,7 @@ public:
     }
 
     void Finish() override {
-        Line(Titles());
+        Line(titles_);
         for (std::string& stored : rows_) {
             std::wstring joined = Utf8ToWide(stored);
             std::string().swap(stored);
@@ -83,14 +89,8 @@ public:
 private:
     // One very long name or path must not push every other row across the screen: the padding
     // stops at these widths and longer cells simply run over.
-    static constexpr size_t kMaxWidth[kColumns] = {20, 40, 60, 8, 12, 16, 16, 11};
-    static constexpr bool kRight[kColumns] = {true, false, false, false, true, false, false, false};
-
-    static const Row& Titles() {
-        static const Row titles = {L"Index", L"Name", L"Path", L"Type", L"Size", L"Modified Time",
-                                   L"Creation Time", L"Recoverable"};
-        return titles;
-    }
+    static constexpr size_t kMaxWidth[kColumns] = {20, 40, 60, 8, 12, 16, 16, 11, 30};
+    static constexpr bool kRight[kColumns] = {true, false, false, false, true, false, false, false, false};
 
     void Line(const Row& row) {
         std::wstring text;
@@ -109,18 +109,22 @@ private:
 
     Console& console_;
     size_t columns_;
+    bool traces_;
+    Row titles_;
     size_t width_[kColumns];
     std::vector<std::string> rows_;
 };
 
 class TsvPrinter : public ScanPrinter {
 public:
-    TsvPrinter(Console& console, bool recoverable, bool shadowCopies)
-        : console_(console), times_(LocalUtcOffsetSeconds()), recoverable_(recoverable), shadowCopies_(shadowCopies) {}
+    TsvPrinter(Console& console, bool recoverable, bool shadowCopies, bool traces)
+        : console_(console), times_(LocalUtcOffsetSeconds()), recoverable_(recoverable), shadowCopies_(shadowCopies),
+          traces_(traces) {}
 
     void Add(const DeletedFileInfo& file) override {
         Header();
         row_.clear();
+        if (file.IsTrace()) row_ += L'T';
         AppendDecimal(row_, file.GetRecordNumber());
         row_ += L'\t';
         AppendTsvField(row_, file.GetName());
@@ -148,6 +152,10 @@ public:
             row_ += L'\t';
             times_.Append(row_, file.GetShadowCopyTime());
         }
+        if (traces_) {
+            row_ += L'\t';
+            row_ += TraceSourcesText(file.GetTraceSources());
+        }
         row_ += L'\n';
         console_.Out(row_);
     }
@@ -164,7 +172,7 @@ private:
         std::wstring header = recoverable_
                                   ? L"record\tname\tpath\ttype\tsize\tmodified\tcreated\trecoverable\toriginal_path\tdeleted"
                                   : L"record\tname\tpath\ttype\tsize\tmodified\tcreated\toriginal_path\tdeleted";
-        console_.Out(header + (shadowCopies_ ? L"\tcopy\tcopy_created\n" : L"\n"));
+        console_.Out(header + (shadowCopies_ ? L"\tcopy\tcopy_created" : L"") + (traces_ ? L"\tfound_in\n" : L"\n"));
         headerDone_ = true;
     }
 
@@ -173,18 +181,22 @@ private:
     RecoverabilityWords recoverability_;
     bool recoverable_;
     bool shadowCopies_;
+    bool traces_;
     std::wstring row_;
     bool headerDone_ = false;
 };
 
 class JsonPrinter : public ScanPrinter {
 public:
-    JsonPrinter(Console& console, bool recoverable, bool shadowCopies)
-        : console_(console), times_(LocalUtcOffsetSeconds()), recoverable_(recoverable), shadowCopies_(shadowCopies) {}
+    JsonPrinter(Console& console, bool recoverable, bool shadowCopies, bool traces)
+        : console_(console), times_(LocalUtcOffsetSeconds()), recoverable_(recoverable), shadowCopies_(shadowCopies),
+          traces_(traces) {}
 
     void Add(const DeletedFileInfo& file) override {
         row_.assign(L"{\"record\":");
-        AppendDecimal(row_, file.GetRecordNumber());
+        // A trace's number is the text the table shows ("T3"): it names no MFT record.
+        if (file.IsTrace()) AppendJsonString(row_, file.GetRecordNumberText());
+        else AppendDecimal(row_, file.GetRecordNumber());
         row_ += L",\"name\":";
         AppendJsonString(row_, file.GetName());
         row_ += L",\"path\":";
@@ -215,6 +227,17 @@ public:
             row_ += L",\"copy_created\":";
             AppendTime(file.GetShadowCopyTime());
         }
+        if (traces_) {
+            row_ += L",\"found_in\":[";
+            const std::wstring sources = TraceSourcesText(file.GetTraceSources());
+            for (size_t begin = 0; begin < sources.size();) {
+                const size_t end = std::min(sources.find(L',', begin), sources.size());
+                if (begin) row_ += L',';
+                AppendJsonString(row_, sources.substr(begin, end - begin));
+                begin = end + 1;
+            }
+            row_ += L']';
+        }
         row_ += L"}\n";
         console_.Out(row_);
     }
@@ -237,20 +260,21 @@ private:
     RecoverabilityWords recoverability_;
     bool recoverable_;
     bool shadowCopies_;
+    bool traces_;
     std::wstring row_;
 };
 
 }  // namespace
 
-std::unique_ptr<ScanPrinter> MakeScanPrinter(ScanFormat format, Console& console, bool recoverable,
-                                             bool shadowCopies) {
+std::unique_ptr<ScanPrinter> MakeScanPrinter(ScanFormat format, Console& console, bool recoverable, bool shadowCopies,
+                                             bool traces) {
     switch (format) {
-    case ScanFormat::Tsv: return std::make_unique<TsvPrinter>(console, recoverable, shadowCopies);
-    case ScanFormat::Json: return std::make_unique<JsonPrinter>(console, recoverable, shadowCopies);
+    case ScanFormat::Tsv: return std::make_unique<TsvPrinter>(console, recoverable, shadowCopies, traces);
+    case ScanFormat::Json: return std::make_unique<JsonPrinter>(console, recoverable, shadowCopies, traces);
     case ScanFormat::Body: return MakeBodyPrinter(console);
     case ScanFormat::Table: break;
     }
-    return std::make_unique<TablePrinter>(console, recoverable);
+    return std::make_unique<TablePrinter>(console, recoverable, traces);
 }
 
 }  // namespace Vorlaq

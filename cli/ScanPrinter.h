@@ -28,10 +28,13 @@ public:
 // body: The Sleuth Kit's body file (BodyPrinter.h).
 // With `recoverable`, table, tsv and json carry one more column (key), the file's
 // RecoverabilityText: the table's last; in tsv and json just before original_path.
-// With `shadowCopies`, tsv and json end with the columns copy and copy_created (the shadow copy a
+// With `shadowCopies`, tsv and json carry the columns copy and copy_created (the shadow copy a
 // file was found in and when it was made; empty or null for the volume's own files), and the
 // table's Index shows a copy's file as COPY:RECORD (ShadowFileId).
+// With `traces`, rows of names found only in traces (numbered "T1", ...: a string in json) and
+// one more column, last: table "Found In" and tsv found_in with TraceSourcesText (empty for a
+// file of its own record), json found_in an array of those words.
 std::unique_ptr<ScanPrinter> MakeScanPrinter(ScanFormat format, Console& console, bool recoverable = false,
-                                             bool shadowCopies = false);
+                                             bool shadowCopies = false, bool traces = false);
 
 }  // namespace Vorlaq

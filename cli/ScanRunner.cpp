@@ -112,7 +112,7 @@ private:
 }  // namespace
 
 ScanOutcome RunScanTask(const VolumeSource& source, const std::wstring& filter, uint64_t walked, Console& console,
-                        FoundFileSink sink, const std::atomic<bool>* stop, RecoverabilityMode recoverability) {
+                        FoundFileSink sink, const std::atomic<bool>* stop, RecoverabilityMode recoverability, bool traces) {
     FoundQueue queue;
     ProgressLine progress(walked);
     const auto start = std::chrono::steady_clock::now();
@@ -125,6 +125,7 @@ ScanOutcome RunScanTask(const VolumeSource& source, const std::wstring& filter, 
         task.SetVolume(source);
         task.SetFilters(filter);
         task.SetRecoverability(recoverability);
+        task.SetTraces(traces);
         if (!task.Start()) {
             outcome.state = kScanFailed;
             return outcome;
@@ -143,6 +144,7 @@ ScanOutcome RunScanTask(const VolumeSource& source, const std::wstring& filter, 
         task.Wait();
         outcome.state = task.GetState();
         outcome.recycleBin = task.GetRecycleBinCounts();
+        outcome.traces = task.GetTraceCounts();
     }
     console.ClearProgress();
     outcome.found = queue.Found();

@@ -20,6 +20,7 @@ struct ScanOutcome {
     uint64_t found = 0;     // files reported
     double seconds = 0.0;   // wall time of the walk
     RecycleBinCounts recycleBin;
+    TraceScanCounts traces;
 };
 
 // The file may be changed (restore renames it); it is freed once the call returns.
@@ -29,6 +30,6 @@ using FoundFileSink = std::function<void(DeletedFileInfo&)>;
 // the walk is asked to end.
 ScanOutcome RunScanTask(const VolumeSource& source, const std::wstring& filter, uint64_t walked, Console& console,
                         FoundFileSink sink, const std::atomic<bool>* stop = nullptr,
-                        RecoverabilityMode recoverability = RecoverabilityMode::Off);
+                        RecoverabilityMode recoverability = RecoverabilityMode::Off, bool traces = false);
 
 }  // namespace Vorlaq

@@ -20,7 +20,7 @@ NTFSAttributeIndexAllocation::NTFSAttributeIndexAllocation(const ByteReader& att
 }
 
 bool NTFSAttributeIndexAllocation::ReadIndexBlock(uint64_t vcn, NTFSIndexBlock* block) {
-    if (!block || vcn >= blockCount_ || clusterSize_ == 0 || vcn > UINT64_MAX / clusterSize_) return false;
+    if (!block || vcn >= blockCount_) return false;
     block->RemoveAll();
     std::vector<uint8_t>& buffer = block->Buffer();
     try {
@@ -29,7 +29,9 @@ bool NTFSAttributeIndexAllocation::ReadIndexBlock(uint64_t vcn, NTFSIndexBlock* 
         return false;
     }
     uint32_t got = 0;
-    if (!ReadData(vcn * clusterSize_, buffer.data(), indexBlockSize_, &got) || got != indexBlockSize_) return false;
+    // Blocks lie one after another in the stream, whether a block is smaller or larger than a
+    // cluster; vcn < blockCount_ keeps the product within the stream's size.
+    if (!ReadData(vcn * indexBlockSize_, buffer.data(), indexBlockSize_, &got) || got != indexBlockSize_) return false;
     ByteReader bytes(buffer.data(), buffer.size());
     if (bytes.U32(0x00).value_or(0) != kIndexMagic) return false;
     if (!ApplyUpdateSequence(buffer.data(), buffer.size())) return false;

@@ -24,7 +24,8 @@ public:
     NTFSAttributeIndexAllocation(const ByteReader& attr, NTFSFileRecord* record);
 
     uint64_t GetIndexBlockCount() const { return blockCount_; }
-    // Reads, checks and fixes up the block at `vcn` and walks its entries into `block`.
+    // Reads, checks and fixes up block number `vcn` (its bit in the index's $BITMAP; the block at
+    // vcn * index-block size in the stream) and walks its entries into `block`.
     bool ReadIndexBlock(uint64_t vcn, NTFSIndexBlock* block);
 
 private:

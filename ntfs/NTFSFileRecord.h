@@ -76,15 +76,17 @@ public:
     // The first $FILE_NAME's parent record number (sequence number cleared); 0 without one.
     uint64_t GetParentRef();
     uint64_t GetFileRef() const { return number_; }
+    // Header 0x10 as stored; 0 without a record. It goes up by one each time the record is
+    // freed: a record read again with another number holds another file.
+    uint16_t GetSequenceNumber() const;
+    // The fixed-up record as loaded, slack included; empty without a record.
+    ByteReader GetBytes() const { return ByteReader(buffer_.data(), buffer_.size()); }
     // The first $STANDARD_INFORMATION's file attribute flags; 0 without one.
     uint32_t GetFilePermission() const;
 
     const NTFSVolume* GetVolume() const { return volume_; }
     // Header 0x20 as stored; 0 without a record.
     uint64_t GetBaseRecordRef() const;
-    // Goes up by one each time the record is freed: a record read again with another number
-    // holds another file.
-    uint16_t GetSequenceNumber() const;
     uint32_t GetAttrMask() const { return mask_; }
 
 private:

@@ -17,6 +17,8 @@ struct NTFSRecordHeader {
 
     // Not in use, not a directory, not an extension record: a file the scan reports.
     bool IsDeletedFile() const { return (flags & 0x0003) == 0 && baseRef == 0; }
+    // In use and not a directory.
+    bool IsLiveFile() const { return (flags & 0x0003) == 0x0001; }
 };
 
 NTFSRecordHeader ReadRecordHeader(const uint8_t* bytes, size_t size);

@@ -27,7 +27,9 @@ void DeletedFileInfo::SetName(std::wstring name) {
     type_ = name_.empty() ? std::wstring() : FoldAsciiLower(GetFileExtension(name_));
 }
 
-std::wstring DeletedFileInfo::GetRecordNumberText() const { return FormatUInt64(recordNumber_); }
+std::wstring DeletedFileInfo::GetRecordNumberText() const {
+    return IsTrace() ? L"T" + FormatUInt64(recordNumber_) : FormatUInt64(recordNumber_);
+}
 std::wstring DeletedFileInfo::GetSizeText() const { return FormatFileSize(size_); }
 // Shown in local time; a time the record does not hold stays 0.
 std::wstring DeletedFileInfo::GetModifiedTimeText() const { return FormatFileTime(modified_ ? ToLocal(modified_) : 0); }

@@ -69,13 +69,18 @@ public:
     void SetDeletionTime(uint64_t time) { deleted_ = time; }
 
     // The shadow copy the file was found in (its catalog number) and when that copy was made
-    // (local, like the other times); 0 for a file of the volume itself.
+    // (UTC, like the other times); 0 for a file of the volume itself.
     uint32_t GetShadowCopy() const { return shadowCopy_; }
     uint64_t GetShadowCopyTime() const { return shadowCopyTime_; }
     void SetShadowCopy(uint32_t number, uint64_t created) {
         shadowCopy_ = number;
         shadowCopyTime_ = created;
     }
+    // A name found only in traces (TraceSources.h bits; 0 for a file of a record of its own):
+    // it has no data, and its record number is the trace's own number, shown as "T12".
+    uint8_t GetTraceSources() const { return traceSources_; }
+    void SetTraceSources(uint8_t sources) { traceSources_ = sources; }
+    bool IsTrace() const { return traceSources_ != 0; }
 
 private:
     std::wstring volume_;
@@ -95,6 +100,7 @@ private:
     uint64_t deleted_ = 0;
     uint32_t shadowCopy_ = 0;
     uint64_t shadowCopyTime_ = 0;
+    uint8_t traceSources_ = 0;
 };
 
 }  // namespace Vorlaq

@@ -140,6 +140,11 @@ int32_t FileScanTask::Scan() {
     for (auto& file : bin.Release())
         if (notify_) notify_->Found(std::move(file));
     recycleBin_ = {bin.GetJoinedCount(), bin.GetDamagedIndexCount()};
+    // Names found only in traces come last; a filter and --recoverable apply to them as to files
+    // (a trace has no data: it is never intact).
+    if (traces_ && recoverability_ != RecoverabilityMode::IntactOnly && !stop_.load(std::memory_order_relaxed))
+        for (auto& file : ScanTraces(*volume, volumeText, filter_, stop_, &traceCounts_))
+            if (notify_) notify_->Found(std::move(file));
     state_.store(kScanFinished, std::memory_order_relaxed);
     if (notify_) notify_->Finished();
     return 0;

@@ -14,6 +14,7 @@
 #include "scan/FileFilter.h"
 #include "scan/FileScanNotify.h"
 #include "scan/Recoverability.h"
+#include "scan/TraceScan.h"
 #include "scan/VolumeSource.h"
 
 namespace Vorlaq {
@@ -45,6 +46,8 @@ public:
     void SetFilters(const std::wstring& text);
     // Off by default: the window has no use for it and the cluster bitmap is not read.
     void SetRecoverability(RecoverabilityMode mode) { recoverability_ = mode; }
+    // Off by default: after the deleted files, names found only in traces (TraceScan.h).
+    void SetTraces(bool traces) { traces_ = traces; }
 
     // Starts the worker; false with no volume, when the task was started before, or when no
     // thread could be made. The state turns to running on the worker's first action.
@@ -63,6 +66,7 @@ public:
     const std::wstring& GetFilterText() const { return filter_.GetFilterText(); }
     // After the walk has ended (Wait returned).
     RecycleBinCounts GetRecycleBinCounts() const { return recycleBin_; }
+    TraceScanCounts GetTraceCounts() const { return traceCounts_; }
 
     // The worker: 0 when the walk ended, -1 for no task or a refused volume.
     static int32_t ScanThreadProc(FileScanTask* task);
@@ -79,6 +83,8 @@ private:
     FileFilter filter_;
     RecoverabilityMode recoverability_ = RecoverabilityMode::Off;
     RecycleBinCounts recycleBin_;
+    bool traces_ = false;
+    TraceScanCounts traceCounts_;
     bool started_ = false;
 };
 

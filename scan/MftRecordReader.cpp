@@ -22,6 +22,11 @@ bool MftRecordReader::Load(NTFSFileRecord& record, uint64_t number) {
     return bytes ? record.LoadFileRecord(number, bytes, recordSize_) : record.ReadFileRecord(number);
 }
 
+const uint8_t* MftRecordReader::PeekSound(uint64_t number) {
+    const uint8_t* bytes = Peek(number);
+    return bytes && ReadRecordHeader(bytes, recordSize_).sound ? bytes : nullptr;
+}
+
 bool MftRecordReader::IsPassedOver(uint64_t number) {
     return Peek(number) && block_.passOver[number - block_.first] != 0;
 }

@@ -25,6 +25,10 @@ public:
     // a folder or an extension record: a walk for deleted files passes over it without loading
     // it. Bytes that are not sound are loaded (which logs what is wrong with them).
     bool IsPassedOver(uint64_t number);
+    // The bytes of record `number` as read (no fix-up applied), only when it was read in a block
+    // and they are sound (NTFSRecordHeader): a second walk over the MFT logs nothing the first
+    // one has logged already. Null otherwise; valid until the next call.
+    const uint8_t* PeekSound(uint64_t number);
 
 private:
     // The bytes of record `number` as read (file-record size, no fix-up applied), or null when it

@@ -28,5 +28,9 @@ int FuzzSourceProbe(const uint8_t* data, size_t size);
 // A volume with shadow copies, given as its size and the pieces that are not zeros: the catalog,
 // the stores through libvshadow, and the scan of every copy against the live volume.
 int FuzzShadowCopies(const uint8_t* data, size_t size);
+// An index block or file record: the $FILE_NAMEs carved from its slack and from the bytes as given.
+int FuzzSlackNames(const uint8_t* data, size_t size);
+// A piece of a change journal ($UsnJrnl:$J): the records walked from its start.
+int FuzzUsnRecords(const uint8_t* data, size_t size);
 
 }  // namespace QuorretFuzz

@@ -101,6 +101,7 @@ int FuzzScanRestore(const uint8_t* data, size_t size) {
         task.SetNotify(std::make_unique<Collect>(&files, &finished));
         task.SetVolume(source);
         task.SetFilters(L"");
+        task.SetTraces(true);
         int32_t result = FileScanTask::ScanThreadProc(&task);
         state = task.GetState();
         Check((result == 0 && state == kScanFinished) || (result == -1 && state == kScanFailed),
@@ -112,6 +113,7 @@ int FuzzScanRestore(const uint8_t* data, size_t size) {
     for (const DeletedFileInfo& file : files) {
         Check(!file.GetName().empty(), "a found file has a name");
         Check(file.GetPath().compare(0, 3, L"F:\\") == 0, "a found file's path starts at the volume root");
+        if (file.IsTrace()) continue;  // a name without data
         if (restored == kMaxRestores) break;
         if (file.GetSize() > kMaxRestoreSize) continue;
         const std::wstring dest = DestinationFor(folder, file.GetName());

@@ -11,7 +11,7 @@ ParsedArguments Parse(std::vector<std::wstring> args) { return ParseArguments(ar
 
 TEST(Arguments, ScanWithEveryOption) {
     auto r = Parse({L"scan", L"disk.img", L"--filter", L"*.txt;*.log", L"--format=json", L"--offset", L"2048s",
-                    L"--verbose"});
+                    L"--verbose", L"--traces"});
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(r.options.command, CliCommand::Scan);
     EXPECT_EQ(r.options.source, L"disk.img");
@@ -20,6 +20,7 @@ TEST(Arguments, ScanWithEveryOption) {
     EXPECT_EQ(r.options.format, ScanFormat::Json);
     EXPECT_EQ(r.options.offset, std::optional<uint64_t>(1048576));
     EXPECT_TRUE(r.options.verbose);
+    EXPECT_TRUE(r.options.traces);
     r = Parse({L"info", L"disk.E01", L"--partition=2"});
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(r.options.partition, std::optional<uint32_t>(2));
@@ -32,6 +33,7 @@ TEST(Arguments, Defaults) {
     EXPECT_FALSE(r.options.filter);
     EXPECT_FALSE(r.options.offset);
     EXPECT_FALSE(r.options.verbose);
+    EXPECT_FALSE(r.options.traces);
     EXPECT_EQ(r.options.driveLetter, L'D');
 }
 
@@ -117,6 +119,8 @@ TEST(Arguments, RefusedCommandLines) {
         {L"scan", L"img", L"--partition", L"4294967296"},
         {L"scan", L"D:", L"--partition", L"1"},
         {L"scan", L"img", L"--offset", L"0", L"--partition", L"1"},
+        {L"restore", L"img", L"--out", L"o", L"--all", L"--traces"},  // a trace has no data
+        {L"restore", L"img", L"--out", L"o", L"5", L"T3"},
     };
     for (const auto& args : bad) {
         auto r = Parse(args);

@@ -37,6 +37,7 @@ const Replay kReplays[] = {
     {"fuzz_lznt1", QuorretFuzz::FuzzLznt1},          {"fuzz_scan", QuorretFuzz::FuzzScanRestore},
     {"fuzz_text", QuorretFuzz::FuzzTextUtils},       {"fuzz_recycle", QuorretFuzz::FuzzRecycleBinIndex},
     {"fuzz_shadow", QuorretFuzz::FuzzShadowCopies},
+    {"fuzz_slack", QuorretFuzz::FuzzSlackNames},     {"fuzz_usn", QuorretFuzz::FuzzUsnRecords},
 };
 
 std::vector<uint8_t> ReadAll(const std::filesystem::path& path) {
