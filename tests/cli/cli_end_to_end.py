@@ -1064,6 +1064,36 @@ class HonestOutput(unittest.TestCase):
         self.assertEqual(on_disk, reported)
         self.assertLess(len(on_disk), 1112)
 
+        # A file of several MiB, its reads slowed by strace so that the interrupt lands inside it:
+        # its line says how many bytes were written, and the file holds just those.
+        if not shutil.which("strace"):
+            self.skipTest("strace is not installed")
+        expected = expected_files("features")
+        record = max(expected, key=lambda n: expected[n].size)
+        self.assertGreater(expected[record].size, 4 << 20)
+        out = work_dir("honest") / "interrupted-mid-file"
+        shutil.rmtree(out, ignore_errors=True)
+        command, env = cli_command("restore", arg_path(unpacked("features")), "--out", arg_path(out), str(record))
+        env["ASAN_OPTIONS"] = env.get("ASAN_OPTIONS", "") + ":detect_leaks=0"  # LeakSanitizer cannot run traced
+        proc = subprocess.Popen(["strace", "-f", "-qq", "-o", os.devnull, "-e", "trace=pread64",
+                                 "-e", "inject=pread64:delay_exit=20000", "--"] + command,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
+        children = Path("/proc/%d/task/%d/children" % (proc.pid, proc.pid))
+        deadline = time.time() + 120
+        while time.time() < deadline and not (children.read_text().split() and any(
+                p.stat().st_size >= 65536 for p in out.glob("*"))):
+            time.sleep(0.01)
+        os.kill(int(children.read_text().split()[0]), signal.SIGINT)
+        stdout, stderr = proc.communicate(timeout=300)
+        self.assertEqual(proc.returncode, 130, stderr)
+        lines = stdout.decode("utf-8").splitlines()
+        restored = out / next(iter(expected[record].paths)).rsplit("/", 1)[-1]
+        written = restored.stat().st_size
+        self.assertEqual(lines[0], "%d\t%s\tfailed\tinterrupted at %d of %d bytes" % (
+            record, shown_path(restored), written, expected[record].size))
+        self.assertTrue(0 < written < expected[record].size, written)
+        self.assertEqual(lines[1], "Total 0 files restored. 1 partly restored. ")
+
 
 class Escaping(unittest.TestCase):
     # Names that hide what they are: line breaks and a backslash-n that must not read alike, a
@@ -1274,6 +1304,19 @@ class Containers(unittest.TestCase):
                 r = run_cli("restore", image, "--all", "--tree", "--out", out)
                 self.assertEqual(r.code, 0, r)
                 self.assertEqual(restored_tree(out), raw_files)
+
+        # A fixed VHD of a volume whose boot sector is damaged: the footer alone says what the file
+        # is, and only read through it does the volume end where the backup boot sector lies (4096-
+        # byte sectors: read raw, no sector size puts the backup at the file's end).
+        data = bytearray(unpacked("sector4k").read_bytes())
+        data[:512] = bytes(512)
+        (root / "damaged-boot.img").write_bytes(bytes(data))
+        tool("qemu-img", "convert", "-f", "raw", "-O", "vpc", "-o", "subformat=fixed,force_size=on",
+             root / "damaged-boot.img", root / "damaged-boot.vhd")
+        want = run_cli("scan", unpacked("sector4k"), "--format", "tsv")
+        r = run_cli("scan", root / "damaged-boot.vhd", "--format", "tsv")
+        self.assertEqual((r.code, r.out), (0, want.out), r)
+        self.assertIn("The boot sector is damaged; using its backup", r.err)
 
         # A whole disk inside a container: the partition listing, --partition and --offset.
         disk = mbr_disk(raw, root / "disk.img")
