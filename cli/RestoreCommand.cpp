@@ -11,6 +11,7 @@
 #include "cli/VolumeCheck.h"
 #include "scan/FileScanTask.h"
 #include "scan/FileSystem.h"
+#include "scan/FittedName.h"
 #include "scan/NamedRecord.h"
 #include "scan/PathNames.h"
 #include "scan/RestoreFile.h"
@@ -22,7 +23,8 @@ namespace {
 constexpr uint64_t kSiblingTries = 1000;
 
 // The file's rebuilt folders below DIR, each name made safe the way file names are (SafeFileName:
-// no separators, no "." or ".."), so nothing a volume stores can lead outside DIR. A path the
+// no separators, no "." or "..") and fitted to the destination, so nothing a volume stores can
+// lead outside DIR or be too long for it. A path the
 // scan could not rebuild ("\Unknown") gives the folder "Unknown".
 std::vector<std::wstring> TreeLevels(const std::wstring& path, const std::wstring& volumeText) {
     std::wstring rest = path.starts_with(volumeText) ? path.substr(volumeText.size()) : path;
@@ -31,7 +33,7 @@ std::vector<std::wstring> TreeLevels(const std::wstring& path, const std::wstrin
     while (begin <= rest.size()) {
         size_t end = rest.find(L'\\', begin);
         if (end == std::wstring::npos) end = rest.size();
-        if (end > begin) levels.push_back(SafeFileName(rest.substr(begin, end - begin)));
+        if (end > begin) levels.push_back(FittedName(SafeFileName(rest.substr(begin, end - begin)), {}, false));
         begin = end + 1;
     }
     return levels;
@@ -63,7 +65,7 @@ bool OpenTree(Folder& out, const std::vector<std::wstring>& levels, std::vector<
         // turning every new name into a link.
         auto taken = [&error] { return error == kErrorStoppedOnSymlink || error == kErrorDirectory; };
         for (uint64_t k = 0; !child && taken() && k < kSiblingTries; ++k) {
-            name = FormatWide(L"%s_%I64u", level, k);
+            name = FittedName(level, FormatWide(L"_%I64u", k), false);
             child = current->OpenChild(name, &error);
         }
         if (!child) {
@@ -94,7 +96,7 @@ public:
         const std::wstring name = SafeFileName(file.GetName());
         std::wstring wanted = out_.GetPath();
         for (const std::wstring& level : levels) wanted = JoinPath(wanted, level);
-        wanted = JoinPath(wanted, name);
+        wanted = JoinPath(wanted, FittedName(name));
         RestoreChoices choices;
         choices.keepTimes = options_.keepTimes;
         RestoreOutcome outcome;

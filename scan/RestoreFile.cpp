@@ -1,5 +1,6 @@
 #include "scan/RestoreFile.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "base/LogManager.h"
@@ -8,6 +9,7 @@
 #include "ntfs/NTFSAttribute.h"
 #include "ntfs/NTFSFileRecord.h"
 #include "scan/FileSystem.h"
+#include "scan/FittedName.h"
 #include "scan/PathNames.h"
 
 namespace Vorlaq {
@@ -21,19 +23,34 @@ void LogRecordFailure(const wchar_t* format, uint64_t recordNumber, const std::w
     LogManager::instance().print(LogLevel::Error, format, recordNumber, volume);
 }
 
-// Copies the stream in 64 KiB pieces. A piece shorter than asked is accepted only when it is the
-// rest of the stream. `stop` is polled before each read.
+// Copies the stream in 64 KiB pieces; its holes stay holes in the file, unread. A piece shorter
+// than asked is accepted only when it is the rest of the stream. `stop` is polled before each read.
 bool CopyStream(NTFSAttributeBase& data, WritableFile& file, RestoreOutcome& outcome, const std::atomic<bool>* stop) {
     std::vector<uint8_t> buffer(kChunk);
     const uint64_t size = data.GetDataSize();
-    uint64_t remaining = size;
-    for (uint64_t offset = 0; offset < size; offset += kChunk) {
+    uint64_t storedEnd = 0;  // where the stored stretch being copied ends
+    for (uint64_t offset = 0; offset < size;) {
         if (stop && stop->load()) {
             outcome.interrupted = true;
             return false;
         }
+        if (offset >= storedEnd) {
+            if (const uint64_t hole = std::min(data.GetHoleLength(offset), size - offset)) {
+                uint32_t error = kErrorWriteFault;
+                if (!file.WriteHole(hole, &error)) {
+                    LogFileError(error, outcome.dest);
+                    return false;
+                }
+                outcome.written += hole;
+                outcome.holes += hole;
+                offset += hole;
+                continue;
+            }
+            storedEnd = std::min(std::max(data.GetNextHole(offset), offset + 1), size);
+        }
+        const uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(kChunk, storedEnd - offset));
         uint32_t got = 0;
-        if (!data.ReadData(offset, buffer.data(), kChunk, &got) || (got != kChunk && got != remaining)) {
+        if (!data.ReadData(offset, buffer.data(), want, &got) || got != want) {
             LogManager::instance().print(LogLevel::Error, L"Failed to read data to restore.");
             return false;
         }
@@ -45,7 +62,7 @@ bool CopyStream(NTFSAttributeBase& data, WritableFile& file, RestoreOutcome& out
             LogFileError(error, outcome.dest);
             return false;
         }
-        remaining -= got;
+        offset += got;
     }
     return true;
 }
@@ -111,6 +128,7 @@ RestoreOutcome RestoreFile(const VolumeSource& source, uint64_t recordNumber, co
         return outcome;
     }
     LogManager::instance().print(LogLevel::Info, L"File restored: %s.", outcome.dest);
+    if (outcome.holes) LogManager::instance().print(LogLevel::Info, L"%I64u bytes left as holes.", outcome.holes);
     outcome.ok = true;
     return outcome;
 }
@@ -139,13 +157,11 @@ bool RestoreFile(const VolumeSource& source, uint64_t recordNumber, const std::w
     return RestoreFile(source, recordNumber, overwrite).ok;
 }
 
-std::wstring NumberedName(const std::wstring& name, uint64_t k) {
-    return RemoveExtension(name) + FormatWide(L"_%I64u.", k) + GetFileExtension(name);
-}
+std::wstring NumberedName(const std::wstring& name, uint64_t k) { return FittedName(name, FormatWide(L"_%I64u", k)); }
 
 std::unique_ptr<WritableFile> CreateUniqueFile(Folder& folder, const std::wstring& name, std::wstring* path) {
     const std::wstring safe = SafeFileName(name);
-    std::wstring candidate = safe;
+    std::wstring candidate = FittedName(safe);
     for (uint64_t k = 0;; ++k) {
         uint32_t error = 0;
         std::unique_ptr<WritableFile> file = folder.CreateNewFile(candidate, &error);

@@ -1,6 +1,7 @@
 #pragma once
 // File-system calls the engine and the shell need. Every failure reports a Windows error code
 // (the POSIX implementation maps errno onto the same codes), so log texts are the same everywhere.
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -51,6 +52,9 @@ public:
     static std::unique_ptr<WritableFile> CreateAlways(const std::wstring& path, uint32_t* error);
     // False when the call failed; *written may still be short of `length` on a full disk.
     virtual bool Write(const void* data, uint32_t length, uint32_t* written, uint32_t* error) = 0;
+    // Extends the file by `length` zero bytes after what was written, storing none of them where
+    // the destination allows (a sparse file); else it writes the zeros. The next Write follows them.
+    virtual bool WriteHole(uint64_t length, uint32_t* error) = 0;
     // Sets the file's times (UTC FILETIMEs; 0 leaves that time as it is) through the open file, so
     // no name is looked up again: modification and access everywhere, creation where the system
     // keeps one (Windows). Call after the last Write.
@@ -101,6 +105,11 @@ std::string WideToLogBytes(std::wstring_view text);
 bool WriteStandardOutput(std::wstring_view text, uint32_t* error = nullptr);
 // Flushes and closes standard output at the program's end; false when that failed.
 bool CloseStandardOutput(uint32_t* error);
+
+// The most one path component may hold, and a name's length as this system counts it against
+// that: UTF-8 bytes on POSIX file systems, UTF-16 units on Windows.
+constexpr size_t kMaxNativeNameLength = 255;
+size_t NativeNameLength(std::wstring_view name);
 
 // A path in Windows syntax as this system writes paths, for showing it to a user: backslashes
 // become slashes on POSIX; unchanged on Windows.

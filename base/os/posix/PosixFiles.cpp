@@ -2,7 +2,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <limits>
 #include <cstdio>
 #include <ctime>
 
@@ -66,6 +68,31 @@ public:
                 return false;
             }
             *written += static_cast<uint32_t>(n);
+        }
+        return true;
+    }
+
+    bool WriteHole(uint64_t length, uint32_t* error) override {
+        const off_t here = ::lseek(fd_, 0, SEEK_CUR);
+        if (here >= 0) {
+            if (length > static_cast<uint64_t>(std::numeric_limits<off_t>::max() - here)) {
+                SetError(error, EFBIG);
+                return false;
+            }
+            const off_t end = here + static_cast<off_t>(length);
+            if (::ftruncate(fd_, end) == 0 && ::lseek(fd_, end, SEEK_SET) == end) return true;
+        }
+        // Not a regular file (a pipe, a device the user named): the zeros are written.
+        if (errno != EINVAL && errno != ESPIPE) {
+            SetError(error, errno);
+            return false;
+        }
+        static const char zeros[0x10000] = {};
+        while (length > 0) {
+            const uint32_t piece = static_cast<uint32_t>(std::min<uint64_t>(length, sizeof zeros));
+            uint32_t written = 0;
+            if (!Write(zeros, piece, &written, error)) return false;
+            length -= piece;
         }
         return true;
     }
@@ -233,6 +260,8 @@ bool CloseStandardOutput(uint32_t* error) {
     if (!ok) SetError(error, errno);
     return ok;
 }
+
+size_t NativeNameLength(std::wstring_view name) { return WideToUtf8(name).size(); }
 
 std::wstring NativePathText(const std::wstring& path) {
     std::wstring native = path;

@@ -60,6 +60,32 @@ public:
         return true;
     }
 
+    bool WriteHole(uint64_t length, uint32_t* error) override {
+        if (!sparseAsked_) {
+            sparseAsked_ = true;
+            DWORD returned = 0;
+            sparse_ = DeviceIoControl(handle_, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr) != FALSE;
+        }
+        if (sparse_) {
+            LARGE_INTEGER move;
+            move.QuadPart = static_cast<LONGLONG>(length);
+            if (length <= static_cast<uint64_t>(INT64_MAX) && SetFilePointerEx(handle_, move, nullptr, FILE_CURRENT) &&
+                SetEndOfFile(handle_))
+                return true;
+            SetError(error);
+            return false;
+        }
+        // A destination without sparse files (FAT, a share): the zeros are written.
+        static const char zeros[0x10000] = {};
+        while (length > 0) {
+            const uint32_t piece = static_cast<uint32_t>(length < sizeof zeros ? length : sizeof zeros);
+            uint32_t written = 0;
+            if (!Write(zeros, piece, &written, error)) return false;
+            length -= piece;
+        }
+        return true;
+    }
+
     bool SetTimes(uint64_t created, uint64_t modified, uint64_t accessed, uint32_t* error) override {
         const FILETIME c = ToFiletime(created), m = ToFiletime(modified), a = ToFiletime(accessed);
         if (SetFileTime(handle_, created ? &c : nullptr, accessed ? &a : nullptr, modified ? &m : nullptr)) return true;
@@ -105,6 +131,8 @@ public:
 
 private:
     HANDLE handle_;
+    bool sparseAsked_ = false;
+    bool sparse_ = false;
 };
 
 // A folder held by a handle that shares no deletion: while it is open the folder can be neither
@@ -315,6 +343,8 @@ bool CloseStandardOutput(uint32_t* error) {
     if (!ok && error) *error = kErrorWriteFault;
     return ok;
 }
+
+size_t NativeNameLength(std::wstring_view name) { return name.size(); }
 
 std::wstring NativePathText(const std::wstring& path) { return path; }
 
