@@ -87,7 +87,11 @@ public:
         : options_(options), source_(source), out_(out), console_(console), errors_(errors) {}
 
     void Restore(const DeletedFileInfo& file) {
-        if (Interrupted()) return;
+        // After an interrupt, or once no one reads the result lines, no new file is begun.
+        if (Interrupted() || console_.OutputLost()) {
+            ++notAttempted_;
+            return;
+        }
         ++attempted_;
         errors_.TakeOwn();
         std::vector<std::unique_ptr<Folder>> chain;
@@ -124,8 +128,10 @@ public:
         std::wstring summary = FormatWide(L"Total %d files restored. ", restored_);
         if (partial_) summary += FormatWide(L"%d partly restored. ", partial_);
         if (int failed = attempted_ - restored_ - partial_) summary += FormatWide(L"%d failed. ", failed);
+        if (notAttempted_) summary += FormatWide(L"%d not attempted. ", notAttempted_);
         console_.Out(summary + L"\n");
         console_.Flush();
+        if (console_.OutputLost()) console_.Err(summary);
         if (Interrupted()) {
             console_.Err(L"quorret-cli: interrupted; the restore stopped.");
             return kExitInterrupted;
@@ -158,6 +164,12 @@ private:
         }
         console_.Out(line + L"\n");
         console_.Flush();
+        // The line that could not be written is the one file whose result no one saw: it goes
+        // to standard error instead, once.
+        if (console_.OutputLost() && !lostLineShown_) {
+            lostLineShown_ = true;
+            console_.Err(line);
+        }
     }
 
     const CliOptions& options_;
@@ -168,7 +180,9 @@ private:
     int attempted_ = 0;
     int restored_ = 0;
     int partial_ = 0;
+    int notAttempted_ = 0;
     bool streamsFailed_ = false;
+    bool lostLineShown_ = false;
 };
 
 // The reason a record named on the command line is refused; empty for one worth trying.

@@ -25,8 +25,8 @@ struct ScanOutcome {
 // The file may be changed (restore renames it); it is freed once the call returns.
 using FoundFileSink = std::function<void(DeletedFileInfo&)>;
 
-// `records` is the volume's record count, for the rate and time-left estimate. Once `stop` is set
-// the walk is asked to end.
+// `records` is the volume's record count, for the rate and time-left estimate. Once `stop` is set,
+// or (for a walk given a `stop`) the console's standard output is lost, the walk is asked to end.
 ScanOutcome RunScanTask(const VolumeSource& source, const std::wstring& filter, uint64_t records, Console& console,
                         FoundFileSink sink, const std::atomic<bool>* stop = nullptr,
                         RecoverabilityMode recoverability = RecoverabilityMode::Off);

@@ -928,28 +928,51 @@ class HonestOutput(unittest.TestCase):
     def test_interrupted_restore_still_tells_the_truth(self):
         if ARGS.wine:
             self.skipTest("signals are a POSIX matter")
-        out = work_dir("honest") / "interrupted"
+        # Ctrl+C, and a terminal or ssh session that closes (SIGHUP), end a restore alike.
+        for sig in (signal.SIGINT, signal.SIGHUP):
+            with self.subTest(signal=sig.name):
+                out = work_dir("honest") / ("interrupted-" + sig.name)
+                shutil.rmtree(out, ignore_errors=True)
+                log = work_dir("honest") / ("interrupted-%s.log" % sig.name)
+                command, env = cli_command("restore", arg_path(unpacked("bigmft")), "--all", "--out", arg_path(out))
+                with open(log, "wb") as stdout:
+                    proc = subprocess.Popen(command, stdout=stdout, stderr=subprocess.PIPE, env=env)
+                    deadline = time.time() + 120
+                    while time.time() < deadline and log.stat().st_size == 0:
+                        time.sleep(0.01)  # result lines are written as each file ends
+                    proc.send_signal(sig)
+                    err = proc.stderr.read().decode()
+                    proc.stderr.close()
+                    code = proc.wait(timeout=300)
+                self.assertEqual(code, 130, err)
+                self.assertIn("interrupted", err)
+                lines = log.read_text("utf-8").splitlines()
+                self.assertRegex(lines[-1], r"^Total \d+ files restored\. ")
+                on_disk = sorted(p.name for p in out.iterdir())
+                reported = sorted(Path(line.split("\t")[1]).name for line in lines[:-1]
+                                  if len(line.split("\t")) > 3 or line.endswith("\tok"))
+                self.assertEqual(on_disk, reported)
+                self.assertLess(len(on_disk), 1112)
+
+    def test_restore_whose_output_breaks_says_so_on_stderr(self):
+        # A reader that is gone before the first line (| head that has ended): the file in hand
+        # is finished, its line and the summary go to standard error, no further file is begun.
+        out = work_dir("honest") / "broken-pipe"
         shutil.rmtree(out, ignore_errors=True)
-        log = work_dir("honest") / "interrupted.log"
-        command, env = cli_command("restore", arg_path(unpacked("bigmft")), "--all", "--out", arg_path(out))
-        with open(log, "wb") as stdout:
-            proc = subprocess.Popen(command, stdout=stdout, stderr=subprocess.PIPE, env=env)
-            deadline = time.time() + 120
-            while time.time() < deadline and log.stat().st_size == 0:
-                time.sleep(0.01)  # result lines are written as each file ends
-            proc.send_signal(signal.SIGINT)
-            err = proc.stderr.read().decode()
-            proc.stderr.close()
-            code = proc.wait(timeout=300)
-        self.assertEqual(code, 130, err)
-        self.assertIn("interrupted", err)
-        lines = log.read_text("utf-8").splitlines()
-        self.assertRegex(lines[-1], r"^Total \d+ files restored\. ")
-        on_disk = sorted(p.name for p in out.iterdir())
-        reported = sorted(Path(line.split("\t")[1]).name for line in lines[:-1] if len(line.split("\t")) > 3
-                          or line.endswith("\tok"))
-        self.assertEqual(on_disk, reported)
-        self.assertLess(len(on_disk), 1112)
+        command, env = cli_command("restore", arg_path(unpacked("sample")), "--all", "--out", arg_path(out))
+        read_end, write_end = os.pipe()
+        os.close(read_end)
+        try:
+            proc = subprocess.run(command, stdout=write_end, stderr=subprocess.PIPE, env=env, timeout=300)
+        finally:
+            os.close(write_end)
+        err = proc.stderr.decode("utf-8").replace("\r\n", "\n").splitlines()
+        self.assertEqual(proc.returncode, 1, err)
+        on_disk = [p.name for p in out.iterdir()]
+        self.assertEqual(len(on_disk), 1, on_disk)
+        self.assertRegex(err[0], r"^\d+\t.*%s\tok$" % re.escape(on_disk[0]))
+        self.assertEqual(err[1], (EXPECTED_TOTAL % 1) + "11 not attempted. ")
+        self.assertIn("standard output could not be written", err[2])
 
 
 class Escaping(unittest.TestCase):
