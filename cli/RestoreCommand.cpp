@@ -223,10 +223,15 @@ int RunRestore(const CliOptions& options, Console& console, ErrorLogCapture& err
     }
 
     uint32_t error = 0;
-    std::unique_ptr<Folder> out;
-    if (CreateDirectoryTree(options.outDir, &error)) out = Folder::Open(options.outDir, &error);
+    RefusedFolderLink refused;
+    std::unique_ptr<Folder> out = Folder::MakeAndOpen(options.outDir, &error, &refused);
     if (!out) {
-        console.Err(FileErrorMessage(error, options.outDir));
+        if (!refused.link.empty())
+            console.Err(L"quorret-cli: --out is not followed through " + NativePathText(refused.link) +
+                        L": a link owned by " + refused.owner +
+                        L" in a sticky folder anyone may write to, owned by neither you nor that user.");
+        else
+            console.Err(FileErrorMessage(error, options.outDir));
         return kExitUnusable;
     }
     if (options.driveLetter && ParseDriveLetter(options.outDir.substr(0, 2)) == options.driveLetter)

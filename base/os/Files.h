@@ -68,6 +68,13 @@ public:
     virtual bool Close(uint32_t* error) = 0;
 };
 
+// A link on the way to a folder that Folder::MakeAndOpen would not follow, and its owner as the
+// system names it ("mallory (uid 1001)").
+struct RefusedFolderLink {
+    std::wstring link;
+    std::wstring owner;
+};
+
 // A folder held open while files and folders are made in it: they land in this folder even if
 // its path is changed meanwhile, and no entry in it is ever reached through a link. Keep a
 // folder's parents open while using it (on Windows an open folder cannot be renamed or replaced).
@@ -76,6 +83,13 @@ public:
     virtual ~Folder() = default;
     // The folder at `path`, following links on the way (the user named this path).
     static std::unique_ptr<Folder> Open(const std::wstring& path, uint32_t* error);
+    // The folder at `path`, made with its missing parents. On POSIX each level is opened as it is
+    // made, so no link can take its place in between, and an existing link on the way is followed
+    // only on the terms of the kernel's protected_symlinks rule whatever the machine's setting: in
+    // a sticky folder anyone may write to, only a link owned by the caller or by the folder's
+    // owner. A link refused so is named in *refused, with kErrorAccessDenied, and nothing below it
+    // is made. On Windows: made, then opened as Open does.
+    static std::unique_ptr<Folder> MakeAndOpen(const std::wstring& path, uint32_t* error, RefusedFolderLink* refused);
     // The subfolder `name` (one component), made when missing. An entry of that name that is a
     // link (any reparse point on Windows, a junction included) is refused with
     // kErrorStoppedOnSymlink, one that is not a folder with kErrorDirectory.

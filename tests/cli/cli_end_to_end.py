@@ -709,6 +709,32 @@ class Restore(unittest.TestCase):
         self.assertEqual(sha256(tree / "Old Stuff_0" / "sub" / "readme.txt"), expected[91].sha256)
         self.assertEqual(sha256(tree / "Documents_0" / "old-notes.txt"), expected[79].sha256)
 
+    def test_out_through_a_link_in_a_shared_folder(self):
+        """In a sticky folder anyone may write to (/tmp), --out follows only a link of the caller
+        or of the folder's owner: one planted by another user is refused before anything is made."""
+        if ARGS.wine or os.geteuid() != 0:
+            self.skipTest("needs a second user: root, natively")
+        base = work_dir("shared-out")
+        shutil.rmtree(base, ignore_errors=True)
+        shared, target = base / "tmp", base / "target"
+        shared.mkdir(parents=True)
+        target.mkdir()
+        shared.chmod(0o1777)
+        os.symlink(target, shared / "planted")
+        os.lchown(shared / "planted", 65534, 65534)
+        os.symlink(target, shared / "mine")
+        image = arg_path(unpacked("sample"))
+        for out in (shared / "planted", shared / "planted" / "deeper"):
+            r = run_cli("restore", image, "--out", str(out), "91")
+            self.assertEqual(r.code, 2, r)
+            self.assertEqual(r.out, "")
+            self.assertIn("--out is not followed through %s: a link owned by " % (shared / "planted"), r.err)
+            self.assertIn("(uid 65534)", r.err)
+            self.assertEqual(list(target.iterdir()), [])
+        r = run_cli("restore", image, "--out", str(shared / "mine" / "made"), "91")
+        self.assertEqual(r.code, 0, r)
+        self.assertEqual(sha256(target / "made" / "readme.txt"), expected_files("sample")[91].sha256)
+
     def test_filter_without_tree(self):
         out = work_dir("restored") / "filtered"
         shutil.rmtree(out, ignore_errors=True)

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -7,10 +8,13 @@
 #include <limits>
 #include <cstdio>
 #include <ctime>
+#include <string>
+#include <vector>
 
 #include "base/Utf16.h"
 #include "base/os/Files.h"
 #include "base/os/Time.h"
+#include "base/os/posix/FolderWalk.h"
 #include "base/os/posix/PosixError.h"
 
 namespace Vorlaq {
@@ -33,6 +37,22 @@ void SetError(uint32_t* error, int err) {
 
 constexpr uint64_t kTicksPerSecond = 10000000;
 constexpr int64_t kUnixEpochSeconds = 11644473600;  // 1601-01-01 to 1970-01-01
+
+// A folder's path as the engine keeps it: no separator after the last name.
+std::wstring WithoutTrailingSeparators(std::wstring path) {
+    while (path.size() > 1 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+    return path;
+}
+
+// A user as `ls -l` would name them, with the number that is certain.
+std::wstring OwnerText(uid_t uid) {
+    struct passwd entry, *found = nullptr;
+    std::vector<char> buffer(16384);
+    const std::wstring number = L"uid " + Utf8ToWide(std::to_string(uid));
+    if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_name)
+        return Utf8ToWide(found->pw_name) + L" (" + number + L")";
+    return number;
+}
 
 // A FILETIME as futimens takes it; 0 leaves the time alone.
 timespec ToTimespec(uint64_t filetime) {
@@ -173,9 +193,22 @@ std::unique_ptr<Folder> Folder::Open(const std::wstring& path, uint32_t* error) 
         SetError(error, errno);
         return nullptr;
     }
-    std::wstring engine = path;
-    while (engine.size() > 1 && (engine.back() == L'\\' || engine.back() == L'/')) engine.pop_back();
-    return std::make_unique<PosixFolder>(fd, engine);
+    return std::make_unique<PosixFolder>(fd, WithoutTrailingSeparators(path));
+}
+
+std::unique_ptr<Folder> Folder::MakeAndOpen(const std::wstring& path, uint32_t* error, RefusedFolderLink* refused) {
+    int err = 0;
+    WalkRefusal walkRefusal;
+    int fd = OpenFolderMaking(Native(path), &err, &walkRefusal);
+    if (fd < 0) {
+        SetError(error, err);
+        if (!walkRefusal.path.empty() && refused) {
+            refused->link = Utf8ToWide(walkRefusal.path);
+            refused->owner = OwnerText(walkRefusal.owner);
+        }
+        return nullptr;
+    }
+    return std::make_unique<PosixFolder>(fd, WithoutTrailingSeparators(path));
 }
 
 bool QueryFileAttributes(const std::wstring& path, uint32_t* error) {

@@ -235,6 +235,11 @@ private:
 
 }  // namespace
 
+// Windows has no folder that anyone may fill with links for another user to follow.
+std::unique_ptr<Folder> Folder::MakeAndOpen(const std::wstring& path, uint32_t* error, RefusedFolderLink*) {
+    return CreateDirectoryTree(path, error) ? Open(path, error) : nullptr;
+}
+
 std::unique_ptr<Folder> Folder::Open(const std::wstring& path, uint32_t* error) {
     HANDLE handle = Win32Folder::OpenHandle(path, true);
     if (handle == INVALID_HANDLE_VALUE) {
