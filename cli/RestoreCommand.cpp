@@ -114,6 +114,7 @@ public:
                 };
             outcome = RestoreFileInto(source_, file.GetRecordNumber(), folder, name, &InterruptFlag(), choices);
             if (outcome.ok) note = RestoreNote(options_, source_, file.GetRecordNumber(), outcome);
+            if (!outcome.ok) DropEmptyFailure(outcome);
         }
         if (outcome.ok) ++restored_;
         else if (!outcome.dest.empty()) ++partial_;
@@ -170,6 +171,14 @@ private:
             lostLineShown_ = true;
             console_.Err(line);
         }
+    }
+
+    // A file that failed before its first byte holds nothing worth keeping: it goes, and the line
+    // says "failed" alone. One stopped by an interrupt stays, as its line says where it stopped.
+    static void DropEmptyFailure(RestoreOutcome& outcome) {
+        uint32_t error = 0;
+        if (outcome.written == 0 && !outcome.interrupted && !outcome.dest.empty() && RemoveFilePath(outcome.dest, &error))
+            outcome.dest.clear();
     }
 
     const CliOptions& options_;

@@ -921,6 +921,16 @@ class HonestOutput(unittest.TestCase):
         self.assertEqual((out / "track02.mp3").stat().st_size, 65536)
         if track:
             self.assertEqual((out / "track02.mp3").read_bytes(), track[:65536])
+        # Cut where track02.mp3 starts: nothing of it could be read, so no empty file is left.
+        cut0 = work_dir("images") / "sample-cut0.img"
+        cut0.write_bytes(data[:start])
+        out = work_dir("honest") / "nothing-read"
+        shutil.rmtree(out, ignore_errors=True)
+        r = run_cli("restore", arg_path(cut0), "--out", arg_path(out), "105")
+        self.assertEqual(r.code, 1, r)
+        self.assertEqual(r.out.splitlines(), ["105\t%s\tfailed" % shown_path(out / "track02.mp3"),
+                                              (EXPECTED_TOTAL % 0) + "1 failed. "])
+        self.assertEqual(list(out.iterdir()), [])
 
         # Output that cannot be written: a message and exit 1, never a quiet cut.
         command, env = cli_command("scan", arg_path(sample), "--format", "json")
