@@ -133,6 +133,8 @@ public:
         times_.Append(row_, file.GetModifiedTime());
         row_ += L'\t';
         times_.Append(row_, file.GetCreationTime());
+        row_ += L'\t';
+        times_.Append(row_, file.GetAccessTime());
         if (recoverable_) {
             row_ += L'\t';
             AppendTsvField(row_, recoverability_.Of(file.GetRecoverability()));
@@ -155,8 +157,8 @@ private:
     void Header() {
         if (headerDone_) return;
         console_.Out(recoverable_
-                         ? L"record\tname\tpath\ttype\tsize\tmodified\tcreated\trecoverable\toriginal_path\tdeleted\n"
-                         : L"record\tname\tpath\ttype\tsize\tmodified\tcreated\toriginal_path\tdeleted\n");
+                         ? L"record\tname\tpath\ttype\tsize\tmodified\tcreated\taccessed\trecoverable\toriginal_path\tdeleted\n"
+                         : L"record\tname\tpath\ttype\tsize\tmodified\tcreated\taccessed\toriginal_path\tdeleted\n");
         headerDone_ = true;
     }
 

@@ -141,24 +141,24 @@ def volume_path(manifest_path, root="\\"):
     return root + "".join(p + "\\" for p in parts[:-1]), parts[-1]
 
 
-TSV_ESCAPE = re.compile(r"\\(\\|t|n|r|x[0-9A-F]{2})")
+TSV_ESCAPE = re.compile(r"\\(\\|t|n|r|x[0-9A-F]{2}|u\{[0-9A-F]{4}\})")
 
 
 def tsv_decode(field):
-    """A tsv field back to its text: \\\\ \\t \\n \\r and \\xHH, as README describes."""
+    """A tsv field back to its text: \\\\ \\t \\n \\r, \\xHH and \\u{XXXX}, as README describes."""
     def one(match):
         code = match.group(1)
-        return {"\\": "\\", "t": "\t", "n": "\n", "r": "\r"}.get(code) or chr(int(code[1:], 16))
+        return {"\\": "\\", "t": "\t", "n": "\n", "r": "\r"}.get(code) or chr(int(code[1:].strip("{}"), 16))
     decoded = TSV_ESCAPE.sub(one, field)
     assert TSV_ESCAPE.sub("", field).count("\\") == 0, "a lone backslash in %r" % field
     return decoded
 
 
-TSV_HEADER = "record\tname\tpath\ttype\tsize\tmodified\tcreated"
+TSV_HEADER = "record\tname\tpath\ttype\tsize\tmodified\tcreated\taccessed"
 
 
 def parse_tsv(text, recoverable=True):
-    """The rows of a tsv listing, texts decoded: seven columns, recoverable unless the scan ran
+    """The rows of a tsv listing, texts decoded: eight columns, recoverable unless the scan ran
     with --no-recoverable, then original_path and deleted."""
     lines = text.split("\n")
     assert lines.pop() == "", "the last line ends with a line feed"
@@ -267,11 +267,11 @@ def patch_names(data, changes):
     """changes: (record, old text, new text of the same length) written over the sample's MFT
     (it starts at byte 16384 and is not fragmented); the fix-up words stay untouched."""
     for record, old, new in changes:
-        assert len(new.encode("utf-16-le")) <= len(old.encode("utf-16-le")), new
+        assert len(new.encode("utf-16-le", "surrogatepass")) <= len(old.encode("utf-16-le")), new
         start = 16384 + record * 1024
         at = data.index(old.encode("utf-16-le"), start, start + 1024)
         assert at % 512 < 510 - 2 * len(old)
-        data[at:at + 2 * len(new)] = new.encode("utf-16-le")
+        data[at:at + 2 * len(new)] = new.encode("utf-16-le", "surrogatepass")
         if len(new) < len(old):
             assert data[at - 2] == len(old)
             data[at - 2] = len(new)  # a $FILE_NAME's name length (the label's is the attribute's)
@@ -354,12 +354,12 @@ class Scan(unittest.TestCase):
         in_bin = [int(row[0]) for row in rows if row[2].lower().startswith("\\$recycle.bin\\")]
         self.assertEqual(records, sorted(set(records) - set(in_bin)) + sorted(in_bin), "%s: not in record order" % name)
         self.assertEqual(set(records), set(expected), name)
-        for record, fname, path, ftype, size, modified, created, _, _, _ in rows:
+        for record, fname, path, ftype, size, modified, created, accessed, _, _, _ in rows:
             want = expected[int(record)]
             self.assertIn((path, fname), {volume_path(p) for p in want.paths}, "%s record %s" % (name, record))
             self.assertEqual(int(size), want.size, "%s record %s" % (name, record))
             self.assertEqual(ftype, fname.rsplit(".", 1)[1].lower() if "." in fname else "")
-            for stamp in (modified, created):
+            for stamp in (modified, created, accessed):
                 datetime.datetime.fromisoformat(stamp)
         self.assertIn("%d deleted files found." % len(expected), r.err)
         return rows
@@ -381,8 +381,8 @@ class Scan(unittest.TestCase):
             self.assertEqual(list(obj), ["record", "name", "path", "type", "size", "modified", "created",
                                          "accessed", "recoverable", "original_path", "deleted"])
             self.assertEqual([str(obj["record"]), obj["name"], obj["path"], obj["type"], str(obj["size"])], row[:5])
-            self.assertEqual(obj["recoverable"], row[7])
-            self.assertEqual((obj["modified"], obj["created"]), (row[5], row[6]))
+            self.assertEqual(obj["recoverable"], row[8])
+            self.assertEqual((obj["modified"], obj["created"], obj["accessed"]), (row[5], row[6], row[7]))
             self.assertIsInstance(obj["size"], int)
         self.assertIn("🗑 deleted 𝄞.txt", {o["name"] for o in objects})  # outside the BMP, whole
 
@@ -399,7 +399,7 @@ class Scan(unittest.TestCase):
             size_text = "0" if size == 0 else "%d Bytes" % size if size < 1024 else None
             if size_text:
                 self.assertIn("  " + size_text + "  ", line)
-            self.assertRegex(line, r"\d{4}-\d\d-\d\d \d\d:\d\d  \d{4}-\d\d-\d\d \d\d:\d\d  " + row[7] + "$")
+            self.assertRegex(line, r"\d{4}-\d\d-\d\d \d\d:\d\d  \d{4}-\d\d-\d\d \d\d:\d\d  " + row[8] + "$")
 
         # Each format's times under their own names, where no two of a file's times are equal.
         image, times = times_set_apart("sample")
@@ -409,7 +409,7 @@ class Scan(unittest.TestCase):
         tsv = [dict(zip(lines[0].split("\t"), line.split("\t"))) for line in lines[1:]]
         self.assertEqual({int(row["record"]) for row in tsv}, set(times))
         for row in tsv:
-            for column in ("modified", "created"):
+            for column in ("modified", "created", "accessed"):
                 self.assertEqual(datetime.datetime.fromisoformat(row[column]), times[int(row["record"])][column],
                                  "tsv %s of record %s" % (column, row["record"]))
         r = run_cli("scan", arg_path(image), "--format", "json")
@@ -487,16 +487,16 @@ class RecycleBin(unittest.TestCase):
         for row in rows:
             key = (row[2], row[1])
             if key in original:
-                joined[key] = (row[8], datetime.datetime.fromisoformat(row[9]))
+                joined[key] = (row[9], datetime.datetime.fromisoformat(row[10]))
             else:
-                self.assertEqual(row[8:], ["", ""], row)
+                self.assertEqual(row[9:], ["", ""], row)
         self.assertEqual(joined, original)
         self.assertTrue(unjoined <= {(row[2], row[1]) for row in rows})
         self.assertGreater(max(len(p) for p, _ in original.values()), 260)
 
         # A filter that hides the folder's index file still joins the file found inside it.
         r = run_cli("scan", image, "--format", "tsv", "--filter", "bin")
-        self.assertEqual([row[8] for row in parse_tsv(r.out)], ["D:\\Projects\\Old Project\\sub\\data.bin"])
+        self.assertEqual([row[9] for row in parse_tsv(r.out)], ["D:\\Projects\\Old Project\\sub\\data.bin"])
 
         r = run_cli("scan", image, "--format", "json")
         objects = {(o["path"], o["name"]): o for o in map(json.loads, r.out.splitlines())}
@@ -785,7 +785,7 @@ class Recoverability(unittest.TestCase):
         self.assertEqual(r.code, 0, r)
         rows = parse_tsv(r.out)
         self.assertEqual({int(row[0]) for row in rows}, set(expected))
-        states = {int(row[0]): row[7] for row in rows}
+        states = {int(row[0]): row[8] for row in rows}
 
         out = work_dir("restored") / "reuse"
         shutil.rmtree(out, ignore_errors=True)
@@ -1018,7 +1018,7 @@ class Escaping(unittest.TestCase):
     # it replaces in the sample.
     HIDDEN = {79: ("old-notes.txt", "a\nb\\nc\td\r\x1b[2J"), 88: ("letter.docx", "\u202exxxgpj.exe"),
               89: ("scan.pdf", "\x9b31m\\x.p"), 91: ("readme.txt", "\u2066a\\b\u2069\x7f.txt"),
-              101: ("build.log", "\\\\n\x85z.log")}
+              101: ("build.log", "\\\\n\x85z.log"), 107: ("installer.exe", "inst\ud800ler.exe")}
     LABEL = "\x1b]0;x\x07"  # would retitle the terminal
 
     def test_hidden_names_round_trip_and_never_reach_a_terminal_raw(self):
