@@ -877,6 +877,43 @@ class Timeline(unittest.TestCase):
                                  {line.split(",")[6] for line in fls_timeline})
 
 
+    def test_body_keeps_names_whole_and_times_as_tsv_shows_them(self):
+        """A "|" or "/" inside a name cannot pass for a separator; a time before 1970 or after 2038
+        gives the instant tsv shows."""
+        data = patch_names(bytearray(unpacked("sample").read_bytes()), [(95, "IMG_0043.jpg", "a|b/cdef.jpg")])
+        start = 16384 + 79 * 1024
+        attr = start + struct.unpack_from("<H", data, start + 0x14)[0]
+        while struct.unpack_from("<I", data, attr)[0] != 0x10:  # $STANDARD_INFORMATION
+            attr += struct.unpack_from("<I", data, attr + 4)[0]
+        value = attr + struct.unpack_from("<H", data, attr + 0x14)[0]
+        stamps = {"created": datetime.datetime(1960, 3, 1, 12, 0, 30, tzinfo=datetime.timezone.utc),
+                  "modified": datetime.datetime(2100, 6, 1, 8, 15, 0, tzinfo=datetime.timezone.utc),
+                  "accessed": datetime.datetime(2040, 1, 19, 3, 14, 8, tzinfo=datetime.timezone.utc)}
+        for column, at in (("created", 0), ("modified", 8), ("accessed", 0x18)):
+            ticks = (stamps[column] - FILETIME_EPOCH) // datetime.timedelta(microseconds=1) * 10
+            struct.pack_into("<Q", data, value + at, ticks)
+        image = work_dir("images") / "sample-body.img"
+        image.write_bytes(bytes(data))
+        r = run_cli("scan", arg_path(image), "--format", "tsv")
+        self.assertEqual(r.code, 0, r)
+        lines = r.out.splitlines()
+        tsv = {int(row["record"]): row for row in (dict(zip(lines[0].split("\t"), line.split("\t")))
+                                                   for line in lines[1:])}
+        self.assertEqual(datetime.datetime.fromisoformat(tsv[79]["created"]), stamps["created"])
+        r = run_cli("scan", arg_path(image), "--format", "body")
+        self.assertEqual(r.code, 0, r)
+        body = {}
+        for line in r.out.splitlines():
+            fields = line.split("|")
+            self.assertEqual(len(fields), 11, line)
+            body[int(fields[2])] = fields
+        self.assertTrue(body[95][1].endswith("/a\\x7cb\\x2fcdef.jpg"), body[95])
+        for record, row in tsv.items():
+            for column, field in (("accessed", 7), ("modified", 8), ("created", 10)):
+                shown = datetime.datetime.fromisoformat(row[column]).timestamp()
+                self.assertEqual(int(body[record][field]), shown, "%s of record %d" % (column, record))
+
+
 class HonestOutput(unittest.TestCase):
     def test_failures_are_never_reported_as_success(self):
         sample = unpacked("sample")
