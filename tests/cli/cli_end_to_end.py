@@ -605,6 +605,32 @@ class Restore(unittest.TestCase):
             for record, stat in stats.items():
                 self.assertEqual((int(stat.st_atime), int(stat.st_mtime)), times[record], record)
 
+    def test_keep_times_never_sets_a_time_the_destination_clamps(self):
+        """A modification time in the year 3000: kept exactly where the destination holds it,
+        otherwise refused with a note, never set to another date (ext4 stops in 2446)."""
+        data = bytearray(unpacked("sample").read_bytes())
+        start = 16384 + 91 * 1024
+        attr = start + struct.unpack_from("<H", data, start + 0x14)[0]
+        while struct.unpack_from("<I", data, attr)[0] != 0x10:  # $STANDARD_INFORMATION
+            attr += struct.unpack_from("<I", data, attr + 4)[0]
+        value = attr + struct.unpack_from("<H", data, attr + 0x14)[0]
+        wanted = datetime.datetime(3000, 1, 1, tzinfo=datetime.timezone.utc)
+        struct.pack_into("<Q", data, value + 8, (wanted - FILETIME_EPOCH) // datetime.timedelta(microseconds=1) * 10)
+        image = work_dir("images") / "sample-year3000.img"
+        image.write_bytes(bytes(data))
+        out = work_dir("restored") / "year3000"
+        shutil.rmtree(out, ignore_errors=True)
+        r = run_cli("restore", arg_path(image), "--out", arg_path(out), "--keep-times", "91")
+        self.assertEqual(r.code, 0, r)
+        line = r.out.splitlines()[0].split("\t")
+        modified = (out / "readme.txt").stat().st_mtime
+        if line[2:] == ["ok"]:
+            self.assertEqual(modified, wanted.timestamp())
+        else:
+            self.assertEqual(line[2], "ok")
+            self.assertRegex(line[3], r"^warning: times not kept")
+            self.assertLess(modified, datetime.datetime(2400, 1, 1, tzinfo=datetime.timezone.utc).timestamp())
+
     def test_records_flat_with_unique_names(self):
         image = unpacked("sample")
         out = work_dir("restored") / "records"

@@ -117,10 +117,21 @@ public:
         return true;
     }
 
+    // A file system clamps a time outside its range (ext4 stops in 2446) without a word: the
+    // times are read back, and ones that did not hold are undone and refused.
     bool SetTimes(uint64_t, uint64_t modified, uint64_t accessed, uint32_t* error) override {
         const timespec times[2] = {ToTimespec(accessed), ToTimespec(modified)};
-        if (::futimens(fd_, times) == 0) return true;
-        SetError(error, errno);
+        struct stat before, after;
+        if (::fstat(fd_, &before) != 0 || ::futimens(fd_, times) != 0 || ::fstat(fd_, &after) != 0) {
+            SetError(error, errno);
+            return false;
+        }
+        const bool held = (accessed == 0 || after.st_atim.tv_sec == times[0].tv_sec) &&
+                          (modified == 0 || after.st_mtim.tv_sec == times[1].tv_sec);
+        if (held) return true;
+        const timespec undo[2] = {before.st_atim, before.st_mtim};
+        ::futimens(fd_, undo);
+        if (error) *error = kErrorInvalidParameter;
         return false;
     }
 
