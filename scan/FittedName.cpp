@@ -2,7 +2,6 @@
 
 #include "base/Utf16.h"
 #include "base/WideFormat.h"
-#include "base/os/Files.h"
 #include "scan/PathNames.h"
 
 namespace Vorlaq {
@@ -27,7 +26,7 @@ uint32_t NameMark(std::wstring_view name) {
 
 }  // namespace
 
-std::wstring FittedName(std::wstring_view name, std::wstring_view tail, bool keepExtension) {
+std::wstring FittedName(std::wstring_view name, std::wstring_view tail, bool keepExtension, size_t limit) {
     size_t dot = keepExtension ? name.rfind(L'.') : std::wstring_view::npos;
     if (dot == 0 || (dot != std::wstring_view::npos && NativeNameLength(name.substr(dot)) > kMaxKeptExtension))
         dot = std::wstring_view::npos;
@@ -36,12 +35,12 @@ std::wstring FittedName(std::wstring_view name, std::wstring_view tail, bool kee
 
     std::wstring whole = stem;
     whole.append(tail).append(extension);
-    if (NativeNameLength(whole) <= kMaxNativeNameLength) return whole;
+    if (NativeNameLength(whole) <= limit) return whole;
 
     std::wstring ending = FormatWide(L"~%08X", NameMark(name));
     ending.append(tail).append(extension);
     // The stored names are at most a few hundred characters: trimming one at a time is cheap.
-    const size_t room = kMaxNativeNameLength - std::min(kMaxNativeNameLength, NativeNameLength(ending));
+    const size_t room = limit - std::min(limit, NativeNameLength(ending));
     while (!stem.empty() && NativeNameLength(stem) > room) stem.pop_back();
     // A high surrogate left last was half of a pair (or alone already): it goes too.
     if (!stem.empty() && IsHighSurrogate(stem.back())) stem.pop_back();

@@ -9,12 +9,16 @@
 #include <string>
 #include <string_view>
 
+#include "base/os/Files.h"
+
 namespace Vorlaq {
 
-// `name` with `tail` put before its extension ("a.txt" and "_0": "a_0.txt"), fitted. Without
-// `keepExtension`, or for a name whose only dot is its first character (".bashrc"), the tail goes
-// at the end. An extension too long to be worth keeping counts as part of the stem.
-std::wstring FittedName(std::wstring_view name, std::wstring_view tail = {}, bool keepExtension = true);
+// `name` with `tail` put before its extension ("a.txt" and "_0": "a_0.txt"), fitted to `limit`
+// (counted as NativeNameLength counts). Without `keepExtension`, or for a name whose only dot is
+// its first character (".bashrc"), the tail goes at the end. An extension too long to be worth
+// keeping counts as part of the stem.
+std::wstring FittedName(std::wstring_view name, std::wstring_view tail = {}, bool keepExtension = true,
+                        size_t limit = kMaxNativeNameLength);
 
 // The name a restored file is given: the stored name made safe (SafeFileName), then fitted.
 std::wstring DestinationName(const std::wstring& storedName);

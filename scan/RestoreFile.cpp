@@ -17,6 +17,8 @@ namespace Vorlaq {
 namespace {
 
 constexpr uint32_t kChunk = 0x10000;
+// Below this a name refused as too long is not cut again: the refusal has another cause.
+constexpr size_t kShortestLimit = 48;
 constexpr uint16_t kAttrFlagEncrypted = 0x4000;
 
 void LogRecordFailure(const wchar_t* format, uint64_t recordNumber, const std::wstring& volume) {
@@ -157,23 +159,42 @@ bool RestoreFile(const VolumeSource& source, uint64_t recordNumber, const std::w
     return RestoreFile(source, recordNumber, overwrite).ok;
 }
 
-std::wstring NumberedName(const std::wstring& name, uint64_t k) { return FittedName(name, FormatWide(L"_%I64u", k)); }
+std::wstring NumberedName(const std::wstring& name, uint64_t k, size_t limit) {
+    return FittedName(name, FormatWide(L"_%I64u", k), true, limit);
+}
 
 std::unique_ptr<WritableFile> CreateUniqueFile(Folder& folder, const std::wstring& name, std::wstring* path) {
     const std::wstring safe = SafeFileName(name);
-    std::wstring candidate = FittedName(safe);
-    for (uint64_t k = 0;; ++k) {
+    size_t limit = kMaxNativeNameLength;
+    auto nameFor = [&](uint64_t attempt) {
+        return attempt == 0 ? FittedName(safe, {}, true, limit) : NumberedName(safe, attempt - 1, limit);
+    };
+    std::wstring candidate = nameFor(0);
+    for (uint64_t attempt = 0;;) {
         uint32_t error = 0;
         std::unique_ptr<WritableFile> file = folder.CreateNewFile(candidate, &error);
         *path = JoinPath(folder.GetPath(), candidate);
         if (file) return file;
+        // Refused as too long (Wine says "not found" of a name its host cannot hold): the same
+        // try, shorter, while cutting still shortens it.
+        const size_t length = NativeNameLength(candidate);
+        const bool tooLong =
+            error == kErrorFilenameExcedRange || error == kErrorInvalidName || error == kErrorFileNotFound;
+        if (tooLong && length > kShortestLimit) {
+            limit = length * 2 / 3;
+            std::wstring shorter = nameFor(attempt);
+            if (NativeNameLength(shorter) < length) {
+                candidate = std::move(shorter);
+                continue;
+            }
+        }
         // Anything of that name, a link included, is left alone; the next number is tried. The
         // loop ends: every try that fails this way names an entry that exists in the folder.
         if (error != kErrorFileExists && error != kErrorAlreadyExists) {
             LogFileError(error, *path);
             return nullptr;
         }
-        candidate = NumberedName(safe, k);
+        candidate = nameFor(++attempt);
     }
 }
 
