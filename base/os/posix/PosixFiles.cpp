@@ -36,6 +36,7 @@ void SetError(uint32_t* error, int err) {
 }
 
 constexpr uint64_t kTicksPerSecond = 10000000;
+constexpr time_t kTimeSlackSeconds = 2 * 86400;  // what a coarse file system rounds a time by, at most
 constexpr int64_t kUnixEpochSeconds = 11644473600;  // 1601-01-01 to 1970-01-01
 
 // A folder's path as the engine keeps it: no separator after the last name.
@@ -118,7 +119,8 @@ public:
     }
 
     // A file system clamps a time outside its range (ext4 stops in 2446) without a word: the
-    // times are read back, and ones that did not hold are undone and refused.
+    // times are read back, and ones that did not hold are undone and refused. Within two days
+    // counts as held: FAT keeps modification times to 2 seconds and access times to the day.
     bool SetTimes(uint64_t, uint64_t modified, uint64_t accessed, uint32_t* error) override {
         const timespec times[2] = {ToTimespec(accessed), ToTimespec(modified)};
         struct stat before, after;
@@ -126,8 +128,9 @@ public:
             SetError(error, errno);
             return false;
         }
-        const bool held = (accessed == 0 || after.st_atim.tv_sec == times[0].tv_sec) &&
-                          (modified == 0 || after.st_mtim.tv_sec == times[1].tv_sec);
+        auto near = [](time_t a, time_t b) { return (a > b ? a - b : b - a) < kTimeSlackSeconds; };
+        const bool held = (accessed == 0 || near(after.st_atim.tv_sec, times[0].tv_sec)) &&
+                          (modified == 0 || near(after.st_mtim.tv_sec, times[1].tv_sec));
         if (held) return true;
         const timespec undo[2] = {before.st_atim, before.st_mtim};
         ::futimens(fd_, undo);

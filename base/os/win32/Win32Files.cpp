@@ -32,6 +32,10 @@ constexpr ULONG kFileNonDirectoryFile = 0x40;        // FILE_NON_DIRECTORY_FILE
 constexpr ULONG kFileSynchronousIoNonAlert = 0x20;  // FILE_SYNCHRONOUS_IO_NONALERT
 constexpr ULONG kFileOpenReparsePoint = 0x200000;    // FILE_OPEN_REPARSE_POINT
 
+constexpr uint64_t kTimeSlackTicks = 2ull * 86400 * 10000000;  // what a coarse file system rounds a time by
+
+uint64_t FromFiletime(const FILETIME& ft) { return (uint64_t{ft.dwHighDateTime} << 32) | ft.dwLowDateTime; }
+
 FILETIME ToFiletime(uint64_t value) {
     FILETIME ft;
     ft.dwLowDateTime = static_cast<DWORD>(value);
@@ -87,10 +91,26 @@ public:
         return true;
     }
 
+    // A destination that clamps a time outside its range without a word (a Linux folder under
+    // Wine stops in 2446) gets the times read back: ones that did not hold are undone and refused.
+    // Within two days counts as held: FAT keeps modification times to 2 seconds, access times to
+    // the day.
     bool SetTimes(uint64_t created, uint64_t modified, uint64_t accessed, uint32_t* error) override {
         const FILETIME c = ToFiletime(created), m = ToFiletime(modified), a = ToFiletime(accessed);
-        if (SetFileTime(handle_, created ? &c : nullptr, accessed ? &a : nullptr, modified ? &m : nullptr)) return true;
-        SetError(error);
+        FILETIME before[3], after[3];
+        if (!GetFileTime(handle_, &before[0], &before[1], &before[2]) ||
+            !SetFileTime(handle_, created ? &c : nullptr, accessed ? &a : nullptr, modified ? &m : nullptr) ||
+            !GetFileTime(handle_, &after[0], &after[1], &after[2])) {
+            SetError(error);
+            return false;
+        }
+        auto held = [](uint64_t wanted, const FILETIME& got) {
+            const uint64_t value = FromFiletime(got);
+            return wanted == 0 || (wanted > value ? wanted - value : value - wanted) < kTimeSlackTicks;
+        };
+        if (held(created, after[0]) && held(accessed, after[1]) && held(modified, after[2])) return true;
+        SetFileTime(handle_, &before[0], &before[1], &before[2]);
+        if (error) *error = kErrorInvalidParameter;
         return false;
     }
 
