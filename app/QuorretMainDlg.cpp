@@ -13,6 +13,7 @@
 #include "base/WideFormat.h"
 #include "ntfs/NTFSVolume.h"
 #include "scan/FileSystem.h"
+#include "scan/FittedName.h"
 #include "scan/PathNames.h"
 #include "scan/RestoreFile.h"
 #include "scan/TextUtils.h"
@@ -74,7 +75,7 @@ public:
         else
             Vorlaq::LogFileError(error, folder);
         ::SetCursor(old);
-        *destination = outcome.dest.empty() ? Vorlaq::JoinPath(folder, Vorlaq::SafeFileName(name)) : outcome.dest;
+        *destination = outcome.dest.empty() ? Vorlaq::JoinPath(folder, Vorlaq::DestinationName(name)) : outcome.dest;
         return outcome.ok;
     }
 

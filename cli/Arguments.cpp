@@ -1,6 +1,9 @@
 #include "cli/Arguments.h"
 
+#include <set>
+
 #include "base/WideFormat.h"
+#include "scan/FileFilter.h"
 
 namespace Vorlaq {
 
@@ -63,6 +66,7 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
         return result;
     }
     if (command == L"--version") {
+        if (arguments.size() > 1) return Refuse(FormatWide(L"unexpected argument '%s'", arguments[1]));
         o.command = CliCommand::Version;
         result.ok = true;
         return result;
@@ -73,6 +77,7 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
     else return Refuse(FormatWide(L"unknown command '%s'", command));
 
     std::vector<std::wstring> positional;
+    std::set<std::wstring> given;  // an option given twice (--out a --out b) leaves the intent unclear
     bool optionsEnded = false;
     for (size_t i = 1; i < arguments.size(); ++i) {
         const std::wstring& arg = arguments[i];
@@ -103,6 +108,7 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
         } else if (value) {
             return Refuse(FormatWide(L"%s takes no value", name));
         }
+        if (!given.insert(name).second) return Refuse(FormatWide(L"%s is given more than once", name));
 
         if (name == L"--verbose") {
             o.verbose = true;
@@ -157,6 +163,13 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
         return Refuse(L"--partition applies to a whole-disk image or device, not to a drive letter");
     if (o.offset && o.partition) return Refuse(L"give either --offset or --partition, not both");
 
+    if (o.filter) {
+        FileFilter filter;
+        filter.SetFilters(*o.filter);
+        if (!filter.GetUnmatchable().empty())
+            return Refuse(FormatWide(L"--filter matches whole extensions (txt, *.txt, *.*): '%s' can match nothing",
+                                     filter.GetUnmatchable().front()));
+    }
     if (o.recoverableOnly && !o.recoverableColumn)
         return Refuse(L"--recoverable needs the column that --no-recoverable leaves out");
     if (o.command != CliCommand::Restore) {

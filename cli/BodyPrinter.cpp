@@ -1,5 +1,7 @@
 #include "cli/BodyPrinter.h"
 
+#include <algorithm>
+
 #include "cli/FieldText.h"
 
 namespace Vorlaq {
@@ -9,9 +11,39 @@ namespace {
 constexpr uint64_t kFileTimePerSecond = 10000000;
 constexpr uint64_t kUnixEpochSeconds = 11644473600;  // 1601-01-01 to 1970-01-01
 
-uint64_t UnixSeconds(uint64_t filetime) {
+constexpr uint64_t kFileTimeYear10000 = 2650467744000000000;  // 10000-01-01, past what tsv shows
+
+// Unix seconds, negative before 1970, so a timeline shows the date tsv shows; 0 where tsv shows
+// none (no time recorded, or one past the year 9999 or with the top bit set).
+void AppendUnixSeconds(std::wstring& out, uint64_t filetime) {
+    if (filetime == 0 || filetime >= kFileTimeYear10000) {
+        out += L'0';
+        return;
+    }
     const uint64_t seconds = filetime / kFileTimePerSecond;
-    return seconds > kUnixEpochSeconds ? seconds - kUnixEpochSeconds : 0;
+    if (seconds >= kUnixEpochSeconds) {
+        AppendDecimal(out, seconds - kUnixEpochSeconds);
+    } else {
+        out += L'-';
+        AppendDecimal(out, kUnixEpochSeconds - seconds);
+    }
+}
+
+// The body's path field: the folders with "/" between them, then the name. A "|" anywhere would
+// split the line and a "/" inside the name would read as a folder: they are written as their \xHH
+// escapes, as control characters are.
+void AppendBodyPath(std::wstring& out, const std::wstring& folders, const std::wstring& name) {
+    std::wstring slashed = folders;
+    std::replace(slashed.begin(), slashed.end(), L'\\', L'/');
+    for (wchar_t c : EscapeControls(slashed)) {
+        if (c == L'|') out += L"\\x7c";
+        else out += c;
+    }
+    for (wchar_t c : EscapeControls(name)) {
+        if (c == L'|') out += L"\\x7c";
+        else if (c == L'/') out += L"\\x2f";
+        else out += c;
+    }
 }
 
 class BodyPrinter : public ScanPrinter {
@@ -20,14 +52,7 @@ public:
 
     void Add(const DeletedFileInfo& file) override {
         row_.assign(L"0|");
-        // The field separator inside a name would shift every field after it.
-        std::wstring path = file.GetPath() + file.GetName();
-        for (wchar_t& c : path)
-            if (c == L'\\') c = L'/';
-        for (wchar_t c : EscapeControls(path)) {
-            if (c == L'|') row_ += L"\\x7c";
-            else row_ += c;
-        }
+        AppendBodyPath(row_, file.GetPath(), file.GetName());
         row_ += L'|';
         // A name found only in traces has no record: inode 0, as that kit writes for an index
         // entry left without one (mactime takes digits only there).
@@ -37,7 +62,7 @@ public:
         const StandardTimes times = file.GetStandardTimes();
         for (uint64_t time : {times.accessed, times.modified, times.changed, times.created}) {
             row_ += L'|';
-            AppendDecimal(row_, UnixSeconds(time));
+            AppendUnixSeconds(row_, time);
         }
         row_ += L'\n';
         console_.Out(row_);

@@ -48,6 +48,11 @@ void Console::FlushLocked() {
     pending_.clear();
 }
 
+bool Console::OutputLost() {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    return outFailed_;
+}
+
 void Console::NoteOutputFailure(uint32_t error) {
     outFailed_ = true;
     outReason_ = SystemErrorReason(error);

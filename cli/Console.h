@@ -31,6 +31,8 @@ public:
     void Progress(const std::wstring& line);
     void ClearProgress();
     bool ShowsProgress() const { return progressAllowed_; }
+    // True once a write to standard output failed: what follows it is lost.
+    bool OutputLost();
     // Flushes and closes standard output. When a write to either stream failed, says so on
     // standard error and returns 1 in place of a `code` of 0; other codes stay.
     int Finish(int code);

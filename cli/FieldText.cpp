@@ -78,12 +78,21 @@ void AppendTsvField(std::wstring& out, std::wstring_view text) {
     // paths hold a backslash every few characters, and appending the runs between them piece by
     // piece cost more than all the rest of a row.
     const size_t at = out.size();
-    out.resize(at + 4 * text.size());
+    out.resize(at + 8 * text.size());
     wchar_t* const begin = out.data() + at;
     wchar_t* p = begin;
-    for (wchar_t c : text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const wchar_t c = text[i];
         const uint32_t u = static_cast<uint32_t>(c);
-        if (u > 0x9F || (u >= 0x20 && u < 0x7F && c != L'\\')) {
+        if (IsHighSurrogate(u) && i + 1 < text.size() && IsLowSurrogate(static_cast<uint32_t>(text[i + 1]))) {
+            *p++ = c;  // a proper pair (UTF-16 wide strings): kept whole
+            *p++ = text[++i];
+        } else if (IsHighSurrogate(u) || IsLowSurrogate(u)) {
+            // A lone surrogate, which UTF-8 cannot carry: its escape decodes back to it.
+            for (wchar_t e : {L'\\', L'u', L'{', kHex[(u >> 12) & 0xF], kHex[(u >> 8) & 0xF], kHex[(u >> 4) & 0xF],
+                              kHex[u & 0xF], L'}'})
+                *p++ = e;
+        } else if (u > 0x9F || (u >= 0x20 && u < 0x7F && c != L'\\')) {
             *p++ = c;
         } else if (c == L'\\' || c == L'\t' || c == L'\n' || c == L'\r') {
             p[0] = L'\\';

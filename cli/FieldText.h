@@ -16,7 +16,8 @@ void AppendEscapedControls(std::wstring& out, std::wstring_view text);
 std::wstring EscapeControls(std::wstring_view text);
 
 // A field of a tab-separated line that decodes back to the text: backslash as \\, tab \t, line
-// feed \n, carriage return \r, the other C0 and C1 controls and DEL as \xHH; nothing else changes.
+// feed \n, carriage return \r, the other C0 and C1 controls and DEL as \xHH, a lone UTF-16
+// surrogate (which UTF-8 cannot carry) as \u{D800}; nothing else changes.
 void AppendTsvField(std::wstring& out, std::wstring_view text);
 
 // A JSON string, quotes included: ", \ and control characters escaped; a lone UTF-16 surrogate,

@@ -14,6 +14,7 @@
 #include "cli/VolumeCheck.h"
 #include "scan/FileScanTask.h"
 #include "scan/FileSystem.h"
+#include "scan/FittedName.h"
 #include "scan/PathNames.h"
 #include "scan/RestoreFile.h"
 
@@ -24,7 +25,8 @@ namespace {
 constexpr uint64_t kSiblingTries = 1000;
 
 // The file's rebuilt folders below DIR, each name made safe the way file names are (SafeFileName:
-// no separators, no "." or ".."), so nothing a volume stores can lead outside DIR. A path the
+// no separators, no "." or "..") and fitted to the destination, so nothing a volume stores can
+// lead outside DIR or be too long for it. A path the
 // scan could not rebuild ("\Unknown") gives the folder "Unknown".
 std::vector<std::wstring> TreeLevels(const std::wstring& path, const std::wstring& volumeText) {
     std::wstring rest = path.starts_with(volumeText) ? path.substr(volumeText.size()) : path;
@@ -33,7 +35,7 @@ std::vector<std::wstring> TreeLevels(const std::wstring& path, const std::wstrin
     while (begin <= rest.size()) {
         size_t end = rest.find(L'\\', begin);
         if (end == std::wstring::npos) end = rest.size();
-        if (end > begin) levels.push_back(SafeFileName(rest.substr(begin, end - begin)));
+        if (end > begin) levels.push_back(FittedName(SafeFileName(rest.substr(begin, end - begin)), {}, false));
         begin = end + 1;
     }
     return levels;
@@ -65,7 +67,7 @@ bool OpenTree(Folder& out, const std::vector<std::wstring>& levels, std::vector<
         // turning every new name into a link.
         auto taken = [&error] { return error == kErrorStoppedOnSymlink || error == kErrorDirectory; };
         for (uint64_t k = 0; !child && taken() && k < kSiblingTries; ++k) {
-            name = FormatWide(L"%s_%I64u", level, k);
+            name = FittedName(level, FormatWide(L"_%I64u", k), false);
             child = current->OpenChild(name, &error);
         }
         if (!child) {
@@ -104,7 +106,11 @@ public:
 
     // `copy`: the shadow copy the file is restored from, instead of the volume.
     void Restore(const DeletedFileInfo& file, const VolumeSource* copy = nullptr) {
-        if (Interrupted()) return;
+        // After an interrupt, or once no one reads the result lines, no new file is begun.
+        if (Interrupted() || console_.OutputLost()) {
+            ++notAttempted_;
+            return;
+        }
         const VolumeSource& source = copy ? *copy : source_;
         const std::wstring id = copy ? ShadowFileId(file) : file.GetRecordNumberText();
         ++attempted_;
@@ -115,7 +121,7 @@ public:
         const std::wstring name = SafeFileName(file.GetName());
         std::wstring wanted = out_.GetPath();
         for (const std::wstring& level : levels) wanted = JoinPath(wanted, level);
-        wanted = JoinPath(wanted, name);
+        wanted = JoinPath(wanted, FittedName(name));
         RestoreChoices choices;
         choices.keepTimes = options_.keepTimes;
         choices.sequence = file.GetSequence();
@@ -131,6 +137,7 @@ public:
                 };
             outcome = RestoreFileInto(source, file.GetRecordNumber(), folder, name, &InterruptFlag(), choices);
             if (outcome.ok) note = RestoreNote(options_, source, file.GetRecordNumber(), outcome);
+            if (!outcome.ok) DropEmptyFailure(outcome);
         }
         if (outcome.ok) ++restored_;
         else if (!outcome.dest.empty()) ++partial_;
@@ -145,8 +152,10 @@ public:
         std::wstring summary = FormatWide(L"Total %d files restored. ", restored_);
         if (partial_) summary += FormatWide(L"%d partly restored. ", partial_);
         if (int failed = attempted_ - restored_ - partial_) summary += FormatWide(L"%d failed. ", failed);
+        if (notAttempted_) summary += FormatWide(L"%d not attempted. ", notAttempted_);
         console_.Out(summary + L"\n");
         console_.Flush();
+        if (console_.OutputLost()) console_.Err(summary);
         if (Interrupted()) {
             console_.Err(L"quorret-cli: interrupted; the restore stopped.");
             return kExitInterrupted;
@@ -174,6 +183,20 @@ private:
         }
         console_.Out(line + L"\n");
         console_.Flush();
+        // The line that could not be written is the one file whose result no one saw: it goes
+        // to standard error instead, once.
+        if (console_.OutputLost() && !lostLineShown_) {
+            lostLineShown_ = true;
+            console_.Err(line);
+        }
+    }
+
+    // A file that failed before its first byte holds nothing worth keeping: it goes, and the line
+    // says "failed" alone. One stopped by an interrupt stays, as its line says where it stopped.
+    static void DropEmptyFailure(RestoreOutcome& outcome) {
+        uint32_t error = 0;
+        if (outcome.written == 0 && !outcome.interrupted && !outcome.dest.empty() && RemoveFilePath(outcome.dest, &error))
+            outcome.dest.clear();
     }
 
     const CliOptions& options_;
@@ -184,7 +207,9 @@ private:
     int attempted_ = 0;
     int restored_ = 0;
     int partial_ = 0;
+    int notAttempted_ = 0;
     bool streamsFailed_ = false;
+    bool lostLineShown_ = false;
 };
 
 // The reason a record named on the command line is refused; empty for one worth trying.
@@ -255,10 +280,15 @@ int RunRestore(CliOptions& options, Console& console, ErrorLogCapture& errors) {
     if (refused || RefuseRestoreOntoSource(options, console)) return kExitUnusable;
 
     uint32_t error = 0;
-    std::unique_ptr<Folder> out;
-    if (CreateDirectoryTree(options.outDir, &error)) out = Folder::Open(options.outDir, &error);
+    RefusedFolderLink refusedLink;
+    std::unique_ptr<Folder> out = Folder::MakeAndOpen(options.outDir, &error, &refusedLink);
     if (!out) {
-        console.Err(FileErrorMessage(error, options.outDir));
+        if (!refusedLink.link.empty())
+            console.Err(L"quorret-cli: --out is not followed through " + NativePathText(refusedLink.link) +
+                        L": a link owned by " + refusedLink.owner +
+                        L" in a sticky folder anyone may write to, owned by neither you nor that user.");
+        else
+            console.Err(FileErrorMessage(error, options.outDir));
         return kExitUnusable;
     }
 

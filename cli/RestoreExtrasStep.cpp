@@ -1,6 +1,7 @@
 #include "cli/RestoreExtrasStep.h"
 
 #include "base/WideFormat.h"
+#include "scan/FittedName.h"
 #include "scan/PathNames.h"
 #include "scan/RestoreExtras.h"
 
@@ -37,7 +38,7 @@ std::vector<RestoredStream> RestoreNamedStreams(const VolumeSource& source, uint
             }
             return CreateUniqueFile(folder, beside, path);
         };
-        restored.push_back({JoinPath(folder.GetPath(), SafeFileName(beside)),
+        restored.push_back({JoinPath(folder.GetPath(), DestinationName(beside)),
                             RestoreFile(source, record, make, stop, choices)});
     }
     return restored;

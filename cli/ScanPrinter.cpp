@@ -138,6 +138,8 @@ public:
         times_.Append(row_, file.GetModifiedTime());
         row_ += L'\t';
         times_.Append(row_, file.GetCreationTime());
+        row_ += L'\t';
+        times_.Append(row_, file.GetAccessTime());
         if (recoverable_) {
             row_ += L'\t';
             AppendTsvField(row_, recoverability_.Of(file.GetRecoverability()));
@@ -170,8 +172,8 @@ private:
     void Header() {
         if (headerDone_) return;
         std::wstring header = recoverable_
-                                  ? L"record\tname\tpath\ttype\tsize\tmodified\tcreated\trecoverable\toriginal_path\tdeleted"
-                                  : L"record\tname\tpath\ttype\tsize\tmodified\tcreated\toriginal_path\tdeleted";
+                                  ? L"record\tname\tpath\ttype\tsize\tmodified\tcreated\taccessed\trecoverable\toriginal_path\tdeleted"
+                                  : L"record\tname\tpath\ttype\tsize\tmodified\tcreated\taccessed\toriginal_path\tdeleted";
         console_.Out(header + (shadowCopies_ ? L"\tcopy\tcopy_created" : L"") + (traces_ ? L"\tfound_in\n" : L"\n"));
         headerDone_ = true;
     }

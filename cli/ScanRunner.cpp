@@ -135,7 +135,7 @@ ScanOutcome RunScanTask(const VolumeSource& source, const std::wstring& filter, 
             bool ended = queue.Take(batch, kProgressTick);
             for (const auto& file : batch) sink(*file);
             queue.GiveBack(batch);
-            if (stop && stop->load()) task.Stop();
+            if (stop && (stop->load() || console.OutputLost())) task.Stop();
             // A refused volume reports no end of the walk: its state ends the wait.
             if (ended || task.GetState() == kScanFailed) break;
             if (task.GetState() == kScanRunning)

@@ -26,8 +26,9 @@ struct ScanOutcome {
 // The file may be changed (restore renames it); it is freed once the call returns.
 using FoundFileSink = std::function<void(DeletedFileInfo&)>;
 
-// `walked` is the number of records the walk passes, for the rate and time-left estimate. Once `stop` is set
-// the walk is asked to end.
+// `walked` is the number of records the walk passes, for the rate and time-left estimate. Once `stop`
+// is set, or (for a walk given a `stop`) the console's standard output is lost, the walk is asked
+// to end.
 ScanOutcome RunScanTask(const VolumeSource& source, const std::wstring& filter, uint64_t walked, Console& console,
                         FoundFileSink sink, const std::atomic<bool>* stop = nullptr,
                         RecoverabilityMode recoverability = RecoverabilityMode::Off, bool traces = false);

@@ -51,6 +51,11 @@ public:
     // Reads up to `length` bytes of the value from `offset`; *delivered says how many arrived.
     virtual bool ReadData(const uint64_t& offset, void* buffer, uint32_t length, uint32_t* delivered) = 0;
     virtual bool IsDataRunOK() const = 0;
+    // How many bytes from `offset` on the stream keeps as a hole (no cluster stored for them:
+    // they read as zeros without a read); 0 where data is stored.
+    virtual uint64_t GetHoleLength(uint64_t /*offset*/) const { return 0; }
+    // Where the first hole at or after `offset` starts; the data size when none does.
+    virtual uint64_t GetNextHole(uint64_t /*offset*/) const { return GetDataSize(); }
 
     uint32_t GetAttrType() const;
     bool IsNonResident() const;

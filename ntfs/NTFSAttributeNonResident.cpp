@@ -101,6 +101,52 @@ const tagNTFSDataRunEntry* NTFSAttributeNonResident::FindRun(uint64_t vcn) const
     return nullptr;
 }
 
+uint64_t NTFSAttributeNonResident::GetHoleLength(uint64_t offset) const {
+    const uint64_t size = GetDataSize();
+    if (clusterSize_ == 0 || offset >= size) return 0;
+    uint64_t unitClusters = 1;
+    if (IsCompressedStream()) {
+        const uint16_t shift = GetCompressionShift();
+        if (shift > kMaxCompressionShift) return 0;
+        unitClusters = uint64_t{1} << shift;
+    }
+    const uint64_t vcn = offset / clusterSize_;
+    const uint64_t unitStart = vcn / unitClusters * unitClusters;
+    // Sparse runs that follow one another from the unit's start: each step passes a whole run
+    // (a found run ends at or after `end`), so the walk ends within the run count.
+    uint64_t end = unitStart;
+    while (end < coveredEnd_) {
+        const tagNTFSDataRunEntry* run = FindRun(end);
+        if (!run || run->LCN != -1) break;
+        end = run->LastVCN >= coveredEnd_ - 1 ? coveredEnd_ : run->LastVCN + 1;
+    }
+    end = end / unitClusters * unitClusters;
+    if (end <= vcn) return 0;
+    const uint64_t holeEnd = end > size / clusterSize_ ? size : end * clusterSize_;
+    return holeEnd > offset ? holeEnd - offset : 0;
+}
+
+uint64_t NTFSAttributeNonResident::GetNextHole(uint64_t offset) const {
+    const uint64_t size = GetDataSize();
+    if (clusterSize_ == 0 || offset >= size) return size;
+    const uint64_t unitClusters = IsCompressedStream() ? uint64_t{1} << std::min(GetCompressionShift(), kMaxCompressionShift) : 1;
+    const uint64_t vcn = offset / clusterSize_;
+    auto it = std::upper_bound(runs_.begin(), runs_.end(), vcn,
+                               [](uint64_t v, const tagNTFSDataRunEntry& run) { return v < run.StartVCN; });
+    if (it != runs_.begin()) --it;
+    // Each sparse run from here on may start a hole at its first whole unit.
+    for (; it != runs_.end(); ++it) {
+        if (it->Clusters == 0 || it->LCN != -1 || it->LastVCN < vcn) continue;
+        const uint64_t from = std::max(it->StartVCN, vcn);
+        if (from > UINT64_MAX - unitClusters) break;
+        const uint64_t unitStart = (from + unitClusters - 1) / unitClusters * unitClusters;
+        if (unitStart > size / clusterSize_) break;
+        const uint64_t at = std::max(unitStart * clusterSize_, offset);
+        if (at < size && GetHoleLength(at) > 0) return at;
+    }
+    return size;
+}
+
 bool NTFSAttributeNonResident::AbsorbPiece(NTFSAttributeNonResident& piece) {
     uint64_t start = piece.GetStartVCN();
     uint64_t end = PieceEnd(start, piece.GetLastVCN());

@@ -38,6 +38,10 @@ public:
     // state between reads, so two threads may read it at once (over a device that allows it).
     bool ReadData(const uint64_t& offset, void* buffer, uint32_t length, uint32_t* delivered) override;
     bool IsDataRunOK() const override { return runsOK_; }
+    // Sparse runs, and in a compressed stream only whole compression units with nothing stored;
+    // never past the clusters this attribute covers.
+    uint64_t GetHoleLength(uint64_t offset) const override;
+    uint64_t GetNextHole(uint64_t offset) const override;
 
     uint64_t GetStartVCN() const;
     uint64_t GetLastVCN() const;

@@ -9,6 +9,7 @@ namespace Vorlaq {
 void FileFilter::SetFilters(const std::wstring& text) {
     text_ = text.empty() ? L"*.*" : text;
     list_.clear();
+    unmatchable_.clear();
     std::vector<std::wstring> tokens = SplitString(text_, L";", false);
     if (tokens.empty()) {
         list_.push_back(L"*");
@@ -18,9 +19,11 @@ void FileFilter::SetFilters(const std::wstring& text) {
         TrimLeft(token, WhitespaceChars());
         TrimRight(token, WhitespaceChars());
         if (token.empty()) continue;
+        const std::wstring pattern = token;
         // A bare "txt" is an extension, not a name without one.
         if (token[0] != L'.') token.insert(token.begin(), L'.');
         std::wstring ext = FoldAsciiLower(GetFileExtension(token));
+        if (ext != L"*" && ext.find_first_of(L"*?") != std::wstring::npos) unmatchable_.push_back(pattern);
         if (!ext.empty()) list_.push_back(std::move(ext));
     }
 }

@@ -18,10 +18,14 @@ public:
 
     const std::wstring& GetFilterText() const { return text_; }
     const std::vector<std::wstring>& GetFilterList() const { return list_; }
+    // The patterns of the text that can match nothing: a wildcard inside an extension ("old*",
+    // "*.tx?"), where only a whole extension or "*" is understood.
+    const std::vector<std::wstring>& GetUnmatchable() const { return unmatchable_; }
 
 private:
     std::wstring text_ = L"*.*";
     std::vector<std::wstring> list_;
+    std::vector<std::wstring> unmatchable_;
 };
 
 }  // namespace Vorlaq

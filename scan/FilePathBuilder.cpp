@@ -1,5 +1,6 @@
 #include "scan/FilePathBuilder.h"
 
+#include <algorithm>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -17,8 +18,14 @@ std::optional<std::wstring> ReadFolder(NTFSFileRecord& record, uint64_t number) 
     return name;
 }
 
-// What a folder adds to the path: its name and a backslash; nothing for the root's ".".
-std::wstring Level(const std::wstring& name) { return name == L"." ? std::wstring() : name + L"\\"; }
+// What a folder below the root adds to the path: its name and a backslash. A "\\" inside the name
+// would read as one more level and a lone "." as none, so they show as "_", as a restore names
+// such folders.
+std::wstring Level(std::wstring name) {
+    if (name == L".") name = L"_";
+    std::replace(name.begin(), name.end(), L'\\', L'_');
+    return name + L"\\";
+}
 
 }  // namespace
 
@@ -59,7 +66,8 @@ const std::optional<std::wstring>& DirectoryPathCache::Resolve(uint64_t director
             break;
         }
         uint64_t parent = record_.GetParentRef();
-        climbed.emplace_back(current, Level(*name));
+        // The root is the folder "." that is its own parent: it adds nothing.
+        climbed.emplace_back(current, parent == current && *name == L"." ? std::wstring() : Level(*name));
         if (parent == 0) break;
         if (parent == current) {
             base = root_;

@@ -10,6 +10,7 @@
 #include "ntfs/NTFSFileRecord.h"
 #include "ntfs/NTFSVolume.h"
 #include "scan/FileSystem.h"
+#include "scan/FittedName.h"
 #include "scan/PathNames.h"
 #include "scan/Recoverability.h"
 #include "scan/SourceExtent.h"
@@ -19,25 +20,42 @@ namespace Vorlaq {
 namespace {
 
 constexpr uint32_t kChunk = 0x10000;
+// Below this a name refused as too long is not cut again: the refusal has another cause.
+constexpr size_t kShortestLimit = 48;
 constexpr uint16_t kAttrFlagEncrypted = 0x4000;
 
 void LogRecordFailure(const wchar_t* format, uint64_t recordNumber, const std::wstring& volume) {
     LogManager::instance().print(LogLevel::Error, format, recordNumber, volume);
 }
 
-// Copies the stream in 64 KiB pieces. A piece shorter than asked is accepted only when it is the
-// rest of the stream. `stop` is polled before each read.
+// Copies the stream in 64 KiB pieces; its holes stay holes in the file, unread. A piece shorter
+// than asked is accepted only when it is the rest of the stream. `stop` is polled before each read.
 bool CopyStream(NTFSAttributeBase& data, WritableFile& file, RestoreOutcome& outcome, const std::atomic<bool>* stop) {
     std::vector<uint8_t> buffer(kChunk);
     const uint64_t size = data.GetDataSize();
-    uint64_t remaining = size;
-    for (uint64_t offset = 0; offset < size; offset += kChunk) {
+    uint64_t storedEnd = 0;  // where the stored stretch being copied ends
+    for (uint64_t offset = 0; offset < size;) {
         if (stop && stop->load()) {
             outcome.interrupted = true;
             return false;
         }
+        if (offset >= storedEnd) {
+            if (const uint64_t hole = std::min(data.GetHoleLength(offset), size - offset)) {
+                uint32_t error = kErrorWriteFault;
+                if (!file.WriteHole(hole, &error)) {
+                    LogFileError(error, outcome.dest);
+                    return false;
+                }
+                outcome.written += hole;
+                outcome.holes += hole;
+                offset += hole;
+                continue;
+            }
+            storedEnd = std::min(std::max(data.GetNextHole(offset), offset + 1), size);
+        }
+        const uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(kChunk, storedEnd - offset));
         uint32_t got = 0;
-        if (!data.ReadData(offset, buffer.data(), kChunk, &got) || (got != kChunk && got != remaining)) {
+        if (!data.ReadData(offset, buffer.data(), want, &got) || got != want) {
             LogManager::instance().print(LogLevel::Error, L"Failed to read data to restore.");
             return false;
         }
@@ -49,7 +67,7 @@ bool CopyStream(NTFSAttributeBase& data, WritableFile& file, RestoreOutcome& out
             LogFileError(error, outcome.dest);
             return false;
         }
-        remaining -= got;
+        offset += got;
     }
     return true;
 }
@@ -131,6 +149,7 @@ RestoreOutcome RestoreFile(const VolumeSource& source, uint64_t recordNumber, co
         return outcome;
     }
     LogManager::instance().print(LogLevel::Info, L"File restored: %s.", outcome.dest);
+    if (outcome.holes) LogManager::instance().print(LogLevel::Info, L"%I64u bytes left as holes.", outcome.holes);
     outcome.ok = true;
     return outcome;
 }
@@ -155,25 +174,42 @@ bool RestoreFile(const VolumeSource& source, uint64_t recordNumber, const std::w
     return RestoreFile(source, recordNumber, overwrite).ok;
 }
 
-std::wstring NumberedName(const std::wstring& name, uint64_t k) {
-    return RemoveExtension(name) + FormatWide(L"_%I64u.", k) + GetFileExtension(name);
+std::wstring NumberedName(const std::wstring& name, uint64_t k, size_t limit) {
+    return FittedName(name, FormatWide(L"_%I64u", k), true, limit);
 }
 
 std::unique_ptr<WritableFile> CreateUniqueFile(Folder& folder, const std::wstring& name, std::wstring* path) {
     const std::wstring safe = SafeFileName(name);
-    std::wstring candidate = safe;
-    for (uint64_t k = 0;; ++k) {
+    size_t limit = kMaxNativeNameLength;
+    auto nameFor = [&](uint64_t attempt) {
+        return attempt == 0 ? FittedName(safe, {}, true, limit) : NumberedName(safe, attempt - 1, limit);
+    };
+    std::wstring candidate = nameFor(0);
+    for (uint64_t attempt = 0;;) {
         uint32_t error = 0;
         std::unique_ptr<WritableFile> file = folder.CreateNewFile(candidate, &error);
         *path = JoinPath(folder.GetPath(), candidate);
         if (file) return file;
+        // Refused as too long (Wine says "not found" of a name its host cannot hold): the same
+        // try, shorter, while cutting still shortens it.
+        const size_t length = NativeNameLength(candidate);
+        const bool tooLong =
+            error == kErrorFilenameExcedRange || error == kErrorInvalidName || error == kErrorFileNotFound;
+        if (tooLong && length > kShortestLimit) {
+            limit = length * 2 / 3;
+            std::wstring shorter = nameFor(attempt);
+            if (NativeNameLength(shorter) < length) {
+                candidate = std::move(shorter);
+                continue;
+            }
+        }
         // Anything of that name, a link included, is left alone; the next number is tried. The
         // loop ends: every try that fails this way names an entry that exists in the folder.
         if (error != kErrorFileExists && error != kErrorAlreadyExists) {
             LogFileError(error, *path);
             return nullptr;
         }
-        candidate = NumberedName(safe, k);
+        candidate = nameFor(++attempt);
     }
 }
 

@@ -21,6 +21,7 @@ struct RestoreOutcome {
     bool interrupted = false;  // the stop flag ended the copy
     std::wstring dest;         // the file made; empty when none was
     uint64_t written = 0;      // bytes in it: a file that failed part-way keeps what was read
+    uint64_t holes = 0;        // of those, bytes left as holes (sparse runs): never read or stored
     uint64_t size = 0;         // the stream's size, once known
     bool timesKept = false;    // RestoreChoices::keepTimes, and the times were set
     uint32_t timesError = 0;   // why they were not: the platform's code; 0 when the record has none
@@ -58,14 +59,18 @@ RestoreOutcome RestoreFileInto(const VolumeSource& source, uint64_t recordNumber
 // the destination was created and every byte of the stream was read and written to it.
 bool RestoreFile(const VolumeSource& source, uint64_t recordNumber, const std::wstring& destPath);
 
-// A new file in `folder` for a file named `name`: the name made safe (SafeFileName), then, while
-// that name is taken by anything (a file, a folder, a link, dangling or not), numbered name_0.ext,
-// name_1.ext, ... from 0. Each name is tried by creating it exclusively, so no other program can
+// A new file in `folder` for a file named `name`: the name made safe (SafeFileName) and fitted to
+// the destination (FittedName), then, while that name is taken by anything (a file, a folder, a
+// link, dangling or not), numbered name_0.ext, name_1.ext, ... from 0. A name the destination
+// refuses as too long although it fits the system's count (a file system with a lower limit, such
+// as eCryptfs's 143 bytes, or a Linux folder seen from Windows, which counts UTF-8 bytes) is cut
+// shorter, a third at a time. Each name is tried by creating it exclusively, so no other program can
 // slip in between the test and the creation. Null when the folder refuses for another reason
 // (logged); *path is the path of the file made.
 std::unique_ptr<WritableFile> CreateUniqueFile(Folder& folder, const std::wstring& name, std::wstring* path);
 
-// The names CreateUniqueFile tries after the first: stem_K.ext (stem_K. without an extension).
-std::wstring NumberedName(const std::wstring& name, uint64_t k);
+// The names CreateUniqueFile tries after the first: stem_K.ext (README_K, .bashrc_K without an
+// extension), fitted to `limit` (FittedName).
+std::wstring NumberedName(const std::wstring& name, uint64_t k, size_t limit = kMaxNativeNameLength);
 
 }  // namespace Vorlaq

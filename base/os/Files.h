@@ -1,6 +1,7 @@
 #pragma once
 // File-system calls the engine and the shell need. Every failure reports a Windows error code
 // (the POSIX implementation maps errno onto the same codes), so log texts are the same everywhere.
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -52,6 +53,9 @@ public:
     static std::unique_ptr<WritableFile> CreateAlways(const std::wstring& path, uint32_t* error);
     // False when the call failed; *written may still be short of `length` on a full disk.
     virtual bool Write(const void* data, uint32_t length, uint32_t* written, uint32_t* error) = 0;
+    // Extends the file by `length` zero bytes after what was written, storing none of them where
+    // the destination allows (a sparse file); else it writes the zeros. The next Write follows them.
+    virtual bool WriteHole(uint64_t length, uint32_t* error) = 0;
     // Sets the file's times (UTC FILETIMEs; 0 leaves that time as it is) through the open file, so
     // no name is looked up again: modification and access everywhere, creation where the system
     // keeps one (Windows). Call after the last Write.
@@ -65,6 +69,13 @@ public:
     virtual bool Close(uint32_t* error) = 0;
 };
 
+// A link on the way to a folder that Folder::MakeAndOpen would not follow, and its owner as the
+// system names it ("mallory (uid 1001)").
+struct RefusedFolderLink {
+    std::wstring link;
+    std::wstring owner;
+};
+
 // A folder held open while files and folders are made in it: they land in this folder even if
 // its path is changed meanwhile, and no entry in it is ever reached through a link. Keep a
 // folder's parents open while using it (on Windows an open folder cannot be renamed or replaced).
@@ -73,6 +84,13 @@ public:
     virtual ~Folder() = default;
     // The folder at `path`, following links on the way (the user named this path).
     static std::unique_ptr<Folder> Open(const std::wstring& path, uint32_t* error);
+    // The folder at `path`, made with its missing parents. On POSIX each level is opened as it is
+    // made, so no link can take its place in between, and an existing link on the way is followed
+    // only on the terms of the kernel's protected_symlinks rule whatever the machine's setting: in
+    // a sticky folder anyone may write to, only a link owned by the caller or by the folder's
+    // owner. A link refused so is named in *refused, with kErrorAccessDenied, and nothing below it
+    // is made. On Windows: made, then opened as Open does.
+    static std::unique_ptr<Folder> MakeAndOpen(const std::wstring& path, uint32_t* error, RefusedFolderLink* refused);
     // The subfolder `name` (one component), made when missing. An entry of that name that is a
     // link (any reparse point on Windows, a junction included) is refused with
     // kErrorStoppedOnSymlink, one that is not a folder with kErrorDirectory.
@@ -102,6 +120,11 @@ std::string WideToLogBytes(std::wstring_view text);
 bool WriteStandardOutput(std::wstring_view text, uint32_t* error = nullptr);
 // Flushes and closes standard output at the program's end; false when that failed.
 bool CloseStandardOutput(uint32_t* error);
+
+// The most one path component may hold, and a name's length as this system counts it against
+// that: UTF-8 bytes on POSIX file systems, UTF-16 units on Windows.
+constexpr size_t kMaxNativeNameLength = 255;
+size_t NativeNameLength(std::wstring_view name);
 
 // A path in Windows syntax as this system writes paths, for showing it to a user: backslashes
 // become slashes on POSIX; unchanged on Windows.

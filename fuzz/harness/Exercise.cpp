@@ -159,6 +159,14 @@ void ReadStream(NTFSAttributeBase& attr, uint64_t limit) {
         if (!attr.ReadData(offset, buffer.data(), kChunk, &got)) break;
         Check(got == std::min<uint64_t>(kChunk, size - offset), "a restore-sized read delivers a whole piece");
     }
+    // The restore's walk: holes and the stored stretches between them, in order, each step ahead.
+    for (uint64_t offset = 0, steps = 0; offset < end && steps < 4096; ++steps) {
+        const uint64_t hole = attr.GetHoleLength(offset);
+        Check(hole <= size - offset, "a hole ends within the stream");
+        const uint64_t next = hole ? offset + hole : attr.GetNextHole(offset);
+        Check(next > offset && next <= size, "the next hole starts after a stored byte, within the stream");
+        offset = next;
+    }
     ReadOnce(attr, 1, 5000, buffer);
     ReadOnce(attr, 4095, 2, buffer);
     ReadOnce(attr, 0, 0, buffer);

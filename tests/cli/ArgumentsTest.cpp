@@ -121,6 +121,12 @@ TEST(Arguments, RefusedCommandLines) {
         {L"scan", L"img", L"--offset", L"0", L"--partition", L"1"},
         {L"restore", L"img", L"--out", L"o", L"--all", L"--traces"},  // a trace has no data
         {L"restore", L"img", L"--out", L"o", L"5", L"T3"},
+        {L"restore", L"img", L"--out", L"a", L"--out", L"b", L"5"},  // given twice: which one?
+        {L"restore", L"img", L"--out=a", L"--all", L"--out", L"a"},
+        {L"scan", L"img", L"--verbose", L"--verbose"},
+        {L"--version", L"extra"},
+        {L"scan", L"img", L"--filter", L"old*"},  // a wildcard inside an extension matches nothing
+        {L"restore", L"img", L"--out", L"o", L"--all", L"--filter", L"jpg; *.tx?"},
     };
     for (const auto& args : bad) {
         auto r = Parse(args);

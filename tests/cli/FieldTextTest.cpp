@@ -83,6 +83,14 @@ TEST(FieldText, JsonStrings) {
     EXPECT_EQ(Json(L"x" + std::wstring(1, static_cast<wchar_t>(0xDC01))), L"\"x\\uDC01\"");
 }
 
+TEST(FieldText, TsvKeepsLoneSurrogatesAndPairs) {
+    const std::wstring high(1, static_cast<wchar_t>(0xD800)), low(1, static_cast<wchar_t>(0xDC01));
+    const std::wstring emoji = Utf8ToWide("\xF0\x9F\x98\x80");  // a pair on Windows, one unit on Linux
+    std::wstring row;
+    AppendTsvField(row, high + L"x" + low + emoji + low + high);
+    EXPECT_EQ(row, L"\\u{D800}x\\u{DC01}" + emoji + L"\\u{DC01}\\u{D800}");
+}
+
 TEST(FieldText, Decimals) {
     for (uint64_t v : {0ull, 7ull, 10ull, 4294967296ull, 18446744073709551615ull}) {
         std::wstring out = L"=";

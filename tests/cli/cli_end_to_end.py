@@ -141,24 +141,24 @@ def volume_path(manifest_path, root="\\"):
     return root + "".join(p + "\\" for p in parts[:-1]), parts[-1]
 
 
-TSV_ESCAPE = re.compile(r"\\(\\|t|n|r|x[0-9A-F]{2})")
+TSV_ESCAPE = re.compile(r"\\(\\|t|n|r|x[0-9A-F]{2}|u\{[0-9A-F]{4}\})")
 
 
 def tsv_decode(field):
-    """A tsv field back to its text: \\\\ \\t \\n \\r and \\xHH, as README describes."""
+    """A tsv field back to its text: \\\\ \\t \\n \\r, \\xHH and \\u{XXXX}, as README describes."""
     def one(match):
         code = match.group(1)
-        return {"\\": "\\", "t": "\t", "n": "\n", "r": "\r"}.get(code) or chr(int(code[1:], 16))
+        return {"\\": "\\", "t": "\t", "n": "\n", "r": "\r"}.get(code) or chr(int(code[1:].strip("{}"), 16))
     decoded = TSV_ESCAPE.sub(one, field)
     assert TSV_ESCAPE.sub("", field).count("\\") == 0, "a lone backslash in %r" % field
     return decoded
 
 
-TSV_HEADER = "record\tname\tpath\ttype\tsize\tmodified\tcreated"
+TSV_HEADER = "record\tname\tpath\ttype\tsize\tmodified\tcreated\taccessed"
 
 
 def parse_tsv(text, recoverable=True):
-    """The rows of a tsv listing, texts decoded: seven columns, recoverable unless the scan ran
+    """The rows of a tsv listing, texts decoded: eight columns, recoverable unless the scan ran
     with --no-recoverable, then original_path and deleted."""
     lines = text.split("\n")
     assert lines.pop() == "", "the last line ends with a line feed"
@@ -267,11 +267,11 @@ def patch_names(data, changes):
     """changes: (record, old text, new text of the same length) written over the sample's MFT
     (it starts at byte 16384 and is not fragmented); the fix-up words stay untouched."""
     for record, old, new in changes:
-        assert len(new.encode("utf-16-le")) <= len(old.encode("utf-16-le")), new
+        assert len(new.encode("utf-16-le", "surrogatepass")) <= len(old.encode("utf-16-le")), new
         start = 16384 + record * 1024
         at = data.index(old.encode("utf-16-le"), start, start + 1024)
         assert at % 512 < 510 - 2 * len(old)
-        data[at:at + 2 * len(new)] = new.encode("utf-16-le")
+        data[at:at + 2 * len(new)] = new.encode("utf-16-le", "surrogatepass")
         if len(new) < len(old):
             assert data[at - 2] == len(old)
             data[at - 2] = len(new)  # a $FILE_NAME's name length (the label's is the attribute's)
@@ -354,12 +354,12 @@ class Scan(unittest.TestCase):
         in_bin = [int(row[0]) for row in rows if row[2].lower().startswith("\\$recycle.bin\\")]
         self.assertEqual(records, sorted(set(records) - set(in_bin)) + sorted(in_bin), "%s: not in record order" % name)
         self.assertEqual(set(records), set(expected), name)
-        for record, fname, path, ftype, size, modified, created, _, _, _ in rows:
+        for record, fname, path, ftype, size, modified, created, accessed, _, _, _ in rows:
             want = expected[int(record)]
             self.assertIn((path, fname), {volume_path(p) for p in want.paths}, "%s record %s" % (name, record))
             self.assertEqual(int(size), want.size, "%s record %s" % (name, record))
             self.assertEqual(ftype, fname.rsplit(".", 1)[1].lower() if "." in fname else "")
-            for stamp in (modified, created):
+            for stamp in (modified, created, accessed):
                 datetime.datetime.fromisoformat(stamp)
         self.assertIn("%d deleted files found." % len(expected), r.err)
         return rows
@@ -381,8 +381,8 @@ class Scan(unittest.TestCase):
             self.assertEqual(list(obj), ["record", "name", "path", "type", "size", "modified", "created",
                                          "accessed", "recoverable", "original_path", "deleted"])
             self.assertEqual([str(obj["record"]), obj["name"], obj["path"], obj["type"], str(obj["size"])], row[:5])
-            self.assertEqual(obj["recoverable"], row[7])
-            self.assertEqual((obj["modified"], obj["created"]), (row[5], row[6]))
+            self.assertEqual(obj["recoverable"], row[8])
+            self.assertEqual((obj["modified"], obj["created"], obj["accessed"]), (row[5], row[6], row[7]))
             self.assertIsInstance(obj["size"], int)
         self.assertIn("🗑 deleted 𝄞.txt", {o["name"] for o in objects})  # outside the BMP, whole
 
@@ -399,7 +399,7 @@ class Scan(unittest.TestCase):
             size_text = "0" if size == 0 else "%d Bytes" % size if size < 1024 else None
             if size_text:
                 self.assertIn("  " + size_text + "  ", line)
-            self.assertRegex(line, r"\d{4}-\d\d-\d\d \d\d:\d\d  \d{4}-\d\d-\d\d \d\d:\d\d  " + row[7] + "$")
+            self.assertRegex(line, r"\d{4}-\d\d-\d\d \d\d:\d\d  \d{4}-\d\d-\d\d \d\d:\d\d  " + row[8] + "$")
 
         # Each format's times under their own names, where no two of a file's times are equal.
         image, times = times_set_apart("sample")
@@ -409,7 +409,7 @@ class Scan(unittest.TestCase):
         tsv = [dict(zip(lines[0].split("\t"), line.split("\t"))) for line in lines[1:]]
         self.assertEqual({int(row["record"]) for row in tsv}, set(times))
         for row in tsv:
-            for column in ("modified", "created"):
+            for column in ("modified", "created", "accessed"):
                 self.assertEqual(datetime.datetime.fromisoformat(row[column]), times[int(row["record"])][column],
                                  "tsv %s of record %s" % (column, row["record"]))
         r = run_cli("scan", arg_path(image), "--format", "json")
@@ -487,16 +487,16 @@ class RecycleBin(unittest.TestCase):
         for row in rows:
             key = (row[2], row[1])
             if key in original:
-                joined[key] = (row[8], datetime.datetime.fromisoformat(row[9]))
+                joined[key] = (row[9], datetime.datetime.fromisoformat(row[10]))
             else:
-                self.assertEqual(row[8:], ["", ""], row)
+                self.assertEqual(row[9:], ["", ""], row)
         self.assertEqual(joined, original)
         self.assertTrue(unjoined <= {(row[2], row[1]) for row in rows})
         self.assertGreater(max(len(p) for p, _ in original.values()), 260)
 
         # A filter that hides the folder's index file still joins the file found inside it.
         r = run_cli("scan", image, "--format", "tsv", "--filter", "bin")
-        self.assertEqual([row[8] for row in parse_tsv(r.out)], ["D:\\Projects\\Old Project\\sub\\data.bin"])
+        self.assertEqual([row[9] for row in parse_tsv(r.out)], ["D:\\Projects\\Old Project\\sub\\data.bin"])
 
         r = run_cli("scan", image, "--format", "json")
         objects = {(o["path"], o["name"]): o for o in map(json.loads, r.out.splitlines())}
@@ -684,6 +684,32 @@ class Restore(unittest.TestCase):
             for record, stat in stats.items():
                 self.assertEqual((int(stat.st_atime), int(stat.st_mtime)), times[record], record)
 
+    def test_keep_times_never_sets_a_time_the_destination_clamps(self):
+        """A modification time in the year 3000: kept exactly where the destination holds it,
+        otherwise refused with a note, never set to another date (ext4 stops in 2446)."""
+        data = bytearray(unpacked("sample").read_bytes())
+        start = 16384 + 91 * 1024
+        attr = start + struct.unpack_from("<H", data, start + 0x14)[0]
+        while struct.unpack_from("<I", data, attr)[0] != 0x10:  # $STANDARD_INFORMATION
+            attr += struct.unpack_from("<I", data, attr + 4)[0]
+        value = attr + struct.unpack_from("<H", data, attr + 0x14)[0]
+        wanted = datetime.datetime(3000, 1, 1, tzinfo=datetime.timezone.utc)
+        struct.pack_into("<Q", data, value + 8, (wanted - FILETIME_EPOCH) // datetime.timedelta(microseconds=1) * 10)
+        image = work_dir("images") / "sample-year3000.img"
+        image.write_bytes(bytes(data))
+        out = work_dir("restored") / "year3000"
+        shutil.rmtree(out, ignore_errors=True)
+        r = run_cli("restore", arg_path(image), "--out", arg_path(out), "--keep-times", "91")
+        self.assertEqual(r.code, 0, r)
+        line = r.out.splitlines()[0].split("\t")
+        modified = (out / "readme.txt").stat().st_mtime
+        if line[2:] == ["ok"]:
+            self.assertEqual(modified, wanted.timestamp())
+        else:
+            self.assertEqual(line[2], "ok")
+            self.assertRegex(line[3], r"^warning: times not kept")
+            self.assertLess(modified, datetime.datetime(2400, 1, 1, tzinfo=datetime.timezone.utc).timestamp())
+
     def test_records_flat_with_unique_names(self):
         image = unpacked("sample")
         out = work_dir("restored") / "records"
@@ -718,8 +744,9 @@ class Restore(unittest.TestCase):
         out = sandbox / "a" / "b" / "out"
         r = run_cli("restore", arg_path(hostile), "--all", "--tree", "--out", arg_path(out))
         self.assertEqual(r.code, 0, r)
-        self.assertIn("79\t" + shown_path(out / "__" / "__" / "zzz" / ".._.._evil.tx") + "\tok", r.out)
-        self.assertEqual(sha256(out / "__" / "__" / "zzz" / ".._.._evil.tx"), expected_files("sample")[79].sha256)
+        # The folder's backslashes are part of its one name: one level, as "_".
+        self.assertIn("79\t" + shown_path(out / ".._.._zzz" / ".._.._evil.tx") + "\tok", r.out)
+        self.assertEqual(sha256(out / ".._.._zzz" / ".._.._evil.tx"), expected_files("sample")[79].sha256)
         self.assertEqual([p.name for p in sandbox.iterdir()], ["a"])
         self.assertEqual([p.name for p in (sandbox / "a").iterdir()], ["b"])
         self.assertEqual([p.name for p in (sandbox / "a" / "b").iterdir()], ["out"])
@@ -788,6 +815,32 @@ class Restore(unittest.TestCase):
         self.assertEqual(sha256(tree / "Old Stuff_0" / "sub" / "readme.txt"), expected[91].sha256)
         self.assertEqual(sha256(tree / "Documents_0" / "old-notes.txt"), expected[79].sha256)
 
+    def test_out_through_a_link_in_a_shared_folder(self):
+        """In a sticky folder anyone may write to (/tmp), --out follows only a link of the caller
+        or of the folder's owner: one planted by another user is refused before anything is made."""
+        if ARGS.wine or os.geteuid() != 0:
+            self.skipTest("needs a second user: root, natively")
+        base = work_dir("shared-out")
+        shutil.rmtree(base, ignore_errors=True)
+        shared, target = base / "tmp", base / "target"
+        shared.mkdir(parents=True)
+        target.mkdir()
+        shared.chmod(0o1777)
+        os.symlink(target, shared / "planted")
+        os.lchown(shared / "planted", 65534, 65534)
+        os.symlink(target, shared / "mine")
+        image = arg_path(unpacked("sample"))
+        for out in (shared / "planted", shared / "planted" / "deeper"):
+            r = run_cli("restore", image, "--out", str(out), "91")
+            self.assertEqual(r.code, 2, r)
+            self.assertEqual(r.out, "")
+            self.assertIn("--out is not followed through %s: a link owned by " % (shared / "planted"), r.err)
+            self.assertIn("(uid 65534)", r.err)
+            self.assertEqual(list(target.iterdir()), [])
+        r = run_cli("restore", image, "--out", str(shared / "mine" / "made"), "91")
+        self.assertEqual(r.code, 0, r)
+        self.assertEqual(sha256(target / "made" / "readme.txt"), expected_files("sample")[91].sha256)
+
     def test_filter_without_tree(self):
         out = work_dir("restored") / "filtered"
         shutil.rmtree(out, ignore_errors=True)
@@ -838,7 +891,7 @@ class Recoverability(unittest.TestCase):
         self.assertEqual(r.code, 0, r)
         rows = parse_tsv(r.out)
         self.assertEqual({int(row[0]) for row in rows}, set(expected))
-        states = {int(row[0]): row[7] for row in rows}
+        states = {int(row[0]): row[8] for row in rows}
 
         out = work_dir("restored") / "reuse"
         shutil.rmtree(out, ignore_errors=True)
@@ -930,6 +983,43 @@ class Timeline(unittest.TestCase):
                                  {line.split(",")[6] for line in fls_timeline})
 
 
+    def test_body_keeps_names_whole_and_times_as_tsv_shows_them(self):
+        """A "|" or "/" inside a name cannot pass for a separator; a time before 1970 or after 2038
+        gives the instant tsv shows."""
+        data = patch_names(bytearray(unpacked("sample").read_bytes()), [(95, "IMG_0043.jpg", "a|b/cdef.jpg")])
+        start = 16384 + 79 * 1024
+        attr = start + struct.unpack_from("<H", data, start + 0x14)[0]
+        while struct.unpack_from("<I", data, attr)[0] != 0x10:  # $STANDARD_INFORMATION
+            attr += struct.unpack_from("<I", data, attr + 4)[0]
+        value = attr + struct.unpack_from("<H", data, attr + 0x14)[0]
+        stamps = {"created": datetime.datetime(1960, 3, 1, 12, 0, 30, tzinfo=datetime.timezone.utc),
+                  "modified": datetime.datetime(2100, 6, 1, 8, 15, 0, tzinfo=datetime.timezone.utc),
+                  "accessed": datetime.datetime(2040, 1, 19, 3, 14, 8, tzinfo=datetime.timezone.utc)}
+        for column, at in (("created", 0), ("modified", 8), ("accessed", 0x18)):
+            ticks = (stamps[column] - FILETIME_EPOCH) // datetime.timedelta(microseconds=1) * 10
+            struct.pack_into("<Q", data, value + at, ticks)
+        image = work_dir("images") / "sample-body.img"
+        image.write_bytes(bytes(data))
+        r = run_cli("scan", arg_path(image), "--format", "tsv")
+        self.assertEqual(r.code, 0, r)
+        lines = r.out.splitlines()
+        tsv = {int(row["record"]): row for row in (dict(zip(lines[0].split("\t"), line.split("\t")))
+                                                   for line in lines[1:])}
+        self.assertEqual(datetime.datetime.fromisoformat(tsv[79]["created"]), stamps["created"])
+        r = run_cli("scan", arg_path(image), "--format", "body")
+        self.assertEqual(r.code, 0, r)
+        body = {}
+        for line in r.out.splitlines():
+            fields = line.split("|")
+            self.assertEqual(len(fields), 11, line)
+            body[int(fields[2])] = fields
+        self.assertTrue(body[95][1].endswith("/a\\x7cb\\x2fcdef.jpg"), body[95])
+        for record, row in tsv.items():
+            for column, field in (("accessed", 7), ("modified", 8), ("created", 10)):
+                shown = datetime.datetime.fromisoformat(row[column]).timestamp()
+                self.assertEqual(int(body[record][field]), shown, "%s of record %d" % (column, record))
+
+
 class HonestOutput(unittest.TestCase):
     def test_failures_are_never_reported_as_success(self):
         sample = unpacked("sample")
@@ -982,6 +1072,16 @@ class HonestOutput(unittest.TestCase):
         self.assertEqual((out / "track02.mp3").stat().st_size, 65536)
         if track:
             self.assertEqual((out / "track02.mp3").read_bytes(), track[:65536])
+        # Cut where track02.mp3 starts: nothing of it could be read, so no empty file is left.
+        cut0 = work_dir("images") / "sample-cut0.img"
+        cut0.write_bytes(data[:start])
+        out = work_dir("honest") / "nothing-read"
+        shutil.rmtree(out, ignore_errors=True)
+        r = run_cli("restore", arg_path(cut0), "--out", arg_path(out), "105")
+        self.assertEqual(r.code, 1, r)
+        self.assertEqual(r.out.splitlines(), ["105\t%s\tfailed" % shown_path(out / "track02.mp3"),
+                                              (EXPECTED_TOTAL % 0) + "1 failed. "])
+        self.assertEqual(list(out.iterdir()), [])
 
         # Output that cannot be written: a message and exit 1, never a quiet cut.
         command, env = cli_command("scan", arg_path(sample), "--format", "json")
@@ -1041,28 +1141,51 @@ class HonestOutput(unittest.TestCase):
     def test_interrupted_restore_still_tells_the_truth(self):
         if ARGS.wine:
             self.skipTest("signals are a POSIX matter")
-        out = work_dir("honest") / "interrupted"
+        # Ctrl+C, and a terminal or ssh session that closes (SIGHUP), end a restore alike.
+        for sig in (signal.SIGINT, signal.SIGHUP):
+            with self.subTest(signal=sig.name):
+                out = work_dir("honest") / ("interrupted-" + sig.name)
+                shutil.rmtree(out, ignore_errors=True)
+                log = work_dir("honest") / ("interrupted-%s.log" % sig.name)
+                command, env = cli_command("restore", arg_path(unpacked("bigmft")), "--all", "--out", arg_path(out))
+                with open(log, "wb") as stdout:
+                    proc = subprocess.Popen(command, stdout=stdout, stderr=subprocess.PIPE, env=env)
+                    deadline = time.time() + 120
+                    while time.time() < deadline and log.stat().st_size == 0:
+                        time.sleep(0.01)  # result lines are written as each file ends
+                    proc.send_signal(sig)
+                    err = proc.stderr.read().decode()
+                    proc.stderr.close()
+                    code = proc.wait(timeout=300)
+                self.assertEqual(code, 130, err)
+                self.assertIn("interrupted", err)
+                lines = log.read_text("utf-8").splitlines()
+                self.assertRegex(lines[-1], r"^Total \d+ files restored\. ")
+                on_disk = sorted(p.name for p in out.iterdir())
+                reported = sorted(Path(line.split("\t")[1]).name for line in lines[:-1]
+                                  if len(line.split("\t")) > 3 or line.endswith("\tok"))
+                self.assertEqual(on_disk, reported)
+                self.assertLess(len(on_disk), 1112)
+
+    def test_restore_whose_output_breaks_says_so_on_stderr(self):
+        # A reader that is gone before the first line (| head that has ended): the file in hand
+        # is finished, its line and the summary go to standard error, no further file is begun.
+        out = work_dir("honest") / "broken-pipe"
         shutil.rmtree(out, ignore_errors=True)
-        log = work_dir("honest") / "interrupted.log"
-        command, env = cli_command("restore", arg_path(unpacked("bigmft")), "--all", "--out", arg_path(out))
-        with open(log, "wb") as stdout:
-            proc = subprocess.Popen(command, stdout=stdout, stderr=subprocess.PIPE, env=env)
-            deadline = time.time() + 120
-            while time.time() < deadline and log.stat().st_size == 0:
-                time.sleep(0.01)  # result lines are written as each file ends
-            proc.send_signal(signal.SIGINT)
-            err = proc.stderr.read().decode()
-            proc.stderr.close()
-            code = proc.wait(timeout=300)
-        self.assertEqual(code, 130, err)
-        self.assertIn("interrupted", err)
-        lines = log.read_text("utf-8").splitlines()
-        self.assertRegex(lines[-1], r"^Total \d+ files restored\. ")
-        on_disk = sorted(p.name for p in out.iterdir())
-        reported = sorted(Path(line.split("\t")[1]).name for line in lines[:-1] if len(line.split("\t")) > 3
-                          or line.endswith("\tok"))
-        self.assertEqual(on_disk, reported)
-        self.assertLess(len(on_disk), 1112)
+        command, env = cli_command("restore", arg_path(unpacked("sample")), "--all", "--out", arg_path(out))
+        read_end, write_end = os.pipe()
+        os.close(read_end)
+        try:
+            proc = subprocess.run(command, stdout=write_end, stderr=subprocess.PIPE, env=env, timeout=300)
+        finally:
+            os.close(write_end)
+        err = proc.stderr.decode("utf-8").replace("\r\n", "\n").splitlines()
+        self.assertEqual(proc.returncode, 1, err)
+        on_disk = [p.name for p in out.iterdir()]
+        self.assertEqual(len(on_disk), 1, on_disk)
+        self.assertRegex(err[0], r"^\d+\t.*%s\tok$" % re.escape(on_disk[0]))
+        self.assertEqual(err[1], (EXPECTED_TOTAL % 1) + "11 not attempted. ")
+        self.assertIn("standard output could not be written", err[2])
 
         # A file of several MiB, its reads slowed by strace so that the interrupt lands inside it:
         # its line says how many bytes were written, and the file holds just those.
@@ -1120,6 +1243,14 @@ class Escaping(unittest.TestCase):
         json_rows = [json.loads(line) for line in json_out.split("\n")[:-1]]  # NEL is no line end here
         self.assertEqual([[str(o["record"]), o["name"], o["path"], o["type"]] for o in json_rows],
                          [row[:4] for row in tsv.values()])
+        # A lone surrogate, which UTF-8 cannot carry, decodes back from tsv as from json. (Only
+        # listed: Wine cannot make a host file of such a name.)
+        lone = work_dir("images") / "sample-lone-surrogate.img"
+        lone.write_bytes(bytes(patch_names(bytearray(data), [(107, "installer.exe", "inst\ud800ler.exe")])))
+        tsv_name = {int(row[0]): row[1] for row in parse_tsv(run_cli("scan", arg_path(lone), "--format", "tsv").out)}
+        json_name = {o["record"]: o["name"] for o in map(json.loads, run_cli("scan", arg_path(lone), "--format",
+                                                                             "json").out.split("\n")[:-1])}
+        self.assertEqual((tsv_name[107], json_name[107]), ("inst\ud800ler.exe", "inst\ud800ler.exe"))
 
         r = run_cli("scan", arg_path(image))
         self.assertEqual(r.code, 0, r)

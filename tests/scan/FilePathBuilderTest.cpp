@@ -106,6 +106,18 @@ TEST(BuildFilePath, FolderLevelsOutermostFirst) {
     EXPECT_EQ(PathOf(*volume, 5), L"T:\\");  // the root names itself as parent
 }
 
+// Names a POSIX-namespace writer may give a folder: each stays one visible level.
+TEST(BuildFilePath, FoldersNamedDotOrHoldingABackslashStayOneLevel) {
+    const WalkWatchdog watchdog;
+    VolumeImage image;
+    image.AddFile(16, Folder(5, L"."));
+    image.AddFile(17, Folder(16, L"a\\b"));
+    image.AddFile(18, File(17, L"x.txt"));
+    auto volume = OpenMemoryVolume(image.Build());
+    ASSERT_TRUE(volume->IsVolumeOK());
+    EXPECT_EQ(PathOf(*volume, 18), L"T:\\_\\a_b\\");
+}
+
 TEST(BuildFilePath, BrokenChainsGiveUnknown) {
     const WalkWatchdog watchdog;
     VolumeImage image;

@@ -5,6 +5,10 @@
 #include <fstream>
 #include <iterator>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "ScanFixtures.h"
 #include "base/Utf16.h"
 #include "base/os/Files.h"
@@ -116,6 +120,74 @@ TEST(RestoreFile, CopiesResidentNonResidentSparseAndEmptyStreams) {
     r = Restore(source, 20, dir + L"/flagged.txt");
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(r.content, Pattern(300, 4));
+}
+
+// Sparse runs, and compression units with nothing stored, are holes in the file made: never read,
+// never stored, and the file still reads back byte for byte.
+TEST(RestoreFile, HolesStayHoles) {
+    VolumeImage image;
+    constexpr uint64_t kTiB = uint64_t{1} << 40;
+    RecordLayout allHole;
+    allHole.flags = 0;
+    allHole.attrs = {StandardInfoAttr(0, 0, 0, 0x200), FileNameAttr(5, L"disk.vhd"),
+                     NonResidentAttr(0x80, {{-1, kTiB / 4096}}, 4096, kTiB)};
+    image.SetRecord(16, allHole);
+    // Data, a hole, data and a hole at the end, which only the file's length holds.
+    const Bytes head = Pattern(4 * 4096, 11), body = Pattern(4 * 4096 - 100, 12);
+    std::vector<QuorretTest::Run> runs = image.PlaceData(head);
+    runs.push_back({-1, 2});
+    for (const QuorretTest::Run& run : image.PlaceData(body)) runs.push_back(run);
+    runs.push_back({-1, 6});
+    RecordLayout mixed = allHole;
+    mixed.attrs = {StandardInfoAttr(0, 0, 0, 0x200), FileNameAttr(5, L"mixed.db"),
+                   NonResidentAttr(0x80, runs, 4096, 16 * 4096 - 100)};
+    image.SetRecord(17, mixed);
+    // Compressed in 16-cluster units: one stored whole, one with nothing stored, one stored whole.
+    const Bytes unit = Pattern(16 * 4096, 13);
+    runs = image.PlaceData(unit);
+    runs.push_back({-1, 16});
+    for (const QuorretTest::Run& run : image.PlaceData(unit)) runs.push_back(run);
+    RecordLayout compressed = allHole;
+    compressed.attrs = {StandardInfoAttr(0, 0, 0, 0x800), FileNameAttr(5, L"packed.bin"),
+                        NonResidentAttr(0x80, runs, 4096, 48 * 4096, 0, L"", 0x0001, 4)};
+    image.SetRecord(18, compressed);
+    auto source = MemorySource(image.Build());
+    const std::wstring dir = ScratchFolder("holes");
+    for (const wchar_t* name : {L"disk.vhd", L"mixed.db", L"packed.bin"}) RemoveIfThere(dir + L"/" + name);
+    uint32_t error = 0;
+    std::unique_ptr<Folder> folder = Folder::Open(dir, &error);
+    ASSERT_TRUE(folder) << error;
+
+    RestoreOutcome huge = RestoreFileInto(source, 16, *folder, L"disk.vhd");
+    EXPECT_TRUE(huge.ok);
+    EXPECT_EQ(huge.written, kTiB);
+    EXPECT_EQ(huge.holes, kTiB);
+    uint64_t size = 0;
+    EXPECT_TRUE(QueryFileSize(dir + L"/disk.vhd", &size, &error));
+    EXPECT_EQ(size, kTiB);
+#ifndef _WIN32
+    struct stat st {};
+    ASSERT_EQ(::stat((WideToUtf8(dir) + "/disk.vhd").c_str(), &st), 0);
+    EXPECT_LT(st.st_blocks * 512, 1 << 20) << "the hole was written out";
+#endif
+    RemoveIfThere(dir + L"/disk.vhd");
+
+    RestoreOutcome part = RestoreFileInto(source, 17, *folder, L"mixed.db");
+    EXPECT_TRUE(part.ok);
+    EXPECT_EQ(part.holes, 2 * 4096u + 6 * 4096u - 100);
+    Bytes expected = head;
+    expected.resize(6 * 4096);
+    expected.insert(expected.end(), body.begin(), body.end());
+    expected.resize(16 * 4096 - 100);
+    EXPECT_EQ(ReadFile(dir + L"/mixed.db"), expected);
+
+    RestoreOutcome packed = RestoreFileInto(source, 18, *folder, L"packed.bin");
+    EXPECT_TRUE(packed.ok);
+    EXPECT_EQ(packed.holes, 16 * 4096u);
+    expected = unit;
+    expected.resize(32 * 4096);
+    expected.insert(expected.end(), unit.begin(), unit.end());
+    EXPECT_EQ(ReadFile(dir + L"/packed.bin"), expected);
 }
 
 TEST(RestoreFile, RefusesBeforeCreatingTheDestination) {
@@ -246,7 +318,7 @@ TEST(RestoreFile, DestinationFailuresAreLoggedWithThePath) {
 
 TEST(CreateUniqueFile, NumbersFromZeroWhileTaken) {
     const std::wstring dir = ScratchFolder("unique");
-    for (const wchar_t* name : {L"a.txt", L"a_0.txt", L"a_1.txt", L"a.b.txt", L"a.b_0.txt", L"README", L"README_0.", L"x_y.z"})
+    for (const wchar_t* name : {L"a.txt", L"a_0.txt", L"a_1.txt", L"a.b.txt", L"a.b_0.txt", L"README", L"README_0", L".bashrc", L".bashrc_0", L"x_y.z"})
         RemoveIfThere(dir + L"\\" + name);
     uint32_t error = 0;
     std::unique_ptr<Folder> folder = Folder::Open(dir, &error);
@@ -264,10 +336,48 @@ TEST(CreateUniqueFile, NumbersFromZeroWhileTaken) {
     EXPECT_EQ(create(L"a.b.txt"), out + L"a.b.txt");
     EXPECT_EQ(create(L"a.b.txt"), out + L"a.b_0.txt");
     EXPECT_EQ(create(L"README"), out + L"README");
-    EXPECT_EQ(create(L"README"), out + L"README_0.");
+    EXPECT_EQ(create(L"README"), out + L"README_0");
+    EXPECT_EQ(create(L".bashrc"), out + L".bashrc");
+    EXPECT_EQ(create(L".bashrc"), out + L".bashrc_0");
     EXPECT_EQ(create(L"x:y.z"), out + L"x_y.z");  // a name the file system refuses
     RemoveIfThere(dir + L"/a_0.txt");
     EXPECT_EQ(create(L"a.txt"), out + L"a_0.txt");  // the lowest free number
+}
+
+// NTFS names may be 255 UTF-16 units, which Linux file systems cannot hold in 255 UTF-8 bytes.
+TEST(CreateUniqueFile, CutsNamesTheDestinationCannotHoldAndKeepsThemApart) {
+    const std::wstring dir = ScratchFolder("longnames");
+    uint32_t error = 0;
+    std::unique_ptr<Folder> folder = Folder::Open(dir, &error);
+    ASSERT_TRUE(folder) << error;
+    std::wstring emoji;
+    for (int i = 0; i < 127; ++i) emoji += L"\U0001F600";
+    const std::wstring cyrillic(250, L'\x0436');  // with one more letter and ".txt": 255 units
+    const std::wstring names[] = {cyrillic + L"\x0436.txt", cyrillic + L"\x0437.txt", cyrillic + L"\x0436\x0436\x0436\x0436\x0436", emoji};
+    std::vector<std::wstring> made;
+    for (const std::wstring& name : names) {
+        for (int copy = 0; copy < 2; ++copy) {
+            std::wstring path;
+            std::unique_ptr<WritableFile> file = CreateUniqueFile(*folder, name, &path);
+            ASSERT_TRUE(file) << WideToUtf8(path);
+            const std::wstring part = GetFileNamePart(path);
+            EXPECT_LE(NativeNameLength(part), kMaxNativeNameLength);
+            EXPECT_EQ(GetFileExtension(part), GetFileExtension(name));
+            EXPECT_EQ(part.substr(0, 20), name.substr(0, 20));
+            for (size_t i = 0; i + 1 < part.size(); ++i)  // never half of a surrogate pair
+                EXPECT_FALSE(part[i] >= 0xD800 && part[i] <= 0xDBFF && !(part[i + 1] >= 0xDC00 && part[i + 1] <= 0xDFFF));
+            EXPECT_EQ(std::count(made.begin(), made.end(), path), 0) << WideToUtf8(path);
+            made.push_back(path);
+        }
+    }
+    // A cut name's copy carries the same mark, taken from the whole name, with its number (a
+    // destination that holds 255 UTF-16 units cuts none of the Cyrillic names).
+    const std::wstring first = GetFileNamePart(made[2]);
+    if (first == names[1])
+        EXPECT_EQ(GetFileNamePart(made[3]), NumberedName(names[1], 0));
+    else
+        EXPECT_NE(GetFileNamePart(made[3]).find(first.substr(first.rfind(L'~'), 9) + L"_0.txt"), std::wstring::npos);
+    for (const std::wstring& path : made) RemoveIfThere(path);
 }
 
 TEST(RestoreFile, SaysHowMuchAFileThatStoppedHoldsAndNeverFollowsWhatItFinds) {

@@ -1,14 +1,20 @@
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <limits>
 #include <cstdio>
 #include <ctime>
+#include <string>
+#include <vector>
 
 #include "base/Utf16.h"
 #include "base/os/Files.h"
 #include "base/os/Time.h"
+#include "base/os/posix/FolderWalk.h"
 #include "base/os/posix/PosixError.h"
 
 namespace Vorlaq {
@@ -30,7 +36,24 @@ void SetError(uint32_t* error, int err) {
 }
 
 constexpr uint64_t kTicksPerSecond = 10000000;
+constexpr time_t kTimeSlackSeconds = 2 * 86400;  // what a coarse file system rounds a time by, at most
 constexpr int64_t kUnixEpochSeconds = 11644473600;  // 1601-01-01 to 1970-01-01
+
+// A folder's path as the engine keeps it: no separator after the last name.
+std::wstring WithoutTrailingSeparators(std::wstring path) {
+    while (path.size() > 1 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+    return path;
+}
+
+// A user as `ls -l` would name them, with the number that is certain.
+std::wstring OwnerText(uid_t uid) {
+    struct passwd entry, *found = nullptr;
+    std::vector<char> buffer(16384);
+    const std::wstring number = L"uid " + Utf8ToWide(std::to_string(uid));
+    if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_name)
+        return Utf8ToWide(found->pw_name) + L" (" + number + L")";
+    return number;
+}
 
 // A FILETIME as futimens takes it; 0 leaves the time alone.
 timespec ToTimespec(uint64_t filetime) {
@@ -70,10 +93,48 @@ public:
         return true;
     }
 
+    bool WriteHole(uint64_t length, uint32_t* error) override {
+        const off_t here = ::lseek(fd_, 0, SEEK_CUR);
+        if (here >= 0) {
+            if (length > static_cast<uint64_t>(std::numeric_limits<off_t>::max() - here)) {
+                SetError(error, EFBIG);
+                return false;
+            }
+            const off_t end = here + static_cast<off_t>(length);
+            if (::ftruncate(fd_, end) == 0 && ::lseek(fd_, end, SEEK_SET) == end) return true;
+        }
+        // Not a regular file (a pipe, a device the user named): the zeros are written.
+        if (errno != EINVAL && errno != ESPIPE) {
+            SetError(error, errno);
+            return false;
+        }
+        static const char zeros[0x10000] = {};
+        while (length > 0) {
+            const uint32_t piece = static_cast<uint32_t>(std::min<uint64_t>(length, sizeof zeros));
+            uint32_t written = 0;
+            if (!Write(zeros, piece, &written, error)) return false;
+            length -= piece;
+        }
+        return true;
+    }
+
+    // A file system clamps a time outside its range (ext4 stops in 2446) without a word: the
+    // times are read back, and ones that did not hold are undone and refused. Within two days
+    // counts as held: FAT keeps modification times to 2 seconds and access times to the day.
     bool SetTimes(uint64_t, uint64_t modified, uint64_t accessed, uint32_t* error) override {
         const timespec times[2] = {ToTimespec(accessed), ToTimespec(modified)};
-        if (::futimens(fd_, times) == 0) return true;
-        SetError(error, errno);
+        struct stat before, after;
+        if (::fstat(fd_, &before) != 0 || ::futimens(fd_, times) != 0 || ::fstat(fd_, &after) != 0) {
+            SetError(error, errno);
+            return false;
+        }
+        auto near = [](time_t a, time_t b) { return (a > b ? a - b : b - a) < kTimeSlackSeconds; };
+        const bool held = (accessed == 0 || near(after.st_atim.tv_sec, times[0].tv_sec)) &&
+                          (modified == 0 || near(after.st_mtim.tv_sec, times[1].tv_sec));
+        if (held) return true;
+        const timespec undo[2] = {before.st_atim, before.st_mtim};
+        ::futimens(fd_, undo);
+        if (error) *error = kErrorInvalidParameter;
         return false;
     }
 
@@ -146,9 +207,22 @@ std::unique_ptr<Folder> Folder::Open(const std::wstring& path, uint32_t* error) 
         SetError(error, errno);
         return nullptr;
     }
-    std::wstring engine = path;
-    while (engine.size() > 1 && (engine.back() == L'\\' || engine.back() == L'/')) engine.pop_back();
-    return std::make_unique<PosixFolder>(fd, engine);
+    return std::make_unique<PosixFolder>(fd, WithoutTrailingSeparators(path));
+}
+
+std::unique_ptr<Folder> Folder::MakeAndOpen(const std::wstring& path, uint32_t* error, RefusedFolderLink* refused) {
+    int err = 0;
+    WalkRefusal walkRefusal;
+    int fd = OpenFolderMaking(Native(path), &err, &walkRefusal);
+    if (fd < 0) {
+        SetError(error, err);
+        if (!walkRefusal.path.empty() && refused) {
+            refused->link = Utf8ToWide(walkRefusal.path);
+            refused->owner = OwnerText(walkRefusal.owner);
+        }
+        return nullptr;
+    }
+    return std::make_unique<PosixFolder>(fd, WithoutTrailingSeparators(path));
 }
 
 bool QueryFileAttributes(const std::wstring& path, uint32_t* error) {
@@ -233,6 +307,8 @@ bool CloseStandardOutput(uint32_t* error) {
     if (!ok) SetError(error, errno);
     return ok;
 }
+
+size_t NativeNameLength(std::wstring_view name) { return WideToUtf8(name).size(); }
 
 std::wstring NativePathText(const std::wstring& path) {
     std::wstring native = path;

@@ -34,6 +34,11 @@ void CatchInterrupts() {
     action.sa_flags = SA_RESTART;  // reads and writes go on; the flag is polled between them
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, nullptr);
 }
 
 const std::atomic<bool>& InterruptFlag() { return interrupted; }

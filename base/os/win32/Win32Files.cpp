@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <winioctl.h>
 #include <winternl.h>
 
 #include <cstdio>
@@ -32,6 +33,10 @@ constexpr ULONG kFileNonDirectoryFile = 0x40;        // FILE_NON_DIRECTORY_FILE
 constexpr ULONG kFileSynchronousIoNonAlert = 0x20;  // FILE_SYNCHRONOUS_IO_NONALERT
 constexpr ULONG kFileOpenReparsePoint = 0x200000;    // FILE_OPEN_REPARSE_POINT
 
+constexpr uint64_t kTimeSlackTicks = 2ull * 86400 * 10000000;  // what a coarse file system rounds a time by
+
+uint64_t FromFiletime(const FILETIME& ft) { return (uint64_t{ft.dwHighDateTime} << 32) | ft.dwLowDateTime; }
+
 FILETIME ToFiletime(uint64_t value) {
     FILETIME ft;
     ft.dwLowDateTime = static_cast<DWORD>(value);
@@ -61,10 +66,52 @@ public:
         return true;
     }
 
+    bool WriteHole(uint64_t length, uint32_t* error) override {
+        if (!sparseAsked_) {
+            sparseAsked_ = true;
+            DWORD returned = 0;
+            sparse_ = DeviceIoControl(handle_, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr) != FALSE;
+        }
+        if (sparse_) {
+            LARGE_INTEGER move;
+            move.QuadPart = static_cast<LONGLONG>(length);
+            if (length <= static_cast<uint64_t>(INT64_MAX) && SetFilePointerEx(handle_, move, nullptr, FILE_CURRENT) &&
+                SetEndOfFile(handle_))
+                return true;
+            SetError(error);
+            return false;
+        }
+        // A destination without sparse files (FAT, a share): the zeros are written.
+        static const char zeros[0x10000] = {};
+        while (length > 0) {
+            const uint32_t piece = static_cast<uint32_t>(length < sizeof zeros ? length : sizeof zeros);
+            uint32_t written = 0;
+            if (!Write(zeros, piece, &written, error)) return false;
+            length -= piece;
+        }
+        return true;
+    }
+
+    // A destination that clamps a time outside its range without a word (a Linux folder under
+    // Wine stops in 2446) gets the times read back: ones that did not hold are undone and refused.
+    // Within two days counts as held: FAT keeps modification times to 2 seconds, access times to
+    // the day.
     bool SetTimes(uint64_t created, uint64_t modified, uint64_t accessed, uint32_t* error) override {
         const FILETIME c = ToFiletime(created), m = ToFiletime(modified), a = ToFiletime(accessed);
-        if (SetFileTime(handle_, created ? &c : nullptr, accessed ? &a : nullptr, modified ? &m : nullptr)) return true;
-        SetError(error);
+        FILETIME before[3], after[3];
+        if (!GetFileTime(handle_, &before[0], &before[1], &before[2]) ||
+            !SetFileTime(handle_, created ? &c : nullptr, accessed ? &a : nullptr, modified ? &m : nullptr) ||
+            !GetFileTime(handle_, &after[0], &after[1], &after[2])) {
+            SetError(error);
+            return false;
+        }
+        auto held = [](uint64_t wanted, const FILETIME& got) {
+            const uint64_t value = FromFiletime(got);
+            return wanted == 0 || (wanted > value ? wanted - value : value - wanted) < kTimeSlackTicks;
+        };
+        if (held(created, after[0]) && held(accessed, after[1]) && held(modified, after[2])) return true;
+        SetFileTime(handle_, &before[0], &before[1], &before[2]);
+        if (error) *error = kErrorInvalidParameter;
         return false;
     }
 
@@ -106,6 +153,8 @@ public:
 
 private:
     HANDLE handle_;
+    bool sparseAsked_ = false;
+    bool sparse_ = false;
 };
 
 // A folder held by a handle that shares no deletion: while it is open the folder can be neither
@@ -207,6 +256,11 @@ private:
 };
 
 }  // namespace
+
+// Windows has no folder that anyone may fill with links for another user to follow.
+std::unique_ptr<Folder> Folder::MakeAndOpen(const std::wstring& path, uint32_t* error, RefusedFolderLink*) {
+    return CreateDirectoryTree(path, error) ? Open(path, error) : nullptr;
+}
 
 std::unique_ptr<Folder> Folder::Open(const std::wstring& path, uint32_t* error) {
     HANDLE handle = Win32Folder::OpenHandle(path, true);
@@ -316,6 +370,8 @@ bool CloseStandardOutput(uint32_t* error) {
     if (!ok && error) *error = kErrorWriteFault;
     return ok;
 }
+
+size_t NativeNameLength(std::wstring_view name) { return name.size(); }
 
 std::wstring NativePathText(const std::wstring& path) { return path; }
 
