@@ -9,6 +9,7 @@ namespace {
 // The low 48 bits of a file reference address a record.
 constexpr uint64_t kMaxRecordNumber = 0xFFFFFFFFFFFFull;
 constexpr uint64_t kSectorBytes = 512;
+constexpr unsigned kMaxThreads = 256;
 
 std::optional<uint64_t> ParseDecimal(std::wstring_view text) {
     if (text.empty()) return std::nullopt;
@@ -30,7 +31,7 @@ ParsedArguments Refuse(std::wstring error) {
 
 bool TakesValue(const std::wstring& name) {
     return name == L"--offset" || name == L"--partition" || name == L"--filter" || name == L"--format" ||
-           name == L"--out";
+           name == L"--out" || name == L"--threads";
 }
 
 }  // namespace
@@ -139,6 +140,11 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
             o.recoverableColumn = false;
         } else if (name == L"--original-names" && o.command == CliCommand::Restore) {
             o.originalNames = true;
+        } else if (name == L"--threads" && o.command != CliCommand::Info) {
+            auto count = ParseDecimal(*value);
+            if (!count || *count == 0 || *count > kMaxThreads)
+                return Refuse(FormatWide(L"--threads needs a number from 1 to %u, not '%s'", kMaxThreads, *value));
+            o.threads = static_cast<unsigned>(*count);
         } else {
             return Refuse(FormatWide(L"%s is not an option of '%s'", name, command));
         }
@@ -178,9 +184,9 @@ std::wstring UsageText() {
     return L"Usage:\n"
            L"  quorret-cli info SOURCE [--offset N | --partition N] [--verbose]\n"
            L"  quorret-cli scan SOURCE [--filter TEXT] [--recoverable | --no-recoverable] [--format table|tsv|json|body]\n"
-           L"              [--offset N | --partition N] [--verbose]\n"
+           L"              [--offset N | --partition N] [--threads N] [--verbose]\n"
            L"  quorret-cli restore SOURCE --out DIR (RECORD... | --all [--filter TEXT] [--recoverable] [--original-names])\n"
-           L"              [--tree] [--keep-times] [--streams] [--offset N | --partition N] [--verbose]\n"
+           L"              [--tree] [--keep-times] [--streams] [--offset N | --partition N] [--threads N] [--verbose]\n"
            L"  quorret-cli --version\n"
            L"\n"
            L"SOURCE        an NTFS image file or block device, or on Windows a drive letter such as D:\n"
@@ -199,6 +205,7 @@ std::wstring UsageText() {
            L"--no-recoverable  leave out the recoverable column; the cluster bitmap is not read\n"
            L"--original-names  files from an emptied Recycle Bin under the name (and with --tree the\n"
            L"              folders) they had before they were sent there\n"
+           L"--threads N   parse the MFT's records on N threads (default: one per core); the output is the same\n"
            L"--verbose     write the log lines to standard error\n"
            L"\n"
            L"Exit status: 0 success; 1 some file failed or the output could not be written; 2 bad arguments, a\n"

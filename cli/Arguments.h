@@ -28,6 +28,7 @@ struct CliOptions {
     bool recoverableOnly = false;       // --recoverable: only files whose clusters are all free
     bool recoverableColumn = true;      // scan --no-recoverable turns the column (and the bitmap read) off
     bool originalNames = false;         // restore --original-names
+    unsigned threads = 0;               // --threads: threads that parse records; 0 for one per core
     bool verbose = false;
 };
 

@@ -228,7 +228,8 @@ int RunRestore(const CliOptions& options, Console& console, ErrorLogCapture& err
                 if (options.originalNames) UseOriginalName(file);
                 restorer.Restore(file);
             },
-            &InterruptFlag(), options.recoverableOnly ? RecoverabilityMode::IntactOnly : RecoverabilityMode::Off);
+            &InterruptFlag(), options.recoverableOnly ? RecoverabilityMode::IntactOnly : RecoverabilityMode::Off,
+            options.threads);
         if (outcome.state != kScanFinished && !FileRestorer::Interrupted())
             return ReportFailedScan(options, records, console, errors);
     }

@@ -35,7 +35,7 @@ int RunScan(const CliOptions& options, Console& console, ErrorLogCapture& errors
     ScanPrinter* out = printer.get();
     ScanOutcome outcome = RunScanTask(source, options.filter.value_or(L""), records, console,
                                       [out](const DeletedFileInfo& file) { out->Add(file); },
-                                      nullptr, RecoverabilityFor(options));
+                                      nullptr, RecoverabilityFor(options), options.threads);
     if (outcome.state != kScanFinished) return ReportFailedScan(options, records, console, errors);
     printer->Finish();
     uint64_t walked = records > kNTFSFirstUserRecord ? records - kNTFSFirstUserRecord : 0;

@@ -112,7 +112,8 @@ private:
 }  // namespace
 
 ScanOutcome RunScanTask(const VolumeSource& source, const std::wstring& filter, uint64_t records, Console& console,
-                        FoundFileSink sink, const std::atomic<bool>* stop, RecoverabilityMode recoverability) {
+                        FoundFileSink sink, const std::atomic<bool>* stop, RecoverabilityMode recoverability,
+                        unsigned threads) {
     FoundQueue queue;
     ProgressLine progress(records > kNTFSFirstUserRecord ? records - kNTFSFirstUserRecord : 0);
     const auto start = std::chrono::steady_clock::now();
@@ -125,6 +126,7 @@ ScanOutcome RunScanTask(const VolumeSource& source, const std::wstring& filter, 
         task.SetVolume(source);
         task.SetFilters(filter);
         task.SetRecoverability(recoverability);
+        task.SetParserThreads(threads);
         if (!task.Start()) {
             outcome.state = kScanFailed;
             return outcome;

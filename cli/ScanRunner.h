@@ -26,9 +26,9 @@ struct ScanOutcome {
 using FoundFileSink = std::function<void(DeletedFileInfo&)>;
 
 // `records` is the volume's record count, for the rate and time-left estimate. Once `stop` is set
-// the walk is asked to end.
+// the walk is asked to end. `threads` parse records (0: one per core).
 ScanOutcome RunScanTask(const VolumeSource& source, const std::wstring& filter, uint64_t records, Console& console,
                         FoundFileSink sink, const std::atomic<bool>* stop = nullptr,
-                        RecoverabilityMode recoverability = RecoverabilityMode::Off);
+                        RecoverabilityMode recoverability = RecoverabilityMode::Off, unsigned threads = 0);
 
 }  // namespace Vorlaq

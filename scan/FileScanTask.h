@@ -3,17 +3,22 @@
 // the MFT from record 16 to the last and reports every record that is not in use, not a
 // directory, not an extension record, has a Win32 name and passes the filter, in record order;
 // the files in the volume's $Recycle.Bin come last, in record order, once the walk has ended
-// (RecycleBinJoin.h). The owner's thread polls the state and progress and may ask the worker to
-// stop; nothing else is shared.
+// (RecycleBinJoin.h). The records are parsed, block by block, on a few threads of the worker's
+// own (DeletedFileFinder.h); the worker takes the blocks back in order, so what it reports and
+// logs does not depend on how many there are. The owner's thread polls the state and progress
+// and may ask the worker to stop; nothing else is shared.
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <thread>
 
+#include "scan/DeletedFileFinder.h"
 #include "scan/FileFilter.h"
+#include "scan/FilePathBuilder.h"
 #include "scan/FileScanNotify.h"
 #include "scan/Recoverability.h"
+#include "scan/RecycleBinJoin.h"
 #include "scan/VolumeSource.h"
 
 namespace Vorlaq {
@@ -37,7 +42,7 @@ public:
     FileScanTask(const FileScanTask&) = delete;
     FileScanTask& operator=(const FileScanTask&) = delete;
 
-    // These four before Start only.
+    // These before Start only.
     void SetNotify(std::unique_ptr<FileScanNotify> notify);
     // The drive list's text (C:\): its first character is the drive letter.
     void SetVolume(const std::wstring& volumeText);
@@ -45,6 +50,8 @@ public:
     void SetFilters(const std::wstring& text);
     // Off by default: the window has no use for it and the cluster bitmap is not read.
     void SetRecoverability(RecoverabilityMode mode) { recoverability_ = mode; }
+    // Threads that parse records; 0 (the default) for one per core.
+    void SetParserThreads(unsigned count) { parserThreads_ = count; }
 
     // Starts the worker; false with no volume, when the task was started before, or when no
     // thread could be made. The state turns to running on the worker's first action.
@@ -69,6 +76,9 @@ public:
 
 private:
     int32_t Scan();
+    // Reports one block's findings as the walk of one thread would have: log lines, paths, the
+    // Recycle Bin's files held back, the others reported.
+    void Report(BlockFindings& found, DirectoryPathCache& paths, RecycleBinJoin& bin);
 
     std::unique_ptr<FileScanNotify> notify_;
     std::thread thread_;
@@ -78,6 +88,7 @@ private:
     VolumeSource source_;
     FileFilter filter_;
     RecoverabilityMode recoverability_ = RecoverabilityMode::Off;
+    unsigned parserThreads_ = 0;
     RecycleBinCounts recycleBin_;
     bool started_ = false;
 };
