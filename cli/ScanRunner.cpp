@@ -76,7 +76,9 @@ public:
 
 private:
     static constexpr size_t kBatch = 2048;
-    static constexpr size_t kLimit = 32768;
+    // Two batches: when the output is the slower side, the files wait here, and a file of long
+    // names and paths holds a few KiB.
+    static constexpr size_t kLimit = 4096;
 
     std::mutex lock_;
     std::condition_variable ready_;
