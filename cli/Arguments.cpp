@@ -175,6 +175,7 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
         if (o.filter && !o.all) return Refuse(L"--filter goes with --all");
         if (o.recoverableOnly && !o.all) return Refuse(L"--recoverable goes with --all");
         if (o.originalNames && !o.all) return Refuse(L"--original-names goes with --all");
+        if (o.threads && !o.all) return Refuse(L"--threads goes with --all");
     }
     result.ok = true;
     return result;
