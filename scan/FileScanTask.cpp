@@ -15,8 +15,9 @@ namespace Vorlaq {
 
 namespace {
 
-// Blocks read ahead, being parsed and parsed but not yet reported, per parser thread.
-constexpr size_t kBlocksInFlightPerParser = 4;
+// Blocks being parsed or parsed and not yet reported: two per parser thread, so that one slow
+// block does not hold the others back, and two more.
+size_t BlocksInFlight(size_t parsers) { return 2 * parsers + 2; }
 
 // A block of records and what was found in it, the unit the parsers hand back.
 struct ParsedBlock {
@@ -135,7 +136,7 @@ int32_t FileScanTask::Scan() {
     OrderedPool<ParsedBlock> pool(
         [&](ParsedBlock& item) { return !stop_.load(std::memory_order_relaxed) && records.Next(item.block); },
         [&](ParsedBlock& item, size_t parser) { finders[parser]->Find(item.block, item.found); }, parsers,
-        kBlocksInFlightPerParser * parsers);
+        BlocksInFlight(parsers));
     DirectoryPathCache paths(*volume);
     RecycleBinJoin bin(volume->GetVolumePath());
     ParsedBlock item;
