@@ -39,9 +39,9 @@ public:
     bool IsHeldWhole() const { return whole_; }
     uint64_t GetClusters() const { return clusters_; }
 
-    // How many of the clusters [lcn, lcn + count) are in use. Safe on several threads at once. Clusters at or past the volume's
+    // How many of the clusters [lcn, lcn + count) are in use. Clusters at or past the volume's
     // end count as in use: no file's data can lie there. Nothing when the bitmap is not readable
-    // or a block of it that the range needs could not be read.
+    // or a block of it that the range needs could not be read. Safe on several threads at once.
     std::optional<uint64_t> CountInUse(uint64_t lcn, uint64_t count);
 
 private:

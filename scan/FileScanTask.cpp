@@ -5,11 +5,12 @@
 #include <vector>
 
 #include "base/LogManager.h"
-#include "ntfs/NTFSAttribute.h"
 #include "ntfs/NTFSClusterBitmap.h"
-#include "ntfs/NTFSFileRecord.h"
+#include "scan/DeletedFileFinder.h"
+#include "scan/FilePathBuilder.h"
 #include "scan/MftRecordReader.h"
 #include "scan/OrderedPool.h"
+#include "scan/RecycleBinJoin.h"
 
 namespace Vorlaq {
 

@@ -13,15 +13,16 @@
 #include <string>
 #include <thread>
 
-#include "scan/DeletedFileFinder.h"
 #include "scan/FileFilter.h"
-#include "scan/FilePathBuilder.h"
 #include "scan/FileScanNotify.h"
 #include "scan/Recoverability.h"
-#include "scan/RecycleBinJoin.h"
 #include "scan/VolumeSource.h"
 
 namespace Vorlaq {
+
+struct BlockFindings;
+class DirectoryPathCache;
+class RecycleBinJoin;
 
 constexpr int32_t kScanNotStarted = 0;
 constexpr int32_t kScanRunning = 1;
