@@ -20,8 +20,9 @@ using FoundBatch = std::vector<std::unique_ptr<DeletedFileInfo>>;
 // Found files cross from the scan's worker to the command's thread in batches, so that printing
 // them runs beside the walk instead of inside it. A full queue holds the worker back, which
 // bounds the memory when the output is slower than the walk. Files handed out come back once
-// used and are freed on the worker, which made them: an allocator serves a thread fastest from
-// memory that thread gave back, and the walk allocates for every file it reports.
+// used and are freed on the worker, so the printing thread does not pay for it; with one parser
+// thread the worker made them too, and an allocator serves a thread fastest from memory that
+// thread gave back.
 class FoundQueue {
 public:
     // Worker thread: takes every file of `files`.
