@@ -32,6 +32,22 @@ bool FileLogWriter::write(const std::wstring& line) {
     return AppendToExistingFile(path_, WideToLogBytes(line));
 }
 
+LogDeferral::LogDeferral(std::vector<LogLine>& lines) : outer_(LogManager::deferredLines()) {
+    LogManager::deferredLines() = &lines;
+}
+
+LogDeferral::~LogDeferral() { LogManager::deferredLines() = outer_; }
+
+std::vector<LogLine>*& LogManager::deferredLines() {
+    thread_local std::vector<LogLine>* lines = nullptr;
+    return lines;
+}
+
+void LogManager::replay(std::span<const LogLine> lines) {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
+    for (const LogLine& line : lines) dispatch(line.level, line.message);
+}
+
 LogManager& LogManager::instance() {
     static LogManager manager;
     return manager;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,6 +55,25 @@ private:
     std::wstring path_;
 };
 
+// A line printed while deferred: written later by LogManager::replay.
+struct LogLine {
+    uint32_t level = 0;
+    std::wstring message;
+};
+
+// While it lives, lines printed on the thread that made it are appended to `lines` instead of
+// written, so work done on several threads can be logged in the order it would have run on one.
+class LogDeferral {
+public:
+    explicit LogDeferral(std::vector<LogLine>& lines);
+    ~LogDeferral();
+    LogDeferral(const LogDeferral&) = delete;
+    LogDeferral& operator=(const LogDeferral&) = delete;
+
+private:
+    std::vector<LogLine>* outer_;
+};
+
 class LogManager {
 public:
     static LogManager& instance();
@@ -67,15 +87,25 @@ public:
     }
     template <typename... Args>
     void print(uint32_t level, std::wstring_view format, const Args&... args) {
+        if (std::vector<LogLine>* deferred = deferredLines()) {
+            deferred->push_back({level, FormatWide(format, args...)});
+            return;
+        }
         std::lock_guard<std::recursive_mutex> hold(lock_);
         dispatch(level, FormatWide(format, args...));
     }
+    // Writes lines kept by a LogDeferral, in their order.
+    void replay(std::span<const LogLine> lines);
 
     // The level's word at the start of a line ("Info: ", "ERROR: "...); empty for unknown levels.
     static std::wstring_view levelWord(uint32_t level);
 
 private:
+    friend class LogDeferral;
+
     LogManager() = default;
+    // Where this thread's lines go while a LogDeferral lives; null otherwise.
+    static std::vector<LogLine>*& deferredLines();
     void dispatch(uint32_t level, std::wstring message);
 
     std::recursive_mutex lock_;

@@ -12,6 +12,7 @@ namespace {
 // The low 48 bits of a file reference address a record.
 constexpr uint64_t kMaxRecordNumber = 0xFFFFFFFFFFFFull;
 constexpr uint64_t kSectorBytes = 512;
+constexpr unsigned kMaxThreads = 256;
 
 std::optional<uint64_t> ParseDecimal(std::wstring_view text) {
     if (text.empty()) return std::nullopt;
@@ -33,7 +34,7 @@ ParsedArguments Refuse(std::wstring error) {
 
 bool TakesValue(const std::wstring& name) {
     return name == L"--offset" || name == L"--partition" || name == L"--filter" || name == L"--format" ||
-           name == L"--out";
+           name == L"--out" || name == L"--threads";
 }
 
 }  // namespace
@@ -149,6 +150,11 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
             o.originalNames = true;
         } else if (name == L"--shadow-copies" && o.command != CliCommand::Info) {
             o.shadowCopies = true;
+        } else if (name == L"--threads" && o.command != CliCommand::Info) {
+            auto count = ParseDecimal(*value);
+            if (!count || *count == 0 || *count > kMaxThreads)
+                return Refuse(FormatWide(L"--threads needs a number from 1 to %u, not '%s'", kMaxThreads, *value));
+            o.threads = static_cast<unsigned>(*count);
         } else {
             return Refuse(FormatWide(L"%s is not an option of '%s'", name, command));
         }
@@ -204,6 +210,7 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
         if (o.filter && !o.all) return Refuse(L"--filter goes with --all");
         if (o.recoverableOnly && !o.all) return Refuse(L"--recoverable goes with --all");
         if (o.originalNames && !o.all) return Refuse(L"--original-names goes with --all");
+        if (o.threads && !o.all) return Refuse(L"--threads goes with --all");
     }
     result.ok = true;
     return result;
@@ -213,9 +220,9 @@ std::wstring UsageText() {
     return L"Usage:\n"
            L"  quorret-cli info SOURCE [--offset N | --partition N] [--verbose]\n"
            L"  quorret-cli scan SOURCE [--filter TEXT] [--recoverable | --no-recoverable] [--format table|tsv|json|body]\n"
-           L"              [--shadow-copies] [--traces] [--offset N | --partition N] [--verbose]\n"
+           L"              [--shadow-copies] [--traces] [--offset N | --partition N] [--threads N] [--verbose]\n"
            L"  quorret-cli restore SOURCE --out DIR (RECORD... | --all [--filter TEXT] [--recoverable] [--original-names])\n"
-           L"              [--tree] [--keep-times] [--streams] [--shadow-copies] [--offset N | --partition N] [--verbose]\n"
+           L"              [--tree] [--keep-times] [--streams] [--shadow-copies] [--offset N | --partition N] [--threads N] [--verbose]\n"
            L"  quorret-cli --version\n"
            L"\n"
            L"SOURCE        an NTFS image file or block device, or on Windows a drive letter such as D:\n"
@@ -238,6 +245,7 @@ std::wstring UsageText() {
            L"              folders) they had before they were sent there\n"
            L"--shadow-copies  also the files that only the volume's shadow copies still hold (Linux); restore\n"
            L"              names them COPY:RECORD as the scan lists them (2:38)\n"
+           L"--threads N   parse the MFT's records on N threads (default: one per core); the output is the same\n"
            L"--verbose     write the log lines to standard error\n"
            L"\n"
            L"Exit status: 0 success; 1 some file failed or the output could not be written; 2 bad arguments, a\n"

@@ -303,7 +303,8 @@ int RunRestore(CliOptions& options, Console& console, ErrorLogCapture& errors) {
                 if (options.originalNames) UseOriginalName(file);
                 restorer.Restore(file);
             },
-            &InterruptFlag(), options.recoverableOnly ? RecoverabilityMode::IntactOnly : RecoverabilityMode::Off);
+            &InterruptFlag(), options.recoverableOnly ? RecoverabilityMode::IntactOnly : RecoverabilityMode::Off,
+            false, options.threads);
         if (outcome.state != kScanFinished && !FileRestorer::Interrupted())
             return ReportFailedScan(options, *session, console, errors);
         if (options.shadowCopies && !FileRestorer::Interrupted()) {

@@ -31,7 +31,7 @@ int RunScan(CliOptions& options, Console& console, ErrorLogCapture& errors) {
     ScanPrinter* out = printer.get();
     ScanOutcome outcome = RunScanTask(session->GetSource(), options.filter.value_or(L""), session->GetUserRecordsCount(), console,
                                       [out](const DeletedFileInfo& file) { out->Add(file); },
-                                      nullptr, RecoverabilityFor(options), options.traces);
+                                      nullptr, RecoverabilityFor(options), options.traces, options.threads);
     if (outcome.state != kScanFinished) return ReportFailedScan(options, *session, console, errors);
     // The files only the shadow copies hold come after the volume's own.
     std::wstring shadowSummary;

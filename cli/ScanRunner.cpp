@@ -20,8 +20,9 @@ using FoundBatch = std::vector<std::unique_ptr<DeletedFileInfo>>;
 // Found files cross from the scan's worker to the command's thread in batches, so that printing
 // them runs beside the walk instead of inside it. A full queue holds the worker back, which
 // bounds the memory when the output is slower than the walk. Files handed out come back once
-// used and are freed on the worker, which made them: an allocator serves a thread fastest from
-// memory that thread gave back, and the walk allocates for every file it reports.
+// used and are freed on the worker, so the printing thread does not pay for it; with one parser
+// thread the worker made them too, and an allocator serves a thread fastest from memory that
+// thread gave back.
 class FoundQueue {
 public:
     // Worker thread: takes every file of `files`.
@@ -76,7 +77,9 @@ public:
 
 private:
     static constexpr size_t kBatch = 2048;
-    static constexpr size_t kLimit = 32768;
+    // Two batches: when the output is the slower side, the files wait here, and a file of long
+    // names and paths holds a few KiB.
+    static constexpr size_t kLimit = 4096;
 
     std::mutex lock_;
     std::condition_variable ready_;
@@ -112,7 +115,8 @@ private:
 }  // namespace
 
 ScanOutcome RunScanTask(const VolumeSource& source, const std::wstring& filter, uint64_t walked, Console& console,
-                        FoundFileSink sink, const std::atomic<bool>* stop, RecoverabilityMode recoverability, bool traces) {
+                        FoundFileSink sink, const std::atomic<bool>* stop, RecoverabilityMode recoverability, bool traces,
+                        unsigned threads) {
     FoundQueue queue;
     ProgressLine progress(walked);
     const auto start = std::chrono::steady_clock::now();
@@ -126,6 +130,7 @@ ScanOutcome RunScanTask(const VolumeSource& source, const std::wstring& filter, 
         task.SetFilters(filter);
         task.SetRecoverability(recoverability);
         task.SetTraces(traces);
+        task.SetParserThreads(threads);
         if (!task.Start()) {
             outcome.state = kScanFailed;
             return outcome;

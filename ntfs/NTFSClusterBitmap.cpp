@@ -132,6 +132,9 @@ const NTFSClusterBitmap::Block* NTFSClusterBitmap::GetBlock(uint64_t index) {
 }
 
 std::optional<uint64_t> NTFSClusterBitmap::CountInUse(uint64_t lcn, uint64_t count) {
+    // A bitmap held whole is only read from here on; one read in blocks changes its cache.
+    std::unique_lock<std::mutex> hold(lock_, std::defer_lock);
+    if (!whole_) hold.lock();
     if (!readable_) return std::nullopt;
     uint64_t inUse = 0;
     if (lcn >= clusters_) return count;

@@ -3,8 +3,10 @@
 // cluster, bit (n % 8) of byte (n / 8) set while cluster n is in use. Read through the record
 // reader like any other stream: whole when it is small enough (64 MiB covers 2 TiB of 4 KiB
 // clusters), else block by block as the questions reach it, keeping the last 256 blocks read.
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -39,7 +41,7 @@ public:
 
     // How many of the clusters [lcn, lcn + count) are in use. Clusters at or past the volume's
     // end count as in use: no file's data can lie there. Nothing when the bitmap is not readable
-    // or a block of it that the range needs could not be read.
+    // or a block of it that the range needs could not be read. Safe on several threads at once.
     std::optional<uint64_t> CountInUse(uint64_t lcn, uint64_t count);
 
 private:
@@ -55,7 +57,7 @@ private:
 
     std::unique_ptr<NTFSFileRecord> record_;
     NTFSAttributeBase* data_ = nullptr;  // owned by record_
-    bool readable_ = false;
+    std::atomic<bool> readable_{false};  // asked without the lock
     bool whole_ = false;
     uint64_t clusters_ = 0;
     uint64_t bytes_ = 0;       // bitmap bytes that speak for the volume's clusters
@@ -63,6 +65,7 @@ private:
     size_t cachedBlocks_;
     std::vector<Block> cache_;
     size_t nextSlot_ = 0;
+    std::mutex lock_;  // guards the cache and readable_ of a bitmap read in blocks
 };
 
 // Set bits among bits [first, first + count) of `bytes` (bit n is bit n % 8 of byte n / 8);

@@ -35,7 +35,7 @@ public:
     const std::wstring& GetType() const { return type_; }
 
     const std::wstring& GetPath() const { return path_; }
-    void SetPath(const std::wstring& path) { path_ = path; }
+    void SetPath(std::wstring path) { path_ = std::move(path); }
 
     uint64_t GetSize() const { return size_; }
     void SetSize(uint64_t size) { size_ = size; }

@@ -1,18 +1,39 @@
 #include "scan/FileScanTask.h"
 
+#include <span>
 #include <system_error>
+#include <vector>
 
 #include "base/LogManager.h"
-#include "ntfs/NTFSAttribute.h"
 #include "ntfs/NTFSClusterBitmap.h"
-#include "ntfs/NTFSFileRecord.h"
-#include "ntfs/NTFSVolume.h"
+#include "scan/DeletedFileFinder.h"
 #include "scan/FilePathBuilder.h"
 #include "scan/MftRecordReader.h"
+#include "scan/OrderedPool.h"
 #include "scan/RecycleBinJoin.h"
 #include "scan/SourceExtent.h"
 
 namespace Vorlaq {
+
+namespace {
+
+// Blocks being parsed or parsed and not yet reported: two per parser thread, so that one slow
+// block does not hold the others back, and two more.
+size_t BlocksInFlight(size_t parsers) { return 2 * parsers + 2; }
+
+// A block of records and what was found in it, the unit the parsers hand back.
+struct ParsedBlock {
+    MftBlock block;
+    BlockFindings found;
+};
+
+size_t ParserCount(unsigned asked) {
+    if (asked > 0) return asked;
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores > 0 ? cores : 1;
+}
+
+}  // namespace
 
 FileScanTask::FileScanTask() = default;
 
@@ -50,6 +71,32 @@ void FileScanTask::Wait() {
     if (thread_.joinable()) thread_.join();
 }
 
+void FileScanTask::Report(BlockFindings& found, DirectoryPathCache& paths, RecycleBinJoin& bin) {
+    LogManager& log = LogManager::instance();
+    const std::span<const LogLine> lines(found.log);
+    size_t logged = 0;
+    for (FoundRecord& record : found.records) {
+        if (stop_.load(std::memory_order_relaxed)) return;
+        log.replay(lines.subspan(logged, record.logAtPath - logged));
+        std::wstring path = paths.BuildFilePath(record.number, record.parentRef);
+        log.replay(lines.subspan(record.logAtPath, record.logAtIndex - record.logAtPath));
+        logged = record.logEnd;
+        if (!record.file) continue;
+        record.file->SetPath(std::move(path));
+        if (bin.Holds(*record.file)) {
+            bin.Add(std::move(record.file),
+                    [&] {
+                        log.replay(lines.subspan(record.logAtIndex, record.logEnd - record.logAtIndex));
+                        return std::move(record.indexContent);
+                    },
+                    record.shown);
+        } else if (record.shown && notify_) {
+            notify_->Found(std::move(record.file));
+        }
+    }
+    log.replay(lines.subspan(logged));
+}
+
 int32_t FileScanTask::ScanThreadProc(FileScanTask* task) {
     if (!task) return -1;
     return task->Scan();
@@ -81,60 +128,30 @@ int32_t FileScanTask::Scan() {
 
     // Read once for the whole walk; every found file is judged against it.
     std::unique_ptr<NTFSClusterBitmap> bitmap;
-    SourceLimits limits;
+    uint64_t heldClusters = UINT64_MAX;  // clusters past the end of a source cut short are lost
     if (recoverability_ != RecoverabilityMode::Off) {
         bitmap = std::make_unique<NTFSClusterBitmap>(*volume);
-        if (!source_.IsDrive()) limits.heldClusters = MeasureSource(*volume).HeldClusters(volume->GetClusterSize());
+        if (!source_.IsDrive()) heldClusters = MeasureSource(*volume).HeldClusters(volume->GetClusterSize());
     }
     MftRecordReader records(*volume, total);
+    const size_t parsers = records.LoadsInParallel() ? ParserCount(parserThreads_) : 1;
+    std::vector<std::unique_ptr<DeletedFileFinder>> finders;
+    for (size_t i = 0; i < parsers; ++i)
+        finders.push_back(std::make_unique<DeletedFileFinder>(*volume, records, filter_, recoverability_, bitmap.get(),
+                                                              heldClusters, volumeText, stop_));
+    OrderedPool<ParsedBlock> pool(
+        [&](ParsedBlock& item) { return !stop_.load(std::memory_order_relaxed) && records.Next(item.block); },
+        [&](ParsedBlock& item, size_t parser) { finders[parser]->Find(item.block, item.found); }, parsers,
+        BlocksInFlight(parsers));
     DirectoryPathCache paths(*volume);
-    NTFSFileRecord record(volume.get());
     RecycleBinJoin bin(volume->GetVolumePath());
-    for (uint64_t n = kNTFSFirstUserRecord; n < total && !stop_.load(std::memory_order_relaxed); ++n) {
-        progress_.store(static_cast<double>(100 * (n - kNTFSFirstUserRecord)) / static_cast<double>(span),
+    ParsedBlock item;
+    while (!stop_.load(std::memory_order_relaxed) && pool.Take(item)) {
+        Report(item.found, paths, bin);
+        // The last record walked: the value the walk of one thread leaves.
+        progress_.store(static_cast<double>(100 * (MftRecordReader::End(item.block) - 1 - kNTFSFirstUserRecord)) /
+                            static_cast<double>(span),
                         std::memory_order_relaxed);
-        // The header decides before any attribute is built: files in use, directories and the
-        // extension records of other files (their names reach us through their base record)
-        // are never reported. Most records are such; when their bytes are sound they are passed
-        // over unloaded (bytes that are not are loaded, which logs what is wrong with them).
-        if (records.IsPassedOver(n)) continue;
-        record.SetAttrMask(kNTFSMaskFileName);
-        if (!records.Load(record, n)) continue;
-        if (!record.IsDeleted() || record.IsDirectory() || record.GetBaseRecordRef() != 0) continue;
-        if (!record.ParseAttrs()) continue;
-        std::wstring fileName = record.GetWin32Name();
-        if (fileName.empty()) continue;
-        // A Recycle Bin index file is read even when the filter hides it: the item it names may pass.
-        const bool listed = filter_.MatchFile(fileName);
-        if (!listed && !RecycleBinJoin::IsIndexName(fileName)) continue;
-        std::wstring path = paths.BuildFilePath(n, record.GetParentRef());
-        uint64_t modified = 0, created = 0, accessed = 0;
-        record.GetFileTime(&modified, &created, &accessed);
-        const NTFSStandardTimes standardTimes = record.GetStandardTimes();
-        const bool readOnly = record.IsReadOnly();
-        record.SetAttrMask(kNTFSMaskData);
-        record.ParseAttrs();
-        uint64_t size = 0;
-        NTFSAttributeBase* data = record.FindStream(nullptr);
-        if (data) size = data->GetDataSize();
-        Recoverability recoverability;
-        if (bitmap) {
-            // Damage comes to light as chunks are read: what is known by now.
-            limits.damaged = volume->GetDevice()->KnownDamage();
-            recoverability = JudgeRecoverability(data, *bitmap, volume->GetClusterSize(), limits);
-        }
-        // Listing only intact files still reads every index file: the item it names may be intact.
-        const bool shown = listed && (recoverability_ != RecoverabilityMode::IntactOnly ||
-                                      recoverability.state == RecoverState::Intact);
-        if (!shown && !RecycleBinJoin::IsIndexName(fileName)) continue;
-        auto file = std::make_unique<DeletedFileInfo>(volumeText, n, std::move(fileName), std::move(path), size,
-                                                      &modified, &created, &accessed);
-        file->SetRecoverability(recoverability);
-        file->SetStandardTimes(standardTimes);
-        file->SetReadOnly(readOnly);
-        file->SetSequence(record.GetSequenceNumber());
-        if (bin.Holds(*file)) bin.Add(std::move(file), data, shown);
-        else if (shown && notify_) notify_->Found(std::move(file));
     }
     // The bin's files wait for the walk's end: only then are their index files all known.
     for (auto& file : bin.Release())

@@ -3,8 +3,10 @@
 // the MFT from record 16 to the last and reports every record that is not in use, not a
 // directory, not an extension record, has a Win32 name and passes the filter, in record order;
 // the files in the volume's $Recycle.Bin come last, in record order, once the walk has ended
-// (RecycleBinJoin.h). The owner's thread polls the state and progress and may ask the worker to
-// stop; nothing else is shared.
+// (RecycleBinJoin.h). The records are parsed, block by block, on a few threads of the worker's
+// own (DeletedFileFinder.h); the worker takes the blocks back in order, so what it reports and
+// logs does not depend on how many there are. The owner's thread polls the state and progress
+// and may ask the worker to stop; nothing else is shared.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -18,6 +20,10 @@
 #include "scan/VolumeSource.h"
 
 namespace Vorlaq {
+
+struct BlockFindings;
+class DirectoryPathCache;
+class RecycleBinJoin;
 
 constexpr int32_t kScanNotStarted = 0;
 constexpr int32_t kScanRunning = 1;
@@ -38,7 +44,7 @@ public:
     FileScanTask(const FileScanTask&) = delete;
     FileScanTask& operator=(const FileScanTask&) = delete;
 
-    // These four before Start only.
+    // These before Start only.
     void SetNotify(std::unique_ptr<FileScanNotify> notify);
     // The drive list's text (C:\): its first character is the drive letter.
     void SetVolume(const std::wstring& volumeText);
@@ -48,6 +54,8 @@ public:
     void SetRecoverability(RecoverabilityMode mode) { recoverability_ = mode; }
     // Off by default: after the deleted files, names found only in traces (TraceScan.h).
     void SetTraces(bool traces) { traces_ = traces; }
+    // Threads that parse records; 0 (the default) for one per core.
+    void SetParserThreads(unsigned count) { parserThreads_ = count; }
 
     // Starts the worker; false with no volume, when the task was started before, or when no
     // thread could be made. The state turns to running on the worker's first action.
@@ -73,6 +81,9 @@ public:
 
 private:
     int32_t Scan();
+    // Reports one block's findings as the walk of one thread would have: log lines, paths, the
+    // Recycle Bin's files held back, the others reported.
+    void Report(BlockFindings& found, DirectoryPathCache& paths, RecycleBinJoin& bin);
 
     std::unique_ptr<FileScanNotify> notify_;
     std::thread thread_;
@@ -82,6 +93,7 @@ private:
     VolumeSource source_;
     FileFilter filter_;
     RecoverabilityMode recoverability_ = RecoverabilityMode::Off;
+    unsigned parserThreads_ = 0;
     RecycleBinCounts recycleBin_;
     bool traces_ = false;
     TraceScanCounts traceCounts_;

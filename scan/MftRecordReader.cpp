@@ -17,44 +17,30 @@ MftRecordReader::MftRecordReader(const NTFSVolume& volume, uint64_t total, uint3
         ahead_ = std::make_unique<MftReadAhead>([this](MftBlock& block) { ReadBlock(block); }, total_);
 }
 
-bool MftRecordReader::Load(NTFSFileRecord& record, uint64_t number) {
-    const uint8_t* bytes = Peek(number);
-    return bytes ? record.LoadFileRecord(number, bytes, recordSize_) : record.ReadFileRecord(number);
-}
-
-const uint8_t* MftRecordReader::PeekSound(uint64_t number) {
-    const uint8_t* bytes = Peek(number);
-    return bytes && ReadRecordHeader(bytes, recordSize_).sound ? bytes : nullptr;
-}
-
-bool MftRecordReader::IsPassedOver(uint64_t number) {
-    return Peek(number) && block_.passOver[number - block_.first] != 0;
-}
-
-const uint8_t* MftRecordReader::Peek(uint64_t number) {
-    bool held = number >= block_.first && number - block_.first < block_.held;
-    // The volume's own records are read one by one at the MFT's address, through no block.
-    if (!held && number >= singlyUntil_ && number >= kNTFSFirstUserRecord && volume_.HasMFTData())
-        held = Fill(number);
-    return held ? block_.bytes.data() + (number - block_.first) * recordSize_ : nullptr;
-}
-
-bool MftRecordReader::Fill(uint64_t number) {
-    block_.held = 0;
-    if (recordSize_ == 0 || number >= total_) return false;
-    if (!ahead_ || !ahead_->Take(number, block_)) {
-        block_.first = number;
-        ReadBlock(block_);
+bool MftRecordReader::Next(MftBlock& block) {
+    if (next_ >= total_) return false;
+    if (!ahead_ || !ahead_->Take(next_, block)) {
+        block.first = next_;
+        ReadBlock(block);
     }
-    // This stretch is read record by record, so each bad record is found and logged.
-    if (block_.held == 0) singlyUntil_ = number + block_.records;
-    return block_.held != 0;
+    next_ = End(block);
+    return true;
+}
+
+bool MftRecordReader::Load(const MftBlock& block, NTFSFileRecord& record, uint64_t number) const {
+    if (number - block.first >= block.held) return record.ReadFileRecord(number);
+    return record.LoadFileRecord(number, block.bytes.data() + (number - block.first) * recordSize_, recordSize_);
+}
+
+bool MftRecordReader::IsPassedOver(const MftBlock& block, uint64_t number) {
+    return number - block.first < block.held && block.passOver[number - block.first] != 0;
 }
 
 void MftRecordReader::ReadBlock(MftBlock& block) const {
     block.held = 0;
     block.records = std::min<uint64_t>(recordsPerBlock_, total_ - block.first);
-    if (block.first > UINT64_MAX / recordSize_) return;
+    // Without a record size or an MFT to read through, every record is read on its own (and fails).
+    if (recordSize_ == 0 || !volume_.HasMFTData() || block.first > UINT64_MAX / recordSize_) return;
     const uint32_t bytes = static_cast<uint32_t>(block.records * recordSize_);
     if (block.bytes.size() < bytes) block.bytes.resize(bytes);
     uint32_t delivered = 0;

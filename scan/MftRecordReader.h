@@ -4,7 +4,8 @@
 // block cannot be read whole, the records in it are read one by one (with the reader's own log
 // line for each one that fails), so the results are those of reading every record singly.
 // When the $MFT's $DATA is stored plainly (not compressed), the blocks are read ahead on a second
-// thread while the walk works through the one before.
+// thread while the walk works through the ones before, and several threads may load records of
+// the blocks they hold at once.
 #include <cstdint>
 #include <memory>
 
@@ -16,25 +17,26 @@ namespace Vorlaq {
 
 class MftRecordReader {
 public:
-    // `total` bounds the records read ahead; `blockBytes` is rounded down to whole records.
+    // `total` bounds the records read; `blockBytes` is rounded down to whole records.
     MftRecordReader(const NTFSVolume& volume, uint64_t total, uint32_t blockBytes = 256u << 10);
 
-    // Loads record `number` into `record`, like record.ReadFileRecord(number).
-    bool Load(NTFSFileRecord& record, uint64_t number);
-    // Record `number` was read in a block, its bytes are sound and its header says it is in use,
-    // a folder or an extension record: a walk for deleted files passes over it without loading
-    // it. Bytes that are not sound are loaded (which logs what is wrong with them).
-    bool IsPassedOver(uint64_t number);
-    // The bytes of record `number` as read (no fix-up applied), only when it was read in a block
-    // and they are sound (NTFSRecordHeader): a second walk over the MFT logs nothing the first
-    // one has logged already. Null otherwise; valid until the next call.
-    const uint8_t* PeekSound(uint64_t number);
+    // The walk's next stretch of records, from record 16 on, each stretch starting where the one
+    // before ended (End); `block`'s old storage is reused. False once the total is reached.
+    bool Next(MftBlock& block);
+    // The end of the stretch a block covers: after the records it held, or after all the records
+    // it asked for when it held none (they are read one by one).
+    static uint64_t End(const MftBlock& block) { return block.first + (block.held ? block.held : block.records); }
+    // Loads record `number`, which `block` covers, into `record`, like record.ReadFileRecord(number).
+    bool Load(const MftBlock& block, NTFSFileRecord& record, uint64_t number) const;
+    // Record `number`, which `block` covers, was read in it, its bytes are sound and its header
+    // says it is in use, a folder or an extension record: a walk for deleted files passes over it
+    // without loading it. Bytes that are not sound are loaded (which logs what is wrong with them).
+    static bool IsPassedOver(const MftBlock& block, uint64_t number);
+    // Load may run on several threads at once, each with its own record object: reading the $MFT
+    // keeps no state between reads.
+    bool LoadsInParallel() const { return ahead_ != nullptr; }
 
 private:
-    // The bytes of record `number` as read (file-record size, no fix-up applied), or null when it
-    // is not among the records read in blocks (Load then reads it on its own).
-    const uint8_t* Peek(uint64_t number);
-    bool Fill(uint64_t number);
     // One read of the block that starts at block.first, and which of its records a walk passes
     // over; safe on the read-ahead thread.
     void ReadBlock(MftBlock& block) const;
@@ -43,8 +45,7 @@ private:
     uint64_t total_;
     uint32_t recordSize_;
     uint32_t recordsPerBlock_;
-    MftBlock block_;            // the records held: block_.held of them from block_.first
-    uint64_t singlyUntil_ = 0;  // records below this are read one by one (a block read failed)
+    uint64_t next_ = kNTFSFirstUserRecord;  // where the next stretch starts
     std::unique_ptr<MftReadAhead> ahead_;  // none when the $MFT's $DATA is not plainly stored
 };
 

@@ -35,7 +35,20 @@ bool RecycleBinJoin::Holds(const DeletedFileInfo& file) const {
     return true;
 }
 
-void RecycleBinJoin::Add(std::unique_ptr<DeletedFileInfo> file, NTFSAttributeBase* data, bool listed) {
+std::vector<uint8_t> RecycleBinJoin::ReadIndexContent(NTFSAttributeBase* data) {
+    std::vector<uint8_t> bytes;
+    if (data) {
+        bytes.resize(static_cast<size_t>(std::min<uint64_t>(data->GetDataSize(), kRecycleBinIndexMaxBytes)));
+        uint32_t delivered = 0;
+        if (bytes.empty() || !data->ReadData(0, bytes.data(), static_cast<uint32_t>(bytes.size()), &delivered))
+            delivered = 0;
+        bytes.resize(std::min<size_t>(delivered, bytes.size()));
+    }
+    return bytes;
+}
+
+void RecycleBinJoin::Add(std::unique_ptr<DeletedFileInfo> file, const std::function<std::vector<uint8_t>()>& content,
+                         bool listed) {
     Held held{std::move(file), {}, {}};
     // "<SID>\" for a file of the SID folder itself, "<SID>\$R......\sub\" for one beneath an item.
     const std::wstring rest = held.file->GetPath().substr(prefix_.size());
@@ -45,7 +58,7 @@ void RecycleBinJoin::Add(std::unique_ptr<DeletedFileInfo> file, NTFSAttributeBas
         const std::wstring folder = FoldAsciiLower(rest.substr(0, sidEnd)) + L'\\';
         const std::wstring below = rest.substr(sidEnd + 1);
         if (below.empty()) {
-            if (std::optional<std::wstring> index = BinSuffix(name, L'I')) ReadIndex(folder + *index, *held.file, data);
+            if (std::optional<std::wstring> index = BinSuffix(name, L'I')) ReadIndex(folder + *index, *held.file, content());
             else if (std::optional<std::wstring> item = BinSuffix(name, L'R')) held.key = folder + *item;
         } else {
             size_t itemEnd = std::min(below.find(L'\\'), below.size());
@@ -58,16 +71,9 @@ void RecycleBinJoin::Add(std::unique_ptr<DeletedFileInfo> file, NTFSAttributeBas
     if (listed) held_.push_back(std::move(held));
 }
 
-void RecycleBinJoin::ReadIndex(const std::wstring& key, const DeletedFileInfo& file, NTFSAttributeBase* data) {
-    std::vector<uint8_t> bytes;
-    if (data) {
-        bytes.resize(static_cast<size_t>(std::min<uint64_t>(data->GetDataSize(), kRecycleBinIndexMaxBytes)));
-        uint32_t delivered = 0;
-        if (bytes.empty() || !data->ReadData(0, bytes.data(), static_cast<uint32_t>(bytes.size()), &delivered))
-            delivered = 0;
-        bytes.resize(std::min<size_t>(delivered, bytes.size()));
-    }
-    std::optional<RecycleBinIndex> index = ParseRecycleBinIndex(ByteReader(bytes.data(), bytes.size()));
+void RecycleBinJoin::ReadIndex(const std::wstring& key, const DeletedFileInfo& file,
+                               const std::vector<uint8_t>& content) {
+    std::optional<RecycleBinIndex> index = ParseRecycleBinIndex(ByteReader(content.data(), content.size()));
     if (!index) {
         ++damaged_;
         LogManager::instance().print(LogLevel::Warning, L"Recycle Bin index %s%s holds no usable original path.",

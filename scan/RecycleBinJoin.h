@@ -7,6 +7,7 @@
 // MFT: the files of the bin are held here until the walk ends and then joined by folder and
 // name. A $R folder's original path extends to the files found beneath it.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,9 +30,13 @@ public:
     static bool IsIndexName(const std::wstring& name);
     // True for a file whose folder lies inside the volume's $Recycle.Bin (any letter case).
     bool Holds(const DeletedFileInfo& file) const;
-    // Takes a file that Holds; `data` is its unnamed $DATA (null without one), read here when the
+    // What Add reads of an index file: the start of its unnamed $DATA `data` (null without one),
+    // as much as an index file can hold; empty when it cannot be read.
+    static std::vector<uint8_t> ReadIndexContent(NTFSAttributeBase* data);
+    // Takes a file that Holds; `content` gives what ReadIndexContent read of it, asked for when the
     // file is an index file. The file is kept for Release when `listed`.
-    void Add(std::unique_ptr<DeletedFileInfo> file, NTFSAttributeBase* data, bool listed);
+    void Add(std::unique_ptr<DeletedFileInfo> file, const std::function<std::vector<uint8_t>()>& content,
+             bool listed);
     // Every file kept, in the order added, with its original path and deletion time (local time)
     // where an index file of the same folder names it.
     std::vector<std::unique_ptr<DeletedFileInfo>> Release();
@@ -48,7 +53,7 @@ private:
         std::wstring tail;  // what follows the $R item's own path: "\sub\file.txt" below a folder
     };
 
-    void ReadIndex(const std::wstring& key, const DeletedFileInfo& file, NTFSAttributeBase* data);
+    void ReadIndex(const std::wstring& key, const DeletedFileInfo& file, const std::vector<uint8_t>& content);
 
     std::wstring prefix_;  // "<root>$recycle.bin\", folded
     std::vector<Held> held_;

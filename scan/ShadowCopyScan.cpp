@@ -57,7 +57,9 @@ public:
     bool Holds(uint64_t number, uint16_t sequence, const std::wstring& name) {
         if (number >= total_) return false;
         record_.SetAttrMask(kNTFSMaskFileName);
-        if (!reader_.Load(record_, number)) return false;
+        while (MftRecordReader::End(block_) <= number && reader_.Next(block_)) {}
+        const bool inBlock = number >= block_.first && number < MftRecordReader::End(block_);
+        if (!(inBlock ? reader_.Load(block_, record_, number) : record_.ReadFileRecord(number))) return false;
         if (record_.IsDeleted() || record_.IsDirectory() || record_.GetBaseRecordRef() != 0 ||
             record_.GetSequenceNumber() != sequence || !record_.ParseAttrs())
             return false;
@@ -67,6 +69,7 @@ public:
 private:
     uint64_t total_;
     MftRecordReader reader_;
+    MftBlock block_;
     NTFSFileRecord record_;
 };
 
@@ -84,32 +87,36 @@ std::vector<Found> WalkCopy(const NTFSVolume& copy, const NTFSVolume& live, cons
     LiveRecords liveRecords(live);
     DirectoryPathCache paths(copy);
     NTFSFileRecord record(&copy);
-    for (uint64_t n = kNTFSFirstUserRecord; n < total && !(stop && stop->load(std::memory_order_relaxed)); ++n) {
-        record.SetAttrMask(kNTFSMaskFileName);
-        if (!records.Load(record, n)) continue;
-        // In use or deleted in the copy: either is whole there.
-        if (record.IsDirectory() || record.GetBaseRecordRef() != 0 || !record.ParseAttrs()) continue;
-        std::wstring name = record.GetWin32Name();
-        if (name.empty() || !filter.MatchFile(name)) continue;
-        const uint16_t sequence = record.GetSequenceNumber();
-        if (liveRecords.Holds(n, sequence, name)) continue;
-        std::wstring path = paths.BuildFilePath(n, record.GetParentRef());
-        uint64_t modified = 0, created = 0, accessed = 0;
-        record.GetFileTime(&modified, &created, &accessed);
-        const NTFSStandardTimes standardTimes = record.GetStandardTimes();
-        const bool readOnly = record.IsReadOnly();
-        record.SetAttrMask(kNTFSMaskData);
-        record.ParseAttrs();
-        NTFSAttributeBase* data = record.FindStream(nullptr);
-        Found file{DeletedFileInfo(copy.GetVolumePath(), n, std::move(name), std::move(path),
-                                   data ? data->GetDataSize() : 0, &modified, &created, &accessed),
-                   sequence};
-        file.file.SetStandardTimes(standardTimes);
-        file.file.SetReadOnly(readOnly);
-        // The copy keeps every block of the file as it was: nothing on the live volume can take
-        // them.
-        file.file.SetRecoverability({RecoverState::Intact, 0});
-        found.push_back(std::move(file));
+    auto stopped = [stop] { return stop && stop->load(std::memory_order_relaxed); };
+    MftBlock block;
+    while (!stopped() && records.Next(block)) {
+        for (uint64_t n = block.first; n < MftRecordReader::End(block) && !stopped(); ++n) {
+            record.SetAttrMask(kNTFSMaskFileName);
+            if (!records.Load(block, record, n)) continue;
+            // In use or deleted in the copy: either is whole there.
+            if (record.IsDirectory() || record.GetBaseRecordRef() != 0 || !record.ParseAttrs()) continue;
+            std::wstring name = record.GetWin32Name();
+            if (name.empty() || !filter.MatchFile(name)) continue;
+            const uint16_t sequence = record.GetSequenceNumber();
+            if (liveRecords.Holds(n, sequence, name)) continue;
+            std::wstring path = paths.BuildFilePath(n, record.GetParentRef());
+            uint64_t modified = 0, created = 0, accessed = 0;
+            record.GetFileTime(&modified, &created, &accessed);
+            const NTFSStandardTimes standardTimes = record.GetStandardTimes();
+            const bool readOnly = record.IsReadOnly();
+            record.SetAttrMask(kNTFSMaskData);
+            record.ParseAttrs();
+            NTFSAttributeBase* data = record.FindStream(nullptr);
+            Found file{DeletedFileInfo(copy.GetVolumePath(), n, std::move(name), std::move(path),
+                                       data ? data->GetDataSize() : 0, &modified, &created, &accessed),
+                       sequence};
+            file.file.SetStandardTimes(standardTimes);
+            file.file.SetReadOnly(readOnly);
+            // The copy keeps every block of the file as it was: nothing on the live volume can take
+            // them.
+            file.file.SetRecoverability({RecoverState::Intact, 0});
+            found.push_back(std::move(file));
+        }
     }
     return found;
 }

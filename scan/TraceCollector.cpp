@@ -5,8 +5,8 @@
 
 #include "ntfs/NTFSAttributeBitmap.h"
 #include "ntfs/NTFSAttributeIndexRoot.h"
-#include "scan/ChangeJournal.h"
 #include "ntfs/NTFSRecordHeader.h"
+#include "scan/ChangeJournal.h"
 #include "scan/MftRecordReader.h"
 #include "scan/TraceSources.h"
 
@@ -24,27 +24,35 @@ uint64_t NameKey(uint64_t folder, std::wstring_view name) {
 void TraceCollector::Walk() {
     const uint64_t total = volume_.GetRecordsCount();
     const uint32_t size = volume_.GetFileRecordSize();
-    MftRecordReader records(volume_, total);
     NTFSFileRecord record(&volume_);
-    for (uint64_t n = 0; n < total && !stop_.load(std::memory_order_relaxed); ++n) {
-        record.SetAttrMask(NTFSAttrMaskBit(kNTFSAttrIndexRoot) | NTFSAttrMaskBit(kNTFSAttrIndexAllocation) |
-                           NTFSAttrMaskBit(kNTFSAttrBitmap));
-        if (n < kNTFSFirstUserRecord) {
-            if (!record.ReadFileRecord(n)) continue;
-        } else {
-            // Most records are files in use whose slack holds nothing: they are looked at as read,
-            // and loaded (fixed up) only when there is more to do.
-            const uint8_t* raw = records.PeekSound(n);
-            if (!raw) continue;
-            const NTFSRecordHeader header = ReadRecordHeader(raw, size);
-            const bool named = !CarveFileNames(FileRecordSlack(ByteReader(raw, size))).empty();
-            if (!named && (header.baseRef != 0 || header.IsLiveFile())) continue;
-            if (!record.LoadFileRecord(n, raw, size)) continue;
-        }
+    const uint32_t mask = NTFSAttrMaskBit(kNTFSAttrIndexRoot) | NTFSAttrMaskBit(kNTFSAttrIndexAllocation) |
+                          NTFSAttrMaskBit(kNTFSAttrBitmap);
+    auto visit = [&](uint64_t n) {
         CarveRecord(record, n);
-        if (record.GetBaseRecordRef() != 0) continue;
+        if (record.GetBaseRecordRef() != 0) return;
         if (record.IsDeleted()) KeepDeletedNames(record);
         else if (record.IsDirectory()) CarveIndex(record, n);
+    };
+    for (uint64_t n = 0; n < std::min(total, kNTFSFirstUserRecord) && !stop_.load(std::memory_order_relaxed); ++n) {
+        record.SetAttrMask(mask);
+        if (record.ReadFileRecord(n)) visit(n);
+    }
+    // Most records are files in use whose slack holds nothing: they are looked at as read, and
+    // loaded (fixed up) only when there is more to do. Records the first walk could not read in a
+    // block, or whose bytes are not sound, logged what is wrong with them there: they are left.
+    MftRecordReader records(volume_, total);
+    MftBlock block;
+    while (!stop_.load(std::memory_order_relaxed) && records.Next(block)) {
+        for (uint64_t i = 0; i < block.held && !stop_.load(std::memory_order_relaxed); ++i) {
+            const uint64_t n = block.first + i;
+            const uint8_t* raw = block.bytes.data() + i * size;
+            const NTFSRecordHeader header = ReadRecordHeader(raw, size);
+            if (!header.sound) continue;
+            const bool named = !CarveFileNames(FileRecordSlack(ByteReader(raw, size))).empty();
+            if (!named && (header.baseRef != 0 || header.IsLiveFile())) continue;
+            record.SetAttrMask(mask);
+            if (record.LoadFileRecord(n, raw, size)) visit(n);
+        }
     }
 }
 

@@ -103,6 +103,27 @@ TEST(LogManager, LinesFromTwoThreadsArriveWhole) {
     }
 }
 
+TEST(LogManager, DeferredLinesWaitForReplayAndOtherThreadsWriteAtOnce) {
+    LogCapture capture;
+    std::vector<LogLine> outer, inner;
+    {
+        LogDeferral deferOuter(outer);
+        LogManager::instance().print(LogLevel::Error, L"first %d", 1);
+        {
+            LogDeferral deferInner(inner);
+            LogManager::instance().print(LogLevel::Info, L"inner");
+        }
+        std::thread([] { LogManager::instance().print(LogLevel::Warning, L"elsewhere"); }).join();
+        LogManager::instance().print(LogLevel::Info, L"second");
+    }
+    EXPECT_EQ(capture.lines, (std::vector<std::wstring>{L"Warning: \telsewhere\r\n"}));
+    ASSERT_EQ(inner.size(), 1u);
+    LogManager::instance().replay(outer);
+    LogManager::instance().print(LogLevel::Info, L"after");
+    EXPECT_EQ(capture.lines, (std::vector<std::wstring>{L"Warning: \telsewhere\r\n", L"ERROR: \tfirst 1\r\n",
+                                                        L"Info: \tsecond\r\n", L"Info: \tafter\r\n"}));
+}
+
 TEST(FileLogWriter, AppendsToAnExistingFileAndNeverCreatesOne) {
     std::string path = std::string(QUORRET_BINARY_DIR) + "/filelogwriter-test.log";
     std::remove(path.c_str());

@@ -11,7 +11,7 @@ ParsedArguments Parse(std::vector<std::wstring> args) { return ParseArguments(ar
 
 TEST(Arguments, ScanWithEveryOption) {
     auto r = Parse({L"scan", L"disk.img", L"--filter", L"*.txt;*.log", L"--format=json", L"--offset", L"2048s",
-                    L"--verbose", L"--traces"});
+                    L"--threads", L"3", L"--verbose", L"--traces"});
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(r.options.command, CliCommand::Scan);
     EXPECT_EQ(r.options.source, L"disk.img");
@@ -19,6 +19,7 @@ TEST(Arguments, ScanWithEveryOption) {
     EXPECT_EQ(r.options.filter, std::wstring(L"*.txt;*.log"));
     EXPECT_EQ(r.options.format, ScanFormat::Json);
     EXPECT_EQ(r.options.offset, std::optional<uint64_t>(1048576));
+    EXPECT_EQ(r.options.threads, 3u);
     EXPECT_TRUE(r.options.verbose);
     EXPECT_TRUE(r.options.traces);
     r = Parse({L"info", L"disk.E01", L"--partition=2"});
@@ -34,6 +35,7 @@ TEST(Arguments, Defaults) {
     EXPECT_FALSE(r.options.offset);
     EXPECT_FALSE(r.options.verbose);
     EXPECT_FALSE(r.options.traces);
+    EXPECT_EQ(r.options.threads, 0u);  // one per core
     EXPECT_EQ(r.options.driveLetter, L'D');
 }
 
@@ -44,9 +46,10 @@ TEST(Arguments, RestoreRecordsAndAll) {
     EXPECT_EQ(r.options.records, (std::vector<uint64_t>{64, 70, 281474976710655ull}));
     EXPECT_FALSE(r.options.all);
 
-    r = Parse({L"restore", L"img", L"--all", L"--filter=doc", L"--tree", L"--out=o"});
+    r = Parse({L"restore", L"img", L"--all", L"--filter=doc", L"--tree", L"--out=o", L"--threads=2"});
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_TRUE(r.options.all);
+    EXPECT_EQ(r.options.threads, 2u);
     EXPECT_TRUE(r.options.tree);
     EXPECT_EQ(r.options.filter, std::wstring(L"doc"));
     EXPECT_TRUE(r.options.records.empty());
@@ -127,6 +130,11 @@ TEST(Arguments, RefusedCommandLines) {
         {L"--version", L"extra"},
         {L"scan", L"img", L"--filter", L"old*"},  // a wildcard inside an extension matches nothing
         {L"restore", L"img", L"--out", L"o", L"--all", L"--filter", L"jpg; *.tx?"},
+        {L"scan", L"img", L"--threads", L"0"},
+        {L"scan", L"img", L"--threads", L"257"},
+        {L"scan", L"img", L"--threads", L"two"},
+        {L"info", L"img", L"--threads", L"2"},
+        {L"restore", L"img", L"--out", L"o", L"--threads", L"2", L"5"},  // goes with --all
     };
     for (const auto& args : bad) {
         auto r = Parse(args);

@@ -94,14 +94,14 @@ std::string TimesAsUtc(const std::string& text, std::vector<std::string>* locals
 
 TEST(ScanPrinter, TsvDecodesBackAndEveryTimeIsTheFilesOwn) {
     EXPECT_EQ(TimesAsUtc(Print(ScanFormat::Tsv)),
-              "record\tname\tpath\ttype\tsize\tmodified\tcreated\trecoverable\toriginal_path\tdeleted\n"
-              "70\tReport Q1.DOCX\t\\\\Documents\\\\\tdocx\t30000\t@1714641330\t@1714515005\t83%\t\t\n"
-              "71\ta\\tb\\r\\nc\\\\d|e\"f\\x1B.txt\t\\\\x|y\\\\\ttxt\t5\t@1714641330\t@1714515005\t41%\t\t\n"
-              "72\t$RX7Q2ZK.docx\t\\\\$Recycle.Bin\\\\S-1-5-21\\\\\tdocx\t1234567\t@1704067200\t@1704067200\tintact\t"
-              "D:\\\\Work\\\\Quarterly report.docx\t@1725272100\n"
-              "73\tno times\t\\\\\t\t0\t\t\toverwritten\t\t\n");
-    EXPECT_EQ(TimesAsUtc(Print(ScanFormat::Tsv, false)).substr(0, 90),
-              "record\tname\tpath\ttype\tsize\tmodified\tcreated\toriginal_path\tdeleted\n"
+              "record\tname\tpath\ttype\tsize\tmodified\tcreated\taccessed\trecoverable\toriginal_path\tdeleted\n"
+              "70\tReport Q1.DOCX\t\\\\Documents\\\\\tdocx\t30000\t@1714641330\t@1714515005\t@1714867199\t83%\t\t\n"
+              "71\ta\\tb\\r\\nc\\\\d|e\"f\\x1B.txt\t\\\\x|y\\\\\ttxt\t5\t@1714641330\t@1714515005\t@1714867199\t41%\t\t\n"
+              "72\t$RX7Q2ZK.docx\t\\\\$Recycle.Bin\\\\S-1-5-21\\\\\tdocx\t1234567\t@1704067200\t@1704067200\t@1704067200\t"
+              "intact\tD:\\\\Work\\\\Quarterly report.docx\t@1725272100\n"
+              "73\tno times\t\\\\\t\t0\t\t\t\toverwritten\t\t\n");
+    EXPECT_EQ(TimesAsUtc(Print(ScanFormat::Tsv, false)).substr(0, 99),
+              "record\tname\tpath\ttype\tsize\tmodified\tcreated\taccessed\toriginal_path\tdeleted\n"
               "70\tReport Q1.DOCX\t\\\\Docu");
 }
 
@@ -126,7 +126,7 @@ TEST(ScanPrinter, JsonLines) {
 TEST(ScanPrinter, TableRowsUnderTheirTitles) {
     std::vector<std::string> locals;
     TimesAsUtc(Print(ScanFormat::Tsv), &locals);
-    ASSERT_EQ(locals.size(), 7u);
+    ASSERT_EQ(locals.size(), 10u);  // modified, created and accessed of three rows, and a deletion
     const std::string table = Print(ScanFormat::Table);
     std::vector<std::string> lines;
     for (size_t begin = 0, end; (end = table.find('\n', begin)) != std::string::npos; begin = end + 1)
@@ -136,10 +136,10 @@ TEST(ScanPrinter, TableRowsUnderTheirTitles) {
                         "Creation Time     Recoverable");
     EXPECT_EQ(lines[1], "   70  Report Q1.DOCX           \\Documents\\     docx  29.30 KB  " + locals[0] + "  " +
                             locals[1] + "  83%");
-    EXPECT_EQ(lines[2], "   71  a\\tb\\r\\nc\\d|e\"f\\x1B.txt  \\x|y\\           txt    5 Bytes  " + locals[2] + "  " +
-                            locals[3] + "  41%");
-    EXPECT_EQ(lines[3], "   72  Quarterly report.docx    D:\\Work\\ (bin)  docx   1.18 MB  " + locals[4] + "  " +
-                            locals[5] + "  intact");
+    EXPECT_EQ(lines[2], "   71  a\\tb\\r\\nc\\d|e\"f\\x1B.txt  \\x|y\\           txt    5 Bytes  " + locals[3] + "  " +
+                            locals[4] + "  41%");
+    EXPECT_EQ(lines[3], "   72  Quarterly report.docx    D:\\Work\\ (bin)  docx   1.18 MB  " + locals[6] + "  " +
+                            locals[7] + "  intact");
     EXPECT_EQ(lines[4], "   73  no times                 \\                            0  1601-01-01 00:00  "
                         "1601-01-01 00:00  overwritten");
 }
@@ -147,7 +147,7 @@ TEST(ScanPrinter, TableRowsUnderTheirTitles) {
 TEST(ScanPrinter, BodyFileInUtcSeconds) {
     EXPECT_EQ(Print(ScanFormat::Body),
               "0|/Documents/Report Q1.DOCX|70|-/rrwxrwxrwx|0|0|30000|1714867199|1714641330|1714641390|1714515005\n"
-              "0|/x\\x7cy/a\\tb\\r\\nc/d\\x7ce\"f\\x1B.txt|71|-/rrwxrwxrwx|0|0|5|1714867199|1714641330|1714641390|"
+              "0|/x\\x7cy/a\\tb\\r\\nc\\d\\x7ce\"f\\x1B.txt|71|-/rrwxrwxrwx|0|0|5|1714867199|1714641330|1714641390|"
               "1714515005\n"
               "0|/$Recycle.Bin/S-1-5-21/$RX7Q2ZK.docx|72|-/rr-xr-xr-x|0|0|1234567|1704067200|1704067200|1704067260|"
               "1704067200\n"

@@ -107,6 +107,36 @@ def windows_image(relative, opener):
     return image
 
 
+def windows_tar_image(relative, member):
+    """MEMBER of a tar archive in ../shared/fixtures/windows, unpacked once (kept sparse); None
+    when absent."""
+    source = Path(ARGS.source).parent / "shared" / "fixtures" / "windows" / relative
+    if not source.exists():
+        return None
+    image = work_dir("images") / member
+    if not image.exists():
+        subprocess.run(["tar", "-xzf", str(source), "-C", str(work_dir("images", "tar")), member], check=True)
+        os.replace(work_dir("images", "tar") / member, image)
+    return image
+
+
+def scan_sources():
+    """(label, arguments that open it) for every fixture volume, one with times set apart, and
+    the Windows-written volumes and disks found beside the repository."""
+    sources = [(name, [arg_path(unpacked(name))]) for name in fixture_names()]
+    sources.append(("sample, times apart", [arg_path(times_set_apart("sample")[0])]))
+    plain = Path(ARGS.source).parent / "shared" / "fixtures" / "windows" / "dfir_ntfs" / "file_4k.bin"
+    for label, image, extra in (("dissect.ntfs", windows_image("dissect.ntfs/ntfs.bin.gz", "gzip"), []),
+                                ("charlie", windows_image("go-ntfs/charlie.dd.bz2", "bzip2"), []),
+                                ("file_4k", plain if plain.exists() else None, []),
+                                ("ntfs_index", windows_image("dfir_ntfs/ntfs_index.raw.gz", "gzip"), ["--partition", "1"]),
+                                ("vss_2003", windows_tar_image("dfir_ntfs/vss_2003.tgz", "vss_2003.raw"),
+                                 ["--partition", "1"])):
+        if image is not None:
+            sources.append((label, [arg_path(image)] + extra))
+    return sources
+
+
 def fixture_names():
     return sorted(p.name[:-len(".img.xz")] for p in Path(ARGS.source, "tests", "fixtures").glob("*.img.xz"))
 
@@ -433,6 +463,33 @@ class Scan(unittest.TestCase):
             for column, title, at in columns:
                 self.assertEqual(line[at:at + 16], times[record][column].astimezone(local).strftime("%Y-%m-%d %H:%M"),
                                  "table %s of record %d" % (title, record))
+
+    def test_threads_print_and_log_what_one_thread_does(self):
+        """Records parsed on several threads: every format prints the same bytes and the log has the
+        same lines in the same order as with one thread (or, given --reference-cli, as that build
+        prints with its defaults), in several time zones."""
+        if ARGS.wine:
+            self.skipTest("the native run compares every volume")
+        zones = ["UTC", "America/New_York", "Asia/Kolkata", "Australia/Lord_Howe"]
+        formats = ["table", "tsv", "json", "body"]
+        reference = [ARGS.reference_cli] if ARGS.reference_cli else [ARGS.cli, "--threads", "1"]
+        compared = 0
+        for label, source in scan_sources():
+            for i, fmt in enumerate(formats):
+                zone = zones[(i + compared) % len(zones)]
+                env = dict(os.environ, TZ=zone)
+                runs = []
+                for command in (reference, [ARGS.cli, "--threads", "3"], [ARGS.cli]):
+                    proc = subprocess.run(command[:1] + ["scan"] + source + ["--format", fmt, "--verbose"] + command[1:],
+                                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env, timeout=300)
+                    # The summary's time is the one thing allowed to differ.
+                    runs.append((proc.returncode, proc.stdout, re.sub(rb" in \d+\.\d\d s: ", b" in T s: ", proc.stderr)))
+                with self.subTest(source=label, format=fmt, zone=zone):
+                    self.assertEqual(runs[0][0], 0, runs[0])
+                    for other in runs[1:]:
+                        self.assertEqual(other, runs[0])
+            compared += 1
+        self.assertGreaterEqual(compared, len(fixture_names()) + 1)
 
     def test_filter(self):
         r = run_cli("scan", arg_path(unpacked("sample")), "--format", "tsv", "--filter", "*.jpg; PDF")
@@ -1605,6 +1662,7 @@ def main():
     parser.add_argument("--source", required=True)
     parser.add_argument("--work", required=True)
     parser.add_argument("--wine")
+    parser.add_argument("--reference-cli", help="a previous build whose scan output this one must repeat byte for byte")
     ARGS, rest = parser.parse_known_args()
     ARGS.work = str(Path(ARGS.work).resolve())
     unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)

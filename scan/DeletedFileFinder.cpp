@@ -1,0 +1,77 @@
+#include "scan/DeletedFileFinder.h"
+
+#include "ntfs/NTFSAttribute.h"
+#include "scan/RecycleBinJoin.h"
+
+namespace Vorlaq {
+
+DeletedFileFinder::DeletedFileFinder(const NTFSVolume& volume, const MftRecordReader& reader,
+                                     const FileFilter& filter, RecoverabilityMode mode, NTFSClusterBitmap* bitmap,
+                                     uint64_t heldClusters, const std::wstring& volumeText,
+                                     const std::atomic<bool>& stop)
+    : volume_(volume),
+      reader_(reader),
+      filter_(filter),
+      mode_(mode),
+      bitmap_(bitmap),
+      heldClusters_(heldClusters),
+      volumeText_(volumeText),
+      stop_(stop),
+      record_(&volume) {}
+
+void DeletedFileFinder::Find(const MftBlock& block, BlockFindings& found) {
+    found.records.clear();
+    found.log.clear();
+    LogDeferral deferral(found.log);
+    const uint64_t end = MftRecordReader::End(block);
+    for (uint64_t n = block.first; n < end && !stop_.load(std::memory_order_relaxed); ++n) {
+        // The header decides before any attribute is built: files in use, directories and the
+        // extension records of other files (their names reach us through their base record)
+        // are never reported. Most records are such; when their bytes are sound they are passed
+        // over unloaded (bytes that are not are loaded, which logs what is wrong with them).
+        if (MftRecordReader::IsPassedOver(block, n)) continue;
+        record_.SetAttrMask(kNTFSMaskFileName);
+        if (!reader_.Load(block, record_, n)) continue;
+        if (!record_.IsDeleted() || record_.IsDirectory() || record_.GetBaseRecordRef() != 0) continue;
+        if (!record_.ParseAttrs()) continue;
+        std::wstring fileName = record_.GetWin32Name();
+        if (fileName.empty()) continue;
+        // A Recycle Bin index file is read even when the filter hides it: the item it names may pass.
+        const bool listed = filter_.MatchFile(fileName);
+        const bool isIndex = RecycleBinJoin::IsIndexName(fileName);
+        if (!listed && !isIndex) continue;
+        FoundRecord& file = found.records.emplace_back();
+        file.number = n;
+        file.parentRef = record_.GetParentRef();
+        file.logAtPath = found.log.size();
+        uint64_t modified = 0, created = 0, accessed = 0;
+        record_.GetFileTime(&modified, &created, &accessed);
+        const NTFSStandardTimes standardTimes = record_.GetStandardTimes();
+        const bool readOnly = record_.IsReadOnly();
+        record_.SetAttrMask(kNTFSMaskData);
+        record_.ParseAttrs();
+        uint64_t size = 0;
+        NTFSAttributeBase* data = record_.FindStream(nullptr);
+        if (data) size = data->GetDataSize();
+        Recoverability recoverability;
+        if (bitmap_) {
+            // Damage comes to light as chunks are read: what is known by now.
+            const SourceLimits limits{heldClusters_, volume_.GetDevice()->KnownDamage()};
+            recoverability = JudgeRecoverability(data, *bitmap_, volume_.GetClusterSize(), limits);
+        }
+        // Listing only intact files still reads every index file: the item it names may be intact.
+        file.shown = listed && (mode_ != RecoverabilityMode::IntactOnly || recoverability.state == RecoverState::Intact);
+        file.logAtIndex = found.log.size();
+        if (isIndex) file.indexContent = RecycleBinJoin::ReadIndexContent(data);
+        file.logEnd = found.log.size();
+        if (!file.shown && !isIndex) continue;
+        file.file = std::make_unique<DeletedFileInfo>(volumeText_, n, std::move(fileName), std::wstring(), size,
+                                                      &modified, &created, &accessed);
+        file.file->SetRecoverability(recoverability);
+        file.file->SetStandardTimes(standardTimes);
+        file.file->SetReadOnly(readOnly);
+        file.file->SetSequence(record_.GetSequenceNumber());
+    }
+}
+
+}  // namespace Vorlaq
