@@ -24,6 +24,10 @@ public:
     NTFSAttributeIndexAllocation(const ByteReader& attr, NTFSFileRecord* record);
 
     uint64_t GetIndexBlockCount() const { return blockCount_; }
+    // The first block at or after `vcn` with clusters the run list stores on the volume, or the
+    // block count. The count comes from the header's data size; walking with this passes sparse
+    // runs and runs past the volume's end in one step each, so a hostile size costs nothing.
+    uint64_t NextStoredBlock(uint64_t vcn) const;
     // Reads, checks and fixes up block number `vcn` (its bit in the index's $BITMAP; the block at
     // vcn * index-block size in the stream) and walks its entries into `block`.
     bool ReadIndexBlock(uint64_t vcn, NTFSIndexBlock* block);

@@ -33,7 +33,8 @@ uint64_t FindJournalRecord(const NTFSVolume& volume) {
         if (uint64_t found = FindIn(*root)) return found;
     auto* allocation = dynamic_cast<NTFSAttributeIndexAllocation*>(extend.FindFirstAttr(kNTFSAttrIndexAllocation));
     if (!allocation) return 0;
-    for (uint64_t block = 0; block < allocation->GetIndexBlockCount(); ++block) {
+    for (uint64_t block = allocation->NextStoredBlock(0); block < allocation->GetIndexBlockCount();
+         block = allocation->NextStoredBlock(block + 1)) {
         NTFSIndexBlock entries;
         if (!allocation->ReadIndexBlock(block, &entries)) continue;
         if (uint64_t found = FindIn(entries)) return found;

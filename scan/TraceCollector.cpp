@@ -129,7 +129,9 @@ void TraceCollector::CarveIndex(NTFSFileRecord& folder, uint64_t n) {
     auto* allocation = dynamic_cast<NTFSAttributeIndexAllocation*>(folder.FindFirstAttr(kNTFSAttrIndexAllocation));
     if (!allocation) return;
     const uint16_t sequence = folder.GetSequenceNumber();
-    for (uint64_t b = 0; b < allocation->GetIndexBlockCount() && !stop_.load(std::memory_order_relaxed); ++b) {
+    for (uint64_t b = allocation->NextStoredBlock(0);
+         b < allocation->GetIndexBlockCount() && !stop_.load(std::memory_order_relaxed);
+         b = allocation->NextStoredBlock(b + 1)) {
         if (!allocation->ReadIndexBlock(b, &block_)) continue;
         // A block the index no longer uses is slack from its first entry on.
         const bool used = BlockInUse(folder, b);
