@@ -9,7 +9,6 @@ namespace Vorlaq {
 
 namespace {
 
-constexpr uint8_t kDosNameSpace = 2;
 constexpr size_t kMaxUnits = 255;  // the name length is one byte
 
 std::wstring UpperCase(std::wstring text) {
@@ -43,7 +42,7 @@ int NTFSFileName::GetFileName(wchar_t* buffer, uint32_t capacity) const {
 
 // A well-formed value with a length of one unit or more holds a name of one character or more.
 bool NTFSFileName::IsWin32Name() const {
-    return fileName_.U8(0x40).value_or(0) != 0 && GetNameSpace() != kDosNameSpace;
+    return fileName_.U8(0x40).value_or(0) != 0 && GetNameSpace() != kNTFSDosNameSpace;
 }
 
 uint8_t NTFSFileName::GetNameSpace() const { return fileName_.U8(0x41).value_or(0); }

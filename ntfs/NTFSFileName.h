@@ -19,6 +19,7 @@
 namespace Vorlaq {
 
 constexpr size_t kNTFSFileNameHeaderSize = 0x42;
+constexpr uint8_t kNTFSDosNameSpace = 2;
 // The work buffer the name copies go through, in characters.
 constexpr uint32_t kNTFSMaxNameChars = 260;
 

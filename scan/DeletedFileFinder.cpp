@@ -1,6 +1,7 @@
 #include "scan/DeletedFileFinder.h"
 
 #include "ntfs/NTFSAttribute.h"
+#include "scan/FilePathBuilder.h"
 #include "scan/RecycleBinJoin.h"
 
 namespace Vorlaq {
@@ -34,7 +35,7 @@ void DeletedFileFinder::Find(const MftBlock& block, BlockFindings& found) {
         if (!reader_.Load(block, record_, n)) continue;
         if (!record_.IsDeleted() || record_.IsDirectory() || record_.GetBaseRecordRef() != 0) continue;
         if (!record_.ParseAttrs()) continue;
-        std::wstring fileName = record_.GetWin32Name();
+        std::wstring fileName = ShownRecordName(record_, n);
         if (fileName.empty()) continue;
         // A Recycle Bin index file is read even when the filter hides it: the item it names may pass.
         const bool listed = filter_.MatchFile(fileName);

@@ -5,6 +5,9 @@
 #include <utility>
 #include <vector>
 
+#include "base/WideFormat.h"
+#include "ntfs/NTFSFileName.h"
+
 namespace Vorlaq {
 
 namespace {
@@ -13,7 +16,7 @@ namespace {
 std::optional<std::wstring> ReadFolder(NTFSFileRecord& record, uint64_t number) {
     record.SetAttrMask(kNTFSMaskFileName);
     if (!record.ReadFileRecord(number) || !record.ParseAttrs() || !record.IsDirectory()) return std::nullopt;
-    std::wstring name = record.GetWin32Name();
+    std::wstring name = ShownRecordName(record, number);
     if (name.empty()) return std::nullopt;
     return name;
 }
@@ -28,6 +31,15 @@ std::wstring Level(std::wstring name) {
 }
 
 }  // namespace
+
+std::wstring ShownRecordName(NTFSFileRecord& record, uint64_t recordNumber) {
+    std::wstring name = record.GetWin32Name();
+    if (!name.empty()) return name;
+    for (NTFSAttributeBase* a = record.FindFirstAttr(kNTFSAttrFileName); a; a = record.FindNextAttr(kNTFSAttrFileName))
+        if (auto* held = dynamic_cast<NTFSFileName*>(a); held && held->GetNameSpace() != kNTFSDosNameSpace)
+            return FormatWide(L"record-%I64u", recordNumber);
+    return name;
+}
 
 std::wstring BuildFilePath(const NTFSVolume& volume, uint64_t recordNumber) {
     NTFSFileRecord record(&volume);

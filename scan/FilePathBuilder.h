@@ -13,6 +13,11 @@
 
 namespace Vorlaq {
 
+// The name a record shows, its $FILE_NAME attributes parsed: the Win32 (or POSIX) name; for a
+// record whose Win32 or POSIX $FILE_NAME holds no characters, "record-N", so that the file or
+// folder stays visible; empty for a record with only an 8.3 name or none at all.
+std::wstring ShownRecordName(NTFSFileRecord& record, uint64_t recordNumber);
+
 // Reads the file's record, then climbs as DirectoryPathCache does, for one file.
 std::wstring BuildFilePath(const NTFSVolume& volume, uint64_t recordNumber);
 

@@ -21,7 +21,7 @@ DeletedFileInfo DescribeNamedRecord(const NTFSVolume& volume, uint64_t recordNum
     std::wstring name;
     NTFSFileRecord record(&volume);
     record.SetAttrMask(kNTFSMaskFileName);
-    if (record.ReadFileRecord(recordNumber) && record.ParseAttrs()) name = record.GetWin32Name();
+    if (record.ReadFileRecord(recordNumber) && record.ParseAttrs()) name = ShownRecordName(record, recordNumber);
     if (name.empty()) name = FormatWide(L"record-%I64u", recordNumber);
     std::wstring path = withPath ? BuildFilePath(volume, recordNumber) : volume.GetVolumePath();
     return DeletedFileInfo(volume.GetVolumePath(), recordNumber, name, path, 0, nullptr, nullptr, nullptr);

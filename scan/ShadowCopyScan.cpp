@@ -95,7 +95,7 @@ std::vector<Found> WalkCopy(const NTFSVolume& copy, const NTFSVolume& live, cons
             if (!records.Load(block, record, n)) continue;
             // In use or deleted in the copy: either is whole there.
             if (record.IsDirectory() || record.GetBaseRecordRef() != 0 || !record.ParseAttrs()) continue;
-            std::wstring name = record.GetWin32Name();
+            std::wstring name = ShownRecordName(record, n);
             if (name.empty() || !filter.MatchFile(name)) continue;
             const uint16_t sequence = record.GetSequenceNumber();
             if (liveRecords.Holds(n, sequence, name)) continue;

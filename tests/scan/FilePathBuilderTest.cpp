@@ -106,16 +106,33 @@ TEST(BuildFilePath, FolderLevelsOutermostFirst) {
     EXPECT_EQ(PathOf(*volume, 5), L"T:\\");  // the root names itself as parent
 }
 
-// Names a POSIX-namespace writer may give a folder: each stays one visible level.
-TEST(BuildFilePath, FoldersNamedDotOrHoldingABackslashStayOneLevel) {
+// Names a POSIX-namespace writer or a damaged record may give a folder or file: each stays one
+// visible level, and a name with no characters shows as its record.
+TEST(BuildFilePath, FoldersNamedDotEmptyOrHoldingABackslashStayOneLevel) {
     const WalkWatchdog watchdog;
     VolumeImage image;
     image.AddFile(16, Folder(5, L"."));
     image.AddFile(17, Folder(16, L"a\\b"));
     image.AddFile(18, File(17, L"x.txt"));
+    image.AddFile(19, Folder(5, L""));
+    image.AddFile(20, File(19, L""));
+    RecordLayout dosOnly;
+    dosOnly.flags = 0;
+    dosOnly.attrs = {FileNameAttr(5, L"DOSONLY.TXT", kNameDos)};
+    image.SetRecord(21, dosOnly);
     auto volume = OpenMemoryVolume(image.Build());
     ASSERT_TRUE(volume->IsVolumeOK());
     EXPECT_EQ(PathOf(*volume, 18), L"T:\\_\\a_b\\");
+    EXPECT_EQ(PathOf(*volume, 20), L"T:\\record-19\\");
+    NTFSFileRecord record(volume.get());
+    auto shown = [&](uint64_t n) {
+        record.SetAttrMask(kNTFSMaskFileName);
+        EXPECT_TRUE(record.ReadFileRecord(n) && record.ParseAttrs()) << n;
+        return ShownRecordName(record, n);
+    };
+    EXPECT_EQ(shown(20), L"record-20");
+    EXPECT_EQ(shown(18), L"x.txt");
+    EXPECT_EQ(shown(21), L"");  // an 8.3 name alone is the short form of a name that is gone
 }
 
 TEST(BuildFilePath, BrokenChainsGiveUnknown) {
