@@ -124,42 +124,42 @@ public:
     void Add(const DeletedFileInfo& file) override {
         Header();
         row_.clear();
-        if (file.IsTrace()) row_ += L'T';
+        if (file.IsTrace()) row_ += 'T';
         AppendDecimal(row_, file.GetRecordNumber());
-        row_ += L'\t';
+        row_ += '\t';
         AppendTsvField(row_, file.GetName());
-        row_ += L'\t';
-        AppendTsvField(row_, file.GetPath());
-        row_ += L'\t';
+        row_ += '\t';
+        AppendPath(file.GetPath());
+        row_ += '\t';
         AppendTsvField(row_, file.GetType());
-        row_ += L'\t';
+        row_ += '\t';
         AppendDecimal(row_, file.GetSize());
-        row_ += L'\t';
+        row_ += '\t';
         times_.Append(row_, file.GetModifiedTime());
-        row_ += L'\t';
+        row_ += '\t';
         times_.Append(row_, file.GetCreationTime());
-        row_ += L'\t';
+        row_ += '\t';
         times_.Append(row_, file.GetAccessTime());
         if (recoverable_) {
-            row_ += L'\t';
+            row_ += '\t';
             AppendTsvField(row_, recoverability_.Of(file.GetRecoverability()));
         }
-        row_ += L'\t';
+        row_ += '\t';
         AppendTsvField(row_, file.GetOriginalPath());
-        row_ += L'\t';
+        row_ += '\t';
         times_.Append(row_, file.GetDeletionTime());
         if (shadowCopies_) {
-            row_ += L'\t';
+            row_ += '\t';
             if (file.GetShadowCopy()) AppendDecimal(row_, file.GetShadowCopy());
-            row_ += L'\t';
+            row_ += '\t';
             times_.Append(row_, file.GetShadowCopyTime());
         }
         if (traces_) {
-            row_ += L'\t';
-            row_ += TraceSourcesText(file.GetTraceSources());
+            row_ += '\t';
+            AppendUtf8(row_, TraceSourcesText(file.GetTraceSources()));
         }
-        row_ += L'\n';
-        console_.Out(row_);
+        row_ += '\n';
+        console_.OutUtf8(row_);
     }
 
     void Finish() override {
@@ -168,6 +168,16 @@ public:
     }
 
 private:
+    // Files of one folder come one after another: their path's field is escaped once.
+    void AppendPath(const std::wstring& path) {
+        if (path != lastPath_) {
+            lastPath_ = path;
+            lastPathField_.clear();
+            AppendTsvField(lastPathField_, path);
+        }
+        row_ += lastPathField_;
+    }
+
     // Written with the first row or at the end, so a scan that fails prints no half listing.
     void Header() {
         if (headerDone_) return;
@@ -184,7 +194,9 @@ private:
     bool recoverable_;
     bool shadowCopies_;
     bool traces_;
-    std::wstring row_;
+    std::string row_;  // UTF-8
+    std::wstring lastPath_;
+    std::string lastPathField_;
     bool headerDone_ = false;
 };
 
