@@ -129,7 +129,7 @@ public:
         row_ += '\t';
         AppendTsvField(row_, file.GetName());
         row_ += '\t';
-        AppendPath(file.GetPath());
+        AppendPath(file);
         row_ += '\t';
         AppendTsvField(row_, file.GetType());
         row_ += '\t';
@@ -168,13 +168,15 @@ public:
     }
 
 private:
-    // Files of one folder come one after another: their path's field is escaped once.
-    void AppendPath(const std::wstring& path) {
-        if (path != lastPath_) {
-            lastPath_ = path;
+    // Files of one folder come one after another, most often sharing one path text: the path's
+    // field is escaped once for them.
+    void AppendPath(const DeletedFileInfo& file) {
+        const std::shared_ptr<const std::wstring>& path = file.GetSharedPath();
+        if (path != lastPath_ && !(path && lastPath_ && *path == *lastPath_)) {
             lastPathField_.clear();
-            AppendTsvField(lastPathField_, path);
+            if (path) AppendTsvField(lastPathField_, *path);
         }
+        lastPath_ = path;
         row_ += lastPathField_;
     }
 
@@ -195,7 +197,7 @@ private:
     bool shadowCopies_;
     bool traces_;
     std::string row_;  // UTF-8
-    std::wstring lastPath_;
+    std::shared_ptr<const std::wstring> lastPath_;  // held, so that its address is not another's
     std::string lastPathField_;
     bool headerDone_ = false;
 };

@@ -52,13 +52,22 @@ DirectoryPathCache::DirectoryPathCache(const NTFSVolume& volume)
     : volume_(volume), record_(&volume), root_(volume.GetVolumePath()) {}
 
 std::wstring DirectoryPathCache::BuildFilePath(uint64_t recordNumber, uint64_t parentRef) {
-    if (!volume_.IsVolumeOK() || parentRef == 0) return root_ + L"Unknown";
-    if (parentRef == recordNumber) return root_;
-    if (parentRef == lastDirectory_) return lastPath_;
-    if (!Resolve(parentRef).known) return root_ + L"Unknown";
-    lastDirectory_ = parentRef;
-    lastPath_ = PathOf(parentRef);
-    return lastPath_;
+    return *SharedFilePath(recordNumber, parentRef);
+}
+
+std::shared_ptr<const std::wstring> DirectoryPathCache::SharedFilePath(uint64_t recordNumber, uint64_t parentRef) {
+    const bool folder = volume_.IsVolumeOK() && parentRef != 0 && parentRef != recordNumber;
+    if (folder && parentRef == lastDirectory_) return lastPath_;
+    std::wstring path = !volume_.IsVolumeOK() || parentRef == 0 ? root_ + L"Unknown"
+                        : parentRef == recordNumber             ? root_
+                        : Resolve(parentRef).known              ? PathOf(parentRef)
+                                                                : root_ + L"Unknown";
+    auto shared = std::make_shared<const std::wstring>(std::move(path));
+    if (folder) {
+        lastDirectory_ = parentRef;
+        lastPath_ = shared;
+    }
+    return shared;
 }
 
 std::wstring DirectoryPathCache::PathOf(uint64_t directory) const {

@@ -4,6 +4,7 @@
 // cannot be followed (unreadable record, a parent that is not a named folder, reference 0, or a
 // loop of references).
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 
@@ -30,6 +31,8 @@ public:
     // The path of a file whose record `recordNumber` names `parentRef` as its parent (the scan
     // has that record read already).
     std::wstring BuildFilePath(uint64_t recordNumber, uint64_t parentRef);
+    // The same text, shared with the files before it when they lay in the same folder.
+    std::shared_ptr<const std::wstring> SharedFilePath(uint64_t recordNumber, uint64_t parentRef);
 
 private:
     struct Folder {
@@ -48,7 +51,7 @@ private:
     std::wstring root_;
     std::unordered_map<uint64_t, Folder> folders_;
     uint64_t lastDirectory_ = 0;
-    std::wstring lastPath_;
+    std::shared_ptr<const std::wstring> lastPath_;
 };
 
 }  // namespace Vorlaq
