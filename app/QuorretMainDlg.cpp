@@ -294,9 +294,9 @@ void QuorretMainDlg::ScanOrStop()
     }
 }
 
-std::shared_ptr<Vorlaq::FoundFileHandOver> QuorretMainDlg::NewHandOver()
+std::shared_ptr<Vorlaq::FoundFileChannel> QuorretMainDlg::NewHandOver()
 {
-    handOver_ = std::make_shared<Vorlaq::FoundFileHandOver>();
+    handOver_ = std::make_shared<Vorlaq::FoundFileChannel>();
     handOver_->Hold(ownLoop_);
     return handOver_;
 }
@@ -406,7 +406,7 @@ LRESULT QuorretMainDlg::OnScanFound(UINT, WPARAM, LPARAM, BOOL&)
         return 0;
     // Ours from here on, whatever happens below. Files that were still on their way when the
     // user pressed Stop are not listed.
-    Vorlaq::FoundFileHandOver::Files files = handOver_->TakeAll();
+    Vorlaq::FoundFileChannel::Files files = handOver_->TakeAll();
     if (files.empty() || state_.GetPhase() == MainDlgState::Phase::Stopping)
         return 0;
     return Guarded([&] {

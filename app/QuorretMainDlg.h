@@ -2,7 +2,7 @@
 // The program's one top-level window (template 129): the disk list, the pattern edit, Scan/Stop
 // with its progress bar and count, the found-files list, Restore, Help and About. It owns at most
 // one scan task, fed back through the registered messages FileScanFound and FileScanFinished.
-// Found files come through the scan's hand-over box (FoundFileHandOver), whose worker waits while
+// Found files come through the scan's hand-over box (FoundFileChannel), whose worker waits while
 // a modal box or a move/size or menu loop runs its own message loop; they join the list at once,
 // but the list's scroll bars, repaint and the count follow a few times a second (and whenever the
 // box runs empty), since each costs far more than the row.
@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/DialogDpiLayout.h"
-#include "app/FoundFileHandOver.h"
+#include "scan/FoundFileChannel.h"
 #include "app/MainDlgState.h"
 #include "listctrl/FileListCtrl.h"
 #include "res/Resource.h"
@@ -52,7 +52,7 @@ public:
 
     // Makes the hand-over box of the next scan, which FileScanFound empties (one per scan; the
     // tests and the benchmark feed the dialog through one of their own).
-    std::shared_ptr<Vorlaq::FoundFileHandOver> NewHandOver();
+    std::shared_ptr<Vorlaq::FoundFileChannel> NewHandOver();
 
     QR_BEGIN_MSG_MAP(QuorretMainDlg)
         QR_MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
@@ -124,7 +124,7 @@ private:
     std::unique_ptr<Vorlaq::FileScanTask> task_;
     // The scanned volume, opened once: the scan and the restores of its files read through it.
     Vorlaq::VolumeSource source_;
-    std::shared_ptr<Vorlaq::FoundFileHandOver> handOver_;  // the last scan's, shared with its worker
+    std::shared_ptr<Vorlaq::FoundFileChannel> handOver_;  // the last scan's, shared with its worker
     bool ownLoop_ = false;     // a modal box or a move/size or menu loop is running
     bool rowsToShow_ = false;  // rows were added since the list last showed them
     DWORD rowsShownAt_ = 0;

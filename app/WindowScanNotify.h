@@ -10,14 +10,14 @@
 #include <memory>
 #include <utility>
 
-#include "app/FoundFileHandOver.h"
+#include "scan/FoundFileChannel.h"
 #include "scan/FileScanNotify.h"
 
 namespace Vorlaq {
 
 class WindowScanNotify : public FileScanNotify {
 public:
-    WindowScanNotify(HWND window, std::shared_ptr<FoundFileHandOver> box)
+    WindowScanNotify(HWND window, std::shared_ptr<FoundFileChannel> box)
         : window_(window), box_(std::move(box)) {}
 
     void Found(std::unique_ptr<DeletedFileInfo> file) override;
@@ -29,7 +29,7 @@ private:
     bool WindowWaits() const;
 
     const HWND window_;
-    const std::shared_ptr<FoundFileHandOver> box_;
+    const std::shared_ptr<FoundFileChannel> box_;
     std::atomic<bool> abandoned_{false};
 };
 

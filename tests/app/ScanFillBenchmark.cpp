@@ -100,7 +100,7 @@ void MeasureSteps(int rows)
     PerRow(L"PeekMessage + dispatch + delete", Now() - start, rows);
 
     // The hand-over box instead: the worker puts, the window takes all at once.
-    Vorlaq::FoundFileHandOver box(static_cast<size_t>(rows));
+    Vorlaq::FoundFileChannel box(static_cast<size_t>(rows));
     std::thread filler([&] {
         const double begin = Now();
         bool wasEmpty = false;
@@ -113,7 +113,7 @@ void MeasureSteps(int rows)
     filler.join();
     PerRow(L"worker: make a file and put it into the hand-over box", posted, rows);
     start = Now();
-    Vorlaq::FoundFileHandOver::Files files = box.TakeAll();
+    Vorlaq::FoundFileChannel::Files files = box.TakeAll();
     files.clear();
     PerRow(L"take all from the box and delete", Now() - start, rows);
 
