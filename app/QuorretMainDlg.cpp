@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "app/BrowseForFolder.h"
+#include "app/EngineRestoreCopier.h"
 #include "app/FileSaveDialog.h"
 #include "app/QuorretAboutDlg.h"
 #include "app/RestoreFlow.h"
@@ -27,11 +28,10 @@ namespace {
 
 constexpr const wchar_t* kCaption = L"Vorlaq Quorret";
 
-// The restore's questions, choosers and copy, on the dialog's thread. Files are read through the
-// scan's source, opened once for the scan and every restore after it.
+// The restore's questions and choosers, on the dialog's thread.
 class DialogRestoreUi : public Vorlaq::RestoreUi {
 public:
-    DialogRestoreUi(HWND dialog, const Vorlaq::VolumeSource& scanned) : dialog_(dialog), scanned_(scanned) {}
+    explicit DialogRestoreUi(HWND dialog) : dialog_(dialog) {}
 
     bool ChooseFile(const std::wstring& proposedName, std::wstring* path) override
     {
@@ -55,38 +55,9 @@ public:
         return ::MessageBoxW(dialog_, text.c_str(), kCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
     }
     void Tell(const std::wstring& text) override { ::MessageBoxW(dialog_, text.c_str(), kCaption, MB_OK); }
-    bool Restore(const std::wstring& volume, uint64_t recordNumber, const std::wstring& destination) override
-    {
-        // The copy blocks this thread: no message is handled meanwhile, so the cursor stays.
-        const HCURSOR old = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
-        const bool ok = Vorlaq::RestoreFile(SourceOf(volume), recordNumber, destination);
-        ::SetCursor(old);
-        return ok;
-    }
-    bool RestoreInto(const std::wstring& volume, uint64_t recordNumber, const std::wstring& folder,
-                     const std::wstring& name, std::wstring* destination) override
-    {
-        const HCURSOR old = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
-        uint32_t error = 0;
-        Vorlaq::RestoreOutcome outcome;
-        std::unique_ptr<Vorlaq::Folder> target = Vorlaq::Folder::Open(folder, &error);
-        if (target)
-            outcome = Vorlaq::RestoreFileInto(SourceOf(volume), recordNumber, *target, name);
-        else
-            Vorlaq::LogFileError(error, folder);
-        ::SetCursor(old);
-        *destination = outcome.dest.empty() ? Vorlaq::JoinPath(folder, Vorlaq::DestinationName(name)) : outcome.dest;
-        return outcome.ok;
-    }
 
 private:
-    Vorlaq::VolumeSource SourceOf(const std::wstring& volume) const
-    {
-        return volume == scanned_.GetVolumeText() ? scanned_ : Vorlaq::VolumeSource::FromText(volume);
-    }
-
     HWND dialog_;
-    const Vorlaq::VolumeSource& scanned_;
 };
 
 std::wstring WindowText(HWND window)
@@ -453,8 +424,11 @@ LRESULT QuorretMainDlg::OnHelp(WORD, WORD, HWND, BOOL&)
 LRESULT QuorretMainDlg::OnRestore(WORD, WORD, HWND, BOOL&)
 {
     return Guarded([&] {
-        DialogRestoreUi ui(m_hWnd, source_);
-        Vorlaq::RunRestore(list_.GetSelectedItems(), ui);
+        DialogRestoreUi ui(m_hWnd);
+        Vorlaq::EngineRestoreCopier copier(source_);
+        const HCURSOR old = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+        Vorlaq::RunRestore(list_.GetSelectedItems(), ui, copier);
+        ::SetCursor(old);
         return 0;
     });
 }
