@@ -4,7 +4,6 @@
 #include <shellapi.h>
 
 #include "app/BrowseForFolder.h"
-#include "app/EngineRestoreCopier.h"
 #include "app/FileSaveDialog.h"
 #include "app/QuorretAboutDlg.h"
 #include "app/RestoreFlow.h"
@@ -78,7 +77,8 @@ QuorretMainDlg::QuorretMainDlg()
 
 QuorretMainDlg::~QuorretMainDlg()
 {
-    // Stops the worker and waits for it: a task is never freed under its worker.
+    // Stops the workers and waits for them: a task is never freed under its worker.
+    restore_.reset();
     task_.reset();
 }
 
@@ -306,6 +306,10 @@ void QuorretMainDlg::StartScan(const std::wstring& root)
 
 LRESULT QuorretMainDlg::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL&)
 {
+    if (wParam == kRestoreTimer) {
+        ShowRestoreProgress();
+        return 0;
+    }
     if (wParam != kProgressTimer)
         return 0;
     return Guarded([&] {
@@ -424,11 +428,59 @@ LRESULT QuorretMainDlg::OnHelp(WORD, WORD, HWND, BOOL&)
 LRESULT QuorretMainDlg::OnRestore(WORD, WORD, HWND, BOOL&)
 {
     return Guarded([&] {
-        DialogRestoreUi ui(m_hWnd);
-        Vorlaq::EngineRestoreCopier copier(source_);
-        const HCURSOR old = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
-        Vorlaq::RunRestore(list_.GetSelectedItems(), ui, copier);
-        ::SetCursor(old);
+        RestoreOrStop();
+        return 0;
+    });
+}
+
+void QuorretMainDlg::RestoreOrStop()
+{
+    if (restore_) {
+        LogManager::instance().print(LogLevel::Info, L"Restore stopped by the user.");
+        restore_->Stop();
+        ShowRestoreProgress();
+        return;
+    }
+    DialogRestoreUi ui(m_hWnd);
+    Vorlaq::RestorePlan plan;
+    if (!Vorlaq::PlanRestore(list_.GetSelectedItems(), ui, &plan))
+        return;
+    restore_ = std::make_unique<Vorlaq::RestoreWorker>(m_hWnd, std::move(plan), source_);
+    ::SetWindowTextW(restoreButton_, L"Stop");
+    ShowRestoreProgress();
+    ::SetTimer(m_hWnd, kRestoreTimer, kRestorePeriodMs, nullptr);
+}
+
+void QuorretMainDlg::ShowRestoreProgress()
+{
+    if (!restore_)
+        return;
+    const size_t done = restore_->Done();
+    const size_t total = restore_->Total();
+    ::SetWindowTextW(countLabel_, Vorlaq::FormatWide(restore_->Stopping() ? L"Stopping: %u of %u files restored"
+                                                                          : L"Restoring %u of %u files",
+                                                     static_cast<unsigned>(done), static_cast<unsigned>(total))
+                                      .c_str());
+    // The bar is the scan's while one runs.
+    if (state_.GetPhase() != MainDlgState::Phase::Scanning && total != 0) {
+        ::ShowWindow(progress_, SW_SHOW);
+        ::SendMessageW(progress_, PBM_SETPOS, static_cast<WPARAM>(done * 100 / total), 0);
+    }
+}
+
+LRESULT QuorretMainDlg::OnRestoreFinished(UINT, WPARAM, LPARAM, BOOL&)
+{
+    return Guarded([&] {
+        if (!restore_)
+            return 0;
+        ::KillTimer(m_hWnd, kRestoreTimer);
+        const std::wstring summary = restore_->TakeSummary();
+        restore_.reset();
+        ::SetWindowTextW(restoreButton_, L"Restore...");
+        if (state_.GetPhase() != MainDlgState::Phase::Scanning)
+            HideProgress();
+        ShowFoundCount();
+        Ask(summary, MB_OK);
         return 0;
     });
 }
@@ -478,6 +530,9 @@ void QuorretMainDlg::ShowNewRows()
 
 void QuorretMainDlg::ShowFoundCount()
 {
+    // The label is the restore's progress line while one runs.
+    if (restore_)
+        return;
     ::SetWindowTextW(countLabel_, Vorlaq::FormatWide(L"%d", list_.GetItemCount()).c_str());
 }
 
