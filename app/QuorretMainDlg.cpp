@@ -241,7 +241,8 @@ LRESULT QuorretMainDlg::OnScan(WORD, WORD, HWND, BOOL&)
 void QuorretMainDlg::ScanOrStop()
 {
     const int selection = static_cast<int>(::SendMessageW(disksCombo_, CB_GETCURSEL, 0, 0));
-    switch (state_.OnScanPressed(selection, disks_.size(), static_cast<uint32_t>(::GetMessageTime()))) {
+    const uint32_t pressTime = static_cast<uint32_t>(::GetMessageTime());
+    switch (state_.OnScanPressed(selection, disks_.size(), pressTime, ::GetDoubleClickTime())) {
     case MainDlgState::ScanCommand::InvalidSelection:
         LogManager::instance().print(LogLevel::Error, L"Invalid NTFS volume selection.");
         Ask(L"Please select a valid NTFS disk to scan. ", MB_OK);
@@ -260,7 +261,7 @@ void QuorretMainDlg::ScanOrStop()
     case MainDlgState::ScanCommand::Ignore:
         return;
     case MainDlgState::ScanCommand::StartNew:
-        StartScan(disks_[static_cast<size_t>(selection)]);
+        StartScan(disks_[static_cast<size_t>(selection)], pressTime);
         return;
     }
 }
@@ -272,7 +273,7 @@ std::shared_ptr<Vorlaq::FoundFileHandOver> QuorretMainDlg::NewHandOver()
     return handOver_;
 }
 
-void QuorretMainDlg::StartScan(const std::wstring& root)
+void QuorretMainDlg::StartScan(const std::wstring& root, uint32_t pressTime)
 {
     list_.DeleteAllItems();
     list_.Invalidate();
@@ -299,7 +300,7 @@ void QuorretMainDlg::StartScan(const std::wstring& root)
         return;
     }
     LogManager::instance().print(LogLevel::Info, L"Begin to scan volume: %s. ", root);
-    state_.Started();
+    state_.Started(pressTime);
     ShowScanState();
     ::SetTimer(m_hWnd, kProgressTimer, kProgressPeriodMs, nullptr);
 }
@@ -369,7 +370,10 @@ void QuorretMainDlg::ScanEnded()
     LogManager::instance().print(LogLevel::Info, L"Scan Finished");
     ::KillTimer(m_hWnd, kProgressTimer);
     HideProgress();
-    state_.Finished(::GetTickCount());
+    state_.Finished(::GetTickCount(), task_ ? task_->GetErrorsLogged() : 0);
+    if (task_ && task_->GetErrorsLogged() != 0)
+        LogManager::instance().print(LogLevel::Info, L"The scan of %s logged %I64u errors.", task_->GetVolume(),
+                                     task_->GetErrorsLogged());
     ShowScanState();
     ShowNewRows();
     ShowFoundCount();
@@ -533,7 +537,7 @@ void QuorretMainDlg::ShowFoundCount()
     // The label is the restore's progress line while one runs.
     if (restore_)
         return;
-    ::SetWindowTextW(countLabel_, Vorlaq::FormatWide(L"%d", list_.GetItemCount()).c_str());
+    ::SetWindowTextW(countLabel_, state_.CountText(list_.GetItemCount()).c_str());
 }
 
 int QuorretMainDlg::Ask(const std::wstring& text, UINT flags)

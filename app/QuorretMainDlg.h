@@ -103,7 +103,7 @@ private:
     void FillDiskList();
     void CreateToolTips();
     void ScanOrStop();
-    void StartScan(const std::wstring& root);
+    void StartScan(const std::wstring& root, uint32_t pressTime);
     void ProgressTick();
     void ScanEnded();
     void Close();

@@ -468,6 +468,7 @@ def run(s):
     os.rename(str(s.sample) + ".gone", s.sample)
 
     restore_hard_cases(s, manifest, len(reference))
+    scan_garbled_mft(s, len(reference))
     scan_large_volume_slowly(s)
 
     # Close with Escape's command: exit code 2.
@@ -494,7 +495,10 @@ def scan_large_volume_slowly(s):
     os.rename(s.sample, str(s.sample) + ".small")
     os.rename(large, s.sample)
     cli = s.wine(s.args.cli, "scan", "D:", "--format", "tsv")
-    total = len([line for line in cli.stdout.decode("utf-8").splitlines()[1:] if line.strip()])
+    lines = [line for line in cli.stdout.decode("utf-8").replace("\r", "").splitlines() if line.strip()]
+    header = lines[0].split("\t")
+    grown = [dict(zip(header, line.split("\t"))) for line in lines[1:]]  # in record order, as the window lists them
+    total = len(grown)
     s.check(total > 100, f"quorret-cli finds {total} deleted files on the grown D:")
 
     comm = Path(f"/proc/{s.app.pid}/comm").read_text().strip()
@@ -506,10 +510,14 @@ def scan_large_volume_slowly(s):
         time.sleep(1)
         if not s.check(slow.poll() is None, "strace is attached to the program (its reads are slowed)"):
             return
-        s.click_rect(s.main["scan.rect"])
+        # A double-click on Scan starts the scan and does not stop it again.
+        s.focus_at(*s.centre(s.main["scan.rect"]))
+        s.xdo("click", "--repeat", 2, "--delay", 120, 1)
         started = time.time()
         st = s.wait_for(lambda: (lambda st: st if st["progress.visible"] == "1" else None)(s.state()),
                         "the progress bar", timeout=30)
+        time.sleep(1.5)
+        s.check(s.state()["scan.text"] == "Stop", "a double-click on Scan started the scan and left it running")
         first = int(st["progress.pos"])
         s.check(st["scan.text"] == "Stop" and st["disks.enabled"] == "0" and st["filters.enabled"] == "0",
                 f"scanning: Stop, inputs disabled, bar shown {time.time() - started:.1f} s after Scan")
@@ -527,6 +535,8 @@ def scan_large_volume_slowly(s):
         s.shot("09-scanning")
         s.check(st["scan.text"] == "Stop" and st["progress.visible"] == "1",
                 f"the bar moves on while scanning ({first} -> {st['progress.pos']}), {st['count.text']} rows so far")
+        # Sorted by Name while rows pour in: the rows that come later go to their sorted places.
+        s.click(*s.header_point(1))
         st = s.wait_for(lambda: (lambda st: st if int(st["count.text"] or 0) >= 1000 else None)(s.state()),
                         "a thousand rows", timeout=60)
 
@@ -541,18 +551,27 @@ def scan_large_volume_slowly(s):
         s.check(st["scan.text"] == "Scan" and st["disks.enabled"] == "1" and st["filters.enabled"] == "1",
                 f"Stop: the button says Scan and the inputs are enabled {time.time() - pressed:.2f} s after the "
                 f"click (button {st['scan.text']!r}, {st['count.text']} rows)")
-        st = s.wait_for(lambda: (lambda st: st if st["progress.visible"] == "0" else None)(s.state()),
-                        "the stopped scan to end", timeout=15)
+        st = s.wait_for(lambda: (lambda st: st if st["progress.visible"] == "0" and st["count.text"].endswith(
+            " (stopped)") else None)(s.state()), "the stopped scan to end", timeout=15)
         s.shot("10-stopped")
-        stopped = int(st["count.text"])
-        s.check(1000 <= stopped < total, f"the stopped scan listed {stopped} of {total} files, bar hidden")
+        stopped = int(st["count.text"].split(" ")[0])
+        s.check(1000 <= stopped < total, f"the stopped scan listed {stopped} of {total} files, bar hidden, "
+                                         f"the count says {st['count.text']!r}")
         time.sleep(3)
         st = s.state()
-        s.check(st["count.text"] == str(stopped) and st["scan.text"] == "Scan" and st["progress.visible"] == "0",
-                f"3 s after Stop: still {st['count.text']} rows, no scan running")
+        s.check(st["count.text"] == f"{stopped} (stopped)" and st["scan.text"] == "Scan"
+                and st["progress.visible"] == "0", f"3 s after Stop: still {st['count.text']} rows, no scan running")
     finally:
         slow.terminate()
         slow.wait()
+
+    listed = grown[:stopped]
+    greatest = max(listed, key=lambda r: (r["name"].encode("utf-16-be"), -int(r["record"])))
+    s.click(*s.row_point(0))
+    proposed = s.restore_selected_to_file("F:\\top-after-sort")
+    s.answer_box("File restored: F:\\top-after-sort. ", "OK", "box-top-after-sort")
+    s.check(proposed == greatest["name"], f"sorted by Name during the scan: the top row is {proposed!r}, the greatest "
+                                          f"name of the {stopped} listed ({greatest['name']!r})")
 
     s.click_rect(s.main["scan.rect"])
     done = s.wait_for(lambda: (lambda st: st if st["scan.text"] == "Scan" and st["count.text"] == str(total)
@@ -573,6 +592,31 @@ def scan_and_select_all(s, count):
         s.state()), f"a scan listing {count} files", timeout=60)
     s.click(*s.row_point(0))
     s.keys(*s.row_point(0), "ctrl+a")
+
+
+def scan_garbled_mft(s, sample_count, records=(80, 81)):
+    """A volume whose MFT holds records that cannot be read: the count says the scan met errors."""
+    data = bytearray(s.sample.read_bytes())
+    sector = int.from_bytes(data[11:13], "little")
+    cluster = sector * data[13]
+    size_code = int.from_bytes(data[0x40:0x41], "little", signed=True)
+    record_size = 1 << -size_code if size_code < 0 else size_code * cluster
+    mft = int.from_bytes(data[0x30:0x38], "little") * cluster
+    for record in records:  # live files: their fix-ups no longer match, no deleted file is lost
+        data[mft + record * record_size + sector - 2] ^= 0xFF
+    os.rename(s.sample, str(s.sample) + ".small")
+    s.sample.write_bytes(bytes(data))
+    try:
+        s.click_rect(s.main["scan.rect"])
+        st = s.wait_for(lambda: (lambda st: st if st["scan.text"] == "Scan" and st["count.text"].startswith(
+            f"{sample_count} (") else None)(s.state()), "the scan of the garbled MFT to end", timeout=60)
+        s.shot("12-garbled-mft")
+        words = st["count.text"].split(" ")
+        s.check(len(words) == 6 and words[1].startswith("(") and int(words[1][1:]) >= len(records)
+                and " ".join(words[2:]) == "errors: see the log)",
+                f"a scan that met {len(records)} garbled records says so: {st['count.text']!r}")
+    finally:
+        os.replace(str(s.sample) + ".small", s.sample)
 
 
 def restore_hard_cases(s, manifest, sample_count):
