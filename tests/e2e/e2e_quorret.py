@@ -565,13 +565,19 @@ def scan_large_volume_slowly(s):
         slow.terminate()
         slow.wait()
 
-    listed = grown[:stopped]
-    greatest = max(listed, key=lambda r: (r["name"].encode("utf-16-be"), -int(r["record"])))
-    s.click(*s.row_point(0))
-    proposed = s.restore_selected_to_file("F:\\top-after-sort")
-    s.answer_box("File restored: F:\\top-after-sort. ", "OK", "box-top-after-sort")
-    s.check(proposed == greatest["name"], f"sorted by Name during the scan: the top row is {proposed!r}, the greatest "
-                                          f"name of the {stopped} listed ({greatest['name']!r})")
+    # Greatest first: the two bottom rows hold the least name of those listed. Had the rows that
+    # came after the click been added at the end, the bottom rows would be the last two found,
+    # whose names differ (the grown volume repeats the sample's names in turn).
+    least = min(r["name"] for r in grown[:stopped]).encode("utf-16-be")
+    bottom = []
+    for keys, target in ((("End", "Up"), "F:\\above-bottom-after-sort"), (("End",), "F:\\bottom-after-sort")):
+        s.click(*s.row_point(0))
+        s.keys(*s.row_point(0), *keys)
+        bottom.append(s.restore_selected_to_file(target))
+        s.answer_box(f"File restored: {target}. ", "OK", "box-" + target[3:])
+    s.check(all(name.encode("utf-16-be") == least for name in bottom),
+            f"sorted by Name during the scan: the two bottom rows are {bottom}, the least name of the {stopped} "
+            f"listed is {least.decode('utf-16-be')!r}")
 
     s.click_rect(s.main["scan.rect"])
     done = s.wait_for(lambda: (lambda st: st if st["scan.text"] == "Scan" and st["count.text"] == str(total)
