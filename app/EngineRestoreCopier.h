@@ -14,7 +14,7 @@ namespace Vorlaq {
 class EngineRestoreCopier : public RestoreCopier {
 public:
     // `stop`, when given, ends a copy between two reads.
-    EngineRestoreCopier(VolumeSource scanned, const std::atomic<bool>* stop = nullptr)
+    explicit EngineRestoreCopier(VolumeSource scanned, const std::atomic<bool>* stop = nullptr)
         : scanned_(std::move(scanned)), stop_(stop) {}
 
     FileRestoreResult Restore(const std::wstring& volume, uint64_t recordNumber,

@@ -13,9 +13,6 @@
 #include "base/WideFormat.h"
 #include "ntfs/NTFSVolume.h"
 #include "scan/FileSystem.h"
-#include "scan/FittedName.h"
-#include "scan/PathNames.h"
-#include "scan/RestoreFile.h"
 #include "scan/TextUtils.h"
 #include "ui/Dpi.h"
 
