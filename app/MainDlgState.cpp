@@ -1,5 +1,7 @@
 #include "app/MainDlgState.h"
 
+#include "base/WideFormat.h"
+
 namespace Vorlaq {
 
 namespace {
@@ -9,11 +11,14 @@ constexpr int32_t kTaskRunning = 1;
 constexpr int32_t kTaskFailed = 3;
 }  // namespace
 
-MainDlgState::ScanCommand MainDlgState::OnScanPressed(int selection, size_t diskCount, uint32_t pressTime) const
+MainDlgState::ScanCommand MainDlgState::OnScanPressed(int selection, size_t diskCount, uint32_t pressTime,
+                                                      uint32_t doubleClickTime) const
 {
+    // Tick counts wrap after 49 days: compare their difference.
+    if (phase_ == Phase::Scanning && pressTime - startPressedAt_ < doubleClickTime)
+        return ScanCommand::Ignore;
     if (phase_ == Phase::Scanning)
         return ScanCommand::Cancel;
-    // Tick counts wrap after 49 days: compare their difference.
     if (stopShown_ && static_cast<int32_t>(pressTime - scanShownAt_) < 0)
         return ScanCommand::Ignore;
     if (selection < 0 || static_cast<size_t>(selection) >= diskCount)
@@ -21,10 +26,13 @@ MainDlgState::ScanCommand MainDlgState::OnScanPressed(int selection, size_t disk
     return ScanCommand::StartNew;
 }
 
-void MainDlgState::Started()
+void MainDlgState::Started(uint32_t pressTime)
 {
     phase_ = Phase::Scanning;
     timerOn_ = true;
+    startPressedAt_ = pressTime;
+    stopped_ = false;
+    errors_ = 0;
 }
 
 void MainDlgState::LeaveScanning(Phase next, uint32_t now)
@@ -42,10 +50,23 @@ void MainDlgState::CancelRequested(uint32_t now)
     LeaveScanning(Phase::Stopping, now);
 }
 
-void MainDlgState::Finished(uint32_t now)
+void MainDlgState::Finished(uint32_t now, uint64_t errors)
 {
+    stopped_ = phase_ == Phase::Stopping;
+    errors_ = errors;
     LeaveScanning(Phase::Idle, now);
     timerOn_ = false;
+}
+
+std::wstring MainDlgState::CountText(int rows) const
+{
+    std::wstring text = FormatWide(L"%d", rows);
+    if (phase_ != Phase::Idle || (!stopped_ && errors_ == 0))
+        return text;
+    text += stopped_ ? L" (stopped" : L" (";
+    if (errors_ != 0)
+        text += FormatWide(stopped_ ? L"; %I64u errors: see the log" : L"%I64u errors: see the log", errors_);
+    return text + L")";
 }
 
 MainDlgState::TimerStep MainDlgState::OnTimer(bool haveTask, int32_t taskState, uint32_t now)

@@ -13,9 +13,6 @@
 #include "base/WideFormat.h"
 #include "ntfs/NTFSVolume.h"
 #include "scan/FileSystem.h"
-#include "scan/FittedName.h"
-#include "scan/PathNames.h"
-#include "scan/RestoreFile.h"
 #include "scan/TextUtils.h"
 #include "ui/Dpi.h"
 
@@ -27,11 +24,10 @@ namespace {
 
 constexpr const wchar_t* kCaption = L"Vorlaq Quorret";
 
-// The restore's questions, choosers and copy, on the dialog's thread. Files are read through the
-// scan's source, opened once for the scan and every restore after it.
+// The restore's questions and choosers, on the dialog's thread.
 class DialogRestoreUi : public Vorlaq::RestoreUi {
 public:
-    DialogRestoreUi(HWND dialog, const Vorlaq::VolumeSource& scanned) : dialog_(dialog), scanned_(scanned) {}
+    explicit DialogRestoreUi(HWND dialog) : dialog_(dialog) {}
 
     bool ChooseFile(const std::wstring& proposedName, std::wstring* path) override
     {
@@ -55,38 +51,9 @@ public:
         return ::MessageBoxW(dialog_, text.c_str(), kCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
     }
     void Tell(const std::wstring& text) override { ::MessageBoxW(dialog_, text.c_str(), kCaption, MB_OK); }
-    bool Restore(const std::wstring& volume, uint64_t recordNumber, const std::wstring& destination) override
-    {
-        // The copy blocks this thread: no message is handled meanwhile, so the cursor stays.
-        const HCURSOR old = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
-        const bool ok = Vorlaq::RestoreFile(SourceOf(volume), recordNumber, destination);
-        ::SetCursor(old);
-        return ok;
-    }
-    bool RestoreInto(const std::wstring& volume, uint64_t recordNumber, const std::wstring& folder,
-                     const std::wstring& name, std::wstring* destination) override
-    {
-        const HCURSOR old = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
-        uint32_t error = 0;
-        Vorlaq::RestoreOutcome outcome;
-        std::unique_ptr<Vorlaq::Folder> target = Vorlaq::Folder::Open(folder, &error);
-        if (target)
-            outcome = Vorlaq::RestoreFileInto(SourceOf(volume), recordNumber, *target, name);
-        else
-            Vorlaq::LogFileError(error, folder);
-        ::SetCursor(old);
-        *destination = outcome.dest.empty() ? Vorlaq::JoinPath(folder, Vorlaq::DestinationName(name)) : outcome.dest;
-        return outcome.ok;
-    }
 
 private:
-    Vorlaq::VolumeSource SourceOf(const std::wstring& volume) const
-    {
-        return volume == scanned_.GetVolumeText() ? scanned_ : Vorlaq::VolumeSource::FromText(volume);
-    }
-
     HWND dialog_;
-    const Vorlaq::VolumeSource& scanned_;
 };
 
 std::wstring WindowText(HWND window)
@@ -107,7 +74,8 @@ QuorretMainDlg::QuorretMainDlg()
 
 QuorretMainDlg::~QuorretMainDlg()
 {
-    // Stops the worker and waits for it: a task is never freed under its worker.
+    // Stops the workers and waits for them: a task is never freed under its worker.
+    restore_.reset();
     task_.reset();
 }
 
@@ -270,7 +238,8 @@ LRESULT QuorretMainDlg::OnScan(WORD, WORD, HWND, BOOL&)
 void QuorretMainDlg::ScanOrStop()
 {
     const int selection = static_cast<int>(::SendMessageW(disksCombo_, CB_GETCURSEL, 0, 0));
-    switch (state_.OnScanPressed(selection, disks_.size(), static_cast<uint32_t>(::GetMessageTime()))) {
+    const uint32_t pressTime = static_cast<uint32_t>(::GetMessageTime());
+    switch (state_.OnScanPressed(selection, disks_.size(), pressTime, ::GetDoubleClickTime())) {
     case MainDlgState::ScanCommand::InvalidSelection:
         LogManager::instance().print(LogLevel::Error, L"Invalid NTFS volume selection.");
         Ask(L"Please select a valid NTFS disk to scan. ", MB_OK);
@@ -289,7 +258,7 @@ void QuorretMainDlg::ScanOrStop()
     case MainDlgState::ScanCommand::Ignore:
         return;
     case MainDlgState::ScanCommand::StartNew:
-        StartScan(disks_[static_cast<size_t>(selection)]);
+        StartScan(disks_[static_cast<size_t>(selection)], pressTime);
         return;
     }
 }
@@ -301,7 +270,7 @@ std::shared_ptr<Vorlaq::FoundFileChannel> QuorretMainDlg::NewHandOver()
     return handOver_;
 }
 
-void QuorretMainDlg::StartScan(const std::wstring& root)
+void QuorretMainDlg::StartScan(const std::wstring& root, uint32_t pressTime)
 {
     list_.DeleteAllItems();
     list_.Invalidate();
@@ -328,13 +297,17 @@ void QuorretMainDlg::StartScan(const std::wstring& root)
         return;
     }
     LogManager::instance().print(LogLevel::Info, L"Begin to scan volume: %s. ", root);
-    state_.Started();
+    state_.Started(pressTime);
     ShowScanState();
     ::SetTimer(m_hWnd, kProgressTimer, kProgressPeriodMs, nullptr);
 }
 
 LRESULT QuorretMainDlg::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL&)
 {
+    if (wParam == kRestoreTimer) {
+        ShowRestoreProgress();
+        return 0;
+    }
     if (wParam != kProgressTimer)
         return 0;
     return Guarded([&] {
@@ -394,7 +367,10 @@ void QuorretMainDlg::ScanEnded()
     LogManager::instance().print(LogLevel::Info, L"Scan Finished");
     ::KillTimer(m_hWnd, kProgressTimer);
     HideProgress();
-    state_.Finished(::GetTickCount());
+    state_.Finished(::GetTickCount(), task_ ? task_->GetErrorsLogged() : 0);
+    if (task_ && task_->GetErrorsLogged() != 0)
+        LogManager::instance().print(LogLevel::Info, L"The scan of %s logged %I64u errors.", task_->GetVolume(),
+                                     task_->GetErrorsLogged());
     ShowScanState();
     ShowNewRows();
     ShowFoundCount();
@@ -453,8 +429,59 @@ LRESULT QuorretMainDlg::OnHelp(WORD, WORD, HWND, BOOL&)
 LRESULT QuorretMainDlg::OnRestore(WORD, WORD, HWND, BOOL&)
 {
     return Guarded([&] {
-        DialogRestoreUi ui(m_hWnd, source_);
-        Vorlaq::RunRestore(list_.GetSelectedItems(), ui);
+        RestoreOrStop();
+        return 0;
+    });
+}
+
+void QuorretMainDlg::RestoreOrStop()
+{
+    if (restore_) {
+        LogManager::instance().print(LogLevel::Info, L"Restore stopped by the user.");
+        restore_->Stop();
+        ShowRestoreProgress();
+        return;
+    }
+    DialogRestoreUi ui(m_hWnd);
+    Vorlaq::RestorePlan plan;
+    if (!Vorlaq::PlanRestore(list_.GetSelectedItems(), ui, &plan))
+        return;
+    restore_ = std::make_unique<Vorlaq::RestoreWorker>(m_hWnd, std::move(plan), source_);
+    ::SetWindowTextW(restoreButton_, L"Stop");
+    ShowRestoreProgress();
+    ::SetTimer(m_hWnd, kRestoreTimer, kRestorePeriodMs, nullptr);
+}
+
+void QuorretMainDlg::ShowRestoreProgress()
+{
+    if (!restore_)
+        return;
+    const size_t done = restore_->Done();
+    const size_t total = restore_->Total();
+    ::SetWindowTextW(countLabel_, Vorlaq::FormatWide(restore_->Stopping() ? L"Stopping: %u of %u files restored"
+                                                                          : L"Restoring %u of %u files",
+                                                     static_cast<unsigned>(done), static_cast<unsigned>(total))
+                                      .c_str());
+    // The bar is the scan's while one runs.
+    if (state_.GetPhase() != MainDlgState::Phase::Scanning && total != 0) {
+        ::ShowWindow(progress_, SW_SHOW);
+        ::SendMessageW(progress_, PBM_SETPOS, static_cast<WPARAM>(done * 100 / total), 0);
+    }
+}
+
+LRESULT QuorretMainDlg::OnRestoreFinished(UINT, WPARAM, LPARAM, BOOL&)
+{
+    return Guarded([&] {
+        if (!restore_)
+            return 0;
+        ::KillTimer(m_hWnd, kRestoreTimer);
+        const std::wstring summary = restore_->TakeSummary();
+        restore_.reset();
+        ::SetWindowTextW(restoreButton_, L"Restore...");
+        if (state_.GetPhase() != MainDlgState::Phase::Scanning)
+            HideProgress();
+        ShowFoundCount();
+        Ask(summary, MB_OK);
         return 0;
     });
 }
@@ -504,7 +531,10 @@ void QuorretMainDlg::ShowNewRows()
 
 void QuorretMainDlg::ShowFoundCount()
 {
-    ::SetWindowTextW(countLabel_, Vorlaq::FormatWide(L"%d", list_.GetItemCount()).c_str());
+    // The label is the restore's progress line while one runs.
+    if (restore_)
+        return;
+    ::SetWindowTextW(countLabel_, state_.CountText(list_.GetItemCount()).c_str());
 }
 
 int QuorretMainDlg::Ask(const std::wstring& text, UINT flags)

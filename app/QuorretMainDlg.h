@@ -1,8 +1,9 @@
 #pragma once
 // The program's one top-level window (template 129): the disk list, the pattern edit, Scan/Stop
 // with its progress bar and count, the found-files list, Restore, Help and About. It owns at most
-// one scan task, fed back through the registered messages FileScanFound and FileScanFinished.
-// Found files come through the scan's hand-over box (FoundFileChannel), whose worker waits while
+// one scan task, fed back through the registered messages FileScanFound and FileScanFinished,
+// and at most one restore worker, whose end comes as FileRestoreFinished.
+// Found files come through the scan's channel (FoundFileChannel), whose worker waits while
 // a modal box or a move/size or menu loop runs its own message loop; they join the list at once,
 // but the list's scroll bars, repaint and the count follow a few times a second (and whenever the
 // box runs empty), since each costs far more than the row.
@@ -14,10 +15,11 @@
 #include <vector>
 
 #include "app/DialogDpiLayout.h"
-#include "scan/FoundFileChannel.h"
 #include "app/MainDlgState.h"
+#include "app/RestoreWorker.h"
 #include "listctrl/FileListCtrl.h"
 #include "res/Resource.h"
+#include "scan/FoundFileChannel.h"
 #include "scan/VolumeSource.h"
 #include "scan/FileScanTask.h"
 #include "ui/MessageLoop.h"
@@ -31,6 +33,8 @@ public:
     enum { IDD = IDD_MAIN };
     static constexpr UINT_PTR kProgressTimer = 1001;
     static constexpr UINT kProgressPeriodMs = 1000;
+    static constexpr UINT_PTR kRestoreTimer = 1002;
+    static constexpr UINT kRestorePeriodMs = 250;
     // How often the list and the count show the rows that came meanwhile.
     static constexpr DWORD kShowRowsPeriodMs = 150;
 
@@ -66,6 +70,7 @@ public:
         QR_MESSAGE_HANDLER(WM_EXITMENULOOP, OnOwnLoop)
         QR_MESSAGE_HANDLER(Vorlaq::FileScanFinished, OnScanFinished)
         QR_MESSAGE_HANDLER(Vorlaq::FileScanFound, OnScanFound)
+        QR_MESSAGE_HANDLER(Vorlaq::FileRestoreFinished, OnRestoreFinished)
         QR_COMMAND_ID_HANDLER(IDC_ABOUT, OnAbout)
         QR_COMMAND_ID_HANDLER(IDC_HELP_PAGE, OnHelp)
         QR_COMMAND_ID_HANDLER(IDC_RESTORE, OnRestore)
@@ -85,6 +90,7 @@ private:
     LRESULT OnOwnLoop(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnScanFinished(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnScanFound(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnRestoreFinished(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnAbout(WORD, WORD, HWND, BOOL&);
     LRESULT OnHelp(WORD, WORD, HWND, BOOL&);
     LRESULT OnRestore(WORD, WORD, HWND, BOOL&);
@@ -97,13 +103,15 @@ private:
     void FillDiskList();
     void CreateToolTips();
     void ScanOrStop();
-    void StartScan(const std::wstring& root);
+    void StartScan(const std::wstring& root, uint32_t pressTime);
     void ProgressTick();
     void ScanEnded();
     void Close();
     void ShowScanState();
     void HideProgress();
     void ShowFoundCount();
+    void RestoreOrStop();
+    void ShowRestoreProgress();
     void ShowNewRows();
     int Ask(const std::wstring& text, UINT flags);
 
@@ -122,6 +130,8 @@ private:
     HWND countLabel_ = nullptr;
     HWND tooltip_ = nullptr;
     std::unique_ptr<Vorlaq::FileScanTask> task_;
+    // The restore running off the window's thread; the Restore button stops it meanwhile.
+    std::unique_ptr<Vorlaq::RestoreWorker> restore_;
     // The scanned volume, opened once: the scan and the restores of its files read through it.
     Vorlaq::VolumeSource source_;
     std::shared_ptr<Vorlaq::FoundFileChannel> handOver_;  // the last scan's, shared with its worker

@@ -4,5 +4,6 @@ namespace Vorlaq {
 
 const UINT FileScanFound = ::RegisterWindowMessageW(L"FileScanFound");
 const UINT FileScanFinished = ::RegisterWindowMessageW(L"FileScanFinished");
+const UINT FileRestoreFinished = ::RegisterWindowMessageW(L"FileRestoreFinished");
 
 }  // namespace Vorlaq

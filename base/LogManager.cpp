@@ -79,9 +79,15 @@ std::wstring_view LogManager::levelWord(uint32_t level) {
     }
 }
 
+uint64_t& LogManager::threadErrors() {
+    thread_local uint64_t errors = 0;
+    return errors;
+}
+
 void LogManager::dispatch(uint32_t level, std::wstring message) {
     CutToUnits(message, kMessageUnits - 1);
     if (message.empty()) return;
+    if (level >= static_cast<uint32_t>(LogLevel::Error)) ++threadErrors();
     std::wstring line;
     line.reserve(message.size() + 12);
     line += levelWord(level);

@@ -100,7 +100,12 @@ public:
     // The level's word at the start of a line ("Info: ", "ERROR: "...); empty for unknown levels.
     static std::wstring_view levelWord(uint32_t level);
 
+    // Lines at the error level or above that the calling thread has written, replayed ones
+    // included, since it began: a worker's errors are the difference over its work.
+    static uint64_t errorsWrittenOnThisThread() { return threadErrors(); }
+
 private:
+    static uint64_t& threadErrors();
     friend class LogDeferral;
 
     LogManager() = default;

@@ -137,7 +137,8 @@ public:
                 };
             outcome = RestoreFileInto(source, file.GetRecordNumber(), folder, name, &InterruptFlag(), choices);
             if (outcome.ok) note = RestoreNote(options_, source, file.GetRecordNumber(), outcome);
-            if (!outcome.ok) DropEmptyFailure(outcome);
+            // A file that failed before its first byte goes, and the line says "failed" alone.
+            RemoveEmptyFailure(outcome);
         }
         if (outcome.ok) ++restored_;
         else if (!outcome.dest.empty()) ++partial_;
@@ -189,14 +190,6 @@ private:
             lostLineShown_ = true;
             console_.Err(line);
         }
-    }
-
-    // A file that failed before its first byte holds nothing worth keeping: it goes, and the line
-    // says "failed" alone. One stopped by an interrupt stays, as its line says where it stopped.
-    static void DropEmptyFailure(RestoreOutcome& outcome) {
-        uint32_t error = 0;
-        if (outcome.written == 0 && !outcome.interrupted && !outcome.dest.empty() && RemoveFilePath(outcome.dest, &error))
-            outcome.dest.clear();
     }
 
     const CliOptions& options_;

@@ -243,8 +243,38 @@ void FileListCtrl::AppendItem(std::unique_ptr<DeletedFileInfo> file)
         rows_.push_back(std::move(file));
 }
 
+void FileListCtrl::PlaceAppendedRows()
+{
+    const size_t count = rows_.size();
+    const int column = Sort().Column();
+    if (column < 0 || placedRows_ >= count) {
+        placedRows_ = count;
+        return;
+    }
+    const bool greatestFirst = Sort().Direction();
+    auto before = [column, greatestFirst](const std::unique_ptr<DeletedFileInfo>& a,
+                                          const std::unique_ptr<DeletedFileInfo>& b) {
+        return greatestFirst ? FileListIsGreater(*a, *b, column) : FileListIsGreater(*b, *a, column);
+    };
+    std::stable_sort(rows_.begin() + static_cast<std::ptrdiff_t>(placedRows_), rows_.end(), before);
+    // One merge of the placed rows with the new ones; an old row goes before a new one of the same key.
+    std::vector<int> moved(count);
+    std::vector<std::unique_ptr<DeletedFileInfo>> merged;
+    merged.reserve(count);
+    for (size_t old = 0, fresh = placedRows_; old < placedRows_ || fresh < count;) {
+        const bool takeFresh = fresh < count && (old >= placedRows_ || before(rows_[fresh], rows_[old]));
+        const size_t from = takeFresh ? fresh++ : old++;
+        moved[from] = static_cast<int>(merged.size());
+        merged.push_back(std::move(rows_[from]));
+    }
+    rows_.swap(merged);
+    placedRows_ = count;
+    MoveSelectedRows(moved);
+}
+
 bool FileListCtrl::ShowAppendedItems()
 {
+    PlaceAppendedRows();
     ResetScrollBars(SB_BOTH, -1, true);
     return Invalidate();
 }
@@ -252,6 +282,7 @@ bool FileListCtrl::ShowAppendedItems()
 void FileListCtrl::DeleteAllItems()
 {
     rows_.clear();
+    placedRows_ = 0;
     ClearSelectedRows();
     ForgetSort();
     ResetScrollBars(SB_BOTH, -1, true);
@@ -310,9 +341,11 @@ void FileListCtrl::SortItems(int column, bool /*ascending*/)
     for (const SortEntry& entry : order)
         sorted.push_back(std::move(rows_[entry.row]));
     rows_.swap(sorted);
+    placedRows_ = rows_.size();
 }
 
 void FileListCtrl::ReverseItems()
 {
-    std::reverse(rows_.begin(), rows_.end());
+    // Rows not yet placed keep waiting at the end, to be placed in the new direction.
+    std::reverse(rows_.begin(), rows_.begin() + static_cast<std::ptrdiff_t>(std::min(placedRows_, rows_.size())));
 }

@@ -53,7 +53,8 @@ public:
     // Appends without touching the window: a scan adds files faster than they are worth showing
     // one by one, and shows what came with ShowAppendedItems a few times a second.
     void AppendItem(std::unique_ptr<Vorlaq::DeletedFileInfo> file);
-    // Brings the scroll bars up to the rows and asks for a repaint.
+    // Moves the rows appended since into their sorted places when the rows are sorted (the
+    // selection follows its rows), brings the scroll bars up to the rows and asks for a repaint.
     bool ShowAppendedItems();
     // Empties the list; the header forgets its sort marker.
     void DeleteAllItems();
@@ -71,7 +72,11 @@ public:
     void ReverseItems();
 
 private:
+    void PlaceAppendedRows();
+
     // Pointers, so that a sort moves four bytes per row.
     std::vector<std::unique_ptr<Vorlaq::DeletedFileInfo>> rows_;
+    // Rows before this one are in the sort's order; those after it came since.
+    size_t placedRows_ = 0;
     HIMAGELIST rowImages_ = nullptr;
 };

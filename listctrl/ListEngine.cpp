@@ -448,6 +448,11 @@ void ListEngine::ClearSelectedRows()
         Invalidate();
 }
 
+void ListEngine::MoveSelectedRows(const std::vector<int>& moved)
+{
+    selection_.MoveRows(moved);
+}
+
 void ListEngine::ForgetSort()
 {
     sort_.Forget();

@@ -96,6 +96,8 @@ public:
     void ClearSelection();
     // Empties the selected set only; anchor, focus and sort stay (the rows were replaced).
     void ClearSelectedRows();
+    // The owner moved its rows: row r is now row moved[r]; the selection follows its rows.
+    void MoveSelectedRows(const std::vector<int>& moved);
     // The rows were replaced: the header shows no sort marker, and the next click sorts afresh.
     void ForgetSort();
     void SortColumn(int position);

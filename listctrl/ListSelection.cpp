@@ -43,6 +43,17 @@ ListSelection::Outcome ListSelection::SelectItem(int row, int column, unsigned k
     return Outcome::Selected;
 }
 
+void ListSelection::MoveRows(const std::vector<int>& moved)
+{
+    auto to = [&moved](int row) { return row >= 0 && static_cast<size_t>(row) < moved.size() ? moved[static_cast<size_t>(row)] : row; };
+    std::set<int> rows;
+    for (int row : rows_)
+        rows.insert(to(row));
+    rows_.swap(rows);
+    anchor_ = to(anchor_);
+    focusRow_ = to(focusRow_);
+}
+
 bool ListSelection::SelectAll(int rowCount)
 {
     if (single_)

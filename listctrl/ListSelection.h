@@ -36,6 +36,8 @@ public:
     void Clear();
     // Empties the set only (the rows went away; the anchor stays where it was).
     void ClearRows() { rows_.clear(); }
+    // The rows moved: row r is now row moved[r]. Rows the map does not cover keep their index.
+    void MoveRows(const std::vector<int>& moved);
 
     bool IsSelected(int row) const { return rows_.count(row) != 0; }
     int Count() const { return static_cast<int>(rows_.size()); }

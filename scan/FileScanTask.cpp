@@ -133,6 +133,7 @@ int32_t FileScanTask::Scan() {
         bitmap = std::make_unique<NTFSClusterBitmap>(*volume);
         if (!source_.IsDrive()) heldClusters = MeasureSource(*volume).HeldClusters(volume->GetClusterSize());
     }
+    const uint64_t errorsBefore = LogManager::errorsWrittenOnThisThread();
     MftRecordReader records(*volume, total);
     const size_t parsers = records.LoadsInParallel() ? ParserCount(parserThreads_) : 1;
     std::vector<std::unique_ptr<DeletedFileFinder>> finders;
@@ -162,6 +163,7 @@ int32_t FileScanTask::Scan() {
     if (traces_ && recoverability_ != RecoverabilityMode::IntactOnly && !stop_.load(std::memory_order_relaxed))
         for (auto& file : ScanTraces(*volume, volumeText, filter_, stop_, &traceCounts_))
             if (notify_) notify_->Found(std::move(file));
+    errorsLogged_.store(LogManager::errorsWrittenOnThisThread() - errorsBefore, std::memory_order_relaxed);
     state_.store(kScanFinished, std::memory_order_relaxed);
     if (notify_) notify_->Finished();
     return 0;

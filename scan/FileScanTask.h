@@ -75,6 +75,9 @@ public:
     // After the walk has ended (Wait returned).
     RecycleBinCounts GetRecycleBinCounts() const { return recycleBin_; }
     TraceScanCounts GetTraceCounts() const { return traceCounts_; }
+    // Error lines the walk logged (records that could not be read, folders whose path could not
+    // be built, ...), once it has ended.
+    uint64_t GetErrorsLogged() const { return errorsLogged_.load(std::memory_order_relaxed); }
 
     // The worker: 0 when the walk ended, -1 for no task or a refused volume.
     static int32_t ScanThreadProc(FileScanTask* task);
@@ -90,6 +93,7 @@ private:
     std::atomic<int32_t> state_{kScanNotStarted};
     std::atomic<double> progress_{0.0};
     std::atomic<bool> stop_{false};
+    std::atomic<uint64_t> errorsLogged_{0};
     VolumeSource source_;
     FileFilter filter_;
     RecoverabilityMode recoverability_ = RecoverabilityMode::Off;

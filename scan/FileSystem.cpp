@@ -1,5 +1,7 @@
 #include "scan/FileSystem.h"
 
+#include <string_view>
+
 #include "base/LogManager.h"
 #include "base/WideFormat.h"
 #include "base/os/Files.h"
@@ -51,6 +53,11 @@ std::wstring FileErrorMessage(uint32_t error, const std::wstring& path) {
     std::wstring reason = SystemErrorReason(error);
     if (!reason.empty()) text += L" (" + reason + L")";
     return text;
+}
+
+std::wstring FileErrorReason(uint32_t error) {
+    const std::wstring_view text = FileErrorText(error);
+    return std::wstring(text.substr(0, text.find(L": %s")));
 }
 
 void LogFileError(uint32_t error, const std::wstring& path) {

@@ -12,6 +12,8 @@ const wchar_t* FileErrorText(uint32_t error);
 // The error's text for `path`, the path as the system spells it, and the system's own reason
 // where it gives one beyond the code ("Access denied: /srv/out (Permission denied)").
 std::wstring FileErrorMessage(uint32_t error, const std::wstring& path);
+// The same words without the path, for a list of failed files ("Disk is full").
+std::wstring FileErrorReason(uint32_t error);
 // Logs FileErrorMessage at the error level.
 void LogFileError(uint32_t error, const std::wstring& path);
 

@@ -152,10 +152,26 @@ std::wstring ReplaceInvalidChars(const std::wstring& name, const std::wstring& r
     return out;
 }
 
+bool IsReservedDeviceName(std::wstring_view name) {
+    std::wstring_view stem = name.substr(0, name.find(L'.'));
+    while (!stem.empty() && stem.back() == L' ') stem.remove_suffix(1);
+    auto upper = [](wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c; };
+    std::wstring word;
+    for (wchar_t c : stem) word += upper(c);
+    if (word == L"CON" || word == L"PRN" || word == L"AUX" || word == L"NUL" || word == L"CONIN$" ||
+        word == L"CONOUT$")
+        return true;
+    // COM0-9 and LPT0-9, and the superscript digits Windows also takes for 1, 2 and 3.
+    if (word.size() != 4 || (word.compare(0, 3, L"COM") != 0 && word.compare(0, 3, L"LPT") != 0)) return false;
+    const wchar_t digit = word[3];
+    return (digit >= L'0' && digit <= L'9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+}
+
 std::wstring SafeFileName(const std::wstring& name) {
     std::wstring safe = ReplaceInvalidChars(name, L"_");
     std::replace_if(safe.begin(), safe.end(), [](wchar_t c) { return c < 0x20; }, L'_');
     if (safe.empty() || safe == L"." || safe == L"..") std::replace(safe.begin(), safe.end(), L'.', L'_');
+    if (IsReservedDeviceName(safe)) safe.insert(std::min(safe.find(L'.'), safe.size()), L"_");
     return safe.empty() ? L"_" : safe;
 }
 

@@ -28,7 +28,12 @@ std::wstring ReplaceInvalidChars(const std::wstring& name, const std::wstring& r
 // characters above and the control characters U+0000 to U+001F (a NUL would end the path the
 // system sees, leaving the folder itself) become "_", and "." and ".." (which a join reads as
 // folders) become "_" and "__", so no stored name can lead outside the folder. An empty name
-// becomes "_".
+// becomes "_". A device name (IsReservedDeviceName) gains "_" at the end of its stem ("nul_",
+// "CON_.txt") on every system, so a file restored anywhere can be copied to Windows as it is.
 std::wstring SafeFileName(const std::wstring& name);
+// A name Windows opens as a device whatever folder it is joined to: CON, PRN, AUX, NUL, CONIN$,
+// CONOUT$, COM0-9 and LPT0-9 in any letter case, with or without an extension, blanks before the
+// first dot ignored ("nul", "Com1.tar.gz", "aux .txt").
+bool IsReservedDeviceName(std::wstring_view name);
 
 }  // namespace Vorlaq

@@ -37,6 +37,7 @@ bool CopyStream(NTFSAttributeBase& data, WritableFile& file, RestoreOutcome& out
     for (uint64_t offset = 0; offset < size;) {
         if (stop && stop->load()) {
             outcome.interrupted = true;
+            outcome.reason = L"Stopped";
             return false;
         }
         if (offset >= storedEnd) {
@@ -44,6 +45,7 @@ bool CopyStream(NTFSAttributeBase& data, WritableFile& file, RestoreOutcome& out
                 uint32_t error = kErrorWriteFault;
                 if (!file.WriteHole(hole, &error)) {
                     LogFileError(error, outcome.dest);
+                    outcome.reason = FileErrorReason(error);
                     return false;
                 }
                 outcome.written += hole;
@@ -57,6 +59,7 @@ bool CopyStream(NTFSAttributeBase& data, WritableFile& file, RestoreOutcome& out
         uint32_t got = 0;
         if (!data.ReadData(offset, buffer.data(), want, &got) || got != want) {
             LogManager::instance().print(LogLevel::Error, L"Failed to read data to restore.");
+            outcome.reason = L"Read error on the volume";
             return false;
         }
         uint32_t written = 0;
@@ -65,6 +68,7 @@ bool CopyStream(NTFSAttributeBase& data, WritableFile& file, RestoreOutcome& out
         outcome.written += written;
         if (!ok) {
             LogFileError(error, outcome.dest);
+            outcome.reason = FileErrorReason(error);
             return false;
         }
         offset += got;
@@ -84,6 +88,7 @@ RestoreOutcome RestoreFile(const VolumeSource& source, uint64_t recordNumber, co
     if (!record.ReadFileRecord(recordNumber)) {
         LogRecordFailure(L"Failed to parse FileRecord %I64u at %s.", recordNumber, volumeText);
         outcome.change = RecordChange::Unreadable;
+        outcome.reason = L"Record unreadable";
         return outcome;
     }
     // In use again (outside a shadow copy, whose files may be in use there), or freed again by
@@ -93,39 +98,49 @@ RestoreOutcome RestoreFile(const VolumeSource& source, uint64_t recordNumber, co
     if ((!record.IsDeleted() && !choices.inUseToo) || reused) {
         LogRecordFailure(L"Failed to restore reused record for %I64u at %s.", recordNumber, volumeText);
         outcome.change = record.IsDeleted() ? RecordChange::Reused : RecordChange::InUse;
+        outcome.reason = record.IsDeleted() ? L"Record reused by another file" : L"Record now in use";
         return outcome;
     }
     record.SetAttrMask(kNTFSMaskData);
     if (!record.ParseAttrs()) {
-        if (record.IsCompressed())
+        if (record.IsCompressed()) {
             LogRecordFailure(L"Failed to restore compressed file for %I64u at %s.", recordNumber, volumeText);
-        else if (record.IsEncrypted())
+            outcome.reason = L"Compressed data unreadable";
+        } else if (record.IsEncrypted()) {
             LogRecordFailure(L"Failed to restore encrypted file for %I64u at %s.", recordNumber, volumeText);
-        else
+            outcome.reason = L"Encrypted";
+        } else {
             LogRecordFailure(L"Failed to parse attribute for %I64u at %s.", recordNumber, volumeText);
+            outcome.reason = L"Record unreadable";
+        }
         return outcome;
     }
     NTFSAttributeBase* data = record.FindStream(choices.stream.empty() ? nullptr : choices.stream.c_str());
     // EFS data on disk is ciphertext: writing it out would look like a restored file and is not.
     if (record.IsEncrypted() || (data && (data->GetAttrFlags() & kAttrFlagEncrypted))) {
         LogRecordFailure(L"Failed to restore encrypted file for %I64u at %s.", recordNumber, volumeText);
+        outcome.reason = L"Encrypted";
         return outcome;
     }
     std::unique_ptr<WritableFile> file = make(&outcome.dest);
     if (!file) {
         outcome.dest.clear();
+        outcome.reason = L"Could not be created";
         return outcome;
     }
     uint32_t error = 0;
     if (!data) {
         file->Close(&error);
+        outcome.reason = L"No data stream";
         return outcome;
     }
     outcome.size = data->GetDataSize();
     if (!CopyStream(*data, *file, outcome, stop)) {
         // A source cut short explains a failed read of clusters past its end.
-        if (!outcome.interrupted && StoredPast(data, volume->GetClusterSize(), MeasureSource(*volume).heldBytes))
+        if (!outcome.interrupted && StoredPast(data, volume->GetClusterSize(), MeasureSource(*volume).heldBytes)) {
             outcome.sourceEnded = true;
+            outcome.reason = L"The source ends early";
+        }
         file->Close(&error);
         return outcome;
     }
@@ -135,6 +150,7 @@ RestoreOutcome RestoreFile(const VolumeSource& source, uint64_t recordNumber, co
     if (outcome.damagedBytes != 0) {
         LogManager::instance().print(LogLevel::Error, L"%I64u bytes of %s came from damaged chunks of the source.",
                                      outcome.damagedBytes, outcome.dest);
+        outcome.reason = FormatWide(L"%I64u bytes from damaged chunks of the source", outcome.damagedBytes);
         file->Close(&error);
         return outcome;
     }
@@ -146,6 +162,7 @@ RestoreOutcome RestoreFile(const VolumeSource& source, uint64_t recordNumber, co
     }
     if (!file->Close(&error)) {
         LogFileError(error, outcome.dest);
+        outcome.reason = FileErrorReason(error);
         return outcome;
     }
     LogManager::instance().print(LogLevel::Info, L"File restored: %s.", outcome.dest);
@@ -157,28 +174,52 @@ RestoreOutcome RestoreFile(const VolumeSource& source, uint64_t recordNumber, co
 RestoreOutcome RestoreFileInto(const VolumeSource& source, uint64_t recordNumber, Folder& folder,
                                const std::wstring& name, const std::atomic<bool>* stop,
                                const RestoreChoices& choices) {
-    return RestoreFile(
-        source, recordNumber, [&](std::wstring* dest) { return CreateUniqueFile(folder, name, dest); }, stop,
+    uint32_t error = 0;
+    RestoreOutcome outcome = RestoreFile(
+        source, recordNumber, [&](std::wstring* dest) { return CreateUniqueFile(folder, name, dest, &error); }, stop,
         choices);
+    if (error != 0) outcome.reason = FileErrorReason(error);
+    return outcome;
 }
 
-bool RestoreFile(const VolumeSource& source, uint64_t recordNumber, const std::wstring& destPath) {
-    if (destPath.empty()) return false;
-    auto overwrite = [&destPath](std::wstring* dest) {
+RestoreOutcome RestoreFileOnto(const VolumeSource& source, uint64_t recordNumber, const std::wstring& destPath,
+                               const std::atomic<bool>* stop) {
+    uint32_t error = 0;
+    auto overwrite = [&destPath, &error](std::wstring* dest) {
         *dest = destPath;
-        uint32_t error = 0;
         std::unique_ptr<WritableFile> file = WritableFile::CreateAlways(destPath, &error);
         if (!file) LogManager::instance().print(LogLevel::Error, L"Failed to create file: %s.", destPath);
         return file;
     };
-    return RestoreFile(source, recordNumber, overwrite).ok;
+    RestoreOutcome outcome;
+    if (destPath.empty()) return outcome;
+    outcome = RestoreFile(source, recordNumber, overwrite, stop);
+    if (error != 0) outcome.reason = FileErrorReason(error);
+    return outcome;
+}
+
+bool RestoreFile(const VolumeSource& source, uint64_t recordNumber, const std::wstring& destPath) {
+    return RestoreFileOnto(source, recordNumber, destPath).ok;
+}
+
+void RemoveEmptyFailure(RestoreOutcome& outcome) {
+    uint32_t error = 0;
+    if (!outcome.ok && outcome.written == 0 && !outcome.interrupted && !outcome.dest.empty() &&
+        RemoveFilePath(outcome.dest, &error))
+        outcome.dest.clear();
+}
+
+std::wstring PartialText(const RestoreOutcome& outcome) {
+    if (outcome.ok || outcome.dest.empty()) return std::wstring();
+    return FormatWide(L"%I64u of %I64u bytes kept", outcome.written, outcome.size);
 }
 
 std::wstring NumberedName(const std::wstring& name, uint64_t k, size_t limit) {
     return FittedName(name, FormatWide(L"_%I64u", k), true, limit);
 }
 
-std::unique_ptr<WritableFile> CreateUniqueFile(Folder& folder, const std::wstring& name, std::wstring* path) {
+std::unique_ptr<WritableFile> CreateUniqueFile(Folder& folder, const std::wstring& name, std::wstring* path,
+                                               uint32_t* failure) {
     const std::wstring safe = SafeFileName(name);
     size_t limit = kMaxNativeNameLength;
     auto nameFor = [&](uint64_t attempt) {
@@ -207,6 +248,7 @@ std::unique_ptr<WritableFile> CreateUniqueFile(Folder& folder, const std::wstrin
         // loop ends: every try that fails this way names an entry that exists in the folder.
         if (error != kErrorFileExists && error != kErrorAlreadyExists) {
             LogFileError(error, *path);
+            if (failure) *failure = error;
             return nullptr;
         }
         candidate = nameFor(++attempt);

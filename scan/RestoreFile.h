@@ -28,6 +28,7 @@ struct RestoreOutcome {
     RecordChange change = RecordChange::None;  // nothing was made: the record changed since it was found
     uint64_t damagedBytes = 0;  // of `written`, bytes from chunks of the source known to be damaged
     bool sourceEnded = false;   // the copy stopped where the source ends, short of the volume's end
+    std::wstring reason;        // why ok is false, in a few words for a list of failed files
 };
 
 // What a restore copies besides the unnamed stream's bytes.
@@ -55,9 +56,19 @@ RestoreOutcome RestoreFileInto(const VolumeSource& source, uint64_t recordNumber
                                const std::wstring& name, const std::atomic<bool>* stop = nullptr,
                                const RestoreChoices& choices = {});
 
-// Onto destPath, replacing what is there: a path the user confirmed in a save dialog. True when
-// the destination was created and every byte of the stream was read and written to it.
+// Onto destPath, replacing what is there: a path the user confirmed in a save dialog.
+RestoreOutcome RestoreFileOnto(const VolumeSource& source, uint64_t recordNumber, const std::wstring& destPath,
+                               const std::atomic<bool>* stop = nullptr);
+// The same, true when the destination was created and every byte of the stream was read and
+// written to it.
 bool RestoreFile(const VolumeSource& source, uint64_t recordNumber, const std::wstring& destPath);
+
+// What stays of a file that failed, the same in every front end: one that holds none of the
+// file's bytes is removed (outcome.dest cleared), unless a stop ended it; one that holds some stays
+// as a partial recovery, which can be worth having, and PartialText says how much it holds.
+void RemoveEmptyFailure(RestoreOutcome& outcome);
+// "N of M bytes kept" for a failed file that stays; empty when none does.
+std::wstring PartialText(const RestoreOutcome& outcome);
 
 // A new file in `folder` for a file named `name`: the name made safe (SafeFileName) and fitted to
 // the destination (FittedName), then, while that name is taken by anything (a file, a folder, a
@@ -66,8 +77,9 @@ bool RestoreFile(const VolumeSource& source, uint64_t recordNumber, const std::w
 // as eCryptfs's 143 bytes, or a Linux folder seen from Windows, which counts UTF-8 bytes) is cut
 // shorter, a third at a time. Each name is tried by creating it exclusively, so no other program can
 // slip in between the test and the creation. Null when the folder refuses for another reason
-// (logged); *path is the path of the file made.
-std::unique_ptr<WritableFile> CreateUniqueFile(Folder& folder, const std::wstring& name, std::wstring* path);
+// (logged, and in *error); *path is the path of the file made.
+std::unique_ptr<WritableFile> CreateUniqueFile(Folder& folder, const std::wstring& name, std::wstring* path,
+                                               uint32_t* error = nullptr);
 
 // The names CreateUniqueFile tries after the first: stem_K.ext (README_K, .bashrc_K without an
 // extension), fitted to `limit` (FittedName).

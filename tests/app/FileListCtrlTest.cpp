@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "listctrl/FileListCtrl.h"
 #include "ui/AppModule.h"
@@ -263,6 +264,36 @@ TEST_F(FileListWindow, NewRowsForgetTheSortMarkerAndTabLeavesTheList)
     EXPECT_NE(0, code & DLGC_WANTARROWS);
     list_.SetFocusCellMode(true);
     EXPECT_NE(0, ::SendMessageW(control_, WM_GETDLGCODE, VK_TAB, 0) & DLGC_WANTTAB);
+}
+
+TEST_F(FileListWindow, RowsArrivingAfterASortGoToTheirPlaceAndTheSelectionFollowsItsRows)
+{
+    ASSERT_TRUE(list_.AttachControl(control_));
+    list_.EnableSort(true);
+    for (const DeletedFileInfo& row : {Row(20, L"d"), Row(40, L"b"), Row(30, L"f")})
+        list_.AddItem(row);
+    list_.SortColumn(list_.Columns().PositionOf(kFileColumnName));
+    EXPECT_EQ((std::vector<uint64_t>{30, 20, 40}), Records(list_));  // f d b
+    list_.SelectItem(1, 0, 0);                                       // "d"
+
+    // As a scan hands them over: appended, then shown.
+    list_.AppendItem(std::make_unique<DeletedFileInfo>(Row(50, L"e")));
+    list_.AppendItem(std::make_unique<DeletedFileInfo>(Row(10, L"a")));
+    list_.AppendItem(std::make_unique<DeletedFileInfo>(Row(60, L"g")));
+    list_.AppendItem(std::make_unique<DeletedFileInfo>(Row(70, L"d")));  // after the "d" already there
+    EXPECT_TRUE(list_.ShowAppendedItems());
+    EXPECT_EQ((std::vector<uint64_t>{60, 30, 50, 20, 70, 40, 10}), Records(list_));
+    EXPECT_EQ((std::vector<uint64_t>{20}), Records(list_.GetSelectedItems()));
+    EXPECT_EQ(kFileColumnName, list_.Sort().Column());
+
+    // Reversed: least first, and so are the next arrivals, even one that came before the click.
+    list_.AppendItem(std::make_unique<DeletedFileInfo>(Row(80, L"c")));
+    list_.SortColumn(list_.Columns().PositionOf(kFileColumnName));
+    list_.AppendItem(std::make_unique<DeletedFileInfo>(Row(90, L"h")));
+    list_.SelectItem(0, 0, 0);  // "a"
+    EXPECT_TRUE(list_.ShowAppendedItems());
+    EXPECT_EQ((std::vector<uint64_t>{10, 40, 80, 70, 20, 50, 30, 60, 90}), Records(list_));
+    EXPECT_EQ((std::vector<uint64_t>{10}), Records(list_.GetSelectedItems()));
 }
 
 TEST_F(FileListWindow, SortSwitchOffMeansHeaderClicksDoNothing)

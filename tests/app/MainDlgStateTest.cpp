@@ -142,3 +142,30 @@ TEST(MainDlgState, CloseAsksOnlyWhileTheButtonReadsStop)
     s.CancelRequested(0);
     EXPECT_FALSE(s.MustAskBeforeClose());
 }
+
+TEST(MainDlgState, ADoubleClickStartsOnlyAndTheCountSaysWhenAScanWasStoppedOrLoggedErrors)
+{
+    MainDlgState s;
+    s.Started(10000);
+    EXPECT_EQ(Command::Ignore, s.OnScanPressed(0, 2, 10300, 500));  // the second click of a double-click
+    EXPECT_EQ(Command::Cancel, s.OnScanPressed(0, 2, 10500, 500));
+    EXPECT_EQ(L"37", s.CountText(37));  // while it runs: the rows alone
+
+    s.Finished(11000, 0);
+    EXPECT_EQ(L"37", s.CountText(37));
+    s.Started(12000);
+    s.Finished(13000, 17);
+    EXPECT_EQ(L"40 (17 errors: see the log)", s.CountText(40));
+    s.Started(14000);
+    s.CancelRequested(14600);
+    EXPECT_EQ(L"5", s.CountText(5));  // stopping: the worker has not ended yet
+    s.Finished(15000, 0);
+    EXPECT_EQ(L"5 (stopped)", s.CountText(5));
+    s.Started(16000);
+    s.CancelRequested(16600);
+    s.Finished(17000, 2);
+    EXPECT_EQ(L"6 (stopped; 2 errors: see the log)", s.CountText(6));
+    s.Started(0xFFFFFF00u);  // the tick count wraps between the two clicks
+    EXPECT_EQ(Command::Ignore, s.OnScanPressed(0, 2, 0x10, 500));
+    EXPECT_EQ(L"0", s.CountText(0));
+}

@@ -14,7 +14,10 @@ OUT/screenshots. Prints "N passed, N failed" and exits non-zero on any failure.
 
 The progress bar and Stop need a scan that lasts: D: then reads a copy of the sample whose MFT
 grew to 100,000 records with some 5,000 deleted files (tools/fixtures/fxtool.py grow-mft), and
-strace delays every pread of the running program, as a slow disk would.
+strace delays every pread of the running program, as a slow disk would. Restores meet the hard
+cases the same way: D: reads the devnames fixture (names Windows takes for devices, names too long
+once numbered) restored into H:, a small tmpfs is the full drive I:, and a restore into J: runs
+while strace slows the reads, so the window must answer and Stop must end it.
 """
 import argparse
 import hashlib
@@ -41,6 +44,8 @@ ABORT_QUESTION = "Are you sure to abort the scanning and exit? "
 LARGE_RECORDS = 100000
 LARGE_DELETED_EVERY = 20
 SLOW_READ_US = 150000
+FULL_DRIVE = "1m"  # the size of the tmpfs that is drive I:
+DEVICE_STEMS = {"con", "prn", "aux", "nul", "conin$", "conout$"} | {f"{p}{d}" for p in ("com", "lpt") for d in "0123456789"}
 SAME_DRIVE = ("Are you sure to save the restored file(s) to the same drive? \\r\\n"
               "You may get corrupted data! ")
 
@@ -99,6 +104,14 @@ class Session:
         self.g_dir = self.out / "g"
         self.f_dir.mkdir()
         self.g_dir.mkdir()
+        self.h_dir = self.out / "h"
+        self.i_dir = self.out / "i"
+        self.j_dir = self.out / "j"
+        for folder in (self.h_dir, self.i_dir, self.j_dir):
+            folder.mkdir()
+        # A drive that fills up: a small tmpfs (needs root, as the fixtures do).
+        self.full_mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={FULL_DRIVE}", "tmpfs",
+                                            str(self.i_dir)], stderr=subprocess.DEVNULL).returncode == 0
 
         shared = Path(os.environ.get("QUORRET_WINEPREFIX", Path.home() / ".quorret-wine"))
         if not (shared / "system.reg").exists():
@@ -113,7 +126,8 @@ class Session:
         mapper = str(REPO / "tools/wine-map-drive")
         subprocess.run([mapper, "D", str(self.sample)], env=self.env, check=True)
         subprocess.run([mapper, "E", str(self.other)], env=self.env, check=True)
-        for letter, folder in (("f", self.f_dir), ("g", self.g_dir)):
+        for letter, folder in (("f", self.f_dir), ("g", self.g_dir), ("h", self.h_dir), ("i", self.i_dir),
+                               ("j", self.j_dir)):
             os.symlink(folder, prefix / "dosdevices" / f"{letter}:")
         self.d_dir = Path(str(self.sample) + ".root")
 
@@ -134,6 +148,8 @@ class Session:
         if self.app and self.app.poll() is None:
             self.app.kill()
         subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
+        if getattr(self, "full_mounted", False):
+            subprocess.run(["umount", str(self.i_dir)], stderr=subprocess.DEVNULL)
         if self.xvfb:
             self.xvfb.terminate()
             self.xvfb.wait()
@@ -290,7 +306,7 @@ class Session:
                 break
             self.keys(x, y, "Down")
         self.keys(x, y, "Right")
-        for _ in range(10):
+        for _ in range(16):
             self.keys(x, y, "Down")
             seen.append(selected())
             if seen[-1].strip() == f"({drive}:)":
@@ -451,6 +467,8 @@ def run(s):
             and idle["progress.visible"] == "0", "after the failed scan the dialog is idle again")
     os.rename(str(s.sample) + ".gone", s.sample)
 
+    restore_hard_cases(s, manifest, len(reference))
+    scan_garbled_mft(s, len(reference))
     scan_large_volume_slowly(s)
 
     # Close with Escape's command: exit code 2.
@@ -477,7 +495,10 @@ def scan_large_volume_slowly(s):
     os.rename(s.sample, str(s.sample) + ".small")
     os.rename(large, s.sample)
     cli = s.wine(s.args.cli, "scan", "D:", "--format", "tsv")
-    total = len([line for line in cli.stdout.decode("utf-8").splitlines()[1:] if line.strip()])
+    lines = [line for line in cli.stdout.decode("utf-8").replace("\r", "").splitlines() if line.strip()]
+    header = lines[0].split("\t")
+    grown = [dict(zip(header, line.split("\t"))) for line in lines[1:]]  # in record order, as the window lists them
+    total = len(grown)
     s.check(total > 100, f"quorret-cli finds {total} deleted files on the grown D:")
 
     comm = Path(f"/proc/{s.app.pid}/comm").read_text().strip()
@@ -489,10 +510,14 @@ def scan_large_volume_slowly(s):
         time.sleep(1)
         if not s.check(slow.poll() is None, "strace is attached to the program (its reads are slowed)"):
             return
-        s.click_rect(s.main["scan.rect"])
+        # A double-click on Scan starts the scan and does not stop it again.
+        s.focus_at(*s.centre(s.main["scan.rect"]))
+        s.xdo("click", "--repeat", 2, "--delay", 120, 1)
         started = time.time()
         st = s.wait_for(lambda: (lambda st: st if st["progress.visible"] == "1" else None)(s.state()),
                         "the progress bar", timeout=30)
+        time.sleep(1.5)
+        s.check(s.state()["scan.text"] == "Stop", "a double-click on Scan started the scan and left it running")
         first = int(st["progress.pos"])
         s.check(st["scan.text"] == "Stop" and st["disks.enabled"] == "0" and st["filters.enabled"] == "0",
                 f"scanning: Stop, inputs disabled, bar shown {time.time() - started:.1f} s after Scan")
@@ -510,6 +535,8 @@ def scan_large_volume_slowly(s):
         s.shot("09-scanning")
         s.check(st["scan.text"] == "Stop" and st["progress.visible"] == "1",
                 f"the bar moves on while scanning ({first} -> {st['progress.pos']}), {st['count.text']} rows so far")
+        # Sorted by Name while rows pour in: the rows that come later go to their sorted places.
+        s.click(*s.header_point(1))
         st = s.wait_for(lambda: (lambda st: st if int(st["count.text"] or 0) >= 1000 else None)(s.state()),
                         "a thousand rows", timeout=60)
 
@@ -524,18 +551,33 @@ def scan_large_volume_slowly(s):
         s.check(st["scan.text"] == "Scan" and st["disks.enabled"] == "1" and st["filters.enabled"] == "1",
                 f"Stop: the button says Scan and the inputs are enabled {time.time() - pressed:.2f} s after the "
                 f"click (button {st['scan.text']!r}, {st['count.text']} rows)")
-        st = s.wait_for(lambda: (lambda st: st if st["progress.visible"] == "0" else None)(s.state()),
-                        "the stopped scan to end", timeout=15)
+        st = s.wait_for(lambda: (lambda st: st if st["progress.visible"] == "0" and st["count.text"].endswith(
+            " (stopped)") else None)(s.state()), "the stopped scan to end", timeout=15)
         s.shot("10-stopped")
-        stopped = int(st["count.text"])
-        s.check(1000 <= stopped < total, f"the stopped scan listed {stopped} of {total} files, bar hidden")
+        stopped = int(st["count.text"].split(" ")[0])
+        s.check(1000 <= stopped < total, f"the stopped scan listed {stopped} of {total} files, bar hidden, "
+                                         f"the count says {st['count.text']!r}")
         time.sleep(3)
         st = s.state()
-        s.check(st["count.text"] == str(stopped) and st["scan.text"] == "Scan" and st["progress.visible"] == "0",
-                f"3 s after Stop: still {st['count.text']} rows, no scan running")
+        s.check(st["count.text"] == f"{stopped} (stopped)" and st["scan.text"] == "Scan"
+                and st["progress.visible"] == "0", f"3 s after Stop: still {st['count.text']} rows, no scan running")
     finally:
         slow.terminate()
         slow.wait()
+
+    # Greatest first: the two bottom rows hold the least name of those listed. Had the rows that
+    # came after the click been added at the end, the bottom rows would be the last two found,
+    # whose names differ (the grown volume repeats the sample's names in turn).
+    least = min(r["name"] for r in grown[:stopped]).encode("utf-16-be")
+    bottom = []
+    for keys, target in ((("End", "Up"), "F:\\above-bottom-after-sort"), (("End",), "F:\\bottom-after-sort")):
+        s.click(*s.row_point(0))
+        s.keys(*s.row_point(0), *keys)
+        bottom.append(s.restore_selected_to_file(target))
+        s.answer_box(f"File restored: {target}. ", "OK", "box-" + target[3:])
+    s.check(all(name.encode("utf-16-be") == least for name in bottom),
+            f"sorted by Name during the scan: the two bottom rows are {bottom}, the least name of the {stopped} "
+            f"listed is {least.decode('utf-16-be')!r}")
 
     s.click_rect(s.main["scan.rect"])
     done = s.wait_for(lambda: (lambda st: st if st["scan.text"] == "Scan" and st["count.text"] == str(total)
@@ -545,9 +587,132 @@ def scan_large_volume_slowly(s):
     os.rename(str(s.sample) + ".small", s.sample)
 
 
+def box_text(s):
+    window, text = s.wait_for(s.message_box, "the restore's message box", timeout=120)
+    return window, text.replace("\\r", "\r").replace("\\n", "\n")
+
+
+def scan_and_select_all(s, count):
+    s.click_rect(s.main["scan.rect"])
+    s.wait_for(lambda: (lambda st: st if st["scan.text"] == "Scan" and st["count.text"] == str(count) else None)(
+        s.state()), f"a scan listing {count} files", timeout=60)
+    s.click(*s.row_point(0))
+    s.keys(*s.row_point(0), "ctrl+a")
+
+
+def scan_garbled_mft(s, sample_count, records=(80, 81)):
+    """A volume whose MFT holds records that cannot be read: the count says the scan met errors."""
+    data = bytearray(s.sample.read_bytes())
+    sector = int.from_bytes(data[11:13], "little")
+    cluster = sector * data[13]
+    size_code = int.from_bytes(data[0x40:0x41], "little", signed=True)
+    record_size = 1 << -size_code if size_code < 0 else size_code * cluster
+    mft = int.from_bytes(data[0x30:0x38], "little") * cluster
+    for record in records:  # live files: their fix-ups no longer match, no deleted file is lost
+        data[mft + record * record_size + sector - 2] ^= 0xFF
+    os.rename(s.sample, str(s.sample) + ".small")
+    s.sample.write_bytes(bytes(data))
+    try:
+        s.click_rect(s.main["scan.rect"])
+        st = s.wait_for(lambda: (lambda st: st if st["scan.text"] == "Scan" and st["count.text"].startswith(
+            f"{sample_count} (") else None)(s.state()), "the scan of the garbled MFT to end", timeout=60)
+        s.shot("12-garbled-mft")
+        words = st["count.text"].split(" ")
+        s.check(len(words) == 6 and words[1].startswith("(") and int(words[1][1:]) >= len(records)
+                and " ".join(words[2:]) == "errors: see the log)",
+                f"a scan that met {len(records)} garbled records says so: {st['count.text']!r}")
+    finally:
+        os.replace(str(s.sample) + ".small", s.sample)
+
+
+def restore_hard_cases(s, manifest, sample_count):
+    """Device names and names too long once numbered, a full drive, and a restore from a slow disk."""
+    # Names Windows takes for devices, and two files of each of two names: every one is a file.
+    devnames = read_manifest(s.args.devnames_manifest)
+    os.rename(s.sample, str(s.sample) + ".small")
+    with lzma.open(s.args.devnames_xz) as src, open(s.sample, "wb") as dst:
+        shutil.copyfileobj(src, dst)
+    try:
+        scan_and_select_all(s, len(devnames))
+        s.restore_selected_to_folder("H")
+        s.answer_box(f"Total {len(devnames)} files restored. ", "OK", "box-device-names")
+        made = {p.name: sha256(p) for p in s.h_dir.iterdir()}
+        s.check(sorted(made.values()) == sorted(m["sha256"] for m in devnames.values()),
+                f"H:\\ holds every file byte-identical: {sorted(n[:40] for n in made)}")
+        s.check(not any(n.split(".")[0].rstrip(" ").lower() in DEVICE_STEMS for n in made),
+                "no restored name is a device name")
+        s.check(all(len(n) <= 255 for n in made), "the numbered long name was cut to fit")
+    finally:
+        os.replace(str(s.sample) + ".small", s.sample)
+
+    # A drive that fills up: the message counts what was restored, names every failure with its
+    # reason, and leaves no empty file behind; a partial file says how much it holds.
+    scan_and_select_all(s, sample_count)
+    if s.check(s.full_mounted, f"drive I: is a {FULL_DRIVE} tmpfs"):
+        s.restore_selected_to_folder("I")
+        window, text = box_text(s)
+        s.shot("box-full-drive")
+        lines = text.split("\r\n")
+        on_disk = {p.name: p for p in s.i_dir.iterdir()}
+        by_name = {m["path"].split("/")[-1]: m for m in manifest.values()}
+        complete = [n for n, p in on_disk.items() if sha256(p) == by_name[n]["sha256"]]
+        partial = [n for n in on_disk if n not in complete]
+        failed = sample_count - len(complete)
+        s.check(lines[0] == f"Total {len(complete)} files restored. ",
+                f"the full drive: {len(complete)} complete files on disk, the message says {lines[0]!r}")
+        s.check(failed > 0 and len(lines) > 1 and lines[1] == f"{failed} files failed:", f"{failed} failures counted")
+        named = lines[2:]
+        s.check(all(any(line.startswith(f"I:\\{n}: Disk is full (") and "bytes kept)" in line for line in named)
+                    for n in partial), f"every partial file is named with its reason and what it keeps: {partial}")
+        s.check(any("Disk is full" in line for line in named), f"the reason is given: {named[:3]}")
+        s.check(all(p.stat().st_size > 0 for p in on_disk.values()), "no empty file is left behind")
+        s.press(window, "OK")
+        s.wait_for(lambda: s.message_box() is None, "the message box to close")
+
+    # A restore from a slow disk: the window answers, the count label says how far it is, and
+    # Restore (now Stop) ends it with the files not restored counted.
+    comm = Path(f"/proc/{s.app.pid}/comm").read_text().strip()
+    slow = subprocess.Popen(["strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=pread64",
+                             "-e", f"inject=pread64:delay_exit={SLOW_READ_US}", "-p", str(s.app.pid)],
+                            stderr=subprocess.DEVNULL)
+    try:
+        time.sleep(1)
+        if not s.check(comm == "Quorret.exe" and slow.poll() is None, "strace slows the program's reads"):
+            return
+        s.click(*s.row_point(0))
+        s.keys(*s.row_point(0), "ctrl+a")
+        s.restore_selected_to_folder("J")
+        st = s.wait_for(lambda: (lambda st: st if st["count.text"].startswith("Restoring") else None)(s.state()),
+                        "the restore's progress line", timeout=30)
+        s.check(st["restore.text"] == "Stop" and st["progress.visible"] == "1",
+                f"restoring: {st['count.text']!r}, Restore reads {st['restore.text']!r}, bar shown")
+        answers = []
+        for _ in range(3):
+            asked = time.time()
+            answers.append((s.state().get("count.text", ""), time.time() - asked))
+        s.check(all(text.startswith("Restoring") for text, _ in answers),
+                f"the window answers while it restores: {[(t, round(d, 2)) for t, d in answers]}")
+        s.shot("11-restoring")
+        s.click_rect(s.main["restore.rect"])
+        window, text = box_text(s)
+        s.shot("box-restore-stopped")
+        stopped = [line for line in text.split("\r\n") if line.startswith("Stopped: ")]
+        done = [p for p in s.j_dir.iterdir()]
+        s.check(len(stopped) == 1 and stopped[0].endswith(" files not restored.") and len(done) < sample_count,
+                f"Stop ends the restore: {text!r}, {len(done)} files made")
+        s.press(window, "OK")
+        s.wait_for(lambda: s.message_box() is None, "the message box to close")
+        st = s.state()
+        s.check(st["restore.text"] == "Restore..." and st["count.text"] == str(sample_count),
+                f"after the restore: Restore... and the count {st['count.text']} again")
+    finally:
+        slow.terminate()
+        slow.wait()
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    for name in ("exe", "cli", "probe", "image-xz", "manifest", "out"):
+    for name in ("exe", "cli", "probe", "image-xz", "manifest", "devnames-xz", "devnames-manifest", "out"):
         parser.add_argument("--" + name, required=True)
     args = parser.parse_args()
     for tool in ("wine", "Xvfb", "xdotool", "import", "strace"):

@@ -22,6 +22,7 @@ namespace {
 struct ScanResult {
     int32_t state = -1;
     double progress = -1;
+    uint64_t errors = 0;
     int finished = 0;
     std::vector<DeletedFileInfo> files;
     std::vector<std::wstring> log;
@@ -41,11 +42,17 @@ ScanResult RunScan(const VolumeSource& source, const std::wstring& filter = L"",
         task.Wait();
         result.state = task.GetState();
         result.progress = task.GetProgress();
+        result.errors = task.GetErrorsLogged();
     }
     result.files = log->files;
     result.finished = log->finished;
     result.log = capture.Lines();
     return result;
+}
+
+uint64_t ErrorLines(const std::vector<std::wstring>& log) {
+    return static_cast<uint64_t>(
+        std::count_if(log.begin(), log.end(), [](const std::wstring& line) { return line.starts_with(L"ERROR: "); }));
 }
 
 // The walk as first written: every record read on its own, every path climbed afresh.
@@ -225,6 +232,9 @@ TEST(FileScanTask, BlockReadsMatchSingleReadsAcrossAFragmentedMft) {
     // Record 1024 once; record 20 once by the walk and once as the folder of the files below it.
     EXPECT_EQ(std::count(all.log.begin(), all.log.end(), LogCapture::Error(L"Invalid file record. ")), 3);
     EXPECT_EQ(std::count(all.log.begin(), all.log.end(), LogCapture::Error(L"Failed to update sequence number. ")), 1);
+    // Every error line the walk logged, for the window's count label.
+    EXPECT_EQ(all.errors, ErrorLines(all.log));
+    EXPECT_GE(all.errors, 4u);
 
     ScanResult logs = RunScan(source, L"*.LOG");
     ExpectSameFiles(logs.files, ReferenceScan(source, L"*.LOG"));
@@ -238,6 +248,7 @@ TEST(FileScanTask, BlockReadsMatchSingleReadsAcrossAFragmentedMft) {
         ExpectSameFiles(parallel.files, all.files);
         EXPECT_EQ(parallel.log, all.log) << threads << " threads";
         EXPECT_EQ(parallel.progress, all.progress);
+        EXPECT_EQ(parallel.errors, all.errors);
     }
 }
 
@@ -265,6 +276,9 @@ TEST(FileScanTask, UnreadableStretchOfTheMftIsReadRecordByRecord) {
     ScanResult parallel = RunScan(faulty, L"", 3);
     ExpectSameFiles(parallel.files, result.files);
     EXPECT_EQ(parallel.log, result.log);
+    EXPECT_EQ(parallel.errors, result.errors);
+    EXPECT_EQ(result.errors, ErrorLines(result.log));
+    EXPECT_GE(result.errors, 4u);
     for (uint64_t n = 1500; n < 1504; ++n)
         EXPECT_EQ(std::count(result.log.begin(), result.log.end(),
                              LogCapture::Error(L"Failed to read file record: " + std::to_wstring(n) + L". ")),

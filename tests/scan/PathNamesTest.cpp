@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "base/Utf16.h"
 #include "scan/PathNames.h"
 
 using namespace Vorlaq;
@@ -59,4 +60,17 @@ TEST(PathNames, ReplaceInvalidCharsTouchesExactlyTheNine) {
     EXPECT_EQ(ReplaceInvalidChars(L"a\\b/c:d*e?f\"g<h>i|j", L"_"), L"a_b_c_d_e_f_g_h_i_j");
     EXPECT_EQ(ReplaceInvalidChars(L"ok name (1).txt~!@#$%^&", L"_"), L"ok name (1).txt~!@#$%^&");
     EXPECT_EQ(ReplaceInvalidChars(L"::", L"--"), L"----");
+}
+
+TEST(PathNames, DeviceNamesAreKnownInEveryFormAndMadeSafe) {
+    for (const wchar_t* name : {L"nul", L"NUL", L"con.txt", L"Aux.tar.gz", L"prn.", L"com1", L"LPT9.log", L"nul .txt",
+                                L"COM\u00B9", L"conin$", L"CONOUT$.x"})
+        EXPECT_TRUE(IsReservedDeviceName(name)) << WideToUtf8(name);
+    for (const wchar_t* name : {L"null", L"console.txt", L"com10", L"lpt", L"a.nul", L"_nul", L"com1x.txt", L""})
+        EXPECT_FALSE(IsReservedDeviceName(name)) << WideToUtf8(name);
+    EXPECT_EQ(SafeFileName(L"nul"), L"nul_");
+    EXPECT_EQ(SafeFileName(L"CON.txt"), L"CON_.txt");
+    EXPECT_EQ(SafeFileName(L"aux:x.log"), L"aux_x.log");  // the colon went first: no device left
+    EXPECT_EQ(SafeFileName(L"lpt1.a.b"), L"lpt1_.a.b");
+    EXPECT_EQ(SafeFileName(L"nuls.txt"), L"nuls.txt");
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -281,6 +282,72 @@ TEST(RestoreFile, ReadFailuresKeepWhatWasWritten) {
         EXPECT_EQ(*r.content, Bytes(content.begin(), content.begin() + 2 * 65536)) << "short " << shortRead;
     }
     EXPECT_EQ(FolderEntries(dir), std::vector<std::wstring>{L"b.bin"});
+}
+
+// One rule for a file that fails, in every front end: nothing stays of one that got none of its
+// bytes, one that got some stays and says how much; either says why. Device names are files too.
+TEST(RestoreFile, FailuresSayWhyKeepOnlyFilesHoldingBytesAndDeviceNamesAreFiles) {
+    VolumeImage image;
+    const Bytes content = Pattern(5 * 65536, 12);
+    image.AddFile(16, DeletedFile(L"long.bin", content, true));
+    image.AddFile(17, DeletedFile(L"nul", Pattern(300, 13)));
+    image.AddFile(18, DeletedFile(L"CON.txt", Pattern(400, 14)));
+    image.AddFile(19, DeletedFile(L"Com1 .tar.gz", Pattern(500, 15)));
+    auto bytes = image.Build();
+    auto at = std::search(bytes->begin() + 4096, bytes->end(), content.begin(), content.begin() + 4096);
+    ASSERT_NE(at, bytes->end());
+    const uint64_t dataStart = static_cast<uint64_t>(at - bytes->begin());
+    auto failingAt = [&](uint64_t offset) {
+        return VolumeSource::FromDevice(
+            [bytes, offset] {
+                FaultPlan plan;
+                plan.rangeBegin = offset;
+                plan.rangeEnd = offset + 1;
+                return std::make_unique<FaultDevice>(OpenImage(bytes), plan);
+            },
+            L"R:\\");
+    };
+    std::filesystem::remove_all(std::string(QUORRET_BINARY_DIR) + "/restore-test/failure-rule");
+    const std::wstring dir = ScratchFolder("failure-rule");
+    uint32_t error = 0;
+    std::unique_ptr<Folder> folder = Folder::Open(dir, &error);
+    ASSERT_TRUE(folder);
+    LogCapture quiet;
+
+    RestoreOutcome partial = RestoreFileInto(failingAt(dataStart + 2 * 65536 + 100), 16, *folder, L"part.bin");
+    RemoveEmptyFailure(partial);
+    EXPECT_FALSE(partial.ok);
+    EXPECT_EQ(partial.reason, L"Read error on the volume");
+    EXPECT_EQ(PartialText(partial), L"131072 of 327680 bytes kept");
+    EXPECT_EQ(ReadFile(NativePathText(partial.dest)), Bytes(content.begin(), content.begin() + 2 * 65536));
+
+    RestoreOutcome empty = RestoreFileInto(failingAt(dataStart + 100), 16, *folder, L"empty.bin");
+    const std::wstring made = empty.dest;
+    RemoveEmptyFailure(empty);
+    EXPECT_EQ(empty.reason, L"Read error on the volume");
+    EXPECT_TRUE(empty.dest.empty());
+    EXPECT_EQ(PartialText(empty), L"");
+    EXPECT_FALSE(made.empty() || FileExists(made));
+
+    RestoreOutcome onto = RestoreFileOnto(MemorySource(bytes), 16, dir + L"/missing-folder/x.bin");
+    // Windows says the folder is missing, POSIX systems the file.
+    EXPECT_TRUE(onto.reason == L"Path not found" || onto.reason == L"File not found") << WideToUtf8(onto.reason);
+
+    const auto source = MemorySource(bytes);
+    const struct {
+        uint64_t record;
+        const wchar_t* stored;
+        const wchar_t* made;
+        Bytes content;
+    } devices[] = {{17, L"nul", L"nul_", Pattern(300, 13)},
+                   {18, L"CON.txt", L"CON_.txt", Pattern(400, 14)},
+                   {19, L"Com1 .tar.gz", L"Com1 _.tar.gz", Pattern(500, 15)}};
+    for (const auto& device : devices) {
+        RestoreOutcome outcome = RestoreFileInto(source, device.record, *folder, device.stored);
+        EXPECT_TRUE(outcome.ok) << device.record;
+        EXPECT_EQ(outcome.dest, JoinPath(dir, device.made));
+        EXPECT_EQ(ReadFile(NativePathText(outcome.dest)), device.content);
+    }
 }
 
 TEST(RestoreFile, DestinationFailuresAreLoggedWithThePath) {
