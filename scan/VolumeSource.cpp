@@ -52,8 +52,16 @@ std::shared_ptr<Device> VolumeSource::OpenedDevice() const {
     return opened_->device;
 }
 
+VolumeSource VolumeSource::OldFileSystem(const NTFSBootSector& geometry, uint64_t volumeStart) const {
+    VolumeSource view = *this;
+    view.oldGeometry_ = geometry;
+    view.oldStart_ = volumeStart;
+    return view;
+}
+
 std::unique_ptr<NTFSVolume> VolumeSource::Open() const {
     const std::wstring path = kind_ == Kind::Drive ? std::wstring(1, text_[0]) + L":\\" : text_;
+    if (oldGeometry_) return std::make_unique<NTFSVolume>(ShareDevice(OpenedDevice(), oldStart_), path, *oldGeometry_);
     return std::make_unique<NTFSVolume>(OpenDevice(), path);
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "base/os/Device.h"
+#include "ntfs/NTFSBootSector.h"
 
 namespace Vorlaq {
 
@@ -32,6 +33,11 @@ public:
                                   std::optional<uint64_t> length = std::nullopt);
     // Any device, made once by `factory` on first use.
     static VolumeSource FromDevice(DeviceFactory factory, const std::wstring& volumeText);
+
+    // An old file system on this source, known from its records alone: its volume starts
+    // `volumeStart` bytes into this source and has the given geometry (NTFSVolume's constructor
+    // for such views). It shares this source's one open device.
+    VolumeSource OldFileSystem(const NTFSBootSector& geometry, uint64_t volumeStart) const;
 
     bool IsEmpty() const { return kind_ == Kind::None; }
     bool IsDrive() const { return kind_ == Kind::Drive; }
@@ -59,6 +65,8 @@ private:
     std::wstring imagePath_;
     uint64_t offset_ = 0;
     std::optional<uint64_t> length_;
+    std::optional<NTFSBootSector> oldGeometry_;  // set for a view of an old file system
+    uint64_t oldStart_ = 0;
     DeviceFactory factory_;
     std::shared_ptr<OpenedState> opened_ = std::make_shared<OpenedState>();
 };
