@@ -16,6 +16,8 @@ namespace {
 constexpr uint32_t kSmallestCluster = 512;
 constexpr uint32_t kLargestCluster = 2u << 20;
 constexpr uint32_t kAssumedCluster = 4096;
+// $Extend's record: the files in it ($Quota, $ObjId, $Reparse, $UsnJrnl) are the file system's own.
+constexpr uint64_t kExtendRecord = 11;
 
 const NTFSAttributeNonResident* IndexAllocationOf(NTFSFileRecord& record) {
     return dynamic_cast<const NTFSAttributeNonResident*>(record.FindFirstAttr(kNTFSAttrIndexAllocation));
@@ -31,7 +33,8 @@ struct FolderPaths {
 
 DeepScan::DeepScan(const VolumeSource& source, RecoverabilityMode mode) : source_(source), mode_(mode) {
     live_ = source.Open();
-    if (Device* device = live_->GetDevice()) length_ = FindDeviceEnd(*device);
+    // The whole source, whatever the live file system (if any) says its size is.
+    if (std::unique_ptr<Device> device = source.OpenDevice()) length_ = FindDeviceEnd(*device);
     if (!HasLiveFileSystem()) return;
     clusterSize_ = live_->GetClusterSize();
     if (auto* mft = dynamic_cast<NTFSAttributeNonResident*>(live_->GetMFTData()))
@@ -69,7 +72,7 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
                 folderIndexClusters_.push_back(index->GetDataRuns().front().LCN);
             return;
         }
-        if (number < kNTFSFirstUserRecord) return;
+        if (number < kNTFSFirstUserRecord || record.GetParentRef() == kExtendRecord) return;
         const bool old = !InLiveMft(carved.position, carved.recordSize);
         if (!old && !record.IsDeleted()) return;  // the live file system holds it
         const std::wstring name = ShownRecordName(record, number);
@@ -87,6 +90,7 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
                                              0)
                            .Open();
             mft.paths = std::make_unique<DirectoryPathCache>(*mft.view);
+            mft.paths->KnowRootByNumber();
         }
         std::wstring path = mft.paths->BuildFilePath(number, record.GetParentRef());
         if (path == root + L"Unknown") path = root + kLostFilesFolder + L"\\";
