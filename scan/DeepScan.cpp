@@ -1,11 +1,12 @@
 #include "scan/DeepScan.h"
 
 #include <algorithm>
-#include <map>
 
 #include "ntfs/NTFSAttributeNonResident.h"
 #include "ntfs/NTFSClusterBitmap.h"
+#include "ntfs/NTFSFileName.h"
 #include "ntfs/NTFSFileRecord.h"
+#include "scan/CarvedFolders.h"
 #include "scan/FilePathBuilder.h"
 #include "scan/RecordCarver.h"
 
@@ -22,12 +23,6 @@ constexpr uint64_t kExtendRecord = 11;
 const NTFSAttributeNonResident* IndexAllocationOf(NTFSFileRecord& record) {
     return dynamic_cast<const NTFSAttributeNonResident*>(record.FindFirstAttr(kNTFSAttrIndexAllocation));
 }
-
-// The folders of one MFT, each read once, through a view of that MFT.
-struct FolderPaths {
-    std::unique_ptr<NTFSVolume> view;
-    std::unique_ptr<DirectoryPathCache> paths;
-};
 
 }  // namespace
 
@@ -59,7 +54,15 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
                              const std::atomic<bool>* stop, std::atomic<uint64_t>* progress) {
     DeepScanResult result;
     folderIndexClusters_.clear();
-    std::map<std::pair<uint64_t, uint32_t>, FolderPaths> folders;
+    CarvedFolders folders;
+    // A file's folder may lie further on (a fragmented MFT, a folder made later): the files wait
+    // for the whole source to be read.
+    struct Waiting {
+        DeletedFileInfo file;
+        uint64_t mftStart;
+        uint64_t parentRef;
+    };
+    std::vector<Waiting> files;
     const std::wstring root = source_.GetVolumeText();
     const bool judged = mode_ != RecoverabilityMode::Off && bitmap_ && bitmap_->IsReadable();
 
@@ -67,15 +70,18 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
     auto found = [&](const CarvedRecord& carved) {
         NTFSFileRecord& record = *carved.record;
         const uint64_t number = record.GetFileRef();
+        auto* firstName = dynamic_cast<NTFSFileName*>(record.FindFirstAttr(kNTFSAttrFileName));
+        const uint64_t parentRef = firstName ? firstName->GetParentRef() : 0;
+        const std::wstring name = ShownRecordName(record, number);
         if (record.IsDirectory()) {
             if (const NTFSAttributeNonResident* index = IndexAllocationOf(record); index && !index->GetDataRuns().empty())
                 folderIndexClusters_.push_back(index->GetDataRuns().front().LCN);
+            if (!name.empty()) folders.Add(carved.mftStart, number, record.GetSequenceNumber(), parentRef, name);
             return;
         }
-        if (number < kNTFSFirstUserRecord || record.GetParentRef() == kExtendRecord) return;
+        if (number < kNTFSFirstUserRecord || (parentRef & kNTFSRecordNumberMask) == kExtendRecord) return;
         const bool old = !InLiveMft(carved.position, carved.recordSize);
         if (!old && !record.IsDeleted()) return;  // the live file system holds it
-        const std::wstring name = ShownRecordName(record, number);
         if (name.empty() || !filter.MatchFile(name)) return;
 
         Recoverability recoverability;
@@ -83,31 +89,26 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
         if (judged && data) recoverability = JudgeRecoverability(data, *bitmap_, clusterSize_);
         if (mode_ == RecoverabilityMode::IntactOnly && recoverability.state != RecoverState::Intact) return;
 
-        FolderPaths& mft = folders[{carved.mftStart, carved.recordSize}];
-        if (!mft.view) {
-            mft.view = source_.OldFileSystem(RecordCarver::ViewGeometry(carved.mftStart, carved.recordSize,
-                                                                        clusterSize_ ? clusterSize_ : kAssumedCluster),
-                                             0)
-                           .Open();
-            mft.paths = std::make_unique<DirectoryPathCache>(*mft.view);
-            mft.paths->KnowRootByNumber();
-        }
-        std::wstring path = mft.paths->BuildFilePath(number, record.GetParentRef());
-        if (path == root + L"Unknown") path = root + kLostFilesFolder + L"\\";
-
         uint64_t modified = 0, created = 0, accessed = 0;
         record.GetFileTime(&modified, &created, &accessed);
-        DeletedFileInfo file(root, number, name, path, data ? data->GetDataSize() : 0, &modified, &created, &accessed);
+        DeletedFileInfo file(root, number, name, std::wstring(), data ? data->GetDataSize() : 0, &modified, &created,
+                             &accessed);
         file.SetSequence(record.GetSequenceNumber());
         file.SetRecoverability(recoverability);
         if (old) file.SetOldRecord(carved.position, carved.recordSize);
-        ++result.rows;
-        if (old) ++result.oldRows;
-        sink(file);
+        files.push_back({std::move(file), carved.mftStart, parentRef});
     };
     result.bytesRead = carver.Run(found, stop, progress);
     SettleClusterSize(carver.IndexBlocks(), result);
     clusterSize_ = result.clusterSize;
+
+    const std::wstring lost = root + kLostFilesFolder + L"\\";
+    for (Waiting& waiting : files) {
+        waiting.file.SetPath(folders.PathOf(waiting.mftStart, waiting.parentRef, root).value_or(lost));
+        ++result.rows;
+        if (waiting.file.IsFromOldMft()) ++result.oldRows;
+        sink(waiting.file);
+    }
     return result;
 }
 

@@ -59,11 +59,6 @@ std::wstring DirectoryPathCache::BuildFilePath(uint64_t recordNumber, uint64_t p
     return folder ? *folder : root_ + L"Unknown";
 }
 
-void DirectoryPathCache::KnowRootByNumber() {
-    constexpr uint64_t kRootRecord = 5;
-    folders_[kRootRecord] = root_;
-}
-
 const std::optional<std::wstring>& DirectoryPathCache::Resolve(uint64_t directory) {
     // Climb until a folder already known, the root (a folder that is its own parent) or a
     // failure; then fill in every folder passed on the way, outermost first.

@@ -31,10 +31,6 @@ public:
     // has that record read already).
     std::wstring BuildFilePath(uint64_t recordNumber, uint64_t parentRef);
 
-    // Record 5 is the root without reading it: in an old file system its record may be gone (a
-    // format writes its own root there, a wiped MFT start takes it), its folders' references not.
-    void KnowRootByNumber();
-
 private:
     // The path of folder `directory` (ending in its own name), or nothing for "Unknown".
     const std::optional<std::wstring>& Resolve(uint64_t directory);
