@@ -18,6 +18,9 @@ constexpr uint32_t kLargestRecord = 64u << 10;
 // The record number at 0x2C exists only where the update-sequence array starts after it (NTFS 3.1).
 constexpr uint16_t kNumberedUsaOffset = 0x30;
 constexpr uint32_t kReadPiece = 1u << 20;
+// Index blocks noted at most: 32 MiB of positions, more than enough to tell a cluster size, however
+// many sectors of a hostile source look like one.
+constexpr size_t kMostIndexBlocks = 4u << 20;
 
 bool IsPowerOfTwo(uint32_t value) { return value != 0 && (value & (value - 1)) == 0; }
 
@@ -79,7 +82,12 @@ void RecordCarver::Examine(const uint8_t* bytes, size_t size, uint64_t position,
     ByteReader header(bytes, size);
     const uint32_t magic = header.U32(0).value_or(0);
     if (magic == kIndexMagic) {
-        indexBlocks_.push_back(position);
+        // Its size is what its update-sequence array covers; the fix-up must check over it.
+        const uint16_t count = header.U16(0x06).value_or(0);
+        const size_t blockSize = count > 1 ? size_t{count - 1u} * kStep : 0;
+        if (blockSize != 0 && blockSize <= size && CheckUpdateSequence(bytes, blockSize) &&
+            indexBlocks_.size() < kMostIndexBlocks)
+            indexBlocks_.push_back(position);
         return;
     }
     if (magic != kFileMagic) return;
