@@ -17,7 +17,6 @@ constexpr uint32_t kStep = 512;               // records and index blocks start 
 constexpr uint32_t kLargestRecord = 64u << 10;
 // The record number at 0x2C exists only where the update-sequence array starts after it (NTFS 3.1).
 constexpr uint16_t kNumberedUsaOffset = 0x30;
-constexpr uint32_t kReadPiece = 1u << 20;
 // Index blocks noted at most: 32 MiB of positions, more than enough to tell a cluster size, however
 // many sectors of a hostile source look like one.
 constexpr size_t kMostIndexBlocks = 4u << 20;
@@ -49,22 +48,13 @@ NTFSBootSector RecordCarver::ViewGeometry(uint64_t mftStart, uint32_t recordSize
     return geometry;
 }
 
-void RecordCarver::ReadBlock(MftBlock& block) const {
-    // A record that starts near the block's end is read whole with it.
-    const uint64_t start = block.first * blockBytes_;
-    const uint64_t want = std::min<uint64_t>(uint64_t{blockBytes_} + kLargestRecord, length_ - start);
-    block.records = 1;
-    block.held = 0;
-    block.bytes.resize(want);
-    uint64_t got = 0;
-    while (got < want) {
-        uint32_t piece = static_cast<uint32_t>(std::min<uint64_t>(kReadPiece, want - got));
-        uint32_t delivered = 0;
-        if (!device_ || !device_->ReadAt(start + got, block.bytes.data() + got, piece, &delivered) || delivered == 0) break;
-        got += delivered;
-    }
-    block.bytes.resize(got);
-    block.held = got != 0 ? 1 : 0;
+const uint8_t* RecordCarver::Whole(const uint8_t* bytes, size_t size, uint64_t position, size_t need) {
+    if (need <= size) return bytes;
+    // A structure that runs past this block is read on its own: rare, and a block stays small.
+    straddling_.resize(need);
+    uint32_t got = 0;
+    if (!device_->ReadAt(position, straddling_.data(), static_cast<uint32_t>(need), &got) || got != need) return nullptr;
+    return straddling_.data();
 }
 
 NTFSVolume& RecordCarver::ViewAt(uint64_t mftStart, uint32_t recordSize) {
@@ -85,16 +75,18 @@ void RecordCarver::Examine(const uint8_t* bytes, size_t size, uint64_t position,
         // Its size is what its update-sequence array covers; the fix-up must check over it.
         const uint16_t count = header.U16(0x06).value_or(0);
         const size_t blockSize = count > 1 ? size_t{count - 1u} * kStep : 0;
-        if (blockSize != 0 && blockSize <= size && CheckUpdateSequence(bytes, blockSize) &&
-            indexBlocks_.size() < kMostIndexBlocks)
-            indexBlocks_.push_back(position);
+        if (blockSize == 0 || blockSize > kLargestRecord || indexBlocks_.size() >= kMostIndexBlocks) return;
+        const uint8_t* block = Whole(bytes, size, position, blockSize);
+        if (block && CheckUpdateSequence(block, blockSize)) indexBlocks_.push_back(position);
         return;
     }
-    if (magic != kFileMagic) return;
+    if (magic != kFileMagic || size < kNumberedUsaOffset) return;
     const uint32_t recordSize = RecordSizeOf(header);
-    if (recordSize == 0 || recordSize > size) return;
+    if (recordSize == 0) return;
     const uint64_t number = header.U32(0x2C).value_or(UINT32_MAX);
     if (number > position / recordSize) return;
+    bytes = Whole(bytes, size, position, recordSize);
+    if (!bytes) return;
     // Checked on the stored bytes first, so that only a sound record is loaded (which logs).
     if (!CheckUpdateSequence(bytes, recordSize)) return;
     const NTFSRecordHeader fields = ReadRecordHeader(bytes, recordSize);
@@ -110,24 +102,21 @@ void RecordCarver::Examine(const uint8_t* bytes, size_t size, uint64_t position,
 }
 
 uint64_t RecordCarver::Run(const FoundRecord& found, const std::atomic<bool>* stop, std::atomic<uint64_t>* progress) {
-    const uint64_t blocks = length_ / blockBytes_ + (length_ % blockBytes_ ? 1 : 0);
-    MftReadAhead ahead([this](MftBlock& block) { ReadBlock(block); }, blocks, 4);
-    MftBlock block;
+    // Small blocks read in turn, each looked through while it is still in the processor's cache:
+    // measured faster than large blocks read ahead on a second thread, as the system reads ahead
+    // of a sequential reader itself.
+    std::vector<uint8_t> block(blockBytes_);
     uint64_t read = 0;
-    for (uint64_t index = 0; index < blocks; ++index) {
+    while (read < length_ && device_) {
         if (stop && stop->load()) break;
-        if (!ahead.Take(index, block)) {
-            block.first = index;
-            ReadBlock(block);
-        }
-        if (!block.held) break;
-        const uint64_t start = index * blockBytes_;
-        const size_t scanned = std::min<size_t>(block.bytes.size(), blockBytes_);
-        for (size_t offset = 0; offset + 4 <= scanned; offset += kStep)
-            Examine(block.bytes.data() + offset, block.bytes.size() - offset, start + offset, found);
-        read = start + scanned;
+        const uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(blockBytes_, length_ - read));
+        uint32_t got = 0;
+        if (!device_->ReadAt(read, block.data(), want, &got) || got == 0) break;
+        for (size_t offset = 0; offset + 4 <= got; offset += kStep)
+            Examine(block.data() + offset, got - offset, read + offset, found);
+        read += got;
         if (progress) progress->store(read, std::memory_order_relaxed);
-        if (scanned < blockBytes_) break;  // the source ended early
+        if (got < want) break;  // the source ended early
     }
     return read;
 }

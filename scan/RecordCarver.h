@@ -1,6 +1,6 @@
 #pragma once
 // Finds MFT file records anywhere on a source, whatever file system holds them now: the source is
-// read once from start to end in large blocks (read ahead on a second thread), and a record is a
+// read once from start to end, and a record is a
 // "FILE" header at a 512-byte boundary whose fix-up checks and whose record number (header 0x2C)
 // places the start of its MFT (position - number * record size) within the source. Index blocks
 // ("INDX") are noted by position, for the geometry of a file system whose boot sector is gone.
@@ -12,7 +12,6 @@
 
 #include "ntfs/NTFSFileRecord.h"
 #include "ntfs/NTFSVolume.h"
-#include "scan/MftReadAhead.h"
 #include "scan/VolumeSource.h"
 
 namespace Vorlaq {
@@ -33,7 +32,7 @@ public:
 
     // Reads `length` bytes of `source` (its start being the volume's); `clusterSize` is what the
     // views' data runs are read at until the caller knows better.
-    RecordCarver(const VolumeSource& source, uint64_t length, uint32_t clusterSize, uint32_t blockBytes = 4u << 20);
+    RecordCarver(const VolumeSource& source, uint64_t length, uint32_t clusterSize, uint32_t blockBytes = 128u << 10);
 
     // Bytes read when it ended: `length` unless `stop` was set or a read failed. `progress`, when
     // given, follows the bytes read.
@@ -47,7 +46,9 @@ public:
     static NTFSBootSector ViewGeometry(uint64_t mftStart, uint32_t recordSize, uint32_t clusterSize);
 
 private:
-    void ReadBlock(MftBlock& block) const;
+    // `bytes` (`size` of them left in the block) when `need` of them are there, else the `need`
+    // bytes at `position` read on their own; null when they cannot be read.
+    const uint8_t* Whole(const uint8_t* bytes, size_t size, uint64_t position, size_t need);
     void Examine(const uint8_t* bytes, size_t size, uint64_t position, const FoundRecord& found);
     NTFSVolume& ViewAt(uint64_t mftStart, uint32_t recordSize);
 
@@ -57,6 +58,7 @@ private:
     const uint32_t clusterSize_;
     const uint32_t blockBytes_;
     std::vector<uint64_t> indexBlocks_;
+    std::vector<uint8_t> straddling_;
     // The view of the last records' MFT: records of one MFT come one after the other.
     std::unique_ptr<NTFSVolume> view_;
     uint64_t viewStart_ = 0;
