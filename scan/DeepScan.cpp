@@ -134,8 +134,7 @@ void DeepScan::SettleClusterSize(const std::vector<uint64_t>& indexBlocks, DeepS
 
 VolumeSource DeepScan::SourceOf(const DeletedFileInfo& file) const {
     const uint64_t mftStart = file.GetOldPosition() - file.GetRecordNumber() * file.GetOldRecordSize();
-    return source_.OldFileSystem(
-        RecordCarver::ViewGeometry(mftStart, file.GetOldRecordSize(), clusterSize_ ? clusterSize_ : kAssumedCluster), 0);
+    return source_.OldFileSystem(mftStart, file.GetOldRecordSize(), clusterSize_ ? clusterSize_ : kAssumedCluster);
 }
 
 }  // namespace Vorlaq

@@ -39,15 +39,6 @@ RecordCarver::RecordCarver(const VolumeSource& source, uint64_t length, uint32_t
     : source_(source), device_(source.OpenDevice()), length_(length), clusterSize_(clusterSize ? clusterSize : 4096),
       blockBytes_(std::max(blockBytes / kStep, 1u) * kStep) {}
 
-NTFSBootSector RecordCarver::ViewGeometry(uint64_t mftStart, uint32_t recordSize, uint32_t clusterSize) {
-    NTFSBootSector geometry;
-    geometry.sectorSize = kStep;
-    geometry.clusterSize = clusterSize;
-    geometry.fileRecordSize = recordSize;
-    geometry.mftAddr = mftStart;
-    return geometry;
-}
-
 const uint8_t* RecordCarver::Whole(const uint8_t* bytes, size_t size, uint64_t position, size_t need) {
     if (need <= size) return bytes;
     // A structure that runs past this block is read on its own: rare, and a block stays small.
@@ -60,7 +51,7 @@ const uint8_t* RecordCarver::Whole(const uint8_t* bytes, size_t size, uint64_t p
 NTFSVolume& RecordCarver::ViewAt(uint64_t mftStart, uint32_t recordSize) {
     if (!view_ || viewStart_ != mftStart || viewRecordSize_ != recordSize) {
         record_.reset();
-        view_ = source_.OldFileSystem(ViewGeometry(mftStart, recordSize, clusterSize_), 0).Open();
+        view_ = source_.OldFileSystem(mftStart, recordSize, clusterSize_).Open();
         viewStart_ = mftStart;
         viewRecordSize_ = recordSize;
         record_ = std::make_unique<NTFSFileRecord>(view_.get());
@@ -83,8 +74,7 @@ void RecordCarver::Examine(const uint8_t* bytes, size_t size, uint64_t position,
     if (magic != kFileMagic || size < kNumberedUsaOffset) return;
     const uint32_t recordSize = RecordSizeOf(header);
     if (recordSize == 0) return;
-    const uint64_t number = header.U32(0x2C).value_or(UINT32_MAX);
-    if (number > position / recordSize) return;
+    const uint64_t number = header.U32(0x2C).value_or(0);
     bytes = Whole(bytes, size, position, recordSize);
     if (!bytes) return;
     // Checked on the stored bytes first, so that only a sound record is loaded (which logs).

@@ -1,8 +1,10 @@
 #pragma once
 // Finds MFT file records anywhere on a source, whatever file system holds them now: the source is
 // read once from start to end, and a record is a
-// "FILE" header at a 512-byte boundary whose fix-up checks and whose record number (header 0x2C)
-// places the start of its MFT (position - number * record size) within the source. Index blocks
+// "FILE" header at a 512-byte boundary whose fix-up checks, and its record number (header 0x2C)
+// places the start of its MFT at position - number * record size: the records of one MFT, or of
+// one piece of a fragmented MFT, share that start (for a piece that lies before number * record
+// size, a start below the source's, modulo 2^64). Index blocks
 // ("INDX") are noted by position, for the geometry of a file system whose boot sector is gone.
 #include <atomic>
 #include <cstdint>
@@ -20,7 +22,7 @@ namespace Vorlaq {
 // a view of the file system it belongs to: reading its folders reads their records there.
 struct CarvedRecord {
     uint64_t position = 0;    // its first byte, from the source's start
-    uint64_t mftStart = 0;    // position - number * recordSize
+    uint64_t mftStart = 0;    // position - number * recordSize, modulo 2^64
     uint32_t recordSize = 0;  // header 0x1C
     NTFSFileRecord* record = nullptr;
 };
@@ -41,9 +43,6 @@ public:
 
     // Where "INDX" headers were seen, in order.
     const std::vector<uint64_t>& IndexBlocks() const { return indexBlocks_; }
-
-    // The view a record at `mftStart` of records of `recordSize` is read through, at `clusterSize`.
-    static NTFSBootSector ViewGeometry(uint64_t mftStart, uint32_t recordSize, uint32_t clusterSize);
 
 private:
     // `bytes` (`size` of them left in the block) when `need` of them are there, else the `need`
