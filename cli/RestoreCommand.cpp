@@ -280,23 +280,23 @@ int RunRestore(CliOptions& options, Console& console, ErrorLogCapture& errors) {
         }
     }
     if (refused || RefuseRestoreOntoSource(options, console)) return kExitUnusable;
-    // The deep scan's files: those named by position and, with --all, every file it lists.
+    // The deep scan's files named by position, found before anything is made on disk.
     std::unique_ptr<DeepScan> deep;
-    std::vector<DeletedFileInfo> deepFiles;
-    if (options.deep && (options.all || !options.oldRecords.empty())) {
-        FileFilter filter;
-        filter.SetFilters(options.all ? options.filter.value_or(L"") : L"");
-        deep = std::make_unique<DeepScan>(source, options.recoverableOnly && options.all ? RecoverabilityMode::IntactOnly
-                                                                                         : RecoverabilityMode::Off);
+    std::vector<DeletedFileInfo> namedOld;
+    if (options.deep) {
+        deep = std::make_unique<DeepScan>(source, options.recoverableOnly ? RecoverabilityMode::IntactOnly
+                                                                          : RecoverabilityMode::Off);
         CatchInterrupts();
-        auto named = [&options](const DeletedFileInfo& file) {
-            return file.IsFromOldMft() && std::find(options.oldRecords.begin(), options.oldRecords.end(),
-                                                    file.GetOldPosition()) != options.oldRecords.end();
-        };
+    }
+    if (!options.oldRecords.empty()) {
+        FileFilter everything;
+        everything.SetFilters(L"");
         DeepScanRun run = RunDeepScanTask(
-            *deep, filter, console,
+            *deep, everything, console,
             [&](DeletedFileInfo& file) {
-                if (options.all || named(file)) deepFiles.push_back(std::move(file));
+                if (file.IsFromOldMft() && std::find(options.oldRecords.begin(), options.oldRecords.end(),
+                                                     file.GetOldPosition()) != options.oldRecords.end())
+                    namedOld.push_back(std::move(file));
             },
             &InterruptFlag());
         if (run.stopped) {
@@ -304,9 +304,8 @@ int RunRestore(CliOptions& options, Console& console, ErrorLogCapture& errors) {
             return kExitInterrupted;
         }
         for (uint64_t position : options.oldRecords)
-            if (std::none_of(deepFiles.begin(), deepFiles.end(), [&](const DeletedFileInfo& file) {
-                    return file.IsFromOldMft() && file.GetOldPosition() == position;
-                })) {
+            if (std::none_of(namedOld.begin(), namedOld.end(),
+                             [&](const DeletedFileInfo& file) { return file.GetOldPosition() == position; })) {
                 console.Err(FormatWide(L"quorret-cli: @%I64u is not a file the deep scan lists (scan --deep lists them)",
                                        position));
                 refused = true;
@@ -329,13 +328,19 @@ int RunRestore(CliOptions& options, Console& console, ErrorLogCapture& errors) {
 
     CatchInterrupts();
     FileRestorer restorer(options, source, *out, console, errors);
-    for (const DeletedFileInfo& file : deepFiles) {
-        if (!file.IsFromOldMft()) {
-            restorer.Restore(file);
-            continue;
-        }
+    // A file of an old file system is restored from it; one of the live MFT as restore does.
+    auto restoreFound = [&restorer, &deep](const DeletedFileInfo& file) {
+        if (!file.IsFromOldMft()) return restorer.Restore(file);
         const VolumeSource old = deep->SourceOf(file);
         restorer.Restore(file, &old);
+    };
+    for (const DeletedFileInfo& file : namedOld) restoreFound(file);
+    if (options.all && options.deep) {
+        // The files come once the whole source is read (their folders may lie anywhere on it),
+        // each restored as it comes.
+        FileFilter filter;
+        filter.SetFilters(options.filter.value_or(L""));
+        RunDeepScanTask(*deep, filter, console, restoreFound, &InterruptFlag());
     }
     if (options.all && !options.deep) {
         // Each file is restored as soon as the walk reports it, so memory does not grow with the

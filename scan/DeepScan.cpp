@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/Utf16.h"
 #include "ntfs/NTFSAttributeNonResident.h"
 #include "ntfs/NTFSClusterBitmap.h"
 #include "ntfs/NTFSFileName.h"
@@ -57,10 +58,19 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
     CarvedFolders folders;
     // A file's folder may lie further on (a fragmented MFT, a folder made later): the files wait
     // for the whole source to be read.
+    // Kept small: a quick-formatted volume may hold a million of them.
     struct Waiting {
-        DeletedFileInfo file;
+        uint64_t position;
         uint64_t mftStart;
         uint64_t parentRef;
+        uint64_t number;
+        uint64_t size;
+        uint64_t times[3];  // modified, created, accessed
+        uint32_t recordSize;
+        uint16_t sequence;
+        bool old;
+        Recoverability recoverability;
+        std::string name;  // UTF-8
     };
     std::vector<Waiting> files;
     const std::wstring root = source_.GetVolumeText();
@@ -89,14 +99,10 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
         if (judged && data) recoverability = JudgeRecoverability(data, *bitmap_, clusterSize_);
         if (mode_ == RecoverabilityMode::IntactOnly && recoverability.state != RecoverState::Intact) return;
 
-        uint64_t modified = 0, created = 0, accessed = 0;
-        record.GetFileTime(&modified, &created, &accessed);
-        DeletedFileInfo file(root, number, name, std::wstring(), data ? data->GetDataSize() : 0, &modified, &created,
-                             &accessed);
-        file.SetSequence(record.GetSequenceNumber());
-        file.SetRecoverability(recoverability);
-        if (old) file.SetOldRecord(carved.position, carved.recordSize);
-        files.push_back({std::move(file), carved.mftStart, parentRef});
+        Waiting file{carved.position, carved.mftStart, parentRef, number, data ? data->GetDataSize() : 0, {},
+                     carved.recordSize, record.GetSequenceNumber(), old, recoverability, WideToUtf8(name)};
+        record.GetFileTime(&file.times[0], &file.times[1], &file.times[2]);
+        files.push_back(std::move(file));
     };
     result.bytesRead = carver.Run(found, stop, progress);
     SettleClusterSize(carver.IndexBlocks(), result);
@@ -104,10 +110,16 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
 
     const std::wstring lost = root + kLostFilesFolder + L"\\";
     for (Waiting& waiting : files) {
-        waiting.file.SetPath(folders.PathOf(waiting.mftStart, waiting.parentRef, root).value_or(lost));
+        DeletedFileInfo file(root, waiting.number, Utf8ToWide(waiting.name),
+                             folders.PathOf(waiting.mftStart, waiting.parentRef, root).value_or(lost), waiting.size,
+                             &waiting.times[0], &waiting.times[1], &waiting.times[2]);
+        std::string().swap(waiting.name);
+        file.SetSequence(waiting.sequence);
+        file.SetRecoverability(waiting.recoverability);
+        if (waiting.old) file.SetOldRecord(waiting.position, waiting.recordSize);
         ++result.rows;
-        if (waiting.file.IsFromOldMft()) ++result.oldRows;
-        sink(waiting.file);
+        if (waiting.old) ++result.oldRows;
+        sink(file);
     }
     return result;
 }
