@@ -1,7 +1,6 @@
 #include "scan/RecordCarver.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "base/ByteReader.h"
 #include "ntfs/NTFSRecordHeader.h"
@@ -48,7 +47,7 @@ const uint8_t* RecordCarver::Whole(const uint8_t* bytes, size_t size, uint64_t p
     return straddling_.data();
 }
 
-NTFSVolume& RecordCarver::ViewAt(uint64_t mftStart, uint32_t recordSize) {
+void RecordCarver::SelectView(uint64_t mftStart, uint32_t recordSize) {
     if (!view_ || viewStart_ != mftStart || viewRecordSize_ != recordSize) {
         record_.reset();
         view_ = source_.OldFileSystem(mftStart, recordSize, clusterSize_).Open();
@@ -56,7 +55,6 @@ NTFSVolume& RecordCarver::ViewAt(uint64_t mftStart, uint32_t recordSize) {
         viewRecordSize_ = recordSize;
         record_ = std::make_unique<NTFSFileRecord>(view_.get());
     }
-    return *view_;
 }
 
 void RecordCarver::Examine(const uint8_t* bytes, size_t size, uint64_t position, const FoundRecord& found) {
@@ -83,7 +81,7 @@ void RecordCarver::Examine(const uint8_t* bytes, size_t size, uint64_t position,
     if (!fields.sound || fields.baseRef != 0) return;
 
     const uint64_t mftStart = position - number * recordSize;
-    ViewAt(mftStart, recordSize);
+    SelectView(mftStart, recordSize);
     NTFSFileRecord& record = *record_;
     record.SetAttrMask(kNTFSMaskFileName | kNTFSMaskData | NTFSAttrMaskBit(kNTFSAttrIndexAllocation));
     if (!record.LoadFileRecord(number, bytes, recordSize)) return;

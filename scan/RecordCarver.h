@@ -1,11 +1,11 @@
 #pragma once
 // Finds MFT file records anywhere on a source, whatever file system holds them now: the source is
-// read once from start to end, and a record is a
-// "FILE" header at a 512-byte boundary whose fix-up checks, and its record number (header 0x2C)
-// places the start of its MFT at position - number * record size: the records of one MFT, or of
-// one piece of a fragmented MFT, share that start (for a piece that lies before number * record
-// size, a start below the source's, modulo 2^64). Index blocks
-// ("INDX") are noted by position, for the geometry of a file system whose boot sector is gone.
+// read once from start to end, and a record is a "FILE" header at a 512-byte boundary whose
+// fix-up checks. Its record number (header 0x2C) places the start of its MFT at position - number
+// * record size: the records of one MFT, or of one piece of a fragmented MFT, share that start
+// (for a piece that lies before number * record size, a start below the source's, modulo 2^64).
+// Index blocks ("INDX") whose fix-up checks are noted by position, for the geometry of a file
+// system whose boot sector is gone.
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -49,7 +49,8 @@ private:
     // bytes at `position` read on their own; null when they cannot be read.
     const uint8_t* Whole(const uint8_t* bytes, size_t size, uint64_t position, size_t need);
     void Examine(const uint8_t* bytes, size_t size, uint64_t position, const FoundRecord& found);
-    NTFSVolume& ViewAt(uint64_t mftStart, uint32_t recordSize);
+    // Points record_ at a view of the MFT that starts at `mftStart`.
+    void SelectView(uint64_t mftStart, uint32_t recordSize);
 
     const VolumeSource& source_;
     std::unique_ptr<Device> device_;
