@@ -1,7 +1,5 @@
 #include "base/Utf16.h"
 
-#include <memory>
-
 namespace Vorlaq {
 
 namespace {
@@ -63,48 +61,35 @@ int CompareUtf16(std::wstring_view a, std::wstring_view b) {
     return r < 0 ? -1 : (r > 0 ? 1 : 0);
 }
 
-std::string WideToUtf8(std::wstring_view text) {
-    // Written into room for the longest form (4 bytes a character), left uninitialised, then
-    // copied out at its length: whole listings go through here, and a byte-by-byte append with
-    // its checks cost a tenth of a scan, zeroing the room first another few hundredths.
-    std::unique_ptr<char[]> room(new char[text.size() * 4 + 1]);
-    char* p = room.get();
-    for (size_t i = 0; i < text.size(); ++i) {
-        // Most of a listing is ASCII: eight characters at a time while all eight are.
-        while (text.size() - i >= 8) {
-            uint32_t any = 0;
-            const wchar_t* const block = text.data() + i;
-            for (size_t k = 0; k < 8; ++k) any |= static_cast<uint32_t>(block[k]);
-            if (any >= 0x80) break;
-            for (size_t k = 0; k < 8; ++k) *p++ = static_cast<char>(block[k]);
-            i += 8;
+void AppendUtf8(std::string& out, std::wstring_view text) {
+    // Written through a pointer into a room on the stack and appended a roomful at a time: whole
+    // listings go through here, and a byte-by-byte append with its checks cost a tenth of a scan.
+    Utf8Room room(out);
+    for (size_t i = 0; i < text.size();) {
+        char* p = room.Reserve();
+        for (const char* const limit = room.Limit(); i < text.size() && p <= limit;) {
+            // Most of a listing is ASCII: eight characters at a time while all eight are.
+            if (text.size() - i >= 8) {
+                uint32_t any = 0;
+                const wchar_t* const block = text.data() + i;
+                for (size_t k = 0; k < 8; ++k) any |= static_cast<uint32_t>(block[k]);
+                if (any < 0x80) {
+                    for (size_t k = 0; k < 8; ++k) *p++ = static_cast<char>(block[k]);
+                    i += 8;
+                    continue;
+                }
+            }
+            p = PutUtf8(p, NextCodePoint(text, &i));
         }
-        if (i == text.size()) break;
-        uint32_t cp = static_cast<uint32_t>(text[i]);
-        if (cp < 0x80) {
-            *p++ = static_cast<char>(cp);
-            continue;
-        }
-        if (kWide16 && IsHigh(cp) && i + 1 < text.size() && IsLow(static_cast<uint32_t>(text[i + 1]))) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<uint32_t>(text[i + 1]) - 0xDC00);
-            ++i;
-        }
-        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
-        if (cp < 0x800) {
-            *p++ = static_cast<char>(0xC0 | (cp >> 6));
-            *p++ = static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            *p++ = static_cast<char>(0xE0 | (cp >> 12));
-            *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            *p++ = static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            *p++ = static_cast<char>(0xF0 | (cp >> 18));
-            *p++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            *p++ = static_cast<char>(0x80 | (cp & 0x3F));
-        }
+        room.Wrote(p);
     }
-    return std::string(room.get(), static_cast<size_t>(p - room.get()));
+}
+
+std::string WideToUtf8(std::wstring_view text) {
+    std::string out;
+    out.reserve(text.size());
+    AppendUtf8(out, text);
+    return out;
 }
 
 std::wstring Utf8ToWide(std::string_view text) {

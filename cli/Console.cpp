@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-#include "base/os/Terminal.h"
+#include "base/Utf16.h"
 #include "base/os/Files.h"
+#include "base/os/Terminal.h"
 #include "cli/FieldText.h"
 
 namespace Vorlaq {
@@ -30,6 +31,12 @@ Console::~Console() {
 
 void Console::Out(std::wstring_view text) {
     std::lock_guard<std::recursive_mutex> hold(lock_);
+    AppendUtf8(pending_, text);
+    if (pending_.size() >= kOutputPiece) FlushLocked();
+}
+
+void Console::OutUtf8(std::string_view text) {
+    std::lock_guard<std::recursive_mutex> hold(lock_);
     pending_ += text;
     if (pending_.size() >= kOutputPiece) FlushLocked();
 }
@@ -44,7 +51,7 @@ void Console::FlushLocked() {
     if (sharedTerminal_) ClearProgressLocked();  // rows must not be glued to the progress line
     // After a failed write the rest would leave a gap in the middle: write nothing more.
     uint32_t error = kErrorWriteFault;
-    if (!outFailed_ && !closed_ && !WriteStandardOutput(pending_, &error)) NoteOutputFailure(error);
+    if (!outFailed_ && !closed_ && !WriteStandardOutputUtf8(pending_, &error)) NoteOutputFailure(error);
     pending_.clear();
 }
 

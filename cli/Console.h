@@ -24,6 +24,8 @@ public:
 
     // Result text; written once a large piece has gathered, and by Flush.
     void Out(std::wstring_view text);
+    // The same, as UTF-8 already.
+    void OutUtf8(std::string_view text);
     void Flush();
     // A message line on standard error (the newline is added); clears the progress line first.
     void Err(std::wstring_view line);
@@ -43,7 +45,7 @@ private:
     void NoteOutputFailure(uint32_t error);
 
     std::recursive_mutex lock_;
-    std::wstring pending_;
+    std::string pending_;  // UTF-8
     bool progressAllowed_;
     bool sharedTerminal_;       // both streams show on one terminal: results clear the progress line
     size_t progressWidth_ = 0;  // characters of the progress line on screen, 0 when none

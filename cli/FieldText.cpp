@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "base/FileTime.h"
+#include "base/Utf16.h"
 #include "base/os/Time.h"
 
 namespace Vorlaq {
@@ -12,6 +13,7 @@ namespace {
 constexpr uint64_t kTicksPerSecond = 10000000ull;
 constexpr uint64_t kSecondsPerDay = 86400;
 constexpr wchar_t kHex[] = L"0123456789ABCDEF";
+constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 bool IsHighSurrogate(uint32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(uint32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
@@ -21,11 +23,23 @@ void AppendHex(std::wstring& out, uint32_t value, int digits) {
 }
 
 // `value` in exactly `digits` decimal digits at `at`, zeros in front.
-void PutDigits(wchar_t* at, uint32_t value, int digits) {
+void PutDigits(char* at, uint32_t value, int digits) {
     for (int i = digits - 1; i >= 0; --i) {
-        at[i] = static_cast<wchar_t>(L'0' + value % 10);
+        at[i] = static_cast<char>('0' + value % 10);
         value /= 10;
     }
+}
+
+template <typename Text>
+void AppendDecimalTo(Text& out, uint64_t value) {
+    typename Text::value_type digits[20];  // 2^64 has 20 digits
+    auto* const end = std::end(digits);
+    auto* first = end;
+    do {
+        *--first = static_cast<typename Text::value_type>('0' + value % 10);
+        value /= 10;
+    } while (value);
+    out.append(first, static_cast<size_t>(end - first));
 }
 
 bool IsControl(uint32_t u) { return u < 0x20 || (u >= 0x7F && u <= 0x9F); }
@@ -109,6 +123,48 @@ void AppendTsvField(std::wstring& out, std::wstring_view text) {
     out.resize(at + static_cast<size_t>(p - begin));
 }
 
+void AppendTsvField(std::string& out, std::wstring_view text) {
+    // The wide form's rules, written as UTF-8 in one pass: a listing's rows go out this way.
+    Utf8Room room(out);
+    for (size_t i = 0; i < text.size();) {
+        char* p = room.Reserve();
+        for (const char* const limit = room.Limit(); i < text.size() && p <= limit;) {
+            const uint32_t u = static_cast<uint32_t>(text[i]);
+            if (u >= 0x20 && u < 0x7F && u != '\\') {
+                *p++ = static_cast<char>(u);
+                ++i;
+            } else if (u == '\\' || u == '\t' || u == '\n' || u == '\r') {
+                p[0] = '\\';
+                p[1] = u == '\t' ? 't' : u == '\n' ? 'n' : u == '\r' ? 'r' : '\\';
+                p += 2;
+                ++i;
+            } else if (u <= 0x9F) {
+                p[0] = '\\';
+                p[1] = 'x';
+                p[2] = kHexDigits[(u >> 4) & 0xF];
+                p[3] = kHexDigits[u & 0xF];
+                p += 4;
+                ++i;
+            } else if (IsHighSurrogate(u) && i + 1 < text.size() && IsLowSurrogate(static_cast<uint32_t>(text[i + 1]))) {
+                // One character where wide strings are UTF-16; where they hold code points, two
+                // halves that UTF-8 gives as U+FFFD each.
+                const size_t pairEnd = i + 2;
+                p = PutUtf8(p, NextCodePoint(text, &i));
+                if (i < pairEnd) p = PutUtf8(p, NextCodePoint(text, &i));
+            } else if (IsHighSurrogate(u) || IsLowSurrogate(u)) {
+                for (char e : {'\\', 'u', '{', kHexDigits[(u >> 12) & 0xF], kHexDigits[(u >> 8) & 0xF],
+                               kHexDigits[(u >> 4) & 0xF], kHexDigits[u & 0xF], '}'})
+                    *p++ = e;
+                ++i;
+            } else {
+                p = PutUtf8(p, u);
+                ++i;
+            }
+        }
+        room.Wrote(p);
+    }
+}
+
 std::wstring EscapeControls(std::wstring_view text) {
     std::wstring out;
     out.reserve(text.size());
@@ -144,25 +200,29 @@ void AppendJsonString(std::wstring& out, std::wstring_view text) {
     out += L'"';
 }
 
-void AppendDecimal(std::wstring& out, uint64_t value) {
-    wchar_t digits[20];  // 2^64 has 20 digits
-    wchar_t* const end = std::end(digits);
-    wchar_t* first = end;
-    do {
-        *--first = static_cast<wchar_t>(L'0' + value % 10);
-        value /= 10;
-    } while (value);
-    out.append(first, static_cast<size_t>(end - first));
-}
+void AppendDecimal(std::wstring& out, uint64_t value) { AppendDecimalTo(out, value); }
+void AppendDecimal(std::string& out, uint64_t value) { AppendDecimalTo(out, value); }
 
 IsoTimeText::IsoTimeText(int64_t utcOffsetSeconds) : offsetTicks_(utcOffsetSeconds * int64_t{10000000}) {
     uint64_t minutes = static_cast<uint64_t>(utcOffsetSeconds < 0 ? -utcOffsetSeconds : utcOffsetSeconds) / 60;
-    text_[19] = utcOffsetSeconds < 0 ? L'-' : L'+';
+    text_[19] = utcOffsetSeconds < 0 ? '-' : '+';
     PutDigits(text_ + 20, static_cast<uint32_t>(minutes / 60 % 100), 2);
     PutDigits(text_ + 23, static_cast<uint32_t>(minutes % 60), 2);
 }
 
 bool IsoTimeText::Append(std::wstring& out, uint64_t utcFiletime) {
+    if (!Format(utcFiletime)) return false;
+    out.append(std::begin(text_), std::end(text_) - 1);
+    return true;
+}
+
+bool IsoTimeText::Append(std::string& out, uint64_t utcFiletime) {
+    if (!Format(utcFiletime)) return false;
+    out.append(text_, std::size(text_) - 1);
+    return true;
+}
+
+bool IsoTimeText::Format(uint64_t utcFiletime) {
     if (utcFiletime == 0) return false;
     const int64_t shift = offsetTicks_;
     if (shift < 0 ? utcFiletime < static_cast<uint64_t>(-shift) : utcFiletime > UINT64_MAX - static_cast<uint64_t>(shift))
@@ -185,7 +245,6 @@ bool IsoTimeText::Append(std::wstring& out, uint64_t utcFiletime) {
     PutDigits(text_ + 11, time / 3600, 2);
     PutDigits(text_ + 14, time / 60 % 60, 2);
     PutDigits(text_ + 17, time % 60, 2);
-    out.append(text_, std::size(text_) - 1);
     return true;
 }
 

@@ -19,12 +19,15 @@ std::wstring EscapeControls(std::wstring_view text);
 // feed \n, carriage return \r, the other C0 and C1 controls and DEL as \xHH, a lone UTF-16
 // surrogate (which UTF-8 cannot carry) as \u{D800}; nothing else changes.
 void AppendTsvField(std::wstring& out, std::wstring_view text);
+// The same field as UTF-8.
+void AppendTsvField(std::string& out, std::wstring_view text);
 
 // A JSON string, quotes included: ", \ and control characters escaped; a lone UTF-16 surrogate,
 // which UTF-8 cannot carry, as its \uXXXX escape.
 void AppendJsonString(std::wstring& out, std::wstring_view text);
 
 void AppendDecimal(std::wstring& out, uint64_t value);
+void AppendDecimal(std::string& out, uint64_t value);
 
 // UTC FILETIMEs as local ISO 8601 times with their UTC offset ("2024-05-01T14:03:59+02:00").
 // Append is false, with nothing appended, for 0 (no times recorded), a time that the offset
@@ -34,9 +37,13 @@ class IsoTimeText {
 public:
     explicit IsoTimeText(int64_t utcOffsetSeconds);
     bool Append(std::wstring& out, uint64_t utcFiletime);
+    bool Append(std::string& out, uint64_t utcFiletime);
 
 private:
-    wchar_t text_[26] = L"0000-00-00T00:00:00+00:00";
+    // Writes the time into text_; false when it cannot be shown.
+    bool Format(uint64_t utcFiletime);
+
+    char text_[26] = "0000-00-00T00:00:00+00:00";
     int64_t offsetTicks_;
     uint64_t day_ = ~0ull;  // the day whose date text_ holds; none yet
     bool dayWritable_ = false;

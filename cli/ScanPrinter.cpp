@@ -127,46 +127,48 @@ public:
     void Add(const DeletedFileInfo& file) override {
         Header();
         row_.clear();
-        if (file.IsFromOldMft()) row_ += file.GetRecordNumberText();
-        else {
-            if (file.IsTrace()) row_ += L'T';
+        if (file.IsFromOldMft()) {
+            row_ += '@';
+            AppendDecimal(row_, file.GetOldPosition());
+        } else {
+            if (file.IsTrace()) row_ += 'T';
             AppendDecimal(row_, file.GetRecordNumber());
         }
-        row_ += L'\t';
+        row_ += '\t';
         AppendTsvField(row_, file.GetName());
-        row_ += L'\t';
-        AppendTsvField(row_, file.GetPath());
-        row_ += L'\t';
+        row_ += '\t';
+        AppendPath(file);
+        row_ += '\t';
         AppendTsvField(row_, file.GetType());
-        row_ += L'\t';
+        row_ += '\t';
         AppendDecimal(row_, file.GetSize());
-        row_ += L'\t';
+        row_ += '\t';
         times_.Append(row_, file.GetModifiedTime());
-        row_ += L'\t';
+        row_ += '\t';
         times_.Append(row_, file.GetCreationTime());
-        row_ += L'\t';
+        row_ += '\t';
         times_.Append(row_, file.GetAccessTime());
         if (recoverable_) {
-            row_ += L'\t';
+            row_ += '\t';
             AppendTsvField(row_, recoverability_.Of(file.GetRecoverability()));
         }
-        row_ += L'\t';
+        row_ += '\t';
         AppendTsvField(row_, file.GetOriginalPath());
-        row_ += L'\t';
+        row_ += '\t';
         times_.Append(row_, file.GetDeletionTime());
         if (shadowCopies_) {
-            row_ += L'\t';
+            row_ += '\t';
             if (file.GetShadowCopy()) AppendDecimal(row_, file.GetShadowCopy());
-            row_ += L'\t';
+            row_ += '\t';
             times_.Append(row_, file.GetShadowCopyTime());
         }
         if (traces_) {
-            row_ += L'\t';
-            row_ += TraceSourcesText(file.GetTraceSources());
+            row_ += '\t';
+            AppendUtf8(row_, TraceSourcesText(file.GetTraceSources()));
         }
-        if (deep_) row_ += file.IsFromOldMft() ? L"\t1" : L"\t0";
-        row_ += L'\n';
-        console_.Out(row_);
+        if (deep_) row_ += file.IsFromOldMft() ? "\t1" : "\t0";
+        row_ += '\n';
+        console_.OutUtf8(row_);
     }
 
     void Finish() override {
@@ -175,6 +177,18 @@ public:
     }
 
 private:
+    // Files of one folder come one after another, most often sharing one path text: the path's
+    // field is escaped once for them.
+    void AppendPath(const DeletedFileInfo& file) {
+        const std::shared_ptr<const std::wstring>& path = file.GetSharedPath();
+        if (path != lastPath_ && !(path && lastPath_ && *path == *lastPath_)) {
+            lastPathField_.clear();
+            if (path) AppendTsvField(lastPathField_, *path);
+        }
+        lastPath_ = path;
+        row_ += lastPathField_;
+    }
+
     // Written with the first row or at the end, so a scan that fails prints no half listing.
     void Header() {
         if (headerDone_) return;
@@ -193,7 +207,9 @@ private:
     bool shadowCopies_;
     bool traces_;
     bool deep_;
-    std::wstring row_;
+    std::string row_;  // UTF-8
+    std::shared_ptr<const std::wstring> lastPath_;  // held, so that its address is not another's
+    std::string lastPathField_;
     bool headerDone_ = false;
 };
 

@@ -76,10 +76,10 @@ public:
     uint64_t Found() const { return found_.load(std::memory_order_relaxed); }
 
 private:
-    static constexpr size_t kBatch = 2048;
+    static constexpr size_t kBatch = 512;
     // Two batches: when the output is the slower side, the files wait here, and a file of long
     // names and paths holds a few KiB.
-    static constexpr size_t kLimit = 4096;
+    static constexpr size_t kLimit = 1024;
 
     std::mutex lock_;
     std::condition_variable ready_;

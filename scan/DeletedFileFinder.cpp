@@ -2,6 +2,7 @@
 
 #include "ntfs/NTFSAttribute.h"
 #include "scan/FilePathBuilder.h"
+#include "scan/FoundFileFacts.h"
 #include "scan/RecycleBinJoin.h"
 
 namespace Vorlaq {
@@ -45,32 +46,21 @@ void DeletedFileFinder::Find(const MftBlock& block, BlockFindings& found) {
         file.number = n;
         file.parentRef = record_.GetParentRef();
         file.logAtPath = found.log.size();
-        uint64_t modified = 0, created = 0, accessed = 0;
-        record_.GetFileTime(&modified, &created, &accessed);
-        const NTFSStandardTimes standardTimes = record_.GetStandardTimes();
-        const bool readOnly = record_.IsReadOnly();
-        record_.SetAttrMask(kNTFSMaskData);
-        record_.ParseAttrs();
-        uint64_t size = 0;
-        NTFSAttributeBase* data = record_.FindStream(nullptr);
-        if (data) size = data->GetDataSize();
+        const FoundFileFacts facts = ReadFoundFileFacts(record_);
         Recoverability recoverability;
         if (bitmap_) {
             // Damage comes to light as chunks are read: what is known by now.
             const SourceLimits limits{heldClusters_, volume_.GetDevice()->KnownDamage()};
-            recoverability = JudgeRecoverability(data, *bitmap_, volume_.GetClusterSize(), limits);
+            recoverability = JudgeRecoverability(facts.data, *bitmap_, volume_.GetClusterSize(), limits);
         }
         // Listing only intact files still reads every index file: the item it names may be intact.
         file.shown = listed && (mode_ != RecoverabilityMode::IntactOnly || recoverability.state == RecoverState::Intact);
         file.logAtIndex = found.log.size();
-        if (isIndex) file.indexContent = RecycleBinJoin::ReadIndexContent(data);
+        if (isIndex) file.indexContent = RecycleBinJoin::ReadIndexContent(facts.data);
         file.logEnd = found.log.size();
         if (!file.shown && !isIndex) continue;
-        file.file = std::make_unique<DeletedFileInfo>(volumeText_, n, std::move(fileName), std::wstring(), size,
-                                                      &modified, &created, &accessed);
+        file.file = std::make_unique<DeletedFileInfo>(facts.Row(volumeText_, n, std::move(fileName), std::wstring()));
         file.file->SetRecoverability(recoverability);
-        file.file->SetStandardTimes(standardTimes);
-        file.file->SetReadOnly(readOnly);
         file.file->SetSequence(record_.GetSequenceNumber());
     }
 }

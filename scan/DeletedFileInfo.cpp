@@ -14,12 +14,17 @@ DeletedFileInfo::DeletedFileInfo(std::wstring volume, uint64_t recordNumber, std
                                  const uint64_t* created, const uint64_t* accessed)
     : volume_(std::move(volume)),
       recordNumber_(recordNumber),
-      path_(std::move(path)),
+      path_(path.empty() ? nullptr : std::make_shared<const std::wstring>(std::move(path))),
       size_(size),
       modified_(modified ? *modified : 0),
       created_(created ? *created : 0),
       accessed_(accessed ? *accessed : 0) {
     SetName(std::move(name));
+}
+
+const std::wstring& DeletedFileInfo::NoText() {
+    static const std::wstring none;
+    return none;
 }
 
 void DeletedFileInfo::SetName(std::wstring name) {

@@ -1,9 +1,11 @@
 #pragma once
-// One found deleted file: where it was, what it was called, its size and times (FILETIME values,
-// already local), and the texts the found-files list shows for them. A plain copyable value.
+// One found deleted file: where it was, what it was called, its size and times (FILETIME values
+// in UTC), and the texts the found-files list shows for them. A plain copyable value; the files
+// of one folder may share one path text.
 // A file found in a Recycle Bin may also carry the full path it had before it was sent there and
 // when that happened, as the bin's index file recorded them.
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "base/FileTime.h"
@@ -34,8 +36,11 @@ public:
     void SetName(std::wstring name);
     const std::wstring& GetType() const { return type_; }
 
-    const std::wstring& GetPath() const { return path_; }
-    void SetPath(std::wstring path) { path_ = std::move(path); }
+    const std::wstring& GetPath() const { return path_ ? *path_ : NoText(); }
+    // The path text itself, which other files of the folder may hold too; null when there is none.
+    const std::shared_ptr<const std::wstring>& GetSharedPath() const { return path_; }
+    void SetPath(std::wstring path) { path_ = std::make_shared<const std::wstring>(std::move(path)); }
+    void SetPath(std::shared_ptr<const std::wstring> path) { path_ = std::move(path); }
 
     uint64_t GetSize() const { return size_; }
     void SetSize(uint64_t size) { size_ = size; }
@@ -93,11 +98,13 @@ public:
     uint32_t GetOldRecordSize() const { return oldRecordSize_; }
 
 private:
+    static const std::wstring& NoText();
+
     std::wstring volume_;
     uint64_t recordNumber_ = 0;
     uint16_t sequence_ = 0;
     std::wstring name_;
-    std::wstring path_;
+    std::shared_ptr<const std::wstring> path_;
     std::wstring type_;
     uint64_t size_ = 0;
     uint64_t modified_ = 0;

@@ -52,44 +52,74 @@ DirectoryPathCache::DirectoryPathCache(const NTFSVolume& volume)
     : volume_(volume), record_(&volume), root_(volume.GetVolumePath()) {}
 
 std::wstring DirectoryPathCache::BuildFilePath(uint64_t recordNumber, uint64_t parentRef) {
-    if (!volume_.IsVolumeOK() || parentRef == 0) return root_ + L"Unknown";
-    if (parentRef == recordNumber) return root_;
-    auto known = folders_.find(parentRef);
-    const std::optional<std::wstring>& folder = known != folders_.end() ? known->second : Resolve(parentRef);
-    return folder ? *folder : root_ + L"Unknown";
+    return *SharedFilePath(recordNumber, parentRef);
 }
 
-const std::optional<std::wstring>& DirectoryPathCache::Resolve(uint64_t directory) {
-    // Climb until a folder already known, the root (a folder that is its own parent) or a
-    // failure; then fill in every folder passed on the way, outermost first.
-    std::vector<std::pair<uint64_t, std::wstring>> climbed;
+std::shared_ptr<const std::wstring> DirectoryPathCache::SharedFilePath(uint64_t recordNumber, uint64_t parentRef) {
+    const bool folder = volume_.IsVolumeOK() && parentRef != 0 && parentRef != recordNumber;
+    if (folder && parentRef == lastDirectory_) return lastPath_;
+    std::wstring path = !volume_.IsVolumeOK() || parentRef == 0 ? root_ + L"Unknown"
+                        : parentRef == recordNumber             ? root_
+                        : Resolve(parentRef).known              ? PathOf(parentRef)
+                                                                : root_ + L"Unknown";
+    auto shared = std::make_shared<const std::wstring>(std::move(path));
+    if (folder) {
+        lastDirectory_ = parentRef;
+        lastPath_ = shared;
+    }
+    return shared;
+}
+
+std::wstring DirectoryPathCache::PathOf(uint64_t directory) const {
+    // Known folders lead to the top without a loop: each became known only with the folder above it.
+    std::vector<const std::wstring*> levels;
+    size_t length = root_.size();
+    for (uint64_t at = directory;;) {
+        const Folder& folder = folders_.at(at);
+        levels.push_back(&folder.level);
+        length += folder.level.size();
+        if (folder.above == at) break;  // a folder that is its own parent: the top
+        at = folder.above;
+    }
+    std::wstring path;
+    path.reserve(length);
+    path += root_;
+    for (auto it = levels.rbegin(); it != levels.rend(); ++it) path += **it;
+    return path;
+}
+
+const DirectoryPathCache::Folder& DirectoryPathCache::Resolve(uint64_t directory) {
+    // Climb until a folder already met, the root (a folder that is its own parent) or a failure;
+    // then note every folder passed on the way, outermost first, known when the climb ended at a
+    // known folder or the root.
+    std::vector<std::pair<uint64_t, Folder>> climbed;
     std::unordered_set<uint64_t> onChain;
-    std::optional<std::wstring> base;
+    bool known = false;
     uint64_t current = directory;
     while (true) {
-        if (auto known = folders_.find(current); known != folders_.end()) {
-            base = known->second;
+        if (auto met = folders_.find(current); met != folders_.end()) {
+            known = met->second.known;
             break;
         }
         if (!onChain.insert(current).second) break;  // a loop: "Unknown"
         std::optional<std::wstring> name = ReadFolder(record_, current);
         if (!name) {
-            folders_.emplace(current, std::nullopt);
+            folders_.emplace(current, Folder{});
             break;
         }
-        uint64_t parent = record_.GetParentRef();
+        const uint64_t parent = record_.GetParentRef();
         // The root is the folder "." that is its own parent: it adds nothing.
-        climbed.emplace_back(current, parent == current && *name == L"." ? std::wstring() : Level(*name));
+        climbed.emplace_back(current, Folder{parent, parent == current && *name == L"." ? std::wstring() : Level(*name)});
         if (parent == 0) break;
         if (parent == current) {
-            base = root_;
+            known = true;
             break;
         }
         current = parent;
     }
     for (auto it = climbed.rbegin(); it != climbed.rend(); ++it) {
-        if (base) *base += it->second;
-        folders_[it->first] = base;
+        it->second.known = known;
+        folders_.emplace(it->first, std::move(it->second));
     }
     return folders_.at(directory);
 }

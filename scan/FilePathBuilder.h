@@ -4,7 +4,7 @@
 // cannot be followed (unreadable record, a parent that is not a named folder, reference 0, or a
 // loop of references).
 #include <cstdint>
-#include <optional>
+#include <memory>
 #include <string>
 #include <unordered_map>
 
@@ -21,8 +21,9 @@ std::wstring ShownRecordName(NTFSFileRecord& record, uint64_t recordNumber);
 // Reads the file's record, then climbs as DirectoryPathCache does, for one file.
 std::wstring BuildFilePath(const NTFSVolume& volume, uint64_t recordNumber);
 
-// The same results for the files of one scan, each folder read once: a folder's path is kept the
-// first time a file below it asks for it.
+// The same results for the files of one scan, each folder read once. A folder keeps only its own
+// level and the folder above it, so that memory grows with the names, not with the depth; the
+// files of one folder usually come one after another, and its last path is kept whole.
 class DirectoryPathCache {
 public:
     explicit DirectoryPathCache(const NTFSVolume& volume);
@@ -30,15 +31,27 @@ public:
     // The path of a file whose record `recordNumber` names `parentRef` as its parent (the scan
     // has that record read already).
     std::wstring BuildFilePath(uint64_t recordNumber, uint64_t parentRef);
+    // The same text, shared with the files before it when they lay in the same folder.
+    std::shared_ptr<const std::wstring> SharedFilePath(uint64_t recordNumber, uint64_t parentRef);
 
 private:
-    // The path of folder `directory` (ending in its own name), or nothing for "Unknown".
-    const std::optional<std::wstring>& Resolve(uint64_t directory);
+    struct Folder {
+        uint64_t above = 0;  // the folder this one lies in; itself for the root
+        std::wstring level;  // "Name\\"; empty for the root
+        bool known = false;  // false when the chain above cannot be followed: "Unknown"
+    };
+
+    // The folder `directory`, read and climbed from the first time it is asked for.
+    const Folder& Resolve(uint64_t directory);
+    // The root followed by the levels from the top down to `directory`, a known folder.
+    std::wstring PathOf(uint64_t directory) const;
 
     const NTFSVolume& volume_;
     NTFSFileRecord record_;  // reused for every folder read
     std::wstring root_;
-    std::unordered_map<uint64_t, std::optional<std::wstring>> folders_;
+    std::unordered_map<uint64_t, Folder> folders_;
+    uint64_t lastDirectory_ = 0;
+    std::shared_ptr<const std::wstring> lastPath_;
 };
 
 }  // namespace Vorlaq

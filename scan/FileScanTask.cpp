@@ -78,7 +78,7 @@ void FileScanTask::Report(BlockFindings& found, DirectoryPathCache& paths, Recyc
     for (FoundRecord& record : found.records) {
         if (stop_.load(std::memory_order_relaxed)) return;
         log.replay(lines.subspan(logged, record.logAtPath - logged));
-        std::wstring path = paths.BuildFilePath(record.number, record.parentRef);
+        std::shared_ptr<const std::wstring> path = paths.SharedFilePath(record.number, record.parentRef);
         log.replay(lines.subspan(record.logAtPath, record.logAtIndex - record.logAtPath));
         logged = record.logEnd;
         if (!record.file) continue;

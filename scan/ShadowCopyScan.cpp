@@ -8,6 +8,7 @@
 #include "ntfs/NTFSAttribute.h"
 #include "ntfs/NTFSFileRecord.h"
 #include "scan/FilePathBuilder.h"
+#include "scan/FoundFileFacts.h"
 #include "scan/MftRecordReader.h"
 
 namespace Vorlaq {
@@ -100,18 +101,8 @@ std::vector<Found> WalkCopy(const NTFSVolume& copy, const NTFSVolume& live, cons
             const uint16_t sequence = record.GetSequenceNumber();
             if (liveRecords.Holds(n, sequence, name)) continue;
             std::wstring path = paths.BuildFilePath(n, record.GetParentRef());
-            uint64_t modified = 0, created = 0, accessed = 0;
-            record.GetFileTime(&modified, &created, &accessed);
-            const NTFSStandardTimes standardTimes = record.GetStandardTimes();
-            const bool readOnly = record.IsReadOnly();
-            record.SetAttrMask(kNTFSMaskData);
-            record.ParseAttrs();
-            NTFSAttributeBase* data = record.FindStream(nullptr);
-            Found file{DeletedFileInfo(copy.GetVolumePath(), n, std::move(name), std::move(path),
-                                       data ? data->GetDataSize() : 0, &modified, &created, &accessed),
+            Found file{ReadFoundFileFacts(record).Row(copy.GetVolumePath(), n, std::move(name), std::move(path)),
                        sequence};
-            file.file.SetStandardTimes(standardTimes);
-            file.file.SetReadOnly(readOnly);
             // The copy keeps every block of the file as it was: nothing on the live volume can take
             // them.
             file.file.SetRecoverability({RecoverState::Intact, 0});

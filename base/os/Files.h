@@ -115,9 +115,11 @@ bool AppendToExistingFile(const std::wstring& path, std::string_view bytes);
 // Text for the log file: the system ANSI code page on Windows, UTF-8 elsewhere.
 std::string WideToLogBytes(std::wstring_view text);
 
-// Writes UTF-8 text to standard output and flushes it; false, with *error set, when the bytes
-// could not all be written (a full disk, say).
+// Writes text to standard output as UTF-8 (a Windows console gets it as UTF-16) and flushes it;
+// false, with *error set, when the bytes could not all be written (a full disk, say).
 bool WriteStandardOutput(std::wstring_view text, uint32_t* error = nullptr);
+// The same for text that is UTF-8 already.
+bool WriteStandardOutputUtf8(std::string_view utf8, uint32_t* error = nullptr);
 // Flushes and closes standard output at the program's end; false when that failed.
 bool CloseStandardOutput(uint32_t* error);
 

@@ -294,7 +294,10 @@ bool AppendToExistingFile(const std::wstring& path, std::string_view bytes) {
 std::string WideToLogBytes(std::wstring_view text) { return WideToUtf8(text); }
 
 bool WriteStandardOutput(std::wstring_view text, uint32_t* error) {
-    std::string bytes = WideToUtf8(text);
+    return WriteStandardOutputUtf8(WideToUtf8(text), error);
+}
+
+bool WriteStandardOutputUtf8(std::string_view bytes, uint32_t* error) {
     bool ok = std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
     ok = std::fflush(stdout) == 0 && ok;
     if (!ok) SetError(error, errno);

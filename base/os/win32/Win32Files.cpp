@@ -346,20 +346,34 @@ std::string WideToLogBytes(std::wstring_view text) {
     return out;
 }
 
-bool WriteStandardOutput(std::wstring_view text, uint32_t* error) {
-    // A console shows UTF-16 as it is; UTF-8 bytes would come out in the console's code page.
+namespace {
+
+// A console shows UTF-16 as it is; UTF-8 bytes would come out in the console's code page.
+HANDLE StandardOutputConsole() {
     HANDLE console = GetStdHandle(STD_OUTPUT_HANDLE);
     DWORD mode = 0;
-    if (console != INVALID_HANDLE_VALUE && console && GetConsoleMode(console, &mode)) {
-        std::fflush(stdout);
-        DWORD written = 0;
-        if (WriteConsoleW(console, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-            written == text.size())
-            return true;
-        if (error) *error = kErrorWriteFault;
-        return false;
-    }
-    std::string bytes = WideToUtf8(text);
+    return console != INVALID_HANDLE_VALUE && console && GetConsoleMode(console, &mode) ? console : nullptr;
+}
+
+bool WriteConsoleText(HANDLE console, std::wstring_view text, uint32_t* error) {
+    std::fflush(stdout);
+    DWORD written = 0;
+    if (WriteConsoleW(console, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+        written == text.size())
+        return true;
+    if (error) *error = kErrorWriteFault;
+    return false;
+}
+
+}  // namespace
+
+bool WriteStandardOutput(std::wstring_view text, uint32_t* error) {
+    if (HANDLE console = StandardOutputConsole()) return WriteConsoleText(console, text, error);
+    return WriteStandardOutputUtf8(WideToUtf8(text), error);
+}
+
+bool WriteStandardOutputUtf8(std::string_view bytes, uint32_t* error) {
+    if (HANDLE console = StandardOutputConsole()) return WriteConsoleText(console, Utf8ToWide(bytes), error);
     bool ok = std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
     ok = std::fflush(stdout) == 0 && ok;
     if (!ok && error) *error = kErrorWriteFault;

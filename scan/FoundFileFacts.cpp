@@ -1,0 +1,27 @@
+#include "scan/FoundFileFacts.h"
+
+#include "ntfs/NTFSAttribute.h"
+
+namespace Vorlaq {
+
+DeletedFileInfo FoundFileFacts::Row(const std::wstring& volume, uint64_t recordNumber, std::wstring name,
+                                    std::wstring path) const {
+    DeletedFileInfo row(volume, recordNumber, std::move(name), std::move(path), size, &modified, &created, &accessed);
+    row.SetStandardTimes(standardTimes);
+    row.SetReadOnly(readOnly);
+    return row;
+}
+
+FoundFileFacts ReadFoundFileFacts(NTFSFileRecord& record) {
+    FoundFileFacts facts;
+    record.GetFileTime(&facts.modified, &facts.created, &facts.accessed);
+    facts.standardTimes = record.GetStandardTimes();
+    facts.readOnly = record.IsReadOnly();
+    record.SetAttrMask(kNTFSMaskData);
+    record.ParseAttrs();
+    facts.data = record.FindStream(nullptr);
+    if (facts.data) facts.size = facts.data->GetDataSize();
+    return facts;
+}
+
+}  // namespace Vorlaq
