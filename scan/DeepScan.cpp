@@ -106,10 +106,16 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
     };
     result.bytesRead = carver.Run(found, stop, progress);
     SettleClusterSize(carver.IndexBlocks(), result);
+    // Old files were judged at the live clusters' size: at another size that judgement says nothing.
+    const bool judgedAtOwnSize = result.clusterSize == clusterSize_;
     clusterSize_ = result.clusterSize;
 
     const std::wstring lost = root + kLostFilesFolder + L"\\";
     for (Waiting& waiting : files) {
+        if (waiting.old && !judgedAtOwnSize) {
+            if (mode_ == RecoverabilityMode::IntactOnly) continue;
+            waiting.recoverability = Recoverability();
+        }
         DeletedFileInfo file(root, waiting.number, Utf8ToWide(waiting.name),
                              folders.PathOf(waiting.mftStart, waiting.parentRef, root).value_or(lost), waiting.size,
                              &waiting.times[0], &waiting.times[1], &waiting.times[2]);
