@@ -150,6 +150,8 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
             o.originalNames = true;
         } else if (name == L"--shadow-copies" && o.command != CliCommand::Info) {
             o.shadowCopies = true;
+        } else if (name == L"--deep" && o.command != CliCommand::Info) {
+            o.deep = true;
         } else if (name == L"--threads" && o.command != CliCommand::Info) {
             auto count = ParseDecimal(*value);
             if (!count || *count == 0 || *count > kMaxThreads)
@@ -176,6 +178,8 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
             return Refuse(FormatWide(L"--filter matches whole extensions (txt, *.txt, *.*): '%s' can match nothing",
                                      filter.GetUnmatchable().front()));
     }
+    if (o.deep && (o.shadowCopies || o.traces || o.threads || o.originalNames || o.format == ScanFormat::Body))
+        return Refuse(L"--deep goes without --shadow-copies, --traces, --threads, --original-names and --format body");
     if (o.recoverableOnly && !o.recoverableColumn)
         return Refuse(L"--recoverable needs the column that --no-recoverable leaves out");
     if (o.command != CliCommand::Restore) {
@@ -187,6 +191,14 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
             if (text.size() > 1 && text[0] == L'T' && ParseDecimal(text.substr(1)))
                 return Refuse(FormatWide(L"'%s' is a trace: only its name was found, there is no data to restore",
                                          text));
+            // @POSITION names a record the deep scan found outside the live MFT, by its byte position.
+            if (text.size() > 1 && text[0] == L'@') {
+                auto position = ParseDecimal(std::wstring_view(text).substr(1));
+                if (!position) return Refuse(FormatWide(L"'%s' is not a record position such as @3223552", text));
+                if (!o.deep) return Refuse(FormatWide(L"'%s' names a record found by the deep scan: add --deep", text));
+                o.oldRecords.push_back(*position);
+                continue;
+            }
             // COPY:RECORD names a file of a shadow copy.
             if (size_t colon = text.find(L':'); colon != std::wstring::npos && o.shadowCopies) {
                 auto copy = ParseDecimal(std::wstring_view(text).substr(0, colon));
@@ -205,7 +217,7 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
             o.records.push_back(*record);
         }
         if (o.outDir.empty()) return Refuse(L"restore needs --out DIR");
-        if (o.all == !(o.records.empty() && o.shadowRecords.empty()))
+        if (o.all == !(o.records.empty() && o.shadowRecords.empty() && o.oldRecords.empty()))
             return Refuse(L"restore needs either RECORD numbers or --all");
         if (o.filter && !o.all) return Refuse(L"--filter goes with --all");
         if (o.recoverableOnly && !o.all) return Refuse(L"--recoverable goes with --all");
@@ -220,9 +232,10 @@ std::wstring UsageText() {
     return L"Usage:\n"
            L"  quorret-cli info SOURCE [--offset N | --partition N] [--verbose]\n"
            L"  quorret-cli scan SOURCE [--filter TEXT] [--recoverable | --no-recoverable] [--format table|tsv|json|body]\n"
-           L"              [--shadow-copies] [--traces] [--offset N | --partition N] [--threads N] [--verbose]\n"
+           L"              [--shadow-copies] [--traces] [--deep] [--offset N | --partition N] [--threads N] [--verbose]\n"
            L"  quorret-cli restore SOURCE --out DIR (RECORD... | --all [--filter TEXT] [--recoverable] [--original-names])\n"
-           L"              [--tree] [--keep-times] [--streams] [--shadow-copies] [--offset N | --partition N] [--threads N] [--verbose]\n"
+           L"              [--tree] [--keep-times] [--streams] [--shadow-copies] [--deep] [--offset N | --partition N] [--threads N]\n"
+           L"              [--verbose]\n"
            L"  quorret-cli --version\n"
            L"\n"
            L"SOURCE        an NTFS image file or block device, or on Windows a drive letter such as D:\n"
@@ -245,6 +258,9 @@ std::wstring UsageText() {
            L"              folders) they had before they were sent there\n"
            L"--shadow-copies  also the files that only the volume's shadow copies still hold (Linux); restore\n"
            L"              names them COPY:RECORD as the scan lists them (2:38)\n"
+           L"--deep        read the whole source for file records, also those of an earlier file system (after a\n"
+           L"              quick format, or with the MFT lost): its files are listed as @POSITION (the record's byte\n"
+           L"              position), marked in the Old MFT column, and restore names them so\n"
            L"--threads N   parse the MFT's records on N threads (default: one per core); the output is the same\n"
            L"--verbose     write the log lines to standard error\n"
            L"\n"

@@ -38,6 +38,8 @@ struct CliOptions {
     bool shadowCopies = false;          // scan, restore --shadow-copies: the files only shadow copies hold
     std::vector<ShadowRecordId> shadowRecords;  // restore COPY:RECORD... (with --shadow-copies)
     bool traces = false;                // scan --traces: names found only in slack and the change journal
+    bool deep = false;                  // scan, restore --deep: every file record on the source, old file systems' too
+    std::vector<uint64_t> oldRecords;   // restore @POSITION... (with --deep): records outside the live MFT
     unsigned threads = 0;               // --threads: threads that parse records; 0 for one per core
     bool verbose = false;
 };

@@ -7,6 +7,7 @@
 #include "base/os/Files.h"
 #include "base/os/Storage.h"
 #include "cli/Commands.h"
+#include "cli/DeepScanStep.h"
 #include "cli/FieldText.h"
 #include "cli/RestoreExtrasStep.h"
 #include "cli/ScanRunner.h"
@@ -104,7 +105,8 @@ public:
                  ErrorLogCapture& errors)
         : options_(options), source_(source), out_(out), console_(console), errors_(errors) {}
 
-    // `copy`: the shadow copy the file is restored from, instead of the volume.
+    // `copy`: the shadow copy, or the old file system a deep scan found, the file is restored
+    // from instead of the volume; a file in use there is restored as it is.
     void Restore(const DeletedFileInfo& file, const VolumeSource* copy = nullptr) {
         // After an interrupt, or once no one reads the result lines, no new file is begun.
         if (Interrupted() || console_.OutputLost()) {
@@ -112,7 +114,7 @@ public:
             return;
         }
         const VolumeSource& source = copy ? *copy : source_;
-        const std::wstring id = copy ? ShadowFileId(file) : file.GetRecordNumberText();
+        const std::wstring id = file.GetShadowCopy() ? ShadowFileId(file) : file.GetRecordNumberText();
         ++attempted_;
         errors_.TakeOwn();
         std::vector<std::unique_ptr<Folder>> chain;
@@ -271,6 +273,38 @@ int RunRestore(CliOptions& options, Console& console, ErrorLogCapture& errors) {
         }
     }
     if (refused || RefuseRestoreOntoSource(options, console)) return kExitUnusable;
+    // The deep scan's files named by position, found before anything is made on disk.
+    std::unique_ptr<DeepScan> deep;
+    std::vector<DeletedFileInfo> namedOld;
+    if (options.deep) {
+        deep = std::make_unique<DeepScan>(source, options.recoverableOnly ? RecoverabilityMode::IntactOnly
+                                                                          : RecoverabilityMode::Off);
+        CatchInterrupts();
+    }
+    if (!options.oldRecords.empty()) {
+        FileFilter everything;
+        everything.SetFilters(L"");
+        DeepScanRun run = RunDeepScanTask(
+            *deep, everything, console,
+            [&](DeletedFileInfo& file) {
+                if (file.IsFromOldMft() && std::find(options.oldRecords.begin(), options.oldRecords.end(),
+                                                     file.GetOldPosition()) != options.oldRecords.end())
+                    namedOld.push_back(std::move(file));
+            },
+            &InterruptFlag());
+        if (run.stopped) {
+            console.Err(L"quorret-cli: interrupted; the restore stopped.");
+            return kExitInterrupted;
+        }
+        for (uint64_t position : options.oldRecords)
+            if (std::none_of(namedOld.begin(), namedOld.end(),
+                             [&](const DeletedFileInfo& file) { return file.GetOldPosition() == position; })) {
+                console.Err(FormatWide(L"quorret-cli: @%I64u is not a file the deep scan lists (scan --deep lists them)",
+                                       position));
+                refused = true;
+            }
+        if (refused) return kExitUnusable;
+    }
 
     uint32_t error = 0;
     RefusedFolderLink refusedLink;
@@ -287,7 +321,21 @@ int RunRestore(CliOptions& options, Console& console, ErrorLogCapture& errors) {
 
     CatchInterrupts();
     FileRestorer restorer(options, source, *out, console, errors);
-    if (options.all) {
+    // A file of an old file system is restored from it; one of the live MFT as restore does.
+    auto restoreFound = [&restorer, &deep](const DeletedFileInfo& file) {
+        if (!file.IsFromOldMft()) return restorer.Restore(file);
+        const VolumeSource old = deep->SourceOf(file);
+        restorer.Restore(file, &old);
+    };
+    for (const DeletedFileInfo& file : namedOld) restoreFound(file);
+    if (options.all && options.deep) {
+        // The files come once the whole source is read (their folders may lie anywhere on it),
+        // each restored as it comes.
+        FileFilter filter;
+        filter.SetFilters(options.filter.value_or(L""));
+        RunDeepScanTask(*deep, filter, console, restoreFound, &InterruptFlag());
+    }
+    if (options.all && !options.deep) {
         // Each file is restored as soon as the walk reports it, so memory does not grow with the
         // number of deleted files.
         ScanOutcome outcome = RunScanTask(

@@ -1,5 +1,7 @@
 #include "base/WideFormat.h"
+#include "base/os/Terminal.h"
 #include "cli/Commands.h"
+#include "cli/DeepScanStep.h"
 #include "cli/ScanPrinter.h"
 #include "cli/ScanRunner.h"
 #include "cli/ShadowCopyStep.h"
@@ -16,6 +18,26 @@ RecoverabilityMode RecoverabilityFor(const CliOptions& options) {
     return options.recoverableColumn && options.format != ScanFormat::Body ? RecoverabilityMode::Report
                                                                            : RecoverabilityMode::Off;
 }
+// Every file record on the source; Ctrl+C ends the read and lists what was found so far.
+int RunDeepScanCommand(const CliOptions& options, VolumeSession& session, Console& console, ErrorLogCapture& errors) {
+    const uint64_t errorsBefore = errors.Total();
+    FileFilter filter;
+    filter.SetFilters(options.filter.value_or(L""));
+    DeepScan deep(session.GetSource(), RecoverabilityFor(options));
+    std::unique_ptr<ScanPrinter> printer =
+        MakeScanPrinter(options.format, console, options.recoverableColumn, false, false, true);
+    CatchInterrupts();
+    DeepScanRun run = RunDeepScanTask(deep, filter, console, [&](DeletedFileInfo& file) { printer->Add(file); },
+                                      &InterruptFlag());
+    printer->Finish();
+    std::wstring summary = DeepScanSummaryText(deep, run);
+    if (uint64_t logged = errors.Total() - errorsBefore)
+        summary += FormatWide(logged == 1 ? L" %I64u error was logged%s." : L" %I64u errors were logged%s.", logged,
+                              options.verbose ? L"" : L" (--verbose shows the log)");
+    console.Err(summary);
+    return run.stopped ? kExitInterrupted : kExitOk;
+}
+
 }  // namespace
 
 int RunScan(CliOptions& options, Console& console, ErrorLogCapture& errors) {
@@ -23,6 +45,7 @@ int RunScan(CliOptions& options, Console& console, ErrorLogCapture& errors) {
     if (!ShadowCopiesUsable(options, console)) return exitCode;
     std::unique_ptr<VolumeSession> session = OpenSession(options, console, errors, &exitCode);
     if (!session) return exitCode;
+    if (options.deep) return RunDeepScanCommand(options, *session, console, errors);
     const SourceExtent extent = session->GetExtent();
 
     const uint64_t errorsBefore = errors.Total();

@@ -39,10 +39,11 @@ private:
 // million-record volume's listing to a fraction of what seven wide strings a row would take.
 class TablePrinter : public ScanPrinter {
 public:
-    TablePrinter(Console& console, bool recoverable, bool traces)
-        : console_(console), columns_(7 + (recoverable ? 1 : 0) + (traces ? 1 : 0)), traces_(traces) {
+    TablePrinter(Console& console, bool recoverable, bool traces, bool deep)
+        : console_(console), columns_(7 + (recoverable ? 1 : 0) + (traces || deep ? 1 : 0)), traces_(traces), deep_(deep) {
         titles_ = {L"Index", L"Name", L"Path", L"Type", L"Size", L"Modified Time", L"Creation Time", L"Recoverable"};
         if (traces_) titles_[columns_ - 1] = L"Found In";
+        if (deep_) titles_[columns_ - 1] = L"Old MFT";
         for (size_t c = 0; c < kColumns; ++c) width_[c] = titles_[c].size();
     }
 
@@ -52,6 +53,7 @@ public:
                 file.GetCreationTimeText(), RecoverabilityText(file.GetRecoverability())};
         // A name found only in traces says where; a file of its own record leaves the cell empty.
         if (traces_) row[columns_ - 1] = TraceSourcesText(file.GetTraceSources());
+        if (deep_ && file.IsFromOldMft()) row[columns_ - 1] = L"yes";
         // A file from an emptied Recycle Bin shows where it was before, marked as such.
         if (const std::wstring original = file.GetOriginalPath(); !original.empty()) {
             const size_t cut = original.rfind(L'\\') + 1;
@@ -110,6 +112,7 @@ private:
     Console& console_;
     size_t columns_;
     bool traces_;
+    bool deep_;
     Row titles_;
     size_t width_[kColumns];
     std::vector<std::string> rows_;
@@ -117,15 +120,20 @@ private:
 
 class TsvPrinter : public ScanPrinter {
 public:
-    TsvPrinter(Console& console, bool recoverable, bool shadowCopies, bool traces)
+    TsvPrinter(Console& console, bool recoverable, bool shadowCopies, bool traces, bool deep)
         : console_(console), times_(LocalUtcOffsetSeconds()), recoverable_(recoverable), shadowCopies_(shadowCopies),
-          traces_(traces) {}
+          traces_(traces), deep_(deep) {}
 
     void Add(const DeletedFileInfo& file) override {
         Header();
         row_.clear();
-        if (file.IsTrace()) row_ += 'T';
-        AppendDecimal(row_, file.GetRecordNumber());
+        if (file.IsFromOldMft()) {
+            row_ += '@';
+            AppendDecimal(row_, file.GetOldPosition());
+        } else {
+            if (file.IsTrace()) row_ += 'T';
+            AppendDecimal(row_, file.GetRecordNumber());
+        }
         row_ += '\t';
         AppendTsvField(row_, file.GetName());
         row_ += '\t';
@@ -158,6 +166,7 @@ public:
             row_ += '\t';
             AppendUtf8(row_, TraceSourcesText(file.GetTraceSources()));
         }
+        if (deep_) row_ += file.IsFromOldMft() ? "\t1" : "\t0";
         row_ += '\n';
         console_.OutUtf8(row_);
     }
@@ -186,7 +195,8 @@ private:
         std::wstring header = recoverable_
                                   ? L"record\tname\tpath\ttype\tsize\tmodified\tcreated\taccessed\trecoverable\toriginal_path\tdeleted"
                                   : L"record\tname\tpath\ttype\tsize\tmodified\tcreated\taccessed\toriginal_path\tdeleted";
-        console_.Out(header + (shadowCopies_ ? L"\tcopy\tcopy_created" : L"") + (traces_ ? L"\tfound_in\n" : L"\n"));
+        console_.Out(header + (shadowCopies_ ? L"\tcopy\tcopy_created" : L"") + (traces_ ? L"\tfound_in" : L"") +
+                     (deep_ ? L"\told_mft\n" : L"\n"));
         headerDone_ = true;
     }
 
@@ -196,6 +206,7 @@ private:
     bool recoverable_;
     bool shadowCopies_;
     bool traces_;
+    bool deep_;
     std::string row_;  // UTF-8
     std::shared_ptr<const std::wstring> lastPath_;  // held, so that its address is not another's
     std::string lastPathField_;
@@ -204,14 +215,14 @@ private:
 
 class JsonPrinter : public ScanPrinter {
 public:
-    JsonPrinter(Console& console, bool recoverable, bool shadowCopies, bool traces)
+    JsonPrinter(Console& console, bool recoverable, bool shadowCopies, bool traces, bool deep)
         : console_(console), times_(LocalUtcOffsetSeconds()), recoverable_(recoverable), shadowCopies_(shadowCopies),
-          traces_(traces) {}
+          traces_(traces), deep_(deep) {}
 
     void Add(const DeletedFileInfo& file) override {
         row_.assign(L"{\"record\":");
         // A trace's number is the text the table shows ("T3"): it names no MFT record.
-        if (file.IsTrace()) AppendJsonString(row_, file.GetRecordNumberText());
+        if (file.IsTrace() || file.IsFromOldMft()) AppendJsonString(row_, file.GetRecordNumberText());
         else AppendDecimal(row_, file.GetRecordNumber());
         row_ += L",\"name\":";
         AppendJsonString(row_, file.GetName());
@@ -254,6 +265,7 @@ public:
             }
             row_ += L']';
         }
+        if (deep_) row_ += file.IsFromOldMft() ? L",\"old_mft\":true" : L",\"old_mft\":false";
         row_ += L"}\n";
         console_.Out(row_);
     }
@@ -277,20 +289,21 @@ private:
     bool recoverable_;
     bool shadowCopies_;
     bool traces_;
+    bool deep_;
     std::wstring row_;
 };
 
 }  // namespace
 
 std::unique_ptr<ScanPrinter> MakeScanPrinter(ScanFormat format, Console& console, bool recoverable, bool shadowCopies,
-                                             bool traces) {
+                                             bool traces, bool deep) {
     switch (format) {
-    case ScanFormat::Tsv: return std::make_unique<TsvPrinter>(console, recoverable, shadowCopies, traces);
-    case ScanFormat::Json: return std::make_unique<JsonPrinter>(console, recoverable, shadowCopies, traces);
+    case ScanFormat::Tsv: return std::make_unique<TsvPrinter>(console, recoverable, shadowCopies, traces, deep);
+    case ScanFormat::Json: return std::make_unique<JsonPrinter>(console, recoverable, shadowCopies, traces, deep);
     case ScanFormat::Body: return MakeBodyPrinter(console);
     case ScanFormat::Table: break;
     }
-    return std::make_unique<TablePrinter>(console, recoverable, traces);
+    return std::make_unique<TablePrinter>(console, recoverable, traces, deep);
 }
 
 }  // namespace Vorlaq

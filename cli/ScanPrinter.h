@@ -34,7 +34,10 @@ public:
 // With `traces`, rows of names found only in traces (numbered "T1", ...: a string in json) and
 // one more column, last: table "Found In" and tsv found_in with TraceSourcesText (empty for a
 // file of its own record), json found_in an array of those words.
+// With `deep` (never with `traces`), a file the deep scan found outside the live MFT shows
+// "@POSITION" as its record (a string in json), and one more column, last, marks it: table
+// "Old MFT" ("yes" or empty), tsv old_mft (1 or 0), json old_mft (true or false).
 std::unique_ptr<ScanPrinter> MakeScanPrinter(ScanFormat format, Console& console, bool recoverable = false,
-                                             bool shadowCopies = false, bool traces = false);
+                                             bool shadowCopies = false, bool traces = false, bool deep = false);
 
 }  // namespace Vorlaq

@@ -98,6 +98,12 @@ std::unique_ptr<VolumeSession> OpenSession(CliOptions& options, Console& console
             for (const std::wstring& warning : session->CopyWarnings()) console.Err(warning);
         return session;
     }
+    // The deep scan looks for the records of earlier file systems, with or without a live one.
+    if (options.deep) {
+        console.Err(FormatWide(L"%s holds no readable NTFS file system: the deep scan reads it for the records of an earlier one.",
+                               EscapeControls(options.source)));
+        return session;
+    }
     ReportLoggedErrors(options, console, errors);
     // A boot sector that was read but a source that stops before the MFT: that is the reason.
     if (const SourceExtent& extent = session->GetExtent(); extent.IsShort())

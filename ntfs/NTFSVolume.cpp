@@ -28,28 +28,11 @@ bool DeliversByteAt(Device& device, uint64_t offset) {
     return device.ReadAt(offset, &byte, 1, &got) && got == 1;
 }
 
-// Where the device's reads stop: doubling, then halving, so a few dozen one-byte reads find it.
-uint64_t DeviceEnd(Device& device) {
-    constexpr uint64_t kLimit = uint64_t{1} << 62;
-    uint64_t low = 0, high = 1u << 20;
-    while (high < kLimit && DeliversByteAt(device, high)) {
-        low = high;
-        high *= 2;
-    }
-    if (high >= kLimit) return 0;
-    if (low == 0 && !DeliversByteAt(device, 0)) return 0;
-    while (high - low > 1) {  // a byte at low, none at high
-        uint64_t middle = low + (high - low) / 2;
-        (DeliversByteAt(device, middle) ? low : high) = middle;
-    }
-    return high;
-}
-
 // The boot sector's copy is the last sector of the volume (the sector past its counted ones);
 // its sector size is not known yet, so every size NTFS uses is tried.
 std::vector<uint64_t> BackupBootSectorOffsets(Device& device) {
     std::vector<uint64_t> offsets;
-    uint64_t end = DeviceEnd(device);
+    uint64_t end = FindDeviceEnd(device);
     for (uint64_t sector : {512u, 1024u, 2048u, 4096u})
         if (end > sector) offsets.push_back(end - sector);
     return offsets;
@@ -67,6 +50,22 @@ bool LooksLikeIntactRecord(const std::vector<uint8_t>& bytes) {
 
 }  // namespace
 
+uint64_t FindDeviceEnd(Device& device) {
+    constexpr uint64_t kLimit = uint64_t{1} << 62;
+    uint64_t low = 0, high = 1u << 20;
+    while (high < kLimit && DeliversByteAt(device, high)) {
+        low = high;
+        high *= 2;
+    }
+    if (high >= kLimit) return 0;
+    if (low == 0 && !DeliversByteAt(device, 0)) return 0;
+    while (high - low > 1) {  // a byte at low, none at high
+        uint64_t middle = low + (high - low) / 2;
+        (DeliversByteAt(device, middle) ? low : high) = middle;
+    }
+    return high;
+}
+
 NTFSVolume::NTFSVolume(wchar_t driveLetter) {
     if (OpenVolume(driveLetter)) Mount();
 }
@@ -75,6 +74,12 @@ NTFSVolume::NTFSVolume(std::unique_ptr<Device> device, std::wstring volumePath)
     : device_(std::move(device)), volumePath_(std::move(volumePath)) {
     // Whoever opened the device reported a failure to open it.
     if (device_) Mount();
+}
+
+NTFSVolume::NTFSVolume(std::unique_ptr<Device> device, std::wstring volumePath, const NTFSBootSector& geometry)
+    : geometry_(geometry), device_(std::move(device)), volumePath_(std::move(volumePath)) {
+    ok_ = device_ && geometry_.clusterSize != 0 && geometry_.fileRecordSize >= kUpdateSequenceBlock &&
+          geometry_.fileRecordSize % kUpdateSequenceBlock == 0;
 }
 
 NTFSVolume::~NTFSVolume() {

@@ -23,6 +23,10 @@ constexpr uint16_t kNTFSLowestVersion = 0x300;
 inline constexpr wchar_t kMFTMirrorWarning[] = L"MFT record 0 is damaged; using the copy in $MFTMirr";
 inline constexpr wchar_t kBackupBootSectorWarning[] = L"The boot sector is damaged; using its backup at byte %I64u. ";
 
+// Where the device's reads stop: doubling, then halving, so a few dozen one-byte reads find it;
+// 0 when it delivers nothing.
+uint64_t FindDeviceEnd(Device& device);
+
 class NTFSVolume {
 public:
     // The raw volume of a drive letter; the volume path becomes "X:\".
@@ -30,6 +34,11 @@ public:
     // Any device holding a volume at offset 0 (image file, block device, test device), with the
     // volume path to report. A null device gives a volume that is not OK.
     NTFSVolume(std::unique_ptr<Device> device, std::wstring volumePath);
+    // A file system known only from its records (an old one found by scanning the device for
+    // them): no boot sector or $MFT is read. Every record is read at geometry.mftAddr + number *
+    // file-record size, and data runs at geometry.clusterSize. OK when the record and cluster
+    // sizes are usable.
+    NTFSVolume(std::unique_ptr<Device> device, std::wstring volumePath, const NTFSBootSector& geometry);
     virtual ~NTFSVolume();
     // The raw device of a drive letter; null after logging why it cannot be opened.
     static std::unique_ptr<Device> OpenDrive(wchar_t driveLetter);

@@ -33,6 +33,7 @@ void DeletedFileInfo::SetName(std::wstring name) {
 }
 
 std::wstring DeletedFileInfo::GetRecordNumberText() const {
+    if (IsFromOldMft()) return L"@" + FormatUInt64(oldPosition_);
     return IsTrace() ? L"T" + FormatUInt64(recordNumber_) : FormatUInt64(recordNumber_);
 }
 std::wstring DeletedFileInfo::GetSizeText() const { return FormatFileSize(size_); }

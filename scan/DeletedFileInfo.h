@@ -86,6 +86,16 @@ public:
     uint8_t GetTraceSources() const { return traceSources_; }
     void SetTraceSources(uint8_t sources) { traceSources_ = sources; }
     bool IsTrace() const { return traceSources_ != 0; }
+    // A file of an earlier file system, found by the deep scan outside the live MFT: its record's
+    // byte position on the source (what names it, as record numbers repeat across file systems)
+    // and the record size of its MFT. Its number text is "@" and the position.
+    void SetOldRecord(uint64_t position, uint32_t recordSize) {
+        oldPosition_ = position;
+        oldRecordSize_ = recordSize;
+    }
+    bool IsFromOldMft() const { return oldRecordSize_ != 0; }
+    uint64_t GetOldPosition() const { return oldPosition_; }
+    uint32_t GetOldRecordSize() const { return oldRecordSize_; }
 
 private:
     static const std::wstring& NoText();
@@ -108,6 +118,8 @@ private:
     uint32_t shadowCopy_ = 0;
     uint64_t shadowCopyTime_ = 0;
     uint8_t traceSources_ = 0;
+    uint64_t oldPosition_ = 0;
+    uint32_t oldRecordSize_ = 0;
 };
 
 }  // namespace Vorlaq

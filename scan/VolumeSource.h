@@ -11,6 +11,7 @@
 #include <string>
 
 #include "base/os/Device.h"
+#include "ntfs/NTFSBootSector.h"
 
 namespace Vorlaq {
 
@@ -32,6 +33,13 @@ public:
                                   std::optional<uint64_t> length = std::nullopt);
     // Any device, made once by `factory` on first use.
     static VolumeSource FromDevice(DeviceFactory factory, const std::wstring& volumeText);
+
+    // An old file system on this source, known from its records alone (NTFSVolume's constructor
+    // for such views): its volume starts where this source does, its record N lies at byte
+    // mftStart + N * recordSize (modulo 2^64: a piece of a fragmented MFT may lie before
+    // N * recordSize), its data runs count clusters of `clusterSize`. It shares this source's one
+    // open device.
+    VolumeSource OldFileSystem(uint64_t mftStart, uint32_t recordSize, uint32_t clusterSize) const;
 
     bool IsEmpty() const { return kind_ == Kind::None; }
     bool IsDrive() const { return kind_ == Kind::Drive; }
@@ -59,6 +67,8 @@ private:
     std::wstring imagePath_;
     uint64_t offset_ = 0;
     std::optional<uint64_t> length_;
+    std::optional<NTFSBootSector> oldGeometry_;  // set for a view of an old file system
+    uint64_t oldMftStart_ = 0;
     DeviceFactory factory_;
     std::shared_ptr<OpenedState> opened_ = std::make_shared<OpenedState>();
 };

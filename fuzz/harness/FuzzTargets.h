@@ -19,6 +19,9 @@ int FuzzAttributeList(const uint8_t* data, size_t size);
 int FuzzLznt1(const uint8_t* data, size_t size);
 // A whole small image: the scan, then a restore of every file it found.
 int FuzzScanRestore(const uint8_t* data, size_t size);
+// Any bytes as a whole source: the deep scan's carver, folders and cluster size, then a restore
+// of every old file it found.
+int FuzzDeepScan(const uint8_t* data, size_t size);
 // Filter text, file names and paths: filters, path utilities and destination names.
 int FuzzTextUtils(const uint8_t* data, size_t size);
 // A Recycle Bin index file ($I): versions, lengths and the original path.

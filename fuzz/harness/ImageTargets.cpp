@@ -15,6 +15,7 @@
 #include "fuzz/harness/FuzzTargets.h"
 #include "ntfs/NTFSBootSector.h"
 #include "ntfs/NTFSVolume.h"
+#include "scan/DeepScan.h"
 #include "scan/FileScanTask.h"
 #include "scan/PathNames.h"
 #include "scan/RestoreFile.h"
@@ -121,6 +122,49 @@ int FuzzScanRestore(const uint8_t* data, size_t size) {
         Check(IsDirectlyInside(folder, dest), "a restore writes only inside the chosen folder");
         ++restored;
         if (RestoreFile(source, file.GetRecordNumber(), dest)) {
+            std::error_code error;
+            uint64_t written = std::filesystem::file_size(NativePath(dest), error);
+            Check(!error && written == file.GetSize(), "a restored file has the size the scan reported");
+        }
+    }
+    EmptyFolder(out);
+    return 0;
+}
+
+int FuzzDeepScan(const uint8_t* data, size_t size) {
+    const std::filesystem::path& out = OutputFolder();
+    const std::wstring folder = EnginePath(out);
+    VolumeSource source = VolumeSource::FromDevice(
+        [data, size] { return std::make_unique<ViewDevice>(data, size); }, L"F:\\");
+    DeepScan deep(source, RecoverabilityMode::Report);
+    Check(deep.Length() == size, "the deep scan reads the whole source");
+    FileFilter everything;
+    everything.SetFilters(L"");
+    std::vector<DeletedFileInfo> files;
+    const DeepScanResult result = deep.Run(everything, [&files](DeletedFileInfo& file) { files.push_back(file); });
+    Check(result.bytesRead == size, "the deep scan reads to the source's end");
+    Check(result.rows == files.size() && result.oldRows <= result.rows, "the counts are those of the files listed");
+    Check(result.clusterSize >= 512 && (result.clusterSize & (result.clusterSize - 1)) == 0,
+          "old files are read at a power-of-two cluster size");
+
+    size_t restored = 0;
+    for (const DeletedFileInfo& file : files) {
+        Check(!file.GetName().empty(), "a found file has a name");
+        Check(file.GetPath().compare(0, 3, L"F:\\") == 0, "a found file's path starts at the volume root");
+        if (!file.IsFromOldMft()) continue;
+        Check(file.GetOldPosition() < size, "an old record lies on the source");
+        if (restored == kMaxRestores || file.GetSize() > kMaxRestoreSize) continue;
+        const std::wstring dest = DestinationFor(folder, file.GetName());
+        if (dest.empty()) continue;
+        ++restored;
+        RestoreChoices choices;
+        choices.inUseToo = true;
+        auto make = [&dest](std::wstring* made) {
+            *made = dest;
+            uint32_t error = 0;
+            return WritableFile::CreateAlways(dest, &error);
+        };
+        if (RestoreFile(deep.SourceOf(file), file.GetRecordNumber(), make, nullptr, choices).ok) {
             std::error_code error;
             uint64_t written = std::filesystem::file_size(NativePath(dest), error);
             Check(!error && written == file.GetSize(), "a restored file has the size the scan reported");

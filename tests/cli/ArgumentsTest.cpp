@@ -183,3 +183,27 @@ TEST(Arguments, ShadowCopyFilesGoByCopyAndRecord) {
     EXPECT_FALSE(Parse({L"restore", L"img", L"--out", L"out", L"--shadow-copies", L"2:38", L"--all"}).ok);
     EXPECT_FALSE(Parse({L"info", L"img", L"--shadow-copies"}).ok);
 }
+
+TEST(Arguments, DeepScanFilesGoByPosition) {
+    auto r = Parse({L"restore", L"disk.img", L"--deep", L"--out", L"o", L"@3223552", L"70"});
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_TRUE(r.options.deep);
+    EXPECT_EQ(r.options.oldRecords, std::vector<uint64_t>{3223552});
+    EXPECT_EQ(r.options.records, std::vector<uint64_t>{70});
+    EXPECT_TRUE(Parse({L"scan", L"disk.img", L"--deep", L"--format", L"tsv", L"--recoverable"}).ok);
+    EXPECT_TRUE(Parse({L"restore", L"disk.img", L"--deep", L"--all", L"--tree", L"--filter", L"jpg", L"--out", L"o"}).ok);
+    for (const std::vector<std::wstring>& refused : {
+             std::vector<std::wstring>{L"restore", L"disk.img", L"--out", L"o", L"@1024"},
+             {L"restore", L"disk.img", L"--deep", L"--out", L"o", L"@"},
+             {L"restore", L"disk.img", L"--deep", L"--out", L"o", L"@12x"},
+             {L"scan", L"disk.img", L"--deep", L"--traces"},
+             {L"scan", L"disk.img", L"--deep", L"--shadow-copies"},
+             {L"scan", L"disk.img", L"--deep", L"--format", L"body"},
+             {L"info", L"disk.img", L"--deep"},
+         }) {
+        auto refusal = Parse(refused);
+        EXPECT_FALSE(refusal.ok) << WideToUtf8(refused.back());
+    }
+    EXPECT_EQ(Parse({L"restore", L"disk.img", L"--out", L"o", L"@1024"}).error,
+              L"'@1024' names a record found by the deep scan: add --deep");
+}

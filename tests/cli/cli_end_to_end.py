@@ -950,6 +950,72 @@ def tsk_recoverable(image, record, size, cluster_size=4096):
     return expected_recoverable(len(clusters), in_use)
 
 
+def formatted_over(name, wipe):
+    """NAME's volume with a new, empty file system written over it by a quick format (mkntfs -Q);
+    with `wipe`, its boot sector, the boot sector's backup and the new MFT's first 16 KiB zeroed
+    too, so that no file system is left to read."""
+    image = work_dir("deep") / ("%s-%s.img" % (name, "wiped" if wipe else "formatted"))
+    shutil.copyfile(unpacked(name), image)
+    subprocess.run(["mkntfs", "-F", "-Q", "-q", str(image)], check=True, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL)
+    if wipe:
+        with open(image, "r+b") as f:
+            boot = f.read(512)
+            cluster = struct.unpack_from("<H", boot, 11)[0] * boot[13]
+            mft = struct.unpack_from("<Q", boot, 0x30)[0] * cluster
+            for offset, length in ((0, 512), (image.stat().st_size - 512, 512), (mft, 16384)):
+                f.seek(offset)
+                f.write(bytes(length))
+    return image
+
+
+class DeepScan(unittest.TestCase):
+    @unittest.skipIf(not shutil.which("mkntfs"), "mkntfs is not installed")
+    def test_files_of_a_formatted_or_lost_file_system(self):
+        # bigmft's MFT lies in hundreds of pieces: folders are found across them. Every file it held,
+        # in use or deleted, was stored whole but one (its clusters reused before the format).
+        lines = Path(ARGS.source, "tests", "fixtures", "bigmft.manifest.tsv").read_text("utf-8").splitlines()
+        lost = {l.split("\t")[1] for l in lines if l.startswith("# data-incomplete\t")}
+        expected = {}
+        for line in lines[1:]:
+            fields = line.split("\t")
+            if len(fields) == 6 and fields[2] == "file" and fields[5] not in lost:
+                expected["".join(volume_path(fields[5]))] = fields[4]
+        for wipe in (False, True):
+            with self.subTest(wipe=wipe):
+                image = formatted_over("bigmft", wipe)
+                self.assertNotIn("\tok", run_cli("restore", arg_path(image), "--all", "--out",
+                                                 arg_path(work_dir("deep", "plain"))).out)
+                r = run_cli("scan", arg_path(image), "--deep", "--format", "tsv")
+                self.assertEqual(r.code, 0, r)
+                rows = [l.split("\t") for l in r.out.splitlines()]
+                self.assertEqual(rows[0][-4:], ["recoverable", "original_path", "deleted", "old_mft"])
+                listed = {tsv_decode(row[2]) + tsv_decode(row[1]): row for row in rows[1:]}
+                self.assertGreaterEqual(len(set(listed) & set(expected)), 0.95 * len(expected))
+                self.assertTrue(all(row[0].startswith("@") and row[-1] == "1" for row in rows[1:]))
+                if wipe:
+                    self.assertIn("No live file system. Old files are read at 4096-byte clusters (inferred", r.err)
+                out = work_dir("deep", "wiped" if wipe else "formatted")
+                shutil.rmtree(out, ignore_errors=True)
+                r = run_cli("restore", arg_path(image), "--deep", "--all", "--tree", "--out", arg_path(out))
+                identical = 0
+                for line in r.out.splitlines()[:-1]:
+                    position, dest, status = line.split("\t")[:3]
+                    shown = "\\" + str(Path(local_path(dest)).relative_to(out)).replace("/", "\\")
+                    same = status == "ok" and shown in expected and sha256(local_path(dest)) == expected[shown]
+                    identical += same
+                    # A file called intact restores as it was stored.
+                    if shown in listed and listed[shown][8] == "intact":
+                        self.assertTrue(same, line)
+                self.assertGreaterEqual(identical, 0.95 * len(expected), r)
+                # One file named by its position, alone.
+                first = rows[-1]
+                one = work_dir("deep", "one")
+                shutil.rmtree(one, ignore_errors=True)
+                r = run_cli("restore", arg_path(image), "--deep", "--out", arg_path(one), first[0])
+                self.assertEqual(r.out.splitlines()[0].split("\t")[0::2], [first[0], "ok"], r)
+
+
 class Recoverability(unittest.TestCase):
     """The reuse volume: deleted files whose clusters later files took, in whole, in part or not at
     all, with the builder's count of changed clusters in its manifest notes."""

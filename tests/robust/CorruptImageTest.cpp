@@ -6,11 +6,15 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <set>
 #include <system_error>
 
 #include "base/Utf16.h"
 #include "fuzz/harness/Destination.h"
+#include "fuzz/harness/FuzzTargets.h"
+#include "ntfs/NTFSBootSector.h"
 #include "ntfs/NTFSVolume.h"
+#include "scan/DeepScan.h"
 #include "scan/FileScanTask.h"
 #include "tests/robust/Mutations.h"
 #include "tests/robust/RobustSupport.h"
@@ -33,7 +37,63 @@ VolumeSource SourceOfView(std::shared_ptr<const ImageView> view) {
     return SourceOf([view] { return std::make_unique<PatchedDevice>(view); });
 }
 
+// The image as the view shows it, in one buffer.
+Bytes Flatten(const ImageView& view) {
+    Bytes bytes(*view.base);
+    for (const Patch& patch : view.patches)
+        for (size_t i = 0; i < patch.bytes.size() && patch.offset + i < bytes.size(); ++i) bytes[patch.offset + i] = patch.bytes[i];
+    if (view.size < bytes.size()) bytes.resize(view.size);
+    return bytes;
+}
+
 }  // namespace
+
+// The sample volume with its boot sector and its MFT's first 16 KiB zeroed has no file system
+// left: the deep scan finds its files by their records. Then every mutation of it (damaged
+// records, folder loops, runs past the end, a cut image) is deep-scanned and its old files
+// restored through the fuzz target, which checks the scan's promises.
+TEST(CorruptImages, DeepScanOfAVolumeWithoutFileSystem) {
+    std::vector<FixtureImage> fixtures = LoadFixtureImages();
+    auto sample = std::find_if(fixtures.begin(), fixtures.end(), [](const FixtureImage& f) { return f.name == "sample"; });
+    ASSERT_NE(sample, fixtures.end());
+    auto pristine = std::make_shared<ImageView>();
+    pristine->base = sample->bytes;
+    ScanResult baseline = Scan(SourceOfView(pristine));
+    ASSERT_FALSE(baseline.files.empty());
+
+    NTFSBootSector boot;
+    ASSERT_TRUE(ParseBootSector(sample->bytes->data(), sample->bytes->size(), &boot));
+    const std::vector<Patch> wipe = {{0, Bytes(512, 0)}, {boot.mftAddr, Bytes(16384, 0)}};
+    auto wiped = std::make_shared<ImageView>(*pristine);
+    wiped->patches = wipe;
+    const VolumeSource source = SourceOfView(wiped);
+    DeepScan deep(source, RecoverabilityMode::Report);
+    EXPECT_FALSE(deep.HasLiveFileSystem());
+    FileFilter everything;
+    everything.SetFilters(L"");
+    std::set<std::wstring> listed;
+    const DeepScanResult result = deep.Run(everything, [&listed](DeletedFileInfo& file) {
+        EXPECT_TRUE(file.IsFromOldMft());
+        EXPECT_EQ(file.GetRecoverability().state, RecoverState::Unknown);
+        listed.insert(file.GetPath() + file.GetName());
+    });
+    EXPECT_EQ(result.bytesRead, sample->bytes->size());
+    EXPECT_EQ(result.clusterSize, boot.clusterSize);
+    EXPECT_EQ(result.clusterSizeFrom, ClusterSizeFrom::IndexBlocks);
+    for (const DeletedFileInfo& file : baseline.files) EXPECT_TRUE(listed.count(file.GetPath() + file.GetName())) << WideToUtf8(file.GetName());
+
+    const MutationSet set = MakeMutations(*sample->bytes, {baseline.files.front().GetRecordNumber()});
+    for (const Mutation& mutation : set.mutations) {
+        SCOPED_TRACE(mutation.name);
+        ImageView view = *wiped;
+        view.patches = mutation.patches;
+        view.patches.insert(view.patches.end(), wipe.begin(), wipe.end());
+        view.size = mutation.size;
+        const Bytes bytes = Flatten(view);
+        Watchdog bound(sample->name + ": deep scan, " + mutation.name, kRunBound);
+        EXPECT_EQ(QuorretFuzz::FuzzDeepScan(bytes.data(), bytes.size()), 0);
+    }
+}
 
 TEST(CorruptImages, EveryMutationScansAndRestoresWithinTheOutputFolder) {
     const std::vector<FixtureImage> fixtures = LoadFixtureImages();

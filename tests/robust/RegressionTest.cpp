@@ -36,7 +36,7 @@ const Replay kReplays[] = {
     {"fuzz_runlist", QuorretFuzz::FuzzDataRuns},     {"fuzz_attrlist", QuorretFuzz::FuzzAttributeList},
     {"fuzz_lznt1", QuorretFuzz::FuzzLznt1},          {"fuzz_scan", QuorretFuzz::FuzzScanRestore},
     {"fuzz_text", QuorretFuzz::FuzzTextUtils},       {"fuzz_recycle", QuorretFuzz::FuzzRecycleBinIndex},
-    {"fuzz_shadow", QuorretFuzz::FuzzShadowCopies},
+    {"fuzz_shadow", QuorretFuzz::FuzzShadowCopies},   {"fuzz_deep", QuorretFuzz::FuzzDeepScan},
     {"fuzz_slack", QuorretFuzz::FuzzSlackNames},     {"fuzz_usn", QuorretFuzz::FuzzUsnRecords},
 };
 

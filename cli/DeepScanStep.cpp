@@ -1,0 +1,111 @@
+#include "cli/DeepScanStep.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "base/WideFormat.h"
+#include "cli/ProgressLine.h"
+
+namespace Vorlaq {
+
+namespace {
+
+constexpr auto kProgressTick = std::chrono::milliseconds(250);
+constexpr double kMiB = 1024.0 * 1024.0;
+// Files handed over at once, and at most waiting: the scan lists a million files in a second once
+// the source is read, faster than a printer takes them.
+constexpr size_t kBatch = 2048;
+constexpr size_t kMostWaiting = 4096;
+
+// "  42.0%   430 of 1024 MiB   2150 MiB/s   12 files found   0:01 left"
+std::wstring ProgressText(uint64_t read, uint64_t total, double seconds, uint64_t found) {
+    const double percent = total ? 100.0 * static_cast<double>(read) / static_cast<double>(total) : 0.0;
+    std::wstring rate = L"-";
+    std::wstring left = L"--:--";
+    if (seconds >= 1.0 && read != 0) {
+        const double perSecond = static_cast<double>(read) / seconds;
+        rate = FormatWide(L"%.0f", perSecond / kMiB);
+        left = ProgressLine::DurationText(static_cast<double>(total - std::min(read, total)) / perSecond);
+    }
+    return FormatWide(L"%6.1f%%   %.0f of %.0f MiB   %s MiB/s   %I64u files found   %s left", percent,
+                      static_cast<double>(read) / kMiB, static_cast<double>(total) / kMiB, rate, found, left);
+}
+
+}  // namespace
+
+DeepScanRun RunDeepScanTask(DeepScan& deep, const FileFilter& filter, Console& console,
+                            const std::function<void(DeletedFileInfo&)>& sink, const std::atomic<bool>* stop) {
+    std::mutex lock;
+    std::condition_variable ready;  // a batch is waiting, or the scan ended
+    std::condition_variable room;
+    std::vector<DeletedFileInfo> waiting;
+    bool done = false;
+    uint64_t found = 0;
+    std::atomic<uint64_t> progress{0};
+    DeepScanRun run;
+    const auto start = std::chrono::steady_clock::now();
+    auto elapsed = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
+
+    std::thread worker([&] {
+        DeepScanResult result = deep.Run(
+            filter,
+            [&](DeletedFileInfo& file) {
+                std::unique_lock<std::mutex> hold(lock);
+                room.wait(hold, [&] { return waiting.size() < kMostWaiting; });
+                waiting.push_back(std::move(file));
+                ++found;
+                if (waiting.size() >= kBatch) ready.notify_one();
+            },
+            stop, &progress);
+        std::lock_guard<std::mutex> hold(lock);
+        run.result = result;
+        done = true;
+        ready.notify_one();
+    });
+    std::vector<DeletedFileInfo> batch;
+    for (bool last = false; !last;) {
+        uint64_t foundSoFar = 0;
+        {
+            std::unique_lock<std::mutex> hold(lock);
+            ready.wait_for(hold, kProgressTick, [&] { return done || waiting.size() >= kBatch; });
+            last = done;
+            batch.swap(waiting);
+            foundSoFar = found;
+            room.notify_one();
+        }
+        for (DeletedFileInfo& file : batch) sink(file);
+        batch.clear();
+        if (!last) console.Progress(ProgressText(progress.load(), deep.Length(), elapsed(), foundSoFar));
+    }
+    worker.join();
+    console.ClearProgress();
+    run.seconds = elapsed();
+    run.stopped = run.result.bytesRead < deep.Length() && stop && stop->load();
+    return run;
+}
+
+std::wstring DeepScanSummaryText(const DeepScan& deep, const DeepScanRun& run) {
+    const DeepScanResult& r = run.result;
+    std::wstring text = FormatWide(L"Deep scan read %.0f MiB in %.2f s: %I64u files found, %I64u of them outside the live MFT.",
+                                   static_cast<double>(r.bytesRead) / kMiB, run.seconds, r.rows, r.oldRows);
+    if (!deep.HasLiveFileSystem()) text += L" No live file system.";
+    switch (r.clusterSizeFrom) {
+    case ClusterSizeFrom::IndexBlocks:
+        text += FormatWide(L" Old files are read at %u-byte clusters (inferred: %I64u folders' index blocks lie there).",
+                           r.clusterSize, r.indexMatches);
+        break;
+    case ClusterSizeFrom::LiveBootSector:
+        text += FormatWide(L" Old files are read at %u-byte clusters (the live boot sector's).", r.clusterSize);
+        break;
+    case ClusterSizeFrom::Assumed:
+        text += FormatWide(L" Old files are read at %u-byte clusters (assumed: nothing showed the size).", r.clusterSize);
+        break;
+    }
+    if (run.stopped) text += L" Interrupted: the listing holds what was found so far.";
+    return text;
+}
+
+}  // namespace Vorlaq

@@ -1,0 +1,86 @@
+#include "scan/CarvedFolders.h"
+
+#include <algorithm>
+
+#include "base/Utf16.h"
+#include "ntfs/NTFSFileRecord.h"
+
+namespace Vorlaq {
+
+namespace {
+
+constexpr uint64_t kRootRecord = 5;
+// Deeper than any path NTFS can hold (32767 characters, two or more a level): a longer chain loops.
+constexpr size_t kDeepestChain = 16384;
+
+uint16_t SequenceOf(uint64_t reference) { return static_cast<uint16_t>(reference >> 48); }
+
+// What a folder adds to the path; a "\" inside a name or a lone "." would change the levels.
+std::wstring Level(std::wstring name) {
+    if (name == L"." || name == L"..") name = L"_";
+    std::replace(name.begin(), name.end(), L'\\', L'_');
+    return name + L"\\";
+}
+
+}  // namespace
+
+void CarvedFolders::Add(uint64_t mftStart, uint64_t number, uint16_t sequence, uint64_t parentRef,
+                        const std::wstring& name) {
+    byNumber_.emplace(number, folders_.size());
+    folders_.push_back({mftStart, number, parentRef, sequence, WideToUtf8(name)});
+}
+
+size_t CarvedFolders::Find(uint64_t mftStart, uint64_t parentRef) const {
+    const uint64_t number = parentRef & kNTFSRecordNumberMask;
+    const uint16_t wanted = SequenceOf(parentRef);
+    size_t best = SIZE_MAX;
+    auto [first, last] = byNumber_.equal_range(number);
+    for (auto it = first; it != last; ++it) {
+        const Folder& folder = folders_[it->second];
+        const bool fits = wanted == 0 || folder.sequence == wanted || folder.sequence == static_cast<uint16_t>(wanted + 1);
+        if (!fits) continue;
+        if (folder.mftStart == mftStart) return it->second;
+        if (best == SIZE_MAX) best = it->second;
+    }
+    return best;
+}
+
+const std::optional<std::wstring>& CarvedFolders::Resolve(size_t start) {
+    // Climb to the root or to a folder already known, then fill in the folders passed, outermost first.
+    std::vector<size_t> climbed;
+    std::optional<std::wstring> base;
+    size_t current = start;
+    for (;;) {
+        if (auto known = paths_.find(current); known != paths_.end()) {
+            base = known->second;
+            break;
+        }
+        const Folder& folder = folders_[current];
+        climbed.push_back(current);
+        if ((folder.parentRef & kNTFSRecordNumberMask) == kRootRecord) {
+            base = std::wstring();
+            break;
+        }
+        const size_t parent = Find(folder.mftStart, folder.parentRef);
+        if (parent == SIZE_MAX || climbed.size() >= kDeepestChain ||
+            std::find(climbed.begin(), climbed.end(), parent) != climbed.end())
+            break;  // base stays unknown: the chain breaks or loops
+        current = parent;
+    }
+    for (auto it = climbed.rbegin(); it != climbed.rend(); ++it) {
+        if (base) *base += Level(Utf8ToWide(folders_[*it].name));
+        paths_[*it] = base;
+    }
+    return paths_.at(start);
+}
+
+std::optional<std::wstring> CarvedFolders::PathOf(uint64_t mftStart, uint64_t parentRef, const std::wstring& root) {
+    if ((parentRef & kNTFSRecordNumberMask) == kRootRecord) return root;
+    const size_t folder = Find(mftStart, parentRef);
+    if (folder == SIZE_MAX) return std::nullopt;
+    const std::optional<std::wstring>& path = Resolve(folder);
+    if (!path) return std::nullopt;
+    return root + *path;
+}
+
+}  // namespace Vorlaq

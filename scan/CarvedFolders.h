@@ -1,0 +1,44 @@
+#pragma once
+// The folders of the records the deep scan found, kept in a few bytes each, and the paths they
+// give: a file's folder is the folder record its parent reference names, looked for first in the
+// file's own MFT (the same start), then in the other pieces of a fragmented one. A folder's
+// sequence number must be the one the reference holds (or one more, for a folder deleted after
+// the file was). The root is record 5, whether or not its record is left.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace Vorlaq {
+
+class CarvedFolders {
+public:
+    // A folder record, in the order found.
+    void Add(uint64_t mftStart, uint64_t number, uint16_t sequence, uint64_t parentRef, const std::wstring& name);
+
+    // The folder path of a file of the MFT at `mftStart` whose $FILE_NAME names `parentRef`
+    // (sequence number in the top 16 bits): "\Work\Reports\" after `root`, or nothing when the
+    // chain of folders breaks before the root.
+    std::optional<std::wstring> PathOf(uint64_t mftStart, uint64_t parentRef, const std::wstring& root);
+
+private:
+    struct Folder {
+        uint64_t mftStart = 0;
+        uint64_t number = 0;
+        uint64_t parentRef = 0;
+        uint16_t sequence = 0;
+        std::string name;  // UTF-8, to keep a million folders small
+    };
+
+    // The folder `parentRef` names, seen from the MFT at `mftStart`; SIZE_MAX for none.
+    size_t Find(uint64_t mftStart, uint64_t parentRef) const;
+    // Its path after the root, or nothing; memoised.
+    const std::optional<std::wstring>& Resolve(size_t folder);
+
+    std::vector<Folder> folders_;
+    std::unordered_multimap<uint64_t, size_t> byNumber_;
+    std::unordered_map<size_t, std::optional<std::wstring>> paths_;
+};
+
+}  // namespace Vorlaq

@@ -1,0 +1,158 @@
+#include "scan/DeepScan.h"
+
+#include <algorithm>
+
+#include "base/Utf16.h"
+#include "ntfs/NTFSAttributeNonResident.h"
+#include "ntfs/NTFSClusterBitmap.h"
+#include "ntfs/NTFSFileName.h"
+#include "ntfs/NTFSFileRecord.h"
+#include "scan/CarvedFolders.h"
+#include "scan/FilePathBuilder.h"
+#include "scan/RecordCarver.h"
+
+namespace Vorlaq {
+
+namespace {
+
+constexpr uint32_t kSmallestCluster = 512;
+constexpr uint32_t kLargestCluster = 2u << 20;
+constexpr uint32_t kAssumedCluster = 4096;
+// $Extend's record: the files in it ($Quota, $ObjId, $Reparse, $UsnJrnl) are the file system's own.
+constexpr uint64_t kExtendRecord = 11;
+
+const NTFSAttributeNonResident* IndexAllocationOf(NTFSFileRecord& record) {
+    return dynamic_cast<const NTFSAttributeNonResident*>(record.FindFirstAttr(kNTFSAttrIndexAllocation));
+}
+
+}  // namespace
+
+DeepScan::DeepScan(const VolumeSource& source, RecoverabilityMode mode) : source_(source), mode_(mode) {
+    live_ = source.Open();
+    // The whole source, whatever the live file system (if any) says its size is.
+    if (std::unique_ptr<Device> device = source.OpenDevice()) length_ = FindDeviceEnd(*device);
+    if (!HasLiveFileSystem()) return;
+    clusterSize_ = live_->GetClusterSize();
+    if (auto* mft = dynamic_cast<NTFSAttributeNonResident*>(live_->GetMFTData()))
+        for (const tagNTFSDataRunEntry& run : mft->GetDataRuns()) {
+            const uint64_t cluster = static_cast<uint64_t>(run.LCN);
+            if (run.LCN < 0 || cluster > UINT64_MAX / clusterSize_ || run.Clusters > UINT64_MAX / clusterSize_) continue;
+            const uint64_t first = cluster * clusterSize_;
+            liveMft_.emplace_back(first, first + std::min(run.Clusters * clusterSize_, UINT64_MAX - first));
+        }
+    if (mode_ != RecoverabilityMode::Off) bitmap_ = std::make_unique<NTFSClusterBitmap>(*live_);
+}
+
+DeepScan::~DeepScan() = default;
+
+bool DeepScan::InLiveMft(uint64_t position, uint32_t size) const {
+    return std::any_of(liveMft_.begin(), liveMft_.end(), [&](const auto& range) {
+        return position >= range.first && position < range.second && size <= range.second - position;
+    });
+}
+
+DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(DeletedFileInfo&)>& sink,
+                             const std::atomic<bool>* stop, std::atomic<uint64_t>* progress) {
+    DeepScanResult result;
+    folderIndexClusters_.clear();
+    CarvedFolders folders;
+    // A file's folder may lie further on (a fragmented MFT, a folder made later): the files wait
+    // for the whole source to be read.
+    // Kept small: a quick-formatted volume may hold a million of them.
+    struct Waiting {
+        uint64_t position;
+        uint64_t mftStart;
+        uint64_t parentRef;
+        uint64_t number;
+        uint64_t size;
+        uint64_t times[3];  // modified, created, accessed
+        uint32_t recordSize;
+        uint16_t sequence;
+        bool old;
+        Recoverability recoverability;
+        std::string name;  // UTF-8
+    };
+    std::vector<Waiting> files;
+    const std::wstring root = source_.GetVolumeText();
+    const bool judged = mode_ != RecoverabilityMode::Off && bitmap_ && bitmap_->IsReadable();
+
+    RecordCarver carver(source_, length_, clusterSize_);
+    auto found = [&](const CarvedRecord& carved) {
+        NTFSFileRecord& record = *carved.record;
+        const uint64_t number = record.GetFileRef();
+        auto* firstName = dynamic_cast<NTFSFileName*>(record.FindFirstAttr(kNTFSAttrFileName));
+        const uint64_t parentRef = firstName ? firstName->GetParentRef() : 0;
+        const std::wstring name = ShownRecordName(record, number);
+        if (record.IsDirectory()) {
+            if (const NTFSAttributeNonResident* index = IndexAllocationOf(record); index && !index->GetDataRuns().empty())
+                folderIndexClusters_.push_back(index->GetDataRuns().front().LCN);
+            if (!name.empty()) folders.Add(carved.mftStart, number, record.GetSequenceNumber(), parentRef, name);
+            return;
+        }
+        if (number < kNTFSFirstUserRecord || (parentRef & kNTFSRecordNumberMask) == kExtendRecord) return;
+        const bool old = !InLiveMft(carved.position, carved.recordSize);
+        if (!old && !record.IsDeleted()) return;  // the live file system holds it
+        if (name.empty() || !filter.MatchFile(name)) return;
+
+        Recoverability recoverability;
+        NTFSAttributeBase* data = record.FindStream();
+        if (judged && data) recoverability = JudgeRecoverability(data, *bitmap_, clusterSize_);
+        if (mode_ == RecoverabilityMode::IntactOnly && recoverability.state != RecoverState::Intact) return;
+
+        Waiting file{carved.position, carved.mftStart, parentRef, number, data ? data->GetDataSize() : 0, {},
+                     carved.recordSize, record.GetSequenceNumber(), old, recoverability, WideToUtf8(name)};
+        record.GetFileTime(&file.times[0], &file.times[1], &file.times[2]);
+        files.push_back(std::move(file));
+    };
+    result.bytesRead = carver.Run(found, stop, progress);
+    SettleClusterSize(carver.IndexBlocks(), result);
+    // Old files were judged at the live clusters' size: at another size that judgement says nothing.
+    const bool judgedAtOwnSize = result.clusterSize == clusterSize_;
+    clusterSize_ = result.clusterSize;
+
+    const std::wstring lost = root + kLostFilesFolder + L"\\";
+    for (Waiting& waiting : files) {
+        if (waiting.old && !judgedAtOwnSize) {
+            if (mode_ == RecoverabilityMode::IntactOnly) continue;
+            waiting.recoverability = Recoverability();
+        }
+        DeletedFileInfo file(root, waiting.number, Utf8ToWide(waiting.name),
+                             folders.PathOf(waiting.mftStart, waiting.parentRef, root).value_or(lost), waiting.size,
+                             &waiting.times[0], &waiting.times[1], &waiting.times[2]);
+        std::string().swap(waiting.name);
+        file.SetSequence(waiting.sequence);
+        file.SetRecoverability(waiting.recoverability);
+        if (waiting.old) file.SetOldRecord(waiting.position, waiting.recordSize);
+        ++result.rows;
+        if (waiting.old) ++result.oldRows;
+        sink(file);
+    }
+    return result;
+}
+
+void DeepScan::SettleClusterSize(const std::vector<uint64_t>& indexBlocks, DeepScanResult& result) const {
+    // The size at which most folders' first index clusters land on an index block found.
+    for (uint32_t size = kSmallestCluster; size <= kLargestCluster; size *= 2) {
+        uint64_t matches = 0;
+        for (int64_t cluster : folderIndexClusters_) {
+            if (cluster < 0 || static_cast<uint64_t>(cluster) > UINT64_MAX / size) continue;
+            matches += std::binary_search(indexBlocks.begin(), indexBlocks.end(), static_cast<uint64_t>(cluster) * size);
+        }
+        const bool better = matches > result.indexMatches || (matches != 0 && matches == result.indexMatches && size == clusterSize_);
+        if (better) {
+            result.indexMatches = matches;
+            result.clusterSize = size;
+            result.clusterSizeFrom = ClusterSizeFrom::IndexBlocks;
+        }
+    }
+    if (result.indexMatches != 0) return;
+    result.clusterSize = clusterSize_ ? clusterSize_ : kAssumedCluster;
+    result.clusterSizeFrom = clusterSize_ ? ClusterSizeFrom::LiveBootSector : ClusterSizeFrom::Assumed;
+}
+
+VolumeSource DeepScan::SourceOf(const DeletedFileInfo& file) const {
+    const uint64_t mftStart = file.GetOldPosition() - file.GetRecordNumber() * file.GetOldRecordSize();
+    return source_.OldFileSystem(mftStart, file.GetOldRecordSize(), clusterSize_ ? clusterSize_ : kAssumedCluster);
+}
+
+}  // namespace Vorlaq
