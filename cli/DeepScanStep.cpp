@@ -1,13 +1,12 @@
 #include "cli/DeepScanStep.h"
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
+#include <memory>
 #include <thread>
-#include <vector>
 
 #include "base/WideFormat.h"
 #include "cli/ProgressLine.h"
+#include "scan/FoundFileChannel.h"
 
 namespace Vorlaq {
 
@@ -15,10 +14,11 @@ namespace {
 
 constexpr auto kProgressTick = std::chrono::milliseconds(250);
 constexpr double kMiB = 1024.0 * 1024.0;
-// Files handed over at once, and at most waiting: the scan lists a million files in a second once
-// the source is read, faster than a printer takes them.
-constexpr size_t kBatch = 2048;
-constexpr size_t kMostWaiting = 4096;
+// Files handed over at once, taken at once, and at most waiting: the scan lists a million files in
+// a second once the source is read, faster than a printer takes them.
+constexpr size_t kHandOver = 64;
+constexpr size_t kBatch = 512;
+constexpr size_t kMostWaiting = 1024;
 
 // "  42.0%   430 of 1024 MiB   2150 MiB/s   12 files found   0:01 left"
 std::wstring ProgressText(uint64_t read, uint64_t total, double seconds, uint64_t found) {
@@ -38,47 +38,30 @@ std::wstring ProgressText(uint64_t read, uint64_t total, double seconds, uint64_
 
 DeepScanRun RunDeepScanTask(DeepScan& deep, const FileFilter& filter, Console& console,
                             const std::function<void(DeletedFileInfo&)>& sink, const std::atomic<bool>* stop) {
-    std::mutex lock;
-    std::condition_variable ready;  // a batch is waiting, or the scan ended
-    std::condition_variable room;
-    std::vector<DeletedFileInfo> waiting;
-    bool done = false;
-    uint64_t found = 0;
+    FoundFileChannel channel(kMostWaiting, kBatch);
     std::atomic<uint64_t> progress{0};
     DeepScanRun run;
     const auto start = std::chrono::steady_clock::now();
     auto elapsed = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
 
     std::thread worker([&] {
-        DeepScanResult result = deep.Run(
+        FoundFileChannel::Files files;
+        run.result = deep.Run(
             filter,
             [&](DeletedFileInfo& file) {
-                std::unique_lock<std::mutex> hold(lock);
-                room.wait(hold, [&] { return waiting.size() < kMostWaiting; });
-                waiting.push_back(std::move(file));
-                ++found;
-                if (waiting.size() >= kBatch) ready.notify_one();
+                files.push_back(std::make_unique<DeletedFileInfo>(std::move(file)));
+                if (files.size() >= kHandOver) channel.Put(files);
             },
             stop, &progress);
-        std::lock_guard<std::mutex> hold(lock);
-        run.result = result;
-        done = true;
-        ready.notify_one();
+        channel.Put(files);
+        channel.Finish();
     });
-    std::vector<DeletedFileInfo> batch;
+    FoundFileChannel::Files batch;
     for (bool last = false; !last;) {
-        uint64_t foundSoFar = 0;
-        {
-            std::unique_lock<std::mutex> hold(lock);
-            ready.wait_for(hold, kProgressTick, [&] { return done || waiting.size() >= kBatch; });
-            last = done;
-            batch.swap(waiting);
-            foundSoFar = found;
-            room.notify_one();
-        }
-        for (DeletedFileInfo& file : batch) sink(file);
-        batch.clear();
-        if (!last) console.Progress(ProgressText(progress.load(), deep.Length(), elapsed(), foundSoFar));
+        last = channel.Take(batch, kProgressTick);
+        for (auto& file : batch) sink(*file);
+        channel.GiveBack(batch);
+        if (!last) console.Progress(ProgressText(progress.load(), deep.Length(), elapsed(), channel.Found()));
     }
     worker.join();
     console.ClearProgress();
