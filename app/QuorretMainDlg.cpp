@@ -290,6 +290,7 @@ void QuorretMainDlg::StartScan(const std::wstring& root, uint32_t pressTime)
     Vorlaq::TrimLeft(filters, Vorlaq::WhitespaceChars());
     Vorlaq::TrimRight(filters, Vorlaq::WhitespaceChars());
     task_->SetFilters(filters);
+    task_->SetRecoverability(Vorlaq::RecoverabilityMode::Report);
 
     if (!task_->Start()) {
         LogManager::instance().print(LogLevel::Error, L"Failed to scan volume: %s. ", root);

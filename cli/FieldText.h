@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/TsvField.h"
+
 namespace Vorlaq {
 
 // A name, path or label for a terminal, on one line and unable to steer it: tab, line breaks and
@@ -14,13 +16,6 @@ namespace Vorlaq {
 // reading, not decoding.
 void AppendEscapedControls(std::wstring& out, std::wstring_view text);
 std::wstring EscapeControls(std::wstring_view text);
-
-// A field of a tab-separated line that decodes back to the text: backslash as \\, tab \t, line
-// feed \n, carriage return \r, the other C0 and C1 controls and DEL as \xHH, a lone UTF-16
-// surrogate (which UTF-8 cannot carry) as \u{D800}; nothing else changes.
-void AppendTsvField(std::wstring& out, std::wstring_view text);
-// The same field as UTF-8.
-void AppendTsvField(std::string& out, std::wstring_view text);
 
 // A JSON string, quotes included: ", \ and control characters escaped; a lone UTF-16 surrogate,
 // which UTF-8 cannot carry, as its \uXXXX escape.

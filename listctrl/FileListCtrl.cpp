@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <string_view>
 
-#include "base/Utf16.h"
 #include "ui/Dpi.h"
 #include "ui/WindowClass.h"
 
@@ -12,23 +11,6 @@ using Vorlaq::DeletedFileInfo;
 
 namespace {
 
-struct ColumnDef {
-    const wchar_t* title;
-    int width;
-};
-
-constexpr ColumnDef kColumns[kFileColumnCount] = {
-    {L"Index", 60},          {L"Name", 100}, {L"Path", 100},          {L"Type", 40},
-    {L"Size", 70},           {L"Modified Time", 100}, {L"Creation Time", 100},
-};
-
-// The order of a time's text (year down to the minute; a time that has no calendar date shows
-// zeros and sorts below all), taken from the value without formatting it.
-int64_t TimeSortKey(uint64_t filetime)
-{
-    constexpr uint64_t kTicksPerMinute = 600000000ull;
-    return filetime > 0x7FFFFFFFFFFFFFFFull ? -1 : static_cast<int64_t>(filetime / kTicksPerMinute);
-}
 // A row's place in a sort: its key (greater first) and, among equal keys, its old position.
 struct SortEntry {
     uint64_t key;
@@ -117,7 +99,7 @@ std::vector<uint64_t> TextRanks(const std::vector<std::unique_ptr<DeletedFileInf
     return ranks;
 }
 
-// The column's sort key of every row: numbers as they are, times by their minute, texts by rank.
+// The column's sort key of every row: texts by rank, the other columns by their number key.
 std::vector<uint64_t> SortKeys(const std::vector<std::unique_ptr<DeletedFileInfo>>& rows, int column)
 {
     switch (column) {
@@ -127,49 +109,12 @@ std::vector<uint64_t> SortKeys(const std::vector<std::unique_ptr<DeletedFileInfo
     default: break;
     }
     std::vector<uint64_t> keys(rows.size());
-    for (size_t i = 0; i < rows.size(); ++i) {
-        const DeletedFileInfo& file = *rows[i];
-        switch (column) {
-        case kFileColumnIndex: keys[i] = file.GetRecordNumber(); break;
-        case kFileColumnSize: keys[i] = file.GetSize(); break;
-        // -1 (no calendar date) becomes the smallest key.
-        case kFileColumnModified: keys[i] = static_cast<uint64_t>(TimeSortKey(file.GetModifiedTime()) + 1); break;
-        case kFileColumnCreated: keys[i] = static_cast<uint64_t>(TimeSortKey(file.GetCreationTime()) + 1); break;
-        default: keys[i] = 0; break;
-        }
-    }
+    for (size_t i = 0; i < rows.size(); ++i)
+        keys[i] = FileListNumberKey(*rows[i], column);
     return keys;
 }
 
 }  // namespace
-
-std::wstring FileListCellText(const DeletedFileInfo& file, int column)
-{
-    switch (column) {
-    case kFileColumnIndex: return file.GetRecordNumberText();
-    case kFileColumnName: return file.GetName();
-    case kFileColumnPath: return file.GetPath();
-    case kFileColumnType: return file.GetType();
-    case kFileColumnSize: return file.GetSizeText();
-    case kFileColumnModified: return file.GetModifiedTimeText();
-    case kFileColumnCreated: return file.GetCreationTimeText();
-    default: return {};
-    }
-}
-
-bool FileListIsGreater(const DeletedFileInfo& a, const DeletedFileInfo& b, int column)
-{
-    switch (column) {
-    case kFileColumnIndex: return a.GetRecordNumber() > b.GetRecordNumber();
-    case kFileColumnName: return Vorlaq::CompareUtf16(a.GetName(), b.GetName()) > 0;
-    case kFileColumnPath: return Vorlaq::CompareUtf16(a.GetPath(), b.GetPath()) > 0;
-    case kFileColumnType: return Vorlaq::CompareUtf16(a.GetType(), b.GetType()) > 0;
-    case kFileColumnSize: return a.GetSize() > b.GetSize();
-    case kFileColumnModified: return TimeSortKey(a.GetModifiedTime()) > TimeSortKey(b.GetModifiedTime());
-    case kFileColumnCreated: return TimeSortKey(a.GetCreationTime()) > TimeSortKey(b.GetCreationTime());
-    default: return false;
-    }
-}
 
 FileListCtrl::FileListCtrl()
 {
@@ -203,8 +148,9 @@ bool FileListCtrl::AttachControl(HWND control)
     SetItemImageList(rowImages_);
     if (Columns().Count() == 0) {
         // The widths are for 96 dots per inch; the text grows with the display's DPI, so do they.
-        for (const ColumnDef& column : kColumns)
-            AddColumn(column.title, Vorlaq::ScaleForDpi(column.width, Dpi()), -1, false, Vorlaq::kFormatText, 0);
+        for (int column = 0; column < kFileColumnCount; ++column)
+            AddColumn(FileListColumnTitle(column), Vorlaq::ScaleForDpi(FileListColumnWidth(column), Dpi()), -1, false,
+                      Vorlaq::kFormatText, 0);
     }
     return Initialise();
 }
@@ -309,6 +255,20 @@ std::wstring FileListCtrl::GetItemText(int row, int column) const
 {
     const DeletedFileInfo* item = ItemAt(row);
     return item ? FileListCellText(*item, column) : std::wstring();
+}
+
+bool FileListCtrl::GetItemMark(int row, int column, COLORREF* colour) const
+{
+    const DeletedFileInfo* item = ItemAt(row);
+    if (item == nullptr || column != kFileColumnRecoverable)
+        return false;
+    switch (RecoverabilityMark(item->GetRecoverability())) {
+    case FileListMark::Green: *colour = RGB(0x2E, 0xA0, 0x43); break;
+    case FileListMark::Amber: *colour = RGB(0xF0, 0xA8, 0x00); break;
+    case FileListMark::Red: *colour = RGB(0xD0, 0x30, 0x30); break;
+    case FileListMark::Grey: *colour = RGB(0x9A, 0x9A, 0x9A); break;
+    }
+    return true;
 }
 
 std::vector<DeletedFileInfo> FileListCtrl::GetSelectedItems() const

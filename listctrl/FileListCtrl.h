@@ -1,8 +1,9 @@
 #pragma once
 // The found-files list: control 1007 of the main dialog, window class "FileListCtrl". It owns one
-// DeletedFileInfo per row, fixes the seven columns and their cell texts, and sorts (on the
-// records' values) or reverses the rows when the engine's header click asks it to. Everything else the user sees and
-// does in the list is the engine's (CListImpl).
+// DeletedFileInfo per row, adds the columns (FileListText.h has their texts and order), draws the
+// state mark beside the Recoverable words, and sorts (on the records' values) or reverses the
+// rows when the engine's header click asks it to. Everything else the user sees and does in the
+// list is the engine's (CListImpl).
 #include <windows.h>
 #include <commctrl.h>
 
@@ -10,25 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "listctrl/FileListText.h"
 #include "listctrl/ListImpl.h"
 #include "scan/DeletedFileInfo.h"
-
-// Column identities, which are also the sort keys.
-enum FileListColumn {
-    kFileColumnIndex = 0,
-    kFileColumnName,
-    kFileColumnPath,
-    kFileColumnType,
-    kFileColumnSize,
-    kFileColumnModified,
-    kFileColumnCreated,
-    kFileColumnCount
-};
-
-// The text a row shows in a column; empty for a column outside 0..6.
-std::wstring FileListCellText(const Vorlaq::DeletedFileInfo& file, int column);
-// The sort order: true when a is greater than b in the column (never for an unknown column).
-bool FileListIsGreater(const Vorlaq::DeletedFileInfo& a, const Vorlaq::DeletedFileInfo& b, int column);
 
 class FileListCtrl : public Vorlaq::CListImpl<FileListCtrl> {
 public:
@@ -63,6 +48,8 @@ public:
     // The row's record; null outside the rows.
     const Vorlaq::DeletedFileInfo* ItemAt(int row) const;
     std::wstring GetItemText(int row, int column) const;
+    // The Recoverable cell's state mark: green, amber, red or grey (FileListText.h).
+    bool GetItemMark(int row, int column, COLORREF* colour) const;
     // Copies of the selected rows, top to bottom.
     std::vector<Vorlaq::DeletedFileInfo> GetSelectedItems() const;
 

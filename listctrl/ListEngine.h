@@ -47,6 +47,8 @@ struct ListRowSource {
     int (*format)(void* self, int row, int column) = nullptr;
     unsigned (*flags)(void* self, int row, int column) = nullptr;
     bool (*colours)(void* self, int row, int column, COLORREF* background, COLORREF* text) = nullptr;
+    // A small round mark in `colour` before the cell's text; false for none.
+    bool (*mark)(void* self, int row, int column, COLORREF* colour) = nullptr;
     std::wstring (*toolTip)(void* self, int row, int column) = nullptr;
     void (*sort)(void* self, int column, bool ascending) = nullptr;
     void (*reverse)(void* self) = nullptr;
@@ -204,6 +206,7 @@ private:
     int RowCount() const { return rows_.count(rows_.self); }
     std::wstring ItemText(int row, int index) const { return rows_.text(rows_.self, row, index); }
     int ItemImage(int row, int index) const { return rows_.image(rows_.self, row, index); }
+    bool ItemMark(int row, int index, COLORREF* colour) const { return rows_.mark(rows_.self, row, index, colour); }
     int ItemFormat(int row, int index) const { return rows_.format(rows_.self, row, index); }
     unsigned ItemFlags(int row, int index) const { return rows_.flags(rows_.self, row, index); }
 

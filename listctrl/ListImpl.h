@@ -43,6 +43,7 @@ public:
         *text = Colours().rowText;
         return false;
     }
+    bool GetItemMark(int, int, COLORREF*) { return false; }
     std::wstring GetItemToolTip(int, int) { return {}; }
     bool SetItemText(int, int, const std::wstring&) { return false; }
     bool SetItemDate(int, int, const SYSTEMTIME&) { return false; }
@@ -66,6 +67,7 @@ private:
         s.format = [](void* p, int r, int c) { return Self(p)->GetItemFormat(r, c); };
         s.flags = [](void* p, int r, int c) { return static_cast<unsigned>(Self(p)->GetItemFlags(r, c)); };
         s.colours = [](void* p, int r, int c, COLORREF* b, COLORREF* t) { return Self(p)->GetItemColours(r, c, b, t); };
+        s.mark = [](void* p, int r, int c, COLORREF* m) { return Self(p)->GetItemMark(r, c, m); };
         s.toolTip = [](void* p, int r, int c) -> std::wstring { return Self(p)->GetItemToolTip(r, c); };
         s.sort = [](void* p, int c, bool a) { Self(p)->SortItems(c, a); };
         s.reverse = [](void* p) { Self(p)->ReverseItems(); };

@@ -252,6 +252,15 @@ void ListEngine::PaintCell(HDC dc, int row, int position, const RECT& cell, bool
         textRect.left += w + Px(4);
     }
 
+    COLORREF mark = 0;
+    if (ItemMark(row, index, &mark)) {
+        const int size = Px(8);
+        const int top = cell.top + (rowHeight_ - size) / 2;
+        if (textRect.left + size <= cell.right)
+            RoundFrame(dc, RECT{textRect.left, top, textRect.left + size, top + size}, size, mark, mark);
+        textRect.left += size + Px(4);
+    }
+
     UINT align = AlignOf(flags);
     switch (format) {
     case kFormatProgress: {

@@ -50,7 +50,7 @@ public:
     void SetVolume(const std::wstring& volumeText);
     void SetVolume(const VolumeSource& source);
     void SetFilters(const std::wstring& text);
-    // Off by default: the window has no use for it and the cluster bitmap is not read.
+    // Off by default, and then the cluster bitmap is not read.
     void SetRecoverability(RecoverabilityMode mode) { recoverability_ = mode; }
     // Off by default: after the deleted files, names found only in traces (TraceScan.h).
     void SetTraces(bool traces) { traces_ = traces; }

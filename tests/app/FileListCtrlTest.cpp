@@ -56,7 +56,7 @@ TEST(FileListCells, EachColumnShowsItsText)
     EXPECT_EQ(file.GetCreationTimeText(), FileListCellText(file, kFileColumnCreated));
     EXPECT_NE(FileListCellText(file, kFileColumnModified), FileListCellText(file, kFileColumnCreated));
     EXPECT_EQ(L"", FileListCellText(file, -1));
-    EXPECT_EQ(L"", FileListCellText(file, 7));
+    EXPECT_EQ(L"", FileListCellText(file, kFileColumnCount));
 }
 
 TEST(FileListOrder, EachColumnPutsTheGreatestFirst)
@@ -78,14 +78,14 @@ TEST(FileListOrder, EachColumnPutsTheGreatestFirst)
                                    kFileColumnModified));
     EXPECT_TRUE(FileListIsGreater(Row(1, L"a", 0, kT1015), Row(2, L"a", 0, 0), kFileColumnCreated));
     // No order for an unknown column.
-    EXPECT_FALSE(FileListIsGreater(Row(2, L"b"), Row(1, L"a"), 7));
+    EXPECT_FALSE(FileListIsGreater(Row(2, L"b"), Row(1, L"a"), kFileColumnCount));
     EXPECT_FALSE(FileListIsGreater(Row(1, L"a"), Row(2, L"b"), -1));
 }
 
 TEST(FileListRows, EachColumnSortsAsItsOrderSaysAndEqualRowsKeepTheirArrival)
 {
     // Texts that share beginnings of every length, repeat, and end inside or past four units;
-    // sizes and times that repeat; times without a calendar date.
+    // sizes, times and recoverable states that repeat; times without a calendar date.
     FileListCtrl list;
     const wchar_t* parts[] = {L"a", L"ab", L"abc", L"abcd", L"abcde", L"B", L"\u00e9", L"abcdabcd", L"abcdabce"};
     uint32_t seed = 7;
@@ -97,7 +97,9 @@ TEST(FileListRows, EachColumnSortsAsItsOrderSaysAndEqualRowsKeepTheirArrival)
         const std::wstring name = std::wstring(parts[next(9)]) + parts[next(9)] + L"." + parts[next(9)];
         const std::wstring path = L"D:\\" + std::wstring(parts[next(9)]) + L"\\" + parts[next(3)];
         const uint64_t time = next(4) == 0 ? 0x8000000000000000ull : kT1015 + next(5) * (kMinute / 2);
-        list.AppendItem(std::make_unique<DeletedFileInfo>(L"D:\\", record, name, path, next(6), &time, &time, &time));
+        auto file = std::make_unique<DeletedFileInfo>(L"D:\\", record, name, path, next(6), &time, &time, &time);
+        file->SetRecoverability({static_cast<Vorlaq::RecoverState>(next(5)), static_cast<uint8_t>(next(3) * 40)});
+        list.AppendItem(std::move(file));
     }
     for (int column = 0; column < kFileColumnCount; ++column) {
         list.SortItems(column, true);
@@ -176,16 +178,16 @@ protected:
 
 }  // namespace
 
-TEST_F(FileListWindow, AttachAddsTheSevenColumns)
+TEST_F(FileListWindow, AttachAddsTheEightColumns)
 {
     ASSERT_TRUE(list_.AttachControl(control_));
     const struct {
         const wchar_t* title;
         int width;
     } expected[] = {{L"Index", 60},         {L"Name", 100},          {L"Path", 100}, {L"Type", 40},
-                    {L"Size", 70},          {L"Modified Time", 100}, {L"Creation Time", 100}};
-    ASSERT_EQ(7, list_.Columns().Count());
-    for (int i = 0; i < 7; ++i) {
+                    {L"Size", 70},          {L"Modified Time", 100}, {L"Creation Time", 100}, {L"Recoverable", 90}};
+    ASSERT_EQ(8, list_.Columns().Count());
+    for (int i = 0; i < 8; ++i) {
         const Vorlaq::ListColumn* column = list_.Columns().At(i);
         EXPECT_EQ(expected[i].title, column->title);
         EXPECT_EQ(expected[i].width, column->width);
@@ -200,11 +202,11 @@ TEST_F(FileListWindow, ColumnsFontsAndImagesFollowTheDpi)
 {
     ASSERT_TRUE(list_.AttachControl(control_));
     ASSERT_EQ(96, list_.Dpi());  // the test prefix's
-    const int widths[] = {60, 100, 100, 40, 70, 100, 100};
+    const int widths[] = {60, 100, 100, 40, 70, 100, 100, 90};
     const int rowHeight = list_.RowHeight();
     EXPECT_EQ(16, list_.ImageWidth());
     list_.SetDpi(144);
-    for (int i = 0; i < 7; ++i)
+    for (int i = 0; i < 8; ++i)
         EXPECT_EQ(widths[i] * 3 / 2, list_.Columns().At(i)->width) << i;
     EXPECT_EQ(24, list_.ImageWidth());
     EXPECT_GT(list_.RowHeight(), rowHeight * 4 / 3);
@@ -212,7 +214,7 @@ TEST_F(FileListWindow, ColumnsFontsAndImagesFollowTheDpi)
     EXPECT_EQ(200, list_.Columns().At(1)->width);
     EXPECT_EQ(32, list_.ImageWidth());
     list_.SetDpi(96);
-    for (int i = 0; i < 7; ++i)
+    for (int i = 0; i < 8; ++i)
         EXPECT_EQ(widths[i], list_.Columns().At(i)->width) << i;
     EXPECT_EQ(16, list_.ImageWidth());
     EXPECT_EQ(rowHeight, list_.RowHeight());

@@ -1,0 +1,86 @@
+// What the found-files list shows without a window: the Recoverable column's words, marks and
+// best-first order, and the tab-separated text of copied rows.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "listctrl/FileListText.h"
+
+using Vorlaq::DeletedFileInfo;
+using Vorlaq::Recoverability;
+using Vorlaq::RecoverState;
+
+namespace {
+
+DeletedFileInfo Row(uint64_t record, const wchar_t* name, Recoverability recoverability = {},
+                    const wchar_t* path = L"D:\\")
+{
+    const uint64_t time = 133537545000000000ull;
+    DeletedFileInfo file(L"D:\\", record, name, path, 1536, &time, &time, &time);
+    file.SetRecoverability(recoverability);
+    return file;
+}
+
+}  // namespace
+
+TEST(FileListText, RecoverableShowsTheCommandLinesWordsWithAMarkAndSortsBestFirst)
+{
+    const std::vector<DeletedFileInfo> rows = {
+        Row(1, L"u"), Row(2, L"o", {RecoverState::Overwritten, 0}), Row(3, L"p83", {RecoverState::Partial, 83}),
+        Row(4, L"i", {RecoverState::Intact, 0}), Row(5, L"d", {RecoverState::Damaged, 0}),
+        Row(6, L"p0", {RecoverState::Partial, 0}), Row(7, L"p99", {RecoverState::Partial, 99})};
+    std::vector<std::wstring> words;
+    for (const DeletedFileInfo& row : rows)
+        words.push_back(FileListCellText(row, kFileColumnRecoverable));
+    EXPECT_EQ((std::vector<std::wstring>{L"unknown", L"overwritten", L"83%", L"intact", L"damaged", L"0%", L"99%"}),
+              words);
+    EXPECT_EQ(std::wstring(L"Recoverable"), FileListColumnTitle(kFileColumnRecoverable));
+    EXPECT_EQ(std::wstring(L"Creation Time"), FileListColumnTitle(kFileColumnRecoverable - 1));
+
+    std::vector<FileListMark> marks;
+    for (const DeletedFileInfo& row : rows)
+        marks.push_back(RecoverabilityMark(row.GetRecoverability()));
+    EXPECT_EQ((std::vector<FileListMark>{FileListMark::Grey, FileListMark::Red, FileListMark::Amber,
+                                         FileListMark::Green, FileListMark::Amber, FileListMark::Amber,
+                                         FileListMark::Amber}),
+              marks);
+
+    // Greatest first, as the header's first click sorts: the best chance on top.
+    std::vector<DeletedFileInfo> sorted = rows;
+    std::stable_sort(sorted.begin(), sorted.end(), [](const DeletedFileInfo& a, const DeletedFileInfo& b) {
+        return FileListIsGreater(a, b, kFileColumnRecoverable);
+    });
+    std::vector<std::wstring> order;
+    for (const DeletedFileInfo& row : sorted)
+        order.push_back(row.GetName());
+    EXPECT_EQ((std::vector<std::wstring>{L"i", L"p99", L"p83", L"p0", L"d", L"o", L"u"}), order);
+    // The number key agrees with the comparison.
+    for (size_t i = 1; i < sorted.size(); ++i)
+        EXPECT_GT(FileListNumberKey(sorted[i - 1], kFileColumnRecoverable),
+                  FileListNumberKey(sorted[i], kFileColumnRecoverable));
+}
+
+TEST(FileListText, RowsTextHasTheTitlesThenEachRowInTheGivenOrderEscapedAsTsv)
+{
+    const DeletedFileInfo plain = Row(52731, L"Report.docx", {RecoverState::Intact, 0}, L"D:\\Work\\");
+    const DeletedFileInfo odd = Row(17, L"tab\there\nline\\x", {RecoverState::Partial, 40}, L"D:\\A\x1B\\");
+    const std::vector<int> columns = {kFileColumnName, kFileColumnIndex, kFileColumnRecoverable, kFileColumnPath};
+
+    const std::wstring text = FileListRowsText({&odd, &plain}, columns);
+    EXPECT_EQ(L"Name\tIndex\tRecoverable\tPath\r\n"
+              L"tab\\there\\nline\\\\x\t17\t40%\tD:\\\\A\\x1B\\\\\r\n"
+              L"Report.docx\t52731\tintact\tD:\\\\Work\\\\\r\n",
+              text);
+
+    // Every column, in identity order: the header holds the eight titles.
+    std::vector<int> all;
+    for (int c = 0; c < kFileColumnCount; ++c)
+        all.push_back(c);
+    const std::wstring header = FileListRowsText({}, all);
+    EXPECT_EQ(L"Index\tName\tPath\tType\tSize\tModified Time\tCreation Time\tRecoverable\r\n", header);
+    const std::wstring one = FileListRowsText({&plain}, all);
+    EXPECT_EQ(header + L"52731\tReport.docx\tD:\\\\Work\\\\\tdocx\t1.50 KB\t" + plain.GetModifiedTimeText() + L"\t" +
+                  plain.GetCreationTimeText() + L"\tintact\r\n",
+              one);
+}
