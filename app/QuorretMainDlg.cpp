@@ -7,10 +7,12 @@
 #include "app/FileSaveDialog.h"
 #include "app/QuorretAboutDlg.h"
 #include "app/RestoreFlow.h"
+#include "app/TextFileSave.h"
 #include "app/WebLinks.h"
 #include "app/WindowScanNotify.h"
 #include "base/LogManager.h"
 #include "base/WideFormat.h"
+#include "base/os/Files.h"
 #include "ntfs/NTFSVolume.h"
 #include "scan/FileSystem.h"
 #include "scan/TextUtils.h"
@@ -536,6 +538,48 @@ void QuorretMainDlg::ShowFoundCount()
     if (restore_)
         return;
     ::SetWindowTextW(countLabel_, state_.CountText(list_.GetItemCount()).c_str());
+}
+
+LRESULT QuorretMainDlg::OnListRightClick(int, NMHDR*, BOOL&)
+{
+    return Guarded([&] {
+        ShowListMenu();
+        return 0;
+    });
+}
+
+void QuorretMainDlg::ShowListMenu()
+{
+    enum : UINT { kCopy = 1, kSaveList = 2 };
+    const HMENU menu = ::CreatePopupMenu();
+    if (menu == nullptr)
+        return;
+    std::vector<int> rows;
+    const bool selected = list_.GetSelectedRows(rows);
+    ::AppendMenuW(menu, MF_STRING | (selected ? 0u : MF_GRAYED), kCopy, L"Copy");
+    ::AppendMenuW(menu, MF_STRING | (list_.GetItemCount() > 0 ? 0u : MF_GRAYED), kSaveList, L"Save list...");
+    POINT at{};
+    ::GetCursorPos(&at);
+    const UINT chosen = static_cast<UINT>(
+        ::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, m_hWnd, nullptr));
+    ::DestroyMenu(menu);
+    if (chosen == kCopy)
+        list_.CopySelection();
+    else if (chosen == kSaveList)
+        SaveList();
+}
+
+void QuorretMainDlg::SaveList()
+{
+    Vorlaq::FileSaveDialog chooser;
+    if (!chooser.Show(m_hWnd, L"Found files.tsv"))
+        return;
+    uint32_t error = 0;
+    if (!Vorlaq::SaveTextAsUtf8(chooser.Path(), list_.AllRowsText(), &error)) {
+        LogManager::instance().print(LogLevel::Error, L"Failed to save the list to %s: %s", chooser.Path(),
+                                     Vorlaq::SystemErrorReason(error));
+        Ask(L"Failed to save the list: " + Vorlaq::SystemErrorReason(error), MB_OK | MB_ICONINFORMATION);
+    }
 }
 
 int QuorretMainDlg::Ask(const std::wstring& text, UINT flags)

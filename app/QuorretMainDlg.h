@@ -77,6 +77,7 @@ public:
         QR_COMMAND_ID_HANDLER(IDC_SCAN, OnScan)
         QR_COMMAND_ID_HANDLER(IDCANCEL, OnClose)
         QR_COMMAND_HANDLER(IDC_DISKS, CBN_SELCHANGE, OnDiskChange)
+        QR_NOTIFY_HANDLER(IDC_FILE_LIST, Vorlaq::LN_RCLICK, OnListRightClick)
         QR_REFLECT_NOTIFICATIONS()
     QR_END_MSG_MAP()
 
@@ -97,6 +98,7 @@ private:
     LRESULT OnScan(WORD, WORD, HWND, BOOL&);
     LRESULT OnClose(WORD, WORD, HWND, BOOL&);
     LRESULT OnDiskChange(WORD, WORD, HWND, BOOL&) { return 0; }
+    LRESULT OnListRightClick(int, NMHDR*, BOOL&);
 
     void Initialise();
     void CentreOnWorkArea();
@@ -113,6 +115,9 @@ private:
     void RestoreOrStop();
     void ShowRestoreProgress();
     void ShowNewRows();
+    // The list's right-click menu: Copy (the selected rows) and Save list... (all of them).
+    void ShowListMenu();
+    void SaveList();
     int Ask(const std::wstring& text, UINT flags);
 
     // Runs a handler's body; an escaping exception closes the window and ends the loop.

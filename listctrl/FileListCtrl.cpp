@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "ui/Clipboard.h"
 #include "ui/Dpi.h"
 #include "ui/WindowClass.h"
 
@@ -281,6 +282,44 @@ std::vector<DeletedFileInfo> FileListCtrl::GetSelectedItems() const
             files.push_back(*rows_[static_cast<size_t>(row)]);
     }
     return files;
+}
+
+std::vector<int> FileListCtrl::ShownColumns() const
+{
+    std::vector<int> columns;
+    for (int position = 0; position < Columns().Count(); ++position)
+        columns.push_back(Columns().At(position)->index);
+    return columns;
+}
+
+std::wstring FileListCtrl::SelectedRowsText() const
+{
+    std::vector<int> selected;  // ascending: the selection is an ordered set
+    GetSelectedRows(selected);
+    std::vector<const DeletedFileInfo*> files;
+    files.reserve(selected.size());
+    for (int row : selected) {
+        if (const DeletedFileInfo* item = ItemAt(row))
+            files.push_back(item);
+    }
+    return FileListRowsText(files, ShownColumns());
+}
+
+std::wstring FileListCtrl::AllRowsText() const
+{
+    std::vector<const DeletedFileInfo*> files;
+    files.reserve(rows_.size());
+    for (const auto& row : rows_)
+        files.push_back(row.get());
+    return FileListRowsText(files, ShownColumns());
+}
+
+bool FileListCtrl::CopySelection()
+{
+    std::vector<int> selected;
+    if (!GetSelectedRows(selected))
+        return false;
+    return Vorlaq::PutClipboardText(m_hWnd, SelectedRowsText());
 }
 
 void FileListCtrl::SortItems(int column, bool /*ascending*/)

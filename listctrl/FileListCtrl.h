@@ -52,6 +52,13 @@ public:
     bool GetItemMark(int row, int column, COLORREF* colour) const;
     // Copies of the selected rows, top to bottom.
     std::vector<Vorlaq::DeletedFileInfo> GetSelectedItems() const;
+    // The selected rows, or all of them, top to bottom as tab-separated text with the titles
+    // first, the columns as the header shows them (FileListRowsText).
+    std::wstring SelectedRowsText() const;
+    std::wstring AllRowsText() const;
+    // Ctrl+C and the Copy menu item: SelectedRowsText on the clipboard; false when nothing is
+    // selected or the clipboard refused it.
+    bool CopySelection();
 
     // Called by the engine's sort step: greatest first by the column (the direction is the
     // engine's to show; a further click reverses instead of sorting again).
@@ -60,6 +67,8 @@ public:
 
 private:
     void PlaceAppendedRows();
+    // Column identities in the order the header shows them.
+    std::vector<int> ShownColumns() const;
 
     // Pointers, so that a sort moves four bytes per row.
     std::vector<std::unique_ptr<Vorlaq::DeletedFileInfo>> rows_;

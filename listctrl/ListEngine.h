@@ -56,6 +56,8 @@ struct ListRowSource {
     bool (*setDate)(void* self, int row, int column, const SYSTEMTIME& date) = nullptr;
     std::vector<std::wstring> (*comboItems)(void* self, int row, int column) = nullptr;
     void (*beginDrag)(void* self) = nullptr;
+    // Ctrl+C: the selected rows to the clipboard.
+    void (*copy)(void* self) = nullptr;
     bool (*setUp)(void* self) = nullptr;
 };
 

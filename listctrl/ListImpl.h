@@ -49,6 +49,7 @@ public:
     bool SetItemDate(int, int, const SYSTEMTIME&) { return false; }
     std::vector<std::wstring> GetItemComboList(int, int) { return {}; }
     void BeginRowDrag() {}
+    void CopySelection() {}
     bool SetUpList() { return Initialise(); }
 
 protected:
@@ -75,6 +76,7 @@ private:
         s.setDate = [](void* p, int r, int c, const SYSTEMTIME& d) { return Self(p)->SetItemDate(r, c, d); };
         s.comboItems = [](void* p, int r, int c) { return Self(p)->GetItemComboList(r, c); };
         s.beginDrag = [](void* p) { Self(p)->BeginRowDrag(); };
+        s.copy = [](void* p) { Self(p)->CopySelection(); };
         s.setUp = [](void* p) { return Self(p)->SetUpList(); };
         return s;
     }

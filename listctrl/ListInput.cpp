@@ -628,6 +628,8 @@ LRESULT ListEngine::OnKeyDown(UINT, WPARAM wParam, LPARAM, BOOL& handled)
         if (ctrl) {
             if (key == 'A' && selection_.SelectAll(RowCount()))
                 Invalidate();
+            else if (key == 'C')
+                rows_.copy(rows_.self);
             return 0;
         }
         TypeAheadKey(static_cast<wchar_t>(key));

@@ -8,9 +8,13 @@
 //   quorret-probe post H MSG W L   posts a message (numbers in decimal or 0x hex)
 //   quorret-probe watch MS SECONDS every MS milliseconds one line of the main dialog's state and
 //                                  how long it took to answer, until it goes or SECONDS pass
+//   quorret-probe clipboard        the clipboard's Unicode text as it is (no line of its own)
 // Output: one "key=value" per line (state) or one window/control per line (windows), UTF-8.
 #include <windows.h>
 #include <commctrl.h>
+
+#include <fcntl.h>
+#include <io.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -203,6 +207,24 @@ int Watch(unsigned long periodMs, unsigned long seconds)
     return 0;
 }
 
+int Clipboard()
+{
+    if (!::OpenClipboard(nullptr))
+        return 1;
+    int result = 1;
+    if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* text = static_cast<const wchar_t*>(::GlobalLock(data))) {
+            const std::string bytes = Utf8(text);
+            _setmode(_fileno(stdout), _O_BINARY);  // the text's own line ends, untouched
+            std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+            ::GlobalUnlock(data);
+            result = 0;
+        }
+    }
+    ::CloseClipboard();
+    return result;
+}
+
 HWND HandleArg(const char* text)
 {
     return reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::strtoul(text, nullptr, 16)));
@@ -235,8 +257,10 @@ int main(int argc, char** argv)
     }
     if (command == "watch" && argc == 4)
         return Watch(Number(argv[2]), Number(argv[3]));
+    if (command == "clipboard")
+        return Clipboard();
     std::fprintf(stderr,
                  "usage: quorret-probe state | windows | settext HWND ID TEXT | post HWND MSG WPARAM LPARAM | watch MS "
-                 "SECONDS\n");
+                 "SECONDS | clipboard\n");
     return 2;
 }

@@ -366,6 +366,7 @@ def run(s):
             f"count label {done['count.text']} equals quorret-cli's {len(reference)} rows")
     s.check(done["disks.enabled"] == "1" and done["filters.enabled"] == "1" and done["progress.visible"] == "0",
             "after the scan: inputs enabled, progress bar hidden")
+    copy_all_and_compare(s, reference)
 
     # Header clicks: greatest first, then reversed. The top row is restored alone to see which it is.
     def top_row_after(column, clicks, name):
@@ -585,6 +586,32 @@ def scan_large_volume_slowly(s):
     s.check(done["progress.visible"] == "0", f"scanned again: all {total} files listed, bar hidden")
     os.rename(s.sample, large)
     os.rename(str(s.sample) + ".small", s.sample)
+
+
+def copy_all_and_compare(s, reference):
+    """Ctrl+A, Ctrl+C: the clipboard holds the titles, then every row in the list's order, the
+    Recoverable column in the command line's words."""
+    titles = ["Index", "Name", "Path", "Type", "Size", "Modified Time", "Creation Time", "Recoverable"]
+    s.click(*s.row_point(0))
+    s.keys(*s.row_point(0), "ctrl+a", "ctrl+c")
+    copied = s.wait_for(lambda: (lambda t: t if t.startswith("Index\t") else None)(s.probe("clipboard")),
+                        "the copied rows on the clipboard")
+    s.check(copied.endswith("\r\n") and "\n" not in copied.replace("\r\n", ""),
+            "the copied text ends each line with CR LF")
+    lines = copied.split("\r\n")[:-1]
+    s.check(lines[0].split("\t") == titles, f"the copied header is the column titles (got {lines[0]!r})")
+    rows = [dict(zip(titles, line.split("\t"))) for line in lines[1:]]
+    s.check([r["Index"] for r in rows] == [r["record"] for r in reference],
+            f"all {len(reference)} rows copied in the list's order")
+    s.check(all(r["Name"] == ref["name"] and r["Path"] == ref["path"] and r["Recoverable"] == ref["recoverable"]
+                for r, ref in zip(rows, reference)),
+            "each copied row's name, path and Recoverable words are quorret-cli's")
+    words = sorted({r["Recoverable"] for r in rows})
+    s.check(len(words) > 1, f"the sample's files are not all in one state (got {words})")
+    # The list scrolled right to show the Recoverable column beside Creation Time.
+    s.keys(*s.row_point(0), *["ctrl+Right"] * 6)
+    s.shot("02b-recoverable")
+    s.keys(*s.row_point(0), *["ctrl+Left"] * 6)
 
 
 def box_text(s):
