@@ -230,7 +230,7 @@ TEST_F(MainDlgTest, InitialisationLeavesTheDialogIdle)
     EXPECT_EQ(100, ::SendMessageW(Item(IDC_PROGRESS), PBM_GETRANGE, FALSE, 0));
     EXPECT_TRUE(::IsWindowEnabled(Item(IDC_DISKS)));
     EXPECT_TRUE(::IsWindowEnabled(Item(IDC_FILTERS)));
-    EXPECT_EQ(7, dialog_->List().Columns().Count());
+    EXPECT_EQ(kFileColumnCount, dialog_->List().Columns().Count());
     EXPECT_TRUE(dialog_->List().Sort().Enabled());
     // Every qualifying drive is in the combo, in the order added; the first is chosen.
     const LRESULT count = ::SendMessageW(Item(IDC_DISKS), CB_GETCOUNT, 0, 0);
