@@ -257,8 +257,8 @@ class Session:
 
     # --- the main window's parts ----------------------------------------------------------------
     def header_point(self, column):
-        """A point on the header of the column (0..6) at the widths the list starts with."""
-        widths = [60, 100, 100, 40, 70, 100, 100]
+        """A point on the header of the column (0..7) at the widths the list starts with."""
+        widths = [60, 100, 100, 40, 70, 100, 100, 90]
         left, top, _, _ = map(int, self.main["list.rect"].split(","))
         x = left + 2 + sum(widths[:column]) + widths[column] // 2
         return x, top + 10
