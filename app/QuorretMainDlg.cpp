@@ -13,9 +13,9 @@
 #include "base/LogManager.h"
 #include "base/WideFormat.h"
 #include "base/os/Files.h"
-#include "ntfs/NTFSVolume.h"
 #include "scan/FileSystem.h"
 #include "scan/TextUtils.h"
+#include "scan/VolumeSession.h"
 #include "ui/Dpi.h"
 
 using Vorlaq::LogLevel;
@@ -182,8 +182,7 @@ void QuorretMainDlg::FillDiskList()
 {
     for (const std::wstring& root : Vorlaq::EnumLocalDrives()) {
         // The probe logs why a drive does not qualify; the volume is not kept.
-        const Vorlaq::NTFSVolume volume(root[0]);
-        if (!volume.IsVolumeOK())
+        if (!Vorlaq::VolumeSession(Vorlaq::VolumeSource::FromText(root)).IsVolumeOK())
             continue;
         disks_.push_back(root);
         ::SendMessageW(disksCombo_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(root.c_str()));
