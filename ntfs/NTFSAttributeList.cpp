@@ -1,5 +1,8 @@
 #include "ntfs/NTFSAttributeList.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "ntfs/NTFSFileRecord.h"
 
 namespace Vorlaq {
@@ -26,13 +29,17 @@ void NTFSAttributeList<B>::Expand() {
     NTFSFileRecord* owner = this->GetFileRecord();
     if (!owner || owner->GetFileRef() == kNTFSNoRecord) return;
     const uint64_t ownerNumber = owner->GetFileRef() & kNTFSRecordNumberMask;
-    const uint64_t listSize = this->GetDataSize();
+    // The whole list in one read: a non-resident list read entry by entry costs a cluster read
+    // per entry, which on a cold disk is a seek each.
+    const uint64_t listSize = std::min<uint64_t>(this->GetDataSize(), kMaxListBytes);
+    std::vector<uint8_t> list(static_cast<size_t>(listSize));
+    uint32_t got = 0;
+    this->ReadData(0, list.data(), static_cast<uint32_t>(list.size()), &got);
+    // A read that fails part way still delivers the entries before the failure.
+    const uint64_t available = std::min<uint64_t>(got, list.size());
     uint64_t offset = 0;
-    while (offset < kMaxListBytes) {
-        uint8_t bytes[kNTFSAttrListEntrySize];
-        uint32_t got = 0;
-        if (!this->ReadData(offset, bytes, kNTFSAttrListEntrySize, &got) || got < kNTFSAttrListEntrySize) return;
-        ByteReader entry(bytes, sizeof bytes);
+    while (offset + kNTFSAttrListEntrySize <= available) {
+        ByteReader entry(list.data() + offset, kNTFSAttrListEntrySize);
         uint32_t type = *entry.U32(0x00);
         uint16_t length = *entry.U16(0x04);
         uint64_t number = *entry.U64(0x10) & kNTFSRecordNumberMask;
