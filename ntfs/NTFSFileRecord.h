@@ -50,6 +50,9 @@ public:
     void SetAttrMask(uint32_t mask) {
         mask_ = mask | NTFSAttrMaskBit(kNTFSAttrStandardInfo) | NTFSAttrMaskBit(kNTFSAttrAttributeList);
     }
+    // The same selection from the base record alone: its $ATTRIBUTE_LIST is not followed, which
+    // spares reading the list and the extension records when the base holds what is wanted.
+    void SetBaseAttrMask(uint32_t mask) { mask_ = mask | NTFSAttrMaskBit(kNTFSAttrStandardInfo); }
     // Reads record `number` from the volume, checks its magic and applies the fix-up.
     bool ReadFileRecord(uint64_t number);
     // The same checks and log lines on record bytes the caller has read (for example many

@@ -13,9 +13,16 @@ namespace Vorlaq {
 namespace {
 
 // A folder on the chain: read, a directory, and named. Its name, or nothing when it fails.
+// A folder's long name is nearly always in its base record. Its $ATTRIBUTE_LIST, often a cluster
+// outside the MFT and so a seek of its own on a cold disk, is followed only when the base record
+// holds no long name.
 std::optional<std::wstring> ReadFolder(NTFSFileRecord& record, uint64_t number) {
-    record.SetAttrMask(kNTFSMaskFileName);
+    record.SetBaseAttrMask(kNTFSMaskFileName);
     if (!record.ReadFileRecord(number) || !record.ParseAttrs() || !record.IsDirectory()) return std::nullopt;
+    if (record.GetWin32Name().empty()) {
+        record.SetAttrMask(kNTFSMaskFileName);
+        if (!record.ParseAttrs()) return std::nullopt;
+    }
     std::wstring name = ShownRecordName(record, number);
     if (name.empty()) return std::nullopt;
     return name;

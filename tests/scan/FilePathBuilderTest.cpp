@@ -135,6 +135,26 @@ TEST(BuildFilePath, FoldersNamedDotEmptyOrHoldingABackslashStayOneLevel) {
     EXPECT_EQ(shown(21), L"");  // an 8.3 name alone is the short form of a name that is gone
 }
 
+// A folder whose base record keeps only its 8.3 name, the long one in an extension record its
+// attribute list names: the path still shows the long name.
+TEST(BuildFilePath, FolderLongNameInAnExtensionRecord) {
+    const WalkWatchdog watchdog;
+    VolumeImage image;
+    RecordLayout base;
+    base.flags = kRecordInUse | kRecordDirectory;
+    base.attrs = {StandardInfoAttr(1, 2, 3), AttributeListAttr({{0x10, 16}, {0x30, 16}, {0x30, 17}}),
+                  FileNameAttr(5, L"QUARTE~1", kNameDos, true)};
+    image.SetRecord(16, base);
+    RecordLayout extension;
+    extension.baseRef = 16;
+    extension.attrs = {FileNameAttr(5, L"Quarterly reports", kNameWin32, true)};
+    image.SetRecord(17, extension);
+    image.AddFile(18, File(16, L"q3.xlsx"));
+    auto volume = OpenMemoryVolume(image.Build());
+    ASSERT_TRUE(volume->IsVolumeOK());
+    EXPECT_EQ(PathOf(*volume, 18), L"T:\\Quarterly reports\\");
+}
+
 TEST(BuildFilePath, BrokenChainsGiveUnknown) {
     const WalkWatchdog watchdog;
     VolumeImage image;
