@@ -71,8 +71,8 @@ void ListEngine::MoveHeaderDrag(POINT pt)
     ::ClientToScreen(m_hWnd, &screen);
     const RECT client = GetClientRect();
     const bool overHeader = showHeader_ && pt.y >= 0 && pt.y < HeaderHeight() && pt.x >= 0 && pt.x < client.right;
-    gesture_.SetDropPosition(overHeader ? columns_.DropPosition(pt.x + scroll_.HorizontalPos(), gesture_.DraggedColumn())
-                                        : -1);
+    const int dragged = gesture_.DraggedColumn();
+    gesture_.SetDropPosition(overHeader ? columns_.DropPosition(pt.x + scroll_.HorizontalPos(), dragged) : -1);
     const int drop = gesture_.DropPosition();
     if (dragImage_)
         ImageList_DragShowNolock(FALSE);

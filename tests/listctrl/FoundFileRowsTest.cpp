@@ -18,14 +18,16 @@ namespace {
 // character past U+FFFF (whose surrogates sort below U+E000 by UTF-16 code unit).
 std::vector<DeletedFileInfo> MakeRows(uint64_t firstRecord, size_t count, uint32_t seed)
 {
-    const wchar_t* parts[] = {L"", L"a", L"ab", L"abcd", L"abcde", L"B", L"\u00e9", L"\U0001F600", L"\uE000", L"abcdabce"};
+    const wchar_t* parts[] = {L"",  L"a",      L"ab",          L"abcd",   L"abcde",
+                              L"B", L"\u00e9", L"\U0001F600", L"\uE000", L"abcdabce"};
     auto next = [&seed](uint32_t n) {
         seed = seed * 1103515245u + 12345u;
         return (seed >> 16) % n;
     };
     std::vector<DeletedFileInfo> rows;
     for (uint64_t record = firstRecord; record < firstRecord + count; ++record) {
-        const std::wstring name = std::wstring(parts[next(10)]) + parts[next(10)] + (next(4) ? L"." : L"") + parts[next(10)];
+        const std::wstring stem = std::wstring(parts[next(10)]) + parts[next(10)];
+        const std::wstring name = stem + (next(4) ? L"." : L"") + parts[next(10)];
         const std::wstring path = L"D:\\Users\\Ann\\" + std::wstring(parts[next(10)]) + L"\\" + parts[next(3)];
         const uint64_t time = next(4) == 0 ? 0x8000000000000000ull : 133537545000000000ull + next(5) * 300000000ull;
         DeletedFileInfo file(L"D:\\", record, name, path, next(6), &time, &time, &time);
@@ -59,7 +61,7 @@ TEST(FoundFileRows, SortsReversesAndPlacesAppendedRowsAsEachColumnsOrderSays)
     const std::vector<DeletedFileInfo> later = MakeRows(1000, 150, 11);
     for (int column = 0; column < kFileColumnCount; ++column) {
         for (const bool greatestFirst : {true, false}) {
-            SCOPED_TRACE(testing::Message() << "column " << column << (greatestFirst ? " greatest" : " smallest") << " first");
+            SCOPED_TRACE(testing::Message() << "column " << column << (greatestFirst ? " greatest" : " smallest"));
             auto before = [column, greatestFirst](const DeletedFileInfo& a, const DeletedFileInfo& b) {
                 return greatestFirst ? FileListIsGreater(a, b, column) : FileListIsGreater(b, a, column);
             };
@@ -68,8 +70,9 @@ TEST(FoundFileRows, SortsReversesAndPlacesAppendedRowsAsEachColumnsOrderSays)
                 rows.Append(std::make_unique<DeletedFileInfo>(file));
             // The header's first click sorts greatest first; the next one reverses.
             std::vector<DeletedFileInfo> expected = arrived;
-            std::stable_sort(expected.begin(), expected.end(),
-                             [column](const DeletedFileInfo& a, const DeletedFileInfo& b) { return FileListIsGreater(a, b, column); });
+            std::stable_sort(expected.begin(), expected.end(), [column](const DeletedFileInfo& a, const DeletedFileInfo& b) {
+                return FileListIsGreater(a, b, column);
+            });
             rows.Sort(column);
             if (!greatestFirst) {
                 rows.Reverse();
@@ -115,7 +118,7 @@ TEST(FoundFileRows, CellsAndCopiedRowsAreTheRowsTextsInTheGivenOrder)
     rows.Sort(kFileColumnName);
     for (int column = 0; column < kFileColumnCount; ++column)
         EXPECT_EQ(FileListCellText(*rows.At(2), column), rows.CellText(2, column)) << column;
-    EXPECT_EQ(L"", rows.CellText(3, kFileColumnName) + rows.CellText(-1, kFileColumnName) + rows.CellText(0, kFileColumnCount));
+    EXPECT_EQ(L"", rows.CellText(3, kFileColumnName) + rows.CellText(-1, 0) + rows.CellText(0, kFileColumnCount));
 
     // Rows outside the list are left out; the rest keep the order asked for.
     const std::vector<int> columns = {kFileColumnRecoverable, kFileColumnName, kFileColumnIndex, kFileColumnPath};
