@@ -1,9 +1,9 @@
 #pragma once
-// The found-files list: control 1007 of the main dialog, window class "FileListCtrl". It owns one
-// DeletedFileInfo per row, adds the columns (FileListText.h has their texts and order), draws the
-// state mark beside the Recoverable words, and sorts (on the records' values) or reverses the
-// rows when the engine's header click asks it to. Everything else the user sees and does in the
-// list is the engine's (CListImpl).
+// The found-files list: control 1007 of the main dialog, window class "FileListCtrl". It shows the
+// rows of a FoundFileRows, adds the columns (FileListText.h has their texts and order), draws the
+// state mark beside the Recoverable words, and has the rows sorted or reversed when the engine's
+// header click asks for it. Everything else the user sees and does in the list is the engine's
+// (CListImpl).
 #include <windows.h>
 #include <commctrl.h>
 
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "listctrl/FileListText.h"
+#include "listctrl/FoundFileRows.h"
 #include "listctrl/ListImpl.h"
 #include "scan/DeletedFileInfo.h"
 
@@ -43,7 +44,7 @@ public:
     bool ShowAppendedItems();
     // Empties the list; the header forgets its sort marker.
     void DeleteAllItems();
-    int GetItemCount() const { return static_cast<int>(rows_.size()); }
+    int GetItemCount() const { return rows_.Count(); }
     bool GetItem(int row, Vorlaq::DeletedFileInfo& file) const;
     // The row's record; null outside the rows.
     const Vorlaq::DeletedFileInfo* ItemAt(int row) const;
@@ -70,9 +71,6 @@ private:
     // Column identities in the order the header shows them.
     std::vector<int> ShownColumns() const;
 
-    // Pointers, so that a sort moves four bytes per row.
-    std::vector<std::unique_ptr<Vorlaq::DeletedFileInfo>> rows_;
-    // Rows before this one are in the sort's order; those after it came since.
-    size_t placedRows_ = 0;
+    FoundFileRows rows_;
     HIMAGELIST rowImages_ = nullptr;
 };

@@ -44,10 +44,10 @@ HBITMAP ListEngine::MakeDragBitmap(int position, int* width, int* height)
 void ListEngine::BeginHeaderDrag(POINT pt)
 {
     HideTitleTip();
-    draggedColumn_ = pressedColumn_;
-    headerDragging_ = true;
+    if (!gesture_.BeginHeaderDrag())
+        return;
     int w = 0, h = 0;
-    const HBITMAP bitmap = MakeDragBitmap(draggedColumn_, &w, &h);
+    const HBITMAP bitmap = MakeDragBitmap(gesture_.DraggedColumn(), &w, &h);
     if (bitmap) {
         if (dragImage_)
             ImageList_Destroy(dragImage_);
@@ -71,14 +71,15 @@ void ListEngine::MoveHeaderDrag(POINT pt)
     ::ClientToScreen(m_hWnd, &screen);
     const RECT client = GetClientRect();
     const bool overHeader = showHeader_ && pt.y >= 0 && pt.y < HeaderHeight() && pt.x >= 0 && pt.x < client.right;
-    dropPosition_ = overHeader ? columns_.DropPosition(pt.x + scroll_.HorizontalPos(), draggedColumn_) : -1;
+    const int dragged = gesture_.DraggedColumn();
+    gesture_.SetDropPosition(overHeader ? columns_.DropPosition(pt.x + scroll_.HorizontalPos(), dragged) : -1);
+    const int drop = gesture_.DropPosition();
     if (dragImage_)
         ImageList_DragShowNolock(FALSE);
-    if (dropPosition_ < 0) {
+    if (drop < 0) {
         dropArrows_->Hide();
     } else {
-        const int edge = dropPosition_ < columns_.Count() ? columns_.Left(dropPosition_)
-                                                          : columns_.Right(columns_.Count() - 1);
+        const int edge = drop < columns_.Count() ? columns_.Left(drop) : columns_.Right(columns_.Count() - 1);
         POINT at{edge - scroll_.HorizontalPos(), HeaderHeight() / 2};
         ::ClientToScreen(m_hWnd, &at);
         dropArrows_->Show(at.x, at.y);
@@ -99,15 +100,12 @@ void ListEngine::EndHeaderDrag(bool drop)
     }
     dropArrows_->Hide();
     // The total width does not change with the order: the scroll ranges stay as they are.
-    if (drop && draggedColumn_ >= 0 && dropPosition_ >= 0)
-        columns_.Move(draggedColumn_, dropPosition_);
-    headerDragging_ = false;
+    if (drop && gesture_.DraggedColumn() >= 0 && gesture_.DropPosition() >= 0)
+        columns_.Move(gesture_.DraggedColumn(), gesture_.DropPosition());
+    gesture_.End();
     buttonDown_ = false;
     if (::GetCapture() == m_hWnd)
         ::ReleaseCapture();
-    pressedColumn_ = -1;
-    draggedColumn_ = -1;
-    dropPosition_ = -1;
     Invalidate();
 }
 

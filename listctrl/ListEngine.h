@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "listctrl/ListColumns.h"
+#include "listctrl/ListGesture.h"
 #include "listctrl/ListNotify.h"
 #include "listctrl/ListScroll.h"
 #include "listctrl/ListSelection.h"
@@ -133,9 +134,9 @@ public:
     int HeaderHeight() const { return showHeader_ ? rowHeight_ : 0; }
     bool IsThemed() const { return theme_ != nullptr; }
     bool IsSmoothScrolling() const { return smooth_.Running(); }
-    int PressedColumn() const { return pressedColumn_; }
-    int DraggedColumn() const { return draggedColumn_; }
-    int DropPosition() const { return dropPosition_; }
+    int PressedColumn() const { return gesture_.PressedColumn(); }
+    int DraggedColumn() const { return gesture_.DraggedColumn(); }
+    int DropPosition() const { return gesture_.DropPosition(); }
     const CTitleTip* TitleTip() const { return titleTip_.get(); }
     const CDropArrows* DropArrows() const { return dropArrows_.get(); }
     HWND EditorWindow() const;
@@ -262,6 +263,8 @@ private:
     void TypeAheadKey(wchar_t letter);
     void MoveFocusByKey(UINT key, bool shift, bool ctrl);
     void StopSmoothScroll();
+    // Kills the gesture's timer, if it set one, and ends it.
+    void EndGesture();
     void EndInteraction();
 
     // Header drag (HeaderDrag.cpp).
@@ -331,30 +334,16 @@ private:
     int hotColumn_ = -1;         // display position
     int tipRow_ = -1;
     int tipColumn_ = -1;
-    int pressedColumn_ = -1;     // display positions from here on
-    int hotHeaderColumn_ = -1;
-    int draggedColumn_ = -1;
-    int dropPosition_ = -1;
-    int resizeColumn_ = -1;
-    int resizeStartWidth_ = 0;
-    int resizeStartX_ = 0;
-    int pendingShrink_ = -1;
+    int hotHeaderColumn_ = -1;   // display position
+    // What the held button is doing (header columns by display position).
+    ListGesture gesture_;
     POINT downClient_{0, 0};
     ListPoint downContent_{};
-    ListRect band_{};
     bool buttonDown_ = false;
-    bool tracking_ = false;
-    bool resizing_ = false;
+    bool tracking_ = false;      // asked to be told when the mouse leaves
     bool beganOutside_ = false;
-    bool banding_ = false;
-    bool headerDragging_ = false;
-    bool resizeTimer_ = false;
-    bool autoScrollTimer_ = false;
     DWORD lastAutoScroll_ = 0;
     POINT lastMouse_{0, 0};
-    bool deferredClick_ = false;  // a click on a row of a multi-selection, resolved on button up
-    int deferredRow_ = -1;
-    int deferredColumn_ = -1;
     int editRow_ = -1;
     int editColumn_ = -1;        // display position
     HIMAGELIST dragImage_ = nullptr;

@@ -51,13 +51,15 @@ void ListEngine::OnLeftDown(POINT pt, UINT keys, bool doubleClick)
 {
     HideTitleTip();
     SetFocus();
+    // A gesture still on lost its button-up: it ends before this press begins another.
+    if (!gesture_.Is(ListGesture::Mode::None))
+        EndInteraction();
     ::SetCapture(m_hWnd);
     StopSmoothScroll();
     buttonDown_ = true;
     downClient_ = pt;
     downContent_ = scroll_.ToContent({pt.x, pt.y});
     beganOutside_ = false;
-    deferredClick_ = false;
 
     if (showHeader_ && pt.y >= 0 && pt.y < HeaderHeight()) {
         const HeaderHit hit = columns_.HitTestHeader(pt.x + scroll_.HorizontalPos());
@@ -67,13 +69,10 @@ void ListEngine::OnLeftDown(POINT pt, UINT keys, bool doubleClick)
             if (doubleClick) {
                 FitColumn(hit.column);
             } else {
-                resizing_ = true;
-                resizeColumn_ = hit.column;
-                resizeStartWidth_ = column->width;
-                resizeStartX_ = pt.x;
+                gesture_.BeginResize(hit.column, column->width, pt.x);
             }
         } else if (column && !hit.divider) {
-            pressedColumn_ = hit.column;
+            gesture_.PressHeader(hit.column);
             const RECT header{0, 0, GetClientRect().right, HeaderHeight()};
             InvalidateRect(header);
         }
@@ -96,9 +95,7 @@ void ListEngine::OnLeftDown(POINT pt, UINT keys, bool doubleClick)
         }
         if (plain && selection_.IsSelected(row) && selection_.Count() > 1) {
             // Might be the start of a drag of the whole selection: decide on button up.
-            deferredClick_ = true;
-            deferredRow_ = row;
-            deferredColumn_ = index;
+            gesture_.DeferClick(row, index);
         } else {
             SelectItem(row, index, keys & kKeyBits);
         }
@@ -142,35 +139,37 @@ void ListEngine::OnMove(POINT pt, UINT keys)
         TrackHot(pt);
         return;
     }
-    if (resizing_) {
+    if (gesture_.Is(ListGesture::Mode::Resizing)) {
         ::SetCursor(dividerCursor_);
-        const int width = ResizedWidth(pt.x, resizeStartWidth_, resizeStartX_);
-        const ListColumn* column = columns_.At(resizeColumn_);
+        const int width = ResizedWidth(pt.x, gesture_.ResizeStartWidth(), gesture_.ResizeStartX());
+        const ListColumn* column = columns_.At(gesture_.ResizeColumn());
         const ScrollRange range = scroll_.HorizontalRange();
         const bool atRightEnd = range.InUse() && scroll_.HorizontalPos() >= range.LastPosition();
         if (column && atRightEnd && width < column->width) {
             // Shrinking at the right end pulls the view left; do it on the timer so the view
             // follows smoothly instead of jumping with every mouse move.
-            pendingShrink_ = width;
-            if (!resizeTimer_)
-                resizeTimer_ = ::SetTimer(m_hWnd, kTimerShrink, 20, nullptr) != 0;
+            gesture_.SetPendingWidth(width);
+            if (!gesture_.TimerSet())
+                gesture_.SetTimerSet(::SetTimer(m_hWnd, kTimerShrink, 20, nullptr) != 0);
         } else {
-            SetColumnWidth(resizeColumn_, width);
+            // This width is newer than one still waiting for the timer.
+            gesture_.SetPendingWidth(-1);
+            SetColumnWidth(gesture_.ResizeColumn(), width);
             UpdateWindow();
         }
         return;
     }
-    if (headerDragging_) {
+    if (gesture_.Is(ListGesture::Mode::HeaderDragging)) {
         MoveHeaderDrag(pt);
         return;
     }
     const int dx = std::abs(pt.x - downClient_.x), dy = std::abs(pt.y - downClient_.y);
-    if (pressedColumn_ >= 0) {
+    if (gesture_.Is(ListGesture::Mode::HeaderPressed)) {
         if (dx > 4 || dy > 4)
             BeginHeaderDrag(pt);
         return;
     }
-    if (banding_) {
+    if (gesture_.Is(ListGesture::Mode::Banding)) {
         UpdateBand(pt);
         AutoScrollBand();
         return;
@@ -179,15 +178,14 @@ void ListEngine::OnMove(POINT pt, UINT keys)
         return;
     if (!rowDrag_ || beganOutside_) {
         if (!selection_.SingleSelection()) {
-            banding_ = true;
-            deferredClick_ = false;
+            gesture_.BeginBand();
             UpdateBand(pt);
         }
     } else {
         const int row = scroll_.RowAt(downClient_.y);
         if (row >= 0 && !selection_.IsSelected(row))
             SelectItem(row, -1, 0);
-        deferredClick_ = false;
+        gesture_.End();
         buttonDown_ = false;
         ::ReleaseCapture();
         rows_.beginDrag(rows_.self);
@@ -197,13 +195,14 @@ void ListEngine::OnMove(POINT pt, UINT keys)
 void ListEngine::UpdateBand(POINT pt)
 {
     const ListPoint now = scroll_.ToContent({pt.x, pt.y});
-    band_ = ListRect::Spanning(downContent_, now);
+    const ListRect band = ListRect::Spanning(downContent_, now);
+    gesture_.SetBand(band);
     int first = 0, last = -1;
-    if (band_.left < columns_.TotalWidth())
-        scroll_.RowsInBand(band_, &first, &last);
+    if (band.left < columns_.TotalWidth())
+        scroll_.RowsInBand(band, &first, &last);
     selection_.SelectBand(first, last);
-    if (!autoScrollTimer_)
-        autoScrollTimer_ = ::SetTimer(m_hWnd, kTimerAutoScroll, 20, nullptr) != 0;
+    if (!gesture_.TimerSet())
+        gesture_.SetTimerSet(::SetTimer(m_hWnd, kTimerAutoScroll, 20, nullptr) != 0);
     Invalidate();
     UpdateWindow();
 }
@@ -236,34 +235,34 @@ void ListEngine::OnLeftUp(POINT pt, UINT)
         return;
     const int row = scroll_.RowAt(pt.y);
     const int index = IndexAt(columns_.ColumnAt(pt.x + scroll_.HorizontalPos()));
-    if (resizing_) {
-        resizing_ = false;
-        if (resizeTimer_) {
-            ::KillTimer(m_hWnd, kTimerShrink);
-            resizeTimer_ = false;
-        }
-        if (pendingShrink_ >= 0)
-            SetColumnWidth(resizeColumn_, pendingShrink_);
-        pendingShrink_ = -1;
-        resizeColumn_ = -1;
-    } else if (headerDragging_) {
-        EndHeaderDrag(showHeader_ && pt.y >= 0 && pt.y < HeaderHeight());
-    } else if (pressedColumn_ >= 0) {
-        const int position = pressedColumn_;
-        pressedColumn_ = -1;
+    switch (gesture_.Current()) {
+    case ListGesture::Mode::Resizing: {
+        const int column = gesture_.ResizeColumn();
+        const int pending = gesture_.PendingWidth();
+        EndGesture();
+        if (pending >= 0)
+            SetColumnWidth(column, pending);
+        break;
+    }
+    case ListGesture::Mode::HeaderDragging: EndHeaderDrag(showHeader_ && pt.y >= 0 && pt.y < HeaderHeight()); break;
+    case ListGesture::Mode::HeaderPressed: {
+        const int position = gesture_.PressedColumn();
+        EndGesture();
         Invalidate();
         SortColumn(position);
-    } else if (banding_) {
-        banding_ = false;
-        if (autoScrollTimer_) {
-            ::KillTimer(m_hWnd, kTimerAutoScroll);
-            autoScrollTimer_ = false;
-        }
+        break;
+    }
+    case ListGesture::Mode::Banding:
+        EndGesture();
         Invalidate();
         return;
-    } else if (deferredClick_) {
-        deferredClick_ = false;
-        SelectItem(deferredRow_, deferredColumn_, 0);
+    case ListGesture::Mode::DeferredClick: {
+        const int deferredRow = gesture_.DeferredRow(), deferredColumn = gesture_.DeferredColumn();
+        EndGesture();
+        SelectItem(deferredRow, deferredColumn, 0);
+        break;
+    }
+    case ListGesture::Mode::None: break;
     }
     NotifyParent(row, index, LN_CLICK);
 }
@@ -386,7 +385,7 @@ LRESULT ListEngine::OnSetCursor(UINT, WPARAM wParam, LPARAM lParam, BOOL& handle
         POINT pt;
         ::GetCursorPos(&pt);
         ::ScreenToClient(m_hWnd, &pt);
-        if (resizing_) {
+        if (gesture_.Is(ListGesture::Mode::Resizing)) {
             ::SetCursor(dividerCursor_);
             return TRUE;
         }
@@ -425,21 +424,19 @@ LRESULT ListEngine::OnMouseLeave(UINT, WPARAM, LPARAM, BOOL&)
     return 0;
 }
 
+void ListEngine::EndGesture()
+{
+    if (gesture_.TimerSet())
+        ::KillTimer(m_hWnd, gesture_.Is(ListGesture::Mode::Resizing) ? kTimerShrink : kTimerAutoScroll);
+    gesture_.End();
+}
+
 void ListEngine::EndInteraction()
 {
     buttonDown_ = false;
-    if (headerDragging_)
+    if (gesture_.Is(ListGesture::Mode::HeaderDragging))
         EndHeaderDrag(false);
-    if (resizeTimer_)
-        ::KillTimer(m_hWnd, kTimerShrink);
-    if (autoScrollTimer_)
-        ::KillTimer(m_hWnd, kTimerAutoScroll);
-    resizeTimer_ = autoScrollTimer_ = false;
-    resizing_ = banding_ = deferredClick_ = false;
-    pendingShrink_ = -1;
-    resizeColumn_ = -1;
-    draggedColumn_ = pressedColumn_ = -1;
-    dropPosition_ = -1;
+    EndGesture();
     if (dropArrows_)
         dropArrows_->Hide();
     Invalidate();
@@ -483,10 +480,10 @@ LRESULT ListEngine::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& handled)
     switch (wParam) {
     case kTimerShrink:
         ::KillTimer(m_hWnd, kTimerShrink);
-        resizeTimer_ = false;
-        if (pendingShrink_ >= 0 && resizeColumn_ >= 0) {
-            SetColumnWidth(resizeColumn_, pendingShrink_);
-            pendingShrink_ = -1;
+        gesture_.SetTimerSet(false);
+        if (gesture_.PendingWidth() >= 0) {
+            SetColumnWidth(gesture_.ResizeColumn(), gesture_.PendingWidth());
+            gesture_.SetPendingWidth(-1);
         }
         return 0;
     case kTimerEdit:
@@ -498,12 +495,10 @@ LRESULT ListEngine::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& handled)
         }
         return 0;
     case kTimerAutoScroll:
-        if (banding_) {
+        if (gesture_.Is(ListGesture::Mode::Banding))
             AutoScrollBand();
-        } else {
+        else
             ::KillTimer(m_hWnd, kTimerAutoScroll);
-            autoScrollTimer_ = false;
-        }
         return 0;
     case kTimerSmooth:
         if (smooth_.Tick() == 0) {
@@ -561,7 +556,7 @@ LRESULT ListEngine::OnKeyDown(UINT, WPARAM wParam, LPARAM, BOOL& handled)
     const UINT key = static_cast<UINT>(wParam);
     const bool shift = ::GetKeyState(VK_SHIFT) < 0;
     const bool ctrl = ::GetKeyState(VK_CONTROL) < 0;
-    if (headerDragging_) {
+    if (gesture_.Is(ListGesture::Mode::HeaderDragging)) {
         if (key == VK_ESCAPE)
             EndHeaderDrag(false);
         return 0;

@@ -139,7 +139,7 @@ void ListEngine::Paint(HDC dc, const RECT& clip)
     } else {
         PaintRows(dc, clip, scroll_.TopRow(), header, page);
     }
-    if (banding_)
+    if (gesture_.Is(ListGesture::Mode::Banding))
         PaintSelectionRect(dc);
     if (showHeader_)
         PaintHeader(dc);
@@ -304,8 +304,9 @@ void ListEngine::PaintCell(HDC dc, int row, int position, const RECT& cell, bool
 void ListEngine::PaintSelectionRect(HDC dc)
 {
     const RECT client = GetClientRect();
-    const ListPoint a = scroll_.ToClient({band_.left, band_.top});
-    const ListPoint b = scroll_.ToClient({band_.right, band_.bottom});
+    const ListRect& band = gesture_.Band();
+    const ListPoint a = scroll_.ToClient({band.left, band.top});
+    const ListPoint b = scroll_.ToClient({band.right, band.bottom});
     RECT rc{std::max<LONG>(a.x, 0), std::max<LONG>(a.y, HeaderHeight()), std::min<LONG>(b.x, client.right),
             std::min<LONG>(b.y, client.bottom)};
     if (rc.right <= rc.left || rc.bottom <= rc.top)
@@ -344,11 +345,11 @@ void ListEngine::PaintHeader(HDC dc)
         if (width <= 0 || item.right < 0 || item.left > client.right)
             continue;
         if (theme_) {
-            const int state = position == pressedColumn_ ? HIS_PRESSED
+            const int state = position == gesture_.PressedColumn() ? HIS_PRESSED
                               : position == hotHeaderColumn_ ? HIS_HOT : HIS_NORMAL;
             ::DrawThemeBackground(theme_, dc, HP_HEADERITEM, state, &item, nullptr);
         } else {
-            if (position == pressedColumn_)
+            if (position == gesture_.PressedColumn())
                 FillSolid(dc, item, colours_.headerPressed);
             Line(dc, item.right - 1, Px(4), item.right - 1, h - Px(4), colours_.headerShadow);
             Line(dc, item.right, Px(4), item.right, h - Px(4), colours_.headerHighlight);
