@@ -1,7 +1,10 @@
 #include "listctrl/FileListText.h"
 
+#include <optional>
+
 #include "base/TsvField.h"
 #include "base/Utf16.h"
+#include "scan/OriginalPlace.h"
 
 using Vorlaq::DeletedFileInfo;
 using Vorlaq::RecoverState;
@@ -95,6 +98,14 @@ FileListMark RecoverabilityMark(const Vorlaq::Recoverability& value)
     case RecoverState::Unknown: break;
     }
     return FileListMark::Grey;
+}
+
+void FileListShowOriginalPlace(DeletedFileInfo& file)
+{
+    if (const std::optional<Vorlaq::OriginalPlace> place = Vorlaq::GetOriginalPlace(file)) {
+        file.SetName(place->name);
+        file.SetPath(place->folder + L" (bin)");
+    }
 }
 
 std::wstring FileListRowsText(const std::vector<const DeletedFileInfo*>& rows, const std::vector<int>& columns)

@@ -1,6 +1,6 @@
 #pragma once
 // What the found-files list shows of a row, without a window: its columns (titles, widths at 96
-// DPI), the cell texts, the sort order per column, the state mark beside the Recoverable words,
+// DPI), the row a Recycle Bin file becomes, the cell texts, the sort order per column, the state mark beside the Recoverable words,
 // and the tab-separated text that copying or saving rows makes.
 #include <cstdint>
 #include <string>
@@ -40,6 +40,12 @@ uint64_t FileListNumberKey(const Vorlaq::DeletedFileInfo& file, int column);
 // damaged, red for overwritten, grey for unknown. The words always say the same.
 enum class FileListMark { Green, Amber, Red, Grey };
 FileListMark RecoverabilityMark(const Vorlaq::Recoverability& value);
+
+// A file from an emptied Recycle Bin becomes the row the list holds as the command line's table
+// shows it: the name it had, in the folder it had marked " (bin)", so that its cells, the sort
+// and the copied text agree, and a restore proposes and writes that name. Its record number
+// still says where its data is. Any other file is left as it is.
+void FileListShowOriginalPlace(Vorlaq::DeletedFileInfo& file);
 
 // The rows as tab-separated lines, "\r\n" after each: first the titles of `columns` (identities
 // in the order shown), then each row's cells in that order, escaped as the command line's tsv
