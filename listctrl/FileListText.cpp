@@ -1,5 +1,6 @@
 #include "listctrl/FileListText.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "base/TsvField.h"
@@ -49,6 +50,35 @@ uint64_t RecoverabilityRank(const Vorlaq::Recoverability& value)
 const wchar_t* FileListColumnTitle(int column) { return IsColumn(column) ? kColumns[column].title : L""; }
 
 int FileListColumnWidth(int column) { return IsColumn(column) ? kColumns[column].width : 0; }
+
+std::vector<int> FitColumnWidths(const std::vector<int>& widths, int room)
+{
+    auto totalBelow = [&widths](int level) {
+        int64_t total = 0;
+        for (int width : widths)
+            total += std::clamp(width, 0, level);
+        return total;
+    };
+    int widest = 0;
+    for (int width : widths)
+        widest = std::max(widest, width);
+    if (room <= 0 || totalBelow(widest) <= room)
+        return widths;
+    // The highest level whose total fits, found by halving: the total grows with the level.
+    int low = 1;
+    int high = widest;
+    while (low < high) {
+        const int mid = low + (high - low + 1) / 2;
+        if (totalBelow(mid) <= room)
+            low = mid;
+        else
+            high = mid - 1;
+    }
+    std::vector<int> fitted = widths;
+    for (int& width : fitted)
+        width = width > 0 ? std::min(width, low) : width;
+    return fitted;
+}
 
 std::wstring FileListCellText(const DeletedFileInfo& file, int column)
 {

@@ -25,6 +25,13 @@ enum FileListColumn {
 const wchar_t* FileListColumnTitle(int column);
 int FileListColumnWidth(int column);
 
+// The widths, the widest narrowed first, so that together they take at most `room` pixels where
+// the columns are to show side by side: every width above one level is cut to that level, the
+// highest level that fits (a narrow column such as Type or Size keeps its width while wide ones
+// give). As they are when they fit or there is no room at all; a hidden column (width 0) stays
+// hidden, a shown one keeps at least one pixel.
+std::vector<int> FitColumnWidths(const std::vector<int>& widths, int room);
+
 // The text a row shows in a column; empty for a column outside the columns. Recoverable shows
 // the command line's words ("intact", "83%", "overwritten", "damaged", "unknown").
 std::wstring FileListCellText(const Vorlaq::DeletedFileInfo& file, int column);

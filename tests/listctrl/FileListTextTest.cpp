@@ -116,3 +116,19 @@ TEST(FileListText, ARecycleBinFileIsListedSortedAndCopiedUnderItsOriginalPlace)
     EXPECT_EQ(L"Name\tPath\r\nQuarterly report.docx\tD:\\\\Work\\\\ (bin)\r\n",
               FileListRowsText({&joined}, {kFileColumnName, kFileColumnPath}));
 }
+
+TEST(FileListText, ColumnsTooWideForTheListNarrowTheWidestFirstAndFitOtherwiseStay)
+{
+    std::vector<int> widths;
+    for (int c = 0; c < kFileColumnCount; ++c)
+        widths.push_back(FileListColumnWidth(c) * 2);
+    widths[3] = 0;  // hidden
+    EXPECT_EQ(widths, FitColumnWidths(widths, 1240));
+    EXPECT_EQ(widths, FitColumnWidths(widths, 0));
+
+    // 1240 wanted, 1160 there: the four 200-pixel columns give 20 each, down to Recoverable's 180.
+    EXPECT_EQ((std::vector<int>{120, 180, 180, 0, 140, 180, 180, 180}), FitColumnWidths(widths, 1160));
+    // 1100: the five widest columns are cut to one level, (1100 - 120 - 140) / 5.
+    EXPECT_EQ((std::vector<int>{120, 168, 168, 0, 140, 168, 168, 168}), FitColumnWidths(widths, 1100));
+    EXPECT_EQ((std::vector<int>{1, 1}), FitColumnWidths({100, 300}, 1));
+}
