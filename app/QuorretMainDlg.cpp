@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <vector>
+
 #include "app/BrowseForFolder.h"
 #include "app/FileSaveDialog.h"
 #include "app/QuorretAboutDlg.h"
@@ -13,6 +15,7 @@
 #include "base/LogManager.h"
 #include "base/WideFormat.h"
 #include "base/os/Files.h"
+#include "listctrl/FileListText.h"
 #include "scan/FileSystem.h"
 #include "scan/TextUtils.h"
 #include "scan/VolumeSession.h"
@@ -161,6 +164,25 @@ void QuorretMainDlg::Initialise()
     Vorlaq::KeepDialogLayoutOnDpiChange(m_hWnd);
     dpiLayout_.Capture(m_hWnd, Vorlaq::WindowDpi(m_hWnd));
     Vorlaq::DialogDpiLayout::FitLabels(m_hWnd);
+    FitColumnsToList(Vorlaq::WindowDpi(m_hWnd));
+}
+
+void QuorretMainDlg::FitColumnsToList(int dpi)
+{
+    std::vector<int> widths;
+    for (int position = 0; position < list_.Columns().Count(); ++position)
+        widths.push_back(list_.Columns().At(position)->width);
+    RECT client{};
+    ::GetClientRect(list_.m_hWnd, &client);
+    // The list needs no horizontal bar while its columns' total less one pixel (ListColumns.h)
+    // is no wider than its client area.
+    int room = client.right - client.left + 1;
+    if ((::GetWindowLongPtrW(list_.m_hWnd, GWL_STYLE) & WS_VSCROLL) == 0)
+        room -= ::MulDiv(::GetSystemMetrics(SM_CXVSCROLL), dpi, Vorlaq::SystemDpi());
+    const std::vector<int> fitted = FitColumnWidths(widths, room);
+    for (size_t position = 0; position < fitted.size(); ++position)
+        if (fitted[position] != widths[position])
+            list_.SetColumnWidth(static_cast<int>(position), fitted[position]);
 }
 
 void QuorretMainDlg::CentreOnWorkArea()
@@ -327,6 +349,7 @@ LRESULT QuorretMainDlg::OnDpiChanged(UINT, WPARAM wParam, LPARAM lParam, BOOL&)
                      suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
     dpiLayout_.Apply(dpi);
     list_.SetDpi(dpi);
+    FitColumnsToList(dpi);
     return 0;
 }
 

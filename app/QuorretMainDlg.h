@@ -102,6 +102,10 @@ private:
 
     void Initialise();
     void CentreOnWorkArea();
+    // The columns' widths at 96 DPI fit the list there; at a higher DPI the dialog grows with its
+    // font, a little less than the widths grow with the DPI, so the widest give way until all
+    // show side by side (FitColumnWidths), room kept for the vertical bar as at 96 DPI.
+    void FitColumnsToList(int dpi);
     void FillDiskList();
     void CreateToolTips();
     void ScanOrStop();

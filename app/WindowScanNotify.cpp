@@ -1,6 +1,7 @@
 #include "app/WindowScanNotify.h"
 
 #include "app/ScanMessages.h"
+#include "listctrl/FileListText.h"
 #include "scan/PostRetry.h"
 
 namespace Vorlaq {
@@ -18,6 +19,8 @@ bool WindowScanNotify::WindowWaits() const
 
 void WindowScanNotify::Found(std::unique_ptr<DeletedFileInfo> file)
 {
+    // Made into the row the list holds here, off the window's thread.
+    FileListShowOriginalPlace(*file);
     bool wasEmpty = false;
     if (!box_->Put(file, [this] { return WindowWaits(); }, &wasEmpty))
         return;

@@ -1,7 +1,8 @@
 #pragma once
-// A scan's reports to a window: each found file goes into the hand-over box shared with the
-// window, and FileScanFound is posted when the box was empty (the window takes all it holds on
-// each message); the end is posted as FileScanFinished. A post refused while the window exists
+// A scan's reports to a window: each found file, made into the list's row (a Recycle Bin file
+// under its original name: FileListText.h), goes into the hand-over box shared with the window,
+// and FileScanFound is posted when the box was empty (the window takes all it holds on each
+// message); the end is posted as FileScanFinished. A post refused while the window exists
 // (its queue is full) is tried again until it is taken; once the window is gone or the task is
 // being destroyed the file is dropped here.
 #include <windows.h>

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "base/LogManager.h"
@@ -16,6 +17,7 @@
 #include "scan/FileScanTask.h"
 #include "scan/FileSystem.h"
 #include "scan/FittedName.h"
+#include "scan/OriginalPlace.h"
 #include "scan/PathNames.h"
 #include "scan/RestoreFile.h"
 
@@ -46,11 +48,10 @@ std::vector<std::wstring> TreeLevels(const std::wstring& path, const std::wstrin
 // "a.docx" in "\Work\", the drive dropped); TreeLevels and SafeFileName then treat them like any
 // stored name, so nothing an index file says can lead outside --out.
 void UseOriginalName(DeletedFileInfo& file) {
-    const std::wstring original = file.GetOriginalPath();
-    const size_t cut = original.rfind(L'\\');
-    if (cut == std::wstring::npos || cut < 2 || cut + 1 == original.size()) return;
-    file.SetName(original.substr(cut + 1));
-    file.SetPath(original.substr(2, cut - 1));
+    const std::optional<OriginalPlace> place = GetOriginalPlace(file);
+    if (!place || place->folder.size() < 3) return;
+    file.SetName(place->name);
+    file.SetPath(place->folder.substr(2));
 }
 
 // Opens (making it where missing) the folder `levels` below `out`, one level at a time from the

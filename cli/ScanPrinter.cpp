@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <vector>
 
 #include "base/Utf16.h"
 #include "cli/BodyPrinter.h"
 #include "cli/FieldText.h"
 #include "cli/ShadowCopyStep.h"
+#include "scan/OriginalPlace.h"
 #include "scan/TraceSources.h"
 
 namespace Vorlaq {
@@ -55,10 +57,9 @@ public:
         if (traces_) row[columns_ - 1] = TraceSourcesText(file.GetTraceSources());
         if (deep_ && file.IsFromOldMft()) row[columns_ - 1] = L"yes";
         // A file from an emptied Recycle Bin shows where it was before, marked as such.
-        if (const std::wstring original = file.GetOriginalPath(); !original.empty()) {
-            const size_t cut = original.rfind(L'\\') + 1;
-            row[1] = EscapeControls(original.substr(cut));
-            row[2] = EscapeControls(original.substr(0, cut)) + L" (bin)";
+        if (const std::optional<OriginalPlace> place = GetOriginalPlace(file)) {
+            row[1] = EscapeControls(place->name);
+            row[2] = EscapeControls(place->folder) + L" (bin)";
         }
         std::wstring joined;
         for (size_t c = 0; c < columns_; ++c) {

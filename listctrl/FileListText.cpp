@@ -1,7 +1,11 @@
 #include "listctrl/FileListText.h"
 
+#include <algorithm>
+#include <optional>
+
 #include "base/TsvField.h"
 #include "base/Utf16.h"
+#include "scan/OriginalPlace.h"
 
 using Vorlaq::DeletedFileInfo;
 using Vorlaq::RecoverState;
@@ -46,6 +50,35 @@ uint64_t RecoverabilityRank(const Vorlaq::Recoverability& value)
 const wchar_t* FileListColumnTitle(int column) { return IsColumn(column) ? kColumns[column].title : L""; }
 
 int FileListColumnWidth(int column) { return IsColumn(column) ? kColumns[column].width : 0; }
+
+std::vector<int> FitColumnWidths(const std::vector<int>& widths, int room)
+{
+    auto totalBelow = [&widths](int level) {
+        int64_t total = 0;
+        for (int width : widths)
+            total += std::clamp(width, 0, level);
+        return total;
+    };
+    int widest = 0;
+    for (int width : widths)
+        widest = std::max(widest, width);
+    if (room <= 0 || totalBelow(widest) <= room)
+        return widths;
+    // The highest level whose total fits, found by halving: the total grows with the level.
+    int low = 1;
+    int high = widest;
+    while (low < high) {
+        const int mid = low + (high - low + 1) / 2;
+        if (totalBelow(mid) <= room)
+            low = mid;
+        else
+            high = mid - 1;
+    }
+    std::vector<int> fitted = widths;
+    for (int& width : fitted)
+        width = width > 0 ? std::min(width, low) : width;
+    return fitted;
+}
 
 std::wstring FileListCellText(const DeletedFileInfo& file, int column)
 {
@@ -95,6 +128,14 @@ FileListMark RecoverabilityMark(const Vorlaq::Recoverability& value)
     case RecoverState::Unknown: break;
     }
     return FileListMark::Grey;
+}
+
+void FileListShowOriginalPlace(DeletedFileInfo& file)
+{
+    if (const std::optional<Vorlaq::OriginalPlace> place = Vorlaq::GetOriginalPlace(file)) {
+        file.SetName(place->name);
+        file.SetPath(place->folder + L" (bin)");
+    }
 }
 
 std::wstring FileListRowsText(const std::vector<const DeletedFileInfo*>& rows, const std::vector<int>& columns)

@@ -1,6 +1,6 @@
 #pragma once
 // What the found-files list shows of a row, without a window: its columns (titles, widths at 96
-// DPI), the cell texts, the sort order per column, the state mark beside the Recoverable words,
+// DPI), the row a Recycle Bin file becomes, the cell texts, the sort order per column, the state mark beside the Recoverable words,
 // and the tab-separated text that copying or saving rows makes.
 #include <cstdint>
 #include <string>
@@ -25,6 +25,13 @@ enum FileListColumn {
 const wchar_t* FileListColumnTitle(int column);
 int FileListColumnWidth(int column);
 
+// The widths, the widest narrowed first, so that together they take at most `room` pixels where
+// the columns are to show side by side: every width above one level is cut to that level, the
+// highest level that fits (a narrow column such as Type or Size keeps its width while wide ones
+// give). As they are when they fit or there is no room at all; a hidden column (width 0) stays
+// hidden, a shown one keeps at least one pixel.
+std::vector<int> FitColumnWidths(const std::vector<int>& widths, int room);
+
 // The text a row shows in a column; empty for a column outside the columns. Recoverable shows
 // the command line's words ("intact", "83%", "overwritten", "damaged", "unknown").
 std::wstring FileListCellText(const Vorlaq::DeletedFileInfo& file, int column);
@@ -40,6 +47,12 @@ uint64_t FileListNumberKey(const Vorlaq::DeletedFileInfo& file, int column);
 // damaged, red for overwritten, grey for unknown. The words always say the same.
 enum class FileListMark { Green, Amber, Red, Grey };
 FileListMark RecoverabilityMark(const Vorlaq::Recoverability& value);
+
+// A file from an emptied Recycle Bin becomes the row the list holds as the command line's table
+// shows it: the name it had, in the folder it had marked " (bin)", so that its cells, the sort
+// and the copied text agree, and a restore proposes and writes that name. Its record number
+// still says where its data is. Any other file is left as it is.
+void FileListShowOriginalPlace(Vorlaq::DeletedFileInfo& file);
 
 // The rows as tab-separated lines, "\r\n" after each: first the titles of `columns` (identities
 // in the order shown), then each row's cells in that order, escaped as the command line's tsv

@@ -17,7 +17,9 @@ grew to 100,000 records with some 5,000 deleted files (tools/fixtures/fxtool.py 
 strace delays every pread of the running program, as a slow disk would. Restores meet the hard
 cases the same way: D: reads the devnames fixture (names Windows takes for devices, names too long
 once numbered) restored into H:, a small tmpfs is the full drive I:, and a restore into J: runs
-while strace slows the reads, so the window must answer and Stop must end it.
+while strace slows the reads, so the window must answer and Stop must end it. Last, D: reads the
+recycle fixture (an emptied Recycle Bin), whose files are listed and restored into K: under the
+names they had.
 """
 import argparse
 import hashlib
@@ -107,7 +109,8 @@ class Session:
         self.h_dir = self.out / "h"
         self.i_dir = self.out / "i"
         self.j_dir = self.out / "j"
-        for folder in (self.h_dir, self.i_dir, self.j_dir):
+        self.k_dir = self.out / "k"
+        for folder in (self.h_dir, self.i_dir, self.j_dir, self.k_dir):
             folder.mkdir()
         # A drive that fills up: a small tmpfs (needs root, as the fixtures do).
         self.full_mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={FULL_DRIVE}", "tmpfs",
@@ -127,7 +130,7 @@ class Session:
         subprocess.run([mapper, "D", str(self.sample)], env=self.env, check=True)
         subprocess.run([mapper, "E", str(self.other)], env=self.env, check=True)
         for letter, folder in (("f", self.f_dir), ("g", self.g_dir), ("h", self.h_dir), ("i", self.i_dir),
-                               ("j", self.j_dir)):
+                               ("j", self.j_dir), ("k", self.k_dir)):
             os.symlink(folder, prefix / "dosdevices" / f"{letter}:")
         self.d_dir = Path(str(self.sample) + ".root")
 
@@ -469,6 +472,7 @@ def run(s):
     os.rename(str(s.sample) + ".gone", s.sample)
 
     restore_hard_cases(s, manifest, len(reference))
+    recycle_bin_names(s)
     scan_garbled_mft(s, len(reference))
     scan_large_volume_slowly(s)
 
@@ -625,6 +629,57 @@ def scan_and_select_all(s, count):
     s.keys(*s.row_point(0), "ctrl+a")
 
 
+def recycle_bin_names(s):
+    """A volume with an emptied Recycle Bin: the files the bin's index files name are listed, copied
+    and restored under the names and folders they had, as the fixture's manifest records them."""
+    lines = Path(s.args.recycle_manifest).read_text(encoding="utf-8").splitlines()
+    # A record that a live file took since is not listed.
+    live = {line.split("\t")[0] for line in lines[1:] if line.split("\t")[1:2] == ["0"]}
+    deleted = {r: m for r, m in read_manifest(s.args.recycle_manifest).items() if str(r) not in live}
+    record_of = {m["path"]: r for r, m in deleted.items()}
+    originals = {}  # record: (folder, name)
+    for line in lines:
+        if line.startswith("# original\t"):
+            bin_path, original = line.split("\t")[1:3]
+            folder, name = original.rsplit("\\", 1)
+            originals[record_of[bin_path]] = (folder + "\\", name)
+    os.rename(s.sample, str(s.sample) + ".small")
+    with lzma.open(s.args.recycle_xz) as src, open(s.sample, "wb") as dst:
+        shutil.copyfileobj(src, dst)
+    try:
+        scan_and_select_all(s, len(deleted))
+        s.shot("13-recycle-bin")
+        s.keys(*s.row_point(0), "ctrl+c")
+        copied = s.wait_for(lambda: (lambda t: t if " (bin)" in t else None)(s.probe("clipboard")),
+                            "the recycle volume's rows on the clipboard")
+        titles = copied.split("\r\n")[0].split("\t")
+        rows = {int(r["Index"]): r for r in (dict(zip(titles, line.split("\t")))
+                                             for line in copied.split("\r\n")[1:] if line)}
+        # The copied cells escape a backslash as the command line's tsv does.
+        shown = {r: (rows[r]["Path"], rows[r]["Name"]) for r in originals if r in rows}
+        expected = {r: (folder.replace("\\", "\\\\") + " (bin)", name) for r, (folder, name) in originals.items()}
+        s.check(shown == expected, f"each file of the emptied bin is listed where it was, marked (bin): {shown}")
+        s.check(all(rows[r]["Name"] == m["path"].split("/")[-1] for r, m in deleted.items() if r not in originals),
+                "every other file keeps its stored name")
+
+        s.restore_selected_to_folder("K")
+        s.answer_box(f"Total {len(deleted)} files restored. ", "OK", "box-recycle-restored")
+        made = {p.name: sha256(p) for p in s.k_dir.iterdir()}
+        s.check(all(made.get(name) == deleted[r]["sha256"] for r, (_, name) in originals.items()),
+                f"the bin's files are restored byte-identical under their original names: {sorted(made)}")
+
+        # Sorted by name, the top row is the greatest name shown; the save dialog proposes it.
+        s.click(*s.header_point(1))
+        s.click(*s.row_point(0))
+        top = max((r["Name"] for r in rows.values()), key=lambda n: n.encode("utf-16-be"))
+        proposed = s.restore_selected_to_file("F:\\bin-top-name")
+        s.answer_box("File restored: F:\\bin-top-name. ", "OK", "box-recycle-one")
+        s.check(proposed == top and top in {name for _, name in originals.values()},
+                f"one bin file alone: the save dialog proposes its original name {top!r} (got {proposed!r})")
+    finally:
+        os.replace(str(s.sample) + ".small", s.sample)
+
+
 def scan_garbled_mft(s, sample_count, records=(80, 81)):
     """A volume whose MFT holds records that cannot be read: the count says the scan met errors."""
     data = bytearray(s.sample.read_bytes())
@@ -737,7 +792,8 @@ def restore_hard_cases(s, manifest, sample_count):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    for name in ("exe", "cli", "probe", "image-xz", "manifest", "devnames-xz", "devnames-manifest", "out"):
+    for name in ("exe", "cli", "probe", "image-xz", "manifest", "devnames-xz", "devnames-manifest", "recycle-xz",
+                 "recycle-manifest", "out"):
         parser.add_argument("--" + name, required=True)
     args = parser.parse_args()
     for tool in ("wine", "Xvfb", "xdotool", "import", "strace"):

@@ -1,5 +1,5 @@
 // What the found-files list shows without a window: the Recoverable column's words, marks and
-// best-first order, and the tab-separated text of copied rows.
+// best-first order, the row a Recycle Bin file becomes, and the tab-separated text of copied rows.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -83,4 +83,52 @@ TEST(FileListText, RowsTextHasTheTitlesThenEachRowInTheGivenOrderEscapedAsTsv)
     EXPECT_EQ(header + L"52731\tReport.docx\tD:\\\\Work\\\\\tdocx\t1.50 KB\t" + plain.GetModifiedTimeText() + L"\t" +
                   plain.GetCreationTimeText() + L"\tintact\r\n",
               one);
+}
+
+TEST(FileListText, ARecycleBinFileIsListedSortedAndCopiedUnderItsOriginalPlace)
+{
+    const wchar_t* bin = L"D:\\$Recycle.Bin\\S-1-5-21-1-2-3-1001\\";
+    DeletedFileInfo joined = Row(78, L"$RX7Q2ZK.docx", {}, bin);
+    joined.SetOriginalPath(L"D:\\Work\\Quarterly report.docx");
+    DeletedFileInfo unjoined = Row(79, L"$RREUSE9.xlsx", {}, bin);
+    DeletedFileInfo nameless = Row(82, L"$RCUT000.txt", {}, bin);
+    nameless.SetOriginalPath(L"D:\\Notes\\");
+    DeletedFileInfo plain = Row(80, L"P.txt", {}, L"D:\\Notes\\");
+    for (DeletedFileInfo* file : {&joined, &unjoined, &nameless, &plain})
+        FileListShowOriginalPlace(*file);
+
+    EXPECT_EQ(L"Quarterly report.docx", FileListCellText(joined, kFileColumnName));
+    EXPECT_EQ(L"D:\\Work\\ (bin)", FileListCellText(joined, kFileColumnPath));
+    EXPECT_EQ(L"docx", FileListCellText(joined, kFileColumnType));
+    EXPECT_EQ(78u, joined.GetRecordNumber());
+    // Without an index, or with a path that names no file, the stored name and folder stay.
+    EXPECT_EQ(L"$RREUSE9.xlsx", FileListCellText(unjoined, kFileColumnName));
+    EXPECT_EQ(bin, FileListCellText(unjoined, kFileColumnPath));
+    EXPECT_EQ(L"$RCUT000.txt", FileListCellText(nameless, kFileColumnName));
+    EXPECT_EQ(bin, FileListCellText(nameless, kFileColumnPath));
+    EXPECT_EQ(L"P.txt", plain.GetName());
+
+    // Sorted by what the cells say: "Quarterly" after "P", "D:\Work\" after "D:\Notes\", where
+    // the bin's own names would sort first.
+    EXPECT_TRUE(FileListIsGreater(joined, plain, kFileColumnName));
+    EXPECT_TRUE(FileListIsGreater(joined, plain, kFileColumnPath));
+    EXPECT_TRUE(FileListIsGreater(plain, unjoined, kFileColumnPath));
+    EXPECT_EQ(L"Name\tPath\r\nQuarterly report.docx\tD:\\\\Work\\\\ (bin)\r\n",
+              FileListRowsText({&joined}, {kFileColumnName, kFileColumnPath}));
+}
+
+TEST(FileListText, ColumnsTooWideForTheListNarrowTheWidestFirstAndFitOtherwiseStay)
+{
+    std::vector<int> widths;
+    for (int c = 0; c < kFileColumnCount; ++c)
+        widths.push_back(FileListColumnWidth(c) * 2);
+    widths[3] = 0;  // hidden
+    EXPECT_EQ(widths, FitColumnWidths(widths, 1240));
+    EXPECT_EQ(widths, FitColumnWidths(widths, 0));
+
+    // 1240 wanted, 1160 there: the four 200-pixel columns give 20 each, down to Recoverable's 180.
+    EXPECT_EQ((std::vector<int>{120, 180, 180, 0, 140, 180, 180, 180}), FitColumnWidths(widths, 1160));
+    // 1100: the five widest columns are cut to one level, (1100 - 120 - 140) / 5.
+    EXPECT_EQ((std::vector<int>{120, 168, 168, 0, 140, 168, 168, 168}), FitColumnWidths(widths, 1100));
+    EXPECT_EQ((std::vector<int>{1, 1}), FitColumnWidths({100, 300}, 1));
 }
