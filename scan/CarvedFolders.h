@@ -5,7 +5,7 @@
 // sequence number must be the one the reference holds (or one more, for a folder deleted after
 // the file was). The root is record 5, whether or not its record is left.
 #include <cstdint>
-#include <optional>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -14,13 +14,16 @@ namespace Vorlaq {
 
 class CarvedFolders {
 public:
+    // Paths begin with `root`, the volume's text.
+    explicit CarvedFolders(std::wstring root);
+
     // A folder record, in the order found.
     void Add(uint64_t mftStart, uint64_t number, uint16_t sequence, uint64_t parentRef, const std::wstring& name);
 
     // The folder path of a file of the MFT at `mftStart` whose $FILE_NAME names `parentRef`
-    // (sequence number in the top 16 bits): "\Work\Reports\" after `root`, or nothing when the
-    // chain of folders breaks before the root.
-    std::optional<std::wstring> PathOf(uint64_t mftStart, uint64_t parentRef, const std::wstring& root);
+    // (sequence number in the top 16 bits): the root, then "Work\Reports\", or null when the chain
+    // of folders breaks before the root. The files of one folder share its text.
+    std::shared_ptr<const std::wstring> PathOf(uint64_t mftStart, uint64_t parentRef);
 
 private:
     struct Folder {
@@ -33,12 +36,13 @@ private:
 
     // The folder `parentRef` names, seen from the MFT at `mftStart`; SIZE_MAX for none.
     size_t Find(uint64_t mftStart, uint64_t parentRef) const;
-    // Its path after the root, or nothing; memoised.
-    const std::optional<std::wstring>& Resolve(size_t folder);
+    // Its path, or null; memoised.
+    const std::shared_ptr<const std::wstring>& Resolve(size_t folder);
 
+    const std::shared_ptr<const std::wstring> root_;
     std::vector<Folder> folders_;
     std::unordered_multimap<uint64_t, size_t> byNumber_;
-    std::unordered_map<size_t, std::optional<std::wstring>> paths_;
+    std::unordered_map<size_t, std::shared_ptr<const std::wstring>> paths_;
 };
 
 }  // namespace Vorlaq

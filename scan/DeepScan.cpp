@@ -55,7 +55,8 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
                              const std::atomic<bool>* stop, std::atomic<uint64_t>* progress) {
     DeepScanResult result;
     folderIndexClusters_.clear();
-    CarvedFolders folders;
+    const std::wstring root = source_.GetVolumeText();
+    CarvedFolders folders(root);
     // A file's folder may lie further on (a fragmented MFT, a folder made later): the files wait
     // for the whole source to be read.
     // Kept small: a quick-formatted volume may hold a million of them.
@@ -73,7 +74,6 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
         std::string name;  // UTF-8
     };
     std::vector<Waiting> files;
-    const std::wstring root = source_.GetVolumeText();
     const bool judged = mode_ != RecoverabilityMode::Off && bitmap_ && bitmap_->IsReadable();
 
     RecordCarver carver(source_, length_, clusterSize_);
@@ -104,22 +104,27 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
         record.GetFileTime(&file.times[0], &file.times[1], &file.times[2]);
         files.push_back(std::move(file));
     };
-    result.bytesRead = carver.Run(found, stop, progress);
+    // A file the live file system holds is passed over unloaded; folders are all kept, for paths.
+    auto wanted = [&](uint64_t position, uint32_t recordSize, const NTFSRecordHeader& header) {
+        return !header.IsLiveFile() || !InLiveMft(position, recordSize);
+    };
+    result.bytesRead = carver.Run(found, wanted, stop, progress);
     SettleClusterSize(carver.IndexBlocks(), result);
     // Old files were judged at the live clusters' size: at another size that judgement says nothing.
     const bool judgedAtOwnSize = result.clusterSize == clusterSize_;
     clusterSize_ = result.clusterSize;
 
-    const std::wstring lost = root + kLostFilesFolder + L"\\";
+    const auto lost = std::make_shared<const std::wstring>(root + kLostFilesFolder + L"\\");
     for (Waiting& waiting : files) {
         if (waiting.old && !judgedAtOwnSize) {
             if (mode_ == RecoverabilityMode::IntactOnly) continue;
             waiting.recoverability = Recoverability();
         }
-        DeletedFileInfo file(root, waiting.number, Utf8ToWide(waiting.name),
-                             folders.PathOf(waiting.mftStart, waiting.parentRef, root).value_or(lost), waiting.size,
+        DeletedFileInfo file(root, waiting.number, Utf8ToWide(waiting.name), std::wstring(), waiting.size,
                              &waiting.times[0], &waiting.times[1], &waiting.times[2]);
         std::string().swap(waiting.name);
+        std::shared_ptr<const std::wstring> path = folders.PathOf(waiting.mftStart, waiting.parentRef);
+        file.SetPath(path ? std::move(path) : lost);
         file.SetSequence(waiting.sequence);
         file.SetRecoverability(waiting.recoverability);
         if (waiting.old) file.SetOldRecord(waiting.position, waiting.recordSize);

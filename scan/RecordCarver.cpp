@@ -57,7 +57,8 @@ void RecordCarver::SelectView(uint64_t mftStart, uint32_t recordSize) {
     }
 }
 
-void RecordCarver::Examine(const uint8_t* bytes, size_t size, uint64_t position, const FoundRecord& found) {
+void RecordCarver::Examine(const uint8_t* bytes, size_t size, uint64_t position, const FoundRecord& found,
+                           const WantedRecord& wanted) {
     ByteReader header(bytes, size);
     const uint32_t magic = header.U32(0).value_or(0);
     if (magic == kIndexMagic) {
@@ -75,10 +76,10 @@ void RecordCarver::Examine(const uint8_t* bytes, size_t size, uint64_t position,
     const uint64_t number = header.U32(0x2C).value_or(0);
     bytes = Whole(bytes, size, position, recordSize);
     if (!bytes) return;
-    // Checked on the stored bytes first, so that only a sound record is loaded (which logs).
-    if (!CheckUpdateSequence(bytes, recordSize)) return;
+    // Checked on the stored bytes first (fix-up included), so that only a sound record is loaded (which logs).
     const NTFSRecordHeader fields = ReadRecordHeader(bytes, recordSize);
     if (!fields.sound || fields.baseRef != 0) return;
+    if (wanted && !wanted(position, recordSize, fields)) return;
 
     const uint64_t mftStart = position - number * recordSize;
     SelectView(mftStart, recordSize);
@@ -89,7 +90,8 @@ void RecordCarver::Examine(const uint8_t* bytes, size_t size, uint64_t position,
     found({position, mftStart, recordSize, &record});
 }
 
-uint64_t RecordCarver::Run(const FoundRecord& found, const std::atomic<bool>* stop, std::atomic<uint64_t>* progress) {
+uint64_t RecordCarver::Run(const FoundRecord& found, const WantedRecord& wanted, const std::atomic<bool>* stop,
+                          std::atomic<uint64_t>* progress) {
     // Small blocks read in turn, each looked through while it is still in the processor's cache:
     // measured faster than large blocks read ahead on a second thread, as the system reads ahead
     // of a sequential reader itself.
@@ -101,7 +103,7 @@ uint64_t RecordCarver::Run(const FoundRecord& found, const std::atomic<bool>* st
         uint32_t got = 0;
         if (!device_->ReadAt(read, block.data(), want, &got) || got == 0) break;
         for (size_t offset = 0; offset + 4 <= got; offset += kStep)
-            Examine(block.data() + offset, got - offset, read + offset, found);
+            Examine(block.data() + offset, got - offset, read + offset, found, wanted);
         read += got;
         if (progress) progress->store(read, std::memory_order_relaxed);
         if (got < want) break;  // the source ended early

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "ntfs/NTFSFileRecord.h"
+#include "ntfs/NTFSRecordHeader.h"
 #include "ntfs/NTFSVolume.h"
 #include "scan/VolumeSource.h"
 
@@ -31,14 +32,16 @@ class RecordCarver {
 public:
     // Base records only, in position order, on the thread that runs the carver.
     using FoundRecord = std::function<void(const CarvedRecord& found)>;
+    // Asked, before a record is loaded, whether the caller wants it: loading is most of the work.
+    using WantedRecord = std::function<bool(uint64_t position, uint32_t recordSize, const NTFSRecordHeader& header)>;
 
     // Reads `length` bytes of `source` (its start being the volume's); `clusterSize` is what the
     // views' data runs are read at until the caller knows better.
     RecordCarver(const VolumeSource& source, uint64_t length, uint32_t clusterSize, uint32_t blockBytes = 128u << 10);
 
     // Bytes read when it ended: `length` unless `stop` was set or a read failed. `progress`, when
-    // given, follows the bytes read.
-    uint64_t Run(const FoundRecord& found, const std::atomic<bool>* stop = nullptr,
+    // given, follows the bytes read. Without `wanted`, every record is loaded.
+    uint64_t Run(const FoundRecord& found, const WantedRecord& wanted = nullptr, const std::atomic<bool>* stop = nullptr,
                  std::atomic<uint64_t>* progress = nullptr);
 
     // Where "INDX" headers were seen, in order.
@@ -48,7 +51,8 @@ private:
     // `bytes` (`size` of them left in the block) when `need` of them are there, else the `need`
     // bytes at `position` read on their own; null when they cannot be read.
     const uint8_t* Whole(const uint8_t* bytes, size_t size, uint64_t position, size_t need);
-    void Examine(const uint8_t* bytes, size_t size, uint64_t position, const FoundRecord& found);
+    void Examine(const uint8_t* bytes, size_t size, uint64_t position, const FoundRecord& found,
+                 const WantedRecord& wanted);
     // Points record_ at a view of the MFT that starts at `mftStart`.
     void SelectView(uint64_t mftStart, uint32_t recordSize);
 
