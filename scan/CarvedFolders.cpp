@@ -12,6 +12,8 @@ namespace {
 constexpr uint64_t kRootRecord = 5;
 // Deeper than any path NTFS can hold (32767 characters, two or more a level): a longer chain loops.
 constexpr size_t kDeepestChain = 16384;
+// Folders named by index entries at most: a hostile source may hold millions of index blocks.
+constexpr size_t kMostIndexedFolders = 1u << 20;
 
 uint16_t SequenceOf(uint64_t reference) { return static_cast<uint16_t>(reference >> 48); }
 
@@ -32,6 +34,12 @@ void CarvedFolders::Add(uint64_t mftStart, uint64_t number, uint16_t sequence, u
     folders_.push_back({mftStart, number, parentRef, sequence, WideToUtf8(name)});
 }
 
+void CarvedFolders::AddIndexed(uint64_t reference, uint64_t parentRef, const std::wstring& name) {
+    if (byReference_.size() >= kMostIndexedFolders || byReference_.count(reference) != 0) return;
+    byReference_.emplace(reference, folders_.size());
+    folders_.push_back({0, reference & kNTFSRecordNumberMask, parentRef, SequenceOf(reference), WideToUtf8(name)});
+}
+
 size_t CarvedFolders::Find(uint64_t mftStart, uint64_t parentRef) const {
     const uint64_t number = parentRef & kNTFSRecordNumberMask;
     const uint16_t wanted = SequenceOf(parentRef);
@@ -44,7 +52,9 @@ size_t CarvedFolders::Find(uint64_t mftStart, uint64_t parentRef) const {
         if (folder.mftStart == mftStart) return it->second;
         if (best == SIZE_MAX) best = it->second;
     }
-    return best;
+    if (best != SIZE_MAX) return best;
+    const auto indexed = byReference_.find(parentRef);
+    return indexed == byReference_.end() ? SIZE_MAX : indexed->second;
 }
 
 const std::shared_ptr<const std::wstring>& CarvedFolders::Resolve(size_t start) {

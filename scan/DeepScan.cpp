@@ -108,7 +108,14 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
     auto wanted = [&](uint64_t position, uint32_t recordSize, const NTFSRecordHeader& header) {
         return !header.IsLiveFile() || !InLiveMft(position, recordSize);
     };
-    result.bytesRead = carver.Run(found, wanted, stop, progress);
+    // A folder's name in its parent's index, for when the folder's record is gone.
+    auto indexEntry = [&](const NTFSIndexEntry& entry) {
+        if (!entry.IsDirectory() || !entry.IsWin32Name()) return;
+        wchar_t name[kNTFSMaxNameChars + 1];
+        if (entry.GetFileName(name, kNTFSMaxNameChars) > 0)
+            folders.AddIndexed(entry.GetFileReference(), entry.GetParentRef(), name);
+    };
+    result.bytesRead = carver.Run({found, wanted, indexEntry}, stop, progress);
     SettleClusterSize(carver.IndexBlocks(), result);
     // Old files were judged at the live clusters' size: at another size that judgement says nothing.
     const bool judgedAtOwnSize = result.clusterSize == clusterSize_;

@@ -1015,6 +1015,31 @@ class DeepScan(unittest.TestCase):
                 r = run_cli("restore", arg_path(image), "--deep", "--out", arg_path(one), first[0])
                 self.assertEqual(r.out.splitlines()[0].split("\t")[0::2], [first[0], "ok"], r)
 
+    @unittest.skipIf(not shutil.which("mkntfs"), "mkntfs is not installed")
+    def test_folders_named_by_their_parents_index_blocks(self):
+        # features after a quick format, with the records of three folders whose parents' indexes
+        # lie in index blocks zeroed too: their files keep their folders, named by those blocks.
+        lines = Path(ARGS.source, "tests", "fixtures", "features.manifest.tsv").read_text("utf-8").splitlines()
+        entries = [line.split("\t") for line in lines[1:] if not line.startswith("#")]
+        folders = {int(e[0]): e[5] for e in entries if e[2] == "dir" and e[5] in
+                   ("compressed/inner", "unicode/Ελληνικά", "dos/Program Files")}
+        expected = {"".join(volume_path(e[5])) for e in entries
+                    if e[2] == "file" and e[5].rsplit("/", 1)[0] in folders.values()}
+        image = formatted_over("features", False)
+        data = bytearray(image.read_bytes())
+        wiped = 0
+        for at in range(0, len(data) - 1024, 512):
+            if data[at:at + 4] == b"FILE" and struct.unpack_from("<I", data, at + 0x2C)[0] in folders \
+                    and data[at + 0x16] & 2:
+                data[at:at + 1024] = bytes(1024)
+                wiped += 1
+        self.assertEqual(wiped, len(folders))
+        image.write_bytes(data)
+        r = run_cli("scan", arg_path(image), "--deep", "--format", "tsv")
+        self.assertEqual(r.code, 0, r)
+        listed = {tsv_decode(row[2]) + tsv_decode(row[1]) for row in (l.split("\t") for l in r.out.splitlines()[1:])}
+        self.assertTrue(expected and expected <= listed, (expected, listed))
+
 
 class Recoverability(unittest.TestCase):
     """The reuse volume: deleted files whose clusters later files took, in whole, in part or not at
