@@ -981,12 +981,18 @@ class DeepScan(unittest.TestCase):
             fields = line.split("\t")
             if len(fields) == 6 and fields[2] == "file" and fields[5] not in lost:
                 expected["".join(volume_path(fields[5]))] = fields[4]
-        for wipe in (False, True):
-            with self.subTest(wipe=wipe):
+        # The last case is the wiped volume as the partition of a whole disk, read from the disk's start.
+        for wipe, disk in ((False, False), (True, False), (True, True)):
+            with self.subTest(wipe=wipe, disk=disk):
                 image = formatted_over("bigmft", wipe)
-                self.assertNotIn("\tok", run_cli("restore", arg_path(image), "--all", "--out",
-                                                 arg_path(work_dir("deep", "plain"))).out)
-                r = run_cli("scan", arg_path(image), "--deep", "--format", "tsv")
+                where = []
+                if disk:
+                    image = mbr_disk(image, work_dir("deep") / "bigmft-wiped-disk.img")
+                    where = ["--offset", "0"]
+                else:
+                    self.assertNotIn("\tok", run_cli("restore", arg_path(image), "--all", "--out",
+                                                     arg_path(work_dir("deep", "plain"))).out)
+                r = run_cli("scan", arg_path(image), *where, "--deep", "--format", "tsv")
                 self.assertEqual(r.code, 0, r)
                 rows = [l.split("\t") for l in r.out.splitlines()]
                 self.assertEqual(rows[0][-4:], ["recoverable", "original_path", "deleted", "old_mft"])
@@ -995,9 +1001,11 @@ class DeepScan(unittest.TestCase):
                 self.assertTrue(all(row[0].startswith("@") and row[-1] == "1" for row in rows[1:]))
                 if wipe:
                     self.assertIn("No live file system. Old files are read at 4096-byte clusters (inferred", r.err)
-                out = work_dir("deep", "wiped" if wipe else "formatted")
+                if disk:
+                    self.assertIn("The old volume starts at byte 1048576 (inferred", r.err)
+                out = work_dir("deep", "disk" if disk else "wiped" if wipe else "formatted")
                 shutil.rmtree(out, ignore_errors=True)
-                r = run_cli("restore", arg_path(image), "--deep", "--all", "--tree", "--out", arg_path(out))
+                r = run_cli("restore", arg_path(image), *where, "--deep", "--all", "--tree", "--out", arg_path(out))
                 identical = 0
                 for line in r.out.splitlines()[:-1]:
                     position, dest, status = line.split("\t")[:3]
@@ -1012,7 +1020,7 @@ class DeepScan(unittest.TestCase):
                 first = rows[-1]
                 one = work_dir("deep", "one")
                 shutil.rmtree(one, ignore_errors=True)
-                r = run_cli("restore", arg_path(image), "--deep", "--out", arg_path(one), first[0])
+                r = run_cli("restore", arg_path(image), *where, "--deep", "--out", arg_path(one), first[0])
                 self.assertEqual(r.out.splitlines()[0].split("\t")[0::2], [first[0], "ok"], r)
 
     @unittest.skipIf(not shutil.which("mkntfs"), "mkntfs is not installed")
