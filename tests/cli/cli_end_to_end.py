@@ -1048,6 +1048,39 @@ class DeepScan(unittest.TestCase):
         listed = {tsv_decode(row[2]) + tsv_decode(row[1]) for row in (l.split("\t") for l in r.out.splitlines()[1:])}
         self.assertTrue(expected and expected <= listed, (expected, listed))
 
+    def test_progress_on_a_terminal_and_ctrl_c(self):
+        if ARGS.wine or not shutil.which("strace"):
+            self.skipTest("a POSIX terminal and strace are needed")
+        # Reads slowed by strace so that the scan is still reading when the progress line shows;
+        # Ctrl+C then lists what was found so far and exits 130.
+        command, env = cli_command("scan", arg_path(formatted_over("bigmft", True)), "--deep", "--format", "tsv")
+        env["ASAN_OPTIONS"] = env.get("ASAN_OPTIONS", "") + ":detect_leaks=0"  # LeakSanitizer cannot run traced
+        controller, terminal = os.openpty()
+        proc = subprocess.Popen(["strace", "-f", "-qq", "-o", os.devnull, "-e", "trace=pread64",
+                                 "-e", "inject=pread64:delay_exit=20000", "--"] + command,
+                                stdout=subprocess.PIPE, stderr=terminal, env=env)
+        os.close(terminal)
+        def read_terminal(until=None):
+            text = b""
+            while until is None or until not in text:
+                try:
+                    chunk = os.read(controller, 4096)
+                except OSError:  # the terminal's other end is closed
+                    break
+                if not chunk:
+                    break
+                text += chunk
+            return text
+        shown = read_terminal(b"MiB/s")
+        os.kill(int(Path("/proc/%d/task/%d/children" % (proc.pid, proc.pid)).read_text().split()[0]), signal.SIGINT)
+        stdout, _ = proc.communicate(timeout=300)
+        shown += read_terminal()
+        os.close(controller)
+        self.assertEqual(proc.returncode, 130, shown)
+        self.assertRegex(shown.decode("utf-8"), r"\r +[\d.]+%   \d+ of 64 MiB   [\d-]+ MiB/s   \d+ files found")
+        self.assertIn(b"Interrupted: the listing holds what was found so far.", shown)
+        self.assertTrue(stdout.decode("utf-8").startswith("record\tname\t"), stdout[:200])
+
 
 class Recoverability(unittest.TestCase):
     """The reuse volume: deleted files whose clusters later files took, in whole, in part or not at
