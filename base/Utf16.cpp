@@ -93,7 +93,16 @@ std::string WideToUtf8(std::wstring_view text) {
 }
 
 std::wstring Utf8ToWide(std::string_view text) {
+    // Room for one character a lead byte (two for four bytes, in UTF-16), made once: a listing
+    // converts millions of names.
+    size_t units = 0;
+    for (char c : text) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        units += (byte & 0xC0) != 0x80;
+        units += kWide16 && byte >= 0xF0;
+    }
     std::wstring out;
+    out.reserve(units);
     for (size_t i = 0; i < text.size();) {
         unsigned char c = static_cast<unsigned char>(text[i]);
         size_t extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : 4;

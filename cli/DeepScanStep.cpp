@@ -80,6 +80,10 @@ std::wstring DeepScanSummaryText(const DeepScan& deep, const DeepScanRun& run) {
         text += FormatWide(L" Old files are read at %u-byte clusters (inferred: %I64u folders' index blocks lie there).",
                            r.clusterSize, r.indexMatches);
         break;
+    case ClusterSizeFrom::MftRecord:
+        text += FormatWide(L" Old files are read at %u-byte clusters (inferred: an old $MFT's or $MFTMirr's first run lies at its own records at that size).",
+                           r.clusterSize);
+        break;
     case ClusterSizeFrom::LiveBootSector:
         text += FormatWide(L" Old files are read at %u-byte clusters (the live boot sector's).", r.clusterSize);
         break;
@@ -87,6 +91,9 @@ std::wstring DeepScanSummaryText(const DeepScan& deep, const DeepScanRun& run) {
         text += FormatWide(L" Old files are read at %u-byte clusters (assumed: nothing showed the size).", r.clusterSize);
         break;
     }
+    if (r.volumeStart != 0)
+        text += FormatWide(L" The old volume starts at byte %I64u (inferred: where an old $MFT's or $MFTMirr's first run puts it).",
+                           r.volumeStart);
     if (run.stopped) text += L" Interrupted: the listing holds what was found so far.";
     return text;
 }

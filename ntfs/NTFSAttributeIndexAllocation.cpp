@@ -12,7 +12,6 @@ namespace Vorlaq {
 namespace {
 
 constexpr uint32_t kIndexMagic = 0x58444E49;  // "INDX"
-constexpr size_t kBlockNodeHeader = 0x18;
 
 }  // namespace
 
@@ -60,7 +59,7 @@ bool NTFSAttributeIndexAllocation::ReadIndexBlock(uint64_t vcn, NTFSIndexBlock* 
     ByteReader bytes(buffer.data(), buffer.size());
     if (bytes.U32(0x00).value_or(0) != kIndexMagic) return false;
     if (!ApplyUpdateSequence(buffer.data(), buffer.size())) return false;
-    ParseIndexEntries(bytes, kBlockNodeHeader, block, false);
+    ParseIndexEntries(bytes, kNTFSIndexBlockNodeHeader, block, false);
     return true;
 }
 

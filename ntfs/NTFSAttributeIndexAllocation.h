@@ -11,6 +11,9 @@
 
 namespace Vorlaq {
 
+// Where an index block's node header starts.
+constexpr size_t kNTFSIndexBlockNodeHeader = 0x18;
+
 class NTFSIndexBlock : public NTFSSingleList<NTFSIndexEntry> {
 public:
     std::vector<uint8_t>& Buffer() { return buffer_; }

@@ -34,7 +34,7 @@ uint64_t NTFSIndexEntry::GetSubNodeVCN() const {
     return entry_.U64(entry_.size() - 8).value_or(UINT64_MAX);
 }
 
-void ParseIndexEntries(const ByteReader& node, size_t nodeHeader, NTFSSingleList<NTFSIndexEntry>* entries, bool copy) {
+void ForEachIndexEntry(const ByteReader& node, size_t nodeHeader, const std::function<bool(const ByteReader& entry)>& visit) {
     auto firstOffset = node.U32(nodeHeader);
     auto indexSize = node.U32(nodeHeader + 4);
     if (!firstOffset || !indexSize) return;
@@ -46,12 +46,17 @@ void ParseIndexEntries(const ByteReader& node, size_t nodeHeader, NTFSSingleList
         if (!length || *length < kEntryHeaderSize || total + *length > *indexSize) return;
         auto bytes = node.Sub(static_cast<size_t>(at), *length);
         if (!bytes) return;
-        auto entry = std::make_unique<NTFSIndexEntry>(*bytes, copy);
-        const bool last = entry->IsLast();
-        if (!entries->InsertEntry(std::move(entry)) || last) return;
+        const bool last = bytes->U8(0x0C).value_or(0) & kFlagLast;
+        if (!visit(*bytes) || last) return;
         at += *length;
         total += *length;
     }
+}
+
+void ParseIndexEntries(const ByteReader& node, size_t nodeHeader, NTFSSingleList<NTFSIndexEntry>* entries, bool copy) {
+    ForEachIndexEntry(node, nodeHeader, [&](const ByteReader& bytes) {
+        return entries->InsertEntry(std::make_unique<NTFSIndexEntry>(bytes, copy));
+    });
 }
 
 }  // namespace Vorlaq

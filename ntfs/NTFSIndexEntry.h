@@ -8,6 +8,7 @@
 // Index node header (at 0x10 of an $INDEX_ROOT value, at 0x18 of an index block):
 //   0x00 u32 offset of the first entry, 0x04 u32 size of the entries, from the node header.
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "base/ByteReader.h"
@@ -33,9 +34,12 @@ private:
     ByteReader entry_;
 };
 
-// Walks the entries of one index node into `entries`: from `nodeHeader` + first-entry offset,
-// while the running total of entry lengths stays within the node's size, ending after the entry
-// flagged last. Malformed entries end the walk.
+// Walks the entries of one index node: from `nodeHeader` + first-entry offset, while the running
+// total of entry lengths stays within the node's size, ending after the entry flagged last or when
+// `visit` returns false. Malformed entries end the walk. `visit` sees each entry's bytes.
+void ForEachIndexEntry(const ByteReader& node, size_t nodeHeader, const std::function<bool(const ByteReader& entry)>& visit);
+
+// ForEachIndexEntry into `entries`.
 void ParseIndexEntries(const ByteReader& node, size_t nodeHeader, NTFSSingleList<NTFSIndexEntry>* entries,
                        bool copy);
 

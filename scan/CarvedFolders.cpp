@@ -12,6 +12,8 @@ namespace {
 constexpr uint64_t kRootRecord = 5;
 // Deeper than any path NTFS can hold (32767 characters, two or more a level): a longer chain loops.
 constexpr size_t kDeepestChain = 16384;
+// Folders named by index entries at most: a hostile source may hold millions of index blocks.
+constexpr size_t kMostIndexedFolders = 1u << 20;
 
 uint16_t SequenceOf(uint64_t reference) { return static_cast<uint16_t>(reference >> 48); }
 
@@ -24,10 +26,18 @@ std::wstring Level(std::wstring name) {
 
 }  // namespace
 
+CarvedFolders::CarvedFolders(std::wstring root) : root_(std::make_shared<const std::wstring>(std::move(root))) {}
+
 void CarvedFolders::Add(uint64_t mftStart, uint64_t number, uint16_t sequence, uint64_t parentRef,
                         const std::wstring& name) {
     byNumber_.emplace(number, folders_.size());
     folders_.push_back({mftStart, number, parentRef, sequence, WideToUtf8(name)});
+}
+
+void CarvedFolders::AddIndexed(uint64_t reference, uint64_t parentRef, const std::wstring& name) {
+    if (byReference_.size() >= kMostIndexedFolders || byReference_.count(reference) != 0) return;
+    byReference_.emplace(reference, folders_.size());
+    folders_.push_back({0, reference & kNTFSRecordNumberMask, parentRef, SequenceOf(reference), WideToUtf8(name)});
 }
 
 size_t CarvedFolders::Find(uint64_t mftStart, uint64_t parentRef) const {
@@ -42,13 +52,15 @@ size_t CarvedFolders::Find(uint64_t mftStart, uint64_t parentRef) const {
         if (folder.mftStart == mftStart) return it->second;
         if (best == SIZE_MAX) best = it->second;
     }
-    return best;
+    if (best != SIZE_MAX) return best;
+    const auto indexed = byReference_.find(parentRef);
+    return indexed == byReference_.end() ? SIZE_MAX : indexed->second;
 }
 
-const std::optional<std::wstring>& CarvedFolders::Resolve(size_t start) {
+const std::shared_ptr<const std::wstring>& CarvedFolders::Resolve(size_t start) {
     // Climb to the root or to a folder already known, then fill in the folders passed, outermost first.
     std::vector<size_t> climbed;
-    std::optional<std::wstring> base;
+    std::shared_ptr<const std::wstring> base;
     size_t current = start;
     for (;;) {
         if (auto known = paths_.find(current); known != paths_.end()) {
@@ -58,7 +70,7 @@ const std::optional<std::wstring>& CarvedFolders::Resolve(size_t start) {
         const Folder& folder = folders_[current];
         climbed.push_back(current);
         if ((folder.parentRef & kNTFSRecordNumberMask) == kRootRecord) {
-            base = std::wstring();
+            base = root_;
             break;
         }
         const size_t parent = Find(folder.mftStart, folder.parentRef);
@@ -68,19 +80,16 @@ const std::optional<std::wstring>& CarvedFolders::Resolve(size_t start) {
         current = parent;
     }
     for (auto it = climbed.rbegin(); it != climbed.rend(); ++it) {
-        if (base) *base += Level(Utf8ToWide(folders_[*it].name));
+        if (base) base = std::make_shared<const std::wstring>(*base + Level(Utf8ToWide(folders_[*it].name)));
         paths_[*it] = base;
     }
     return paths_.at(start);
 }
 
-std::optional<std::wstring> CarvedFolders::PathOf(uint64_t mftStart, uint64_t parentRef, const std::wstring& root) {
-    if ((parentRef & kNTFSRecordNumberMask) == kRootRecord) return root;
+std::shared_ptr<const std::wstring> CarvedFolders::PathOf(uint64_t mftStart, uint64_t parentRef) {
+    if ((parentRef & kNTFSRecordNumberMask) == kRootRecord) return root_;
     const size_t folder = Find(mftStart, parentRef);
-    if (folder == SIZE_MAX) return std::nullopt;
-    const std::optional<std::wstring>& path = Resolve(folder);
-    if (!path) return std::nullopt;
-    return root + *path;
+    return folder == SIZE_MAX ? nullptr : Resolve(folder);
 }
 
 }  // namespace Vorlaq

@@ -20,6 +20,9 @@ constexpr uint32_t kLargestCluster = 2u << 20;
 constexpr uint32_t kAssumedCluster = 4096;
 // $Extend's record: the files in it ($Quota, $ObjId, $Reparse, $UsnJrnl) are the file system's own.
 constexpr uint64_t kExtendRecord = 11;
+constexpr uint64_t kMftMirrRecord = 1;
+// Old records 0 and 1 that may place a volume's start: a few tell it; a hostile source may hold many.
+constexpr size_t kMostMftAnchors = 16;
 
 const NTFSAttributeNonResident* IndexAllocationOf(NTFSFileRecord& record) {
     return dynamic_cast<const NTFSAttributeNonResident*>(record.FindFirstAttr(kNTFSAttrIndexAllocation));
@@ -55,7 +58,9 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
                              const std::atomic<bool>* stop, std::atomic<uint64_t>* progress) {
     DeepScanResult result;
     folderIndexClusters_.clear();
-    CarvedFolders folders;
+    mftAnchors_.clear();
+    const std::wstring root = source_.GetVolumeText();
+    CarvedFolders folders(root);
     // A file's folder may lie further on (a fragmented MFT, a folder made later): the files wait
     // for the whole source to be read.
     // Kept small: a quick-formatted volume may hold a million of them.
@@ -73,7 +78,6 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
         std::string name;  // UTF-8
     };
     std::vector<Waiting> files;
-    const std::wstring root = source_.GetVolumeText();
     const bool judged = mode_ != RecoverabilityMode::Off && bitmap_ && bitmap_->IsReadable();
 
     RecordCarver carver(source_, length_, clusterSize_);
@@ -88,6 +92,14 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
                 folderIndexClusters_.push_back(index->GetDataRuns().front().LCN);
             if (!name.empty()) folders.Add(carved.mftStart, number, record.GetSequenceNumber(), parentRef, name);
             return;
+        }
+        if (number <= kMftMirrRecord && mftAnchors_.size() < kMostMftAnchors) {
+            // $MFT's and $MFTMirr's first clusters, counted from their volume's start: the MFT and
+            // its mirror both begin with these two records, and one of them lies where it says.
+            auto* stored = dynamic_cast<const NTFSAttributeNonResident*>(record.FindStream());
+            if (stored && !stored->GetDataRuns().empty() && stored->GetDataRuns().front().StartVCN == 0 &&
+                stored->GetDataRuns().front().LCN > 0)
+                mftAnchors_.emplace_back(carved.mftStart, static_cast<uint64_t>(stored->GetDataRuns().front().LCN));
         }
         if (number < kNTFSFirstUserRecord || (parentRef & kNTFSRecordNumberMask) == kExtendRecord) return;
         const bool old = !InLiveMft(carved.position, carved.recordSize);
@@ -104,22 +116,35 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
         record.GetFileTime(&file.times[0], &file.times[1], &file.times[2]);
         files.push_back(std::move(file));
     };
-    result.bytesRead = carver.Run(found, stop, progress);
-    SettleClusterSize(carver.IndexBlocks(), result);
+    // A file the live file system holds is passed over unloaded; folders are all kept, for paths.
+    auto wanted = [&](uint64_t position, uint32_t recordSize, const NTFSRecordHeader& header) {
+        return !header.IsLiveFile() || !InLiveMft(position, recordSize);
+    };
+    // A folder's name in its parent's index, for when the folder's record is gone.
+    auto indexEntry = [&](const NTFSIndexEntry& entry) {
+        if (!entry.IsDirectory() || !entry.IsWin32Name()) return;
+        wchar_t name[kNTFSMaxNameChars + 1];
+        if (entry.GetFileName(name, kNTFSMaxNameChars) > 0)
+            folders.AddIndexed(entry.GetFileReference(), entry.GetParentRef(), name);
+    };
+    result.bytesRead = carver.Run({found, wanted, indexEntry}, stop, progress);
+    SettleGeometry(carver.IndexBlocks(), result);
     // Old files were judged at the live clusters' size: at another size that judgement says nothing.
     const bool judgedAtOwnSize = result.clusterSize == clusterSize_;
     clusterSize_ = result.clusterSize;
+    volumeStart_ = result.volumeStart;
 
-    const std::wstring lost = root + kLostFilesFolder + L"\\";
+    const auto lost = std::make_shared<const std::wstring>(root + kLostFilesFolder + L"\\");
     for (Waiting& waiting : files) {
         if (waiting.old && !judgedAtOwnSize) {
             if (mode_ == RecoverabilityMode::IntactOnly) continue;
             waiting.recoverability = Recoverability();
         }
-        DeletedFileInfo file(root, waiting.number, Utf8ToWide(waiting.name),
-                             folders.PathOf(waiting.mftStart, waiting.parentRef, root).value_or(lost), waiting.size,
+        DeletedFileInfo file(root, waiting.number, Utf8ToWide(waiting.name), std::wstring(), waiting.size,
                              &waiting.times[0], &waiting.times[1], &waiting.times[2]);
         std::string().swap(waiting.name);
+        std::shared_ptr<const std::wstring> path = folders.PathOf(waiting.mftStart, waiting.parentRef);
+        file.SetPath(path ? std::move(path) : lost);
         file.SetSequence(waiting.sequence);
         file.SetRecoverability(waiting.recoverability);
         if (waiting.old) file.SetOldRecord(waiting.position, waiting.recordSize);
@@ -130,29 +155,57 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
     return result;
 }
 
-void DeepScan::SettleClusterSize(const std::vector<uint64_t>& indexBlocks, DeepScanResult& result) const {
-    // The size at which most folders' first index clusters land on an index block found.
+uint64_t DeepScan::IndexMatches(const std::vector<uint64_t>& indexBlocks, uint32_t size, uint64_t start) const {
+    uint64_t matches = 0;
+    for (int64_t cluster : folderIndexClusters_) {
+        const uint64_t at = static_cast<uint64_t>(cluster);
+        if (cluster < 0 || at > (UINT64_MAX - start) / size) continue;
+        matches += std::binary_search(indexBlocks.begin(), indexBlocks.end(), start + at * size);
+    }
+    return matches;
+}
+
+void DeepScan::SettleGeometry(const std::vector<uint64_t>& indexBlocks, DeepScanResult& result) const {
     for (uint32_t size = kSmallestCluster; size <= kLargestCluster; size *= 2) {
-        uint64_t matches = 0;
-        for (int64_t cluster : folderIndexClusters_) {
-            if (cluster < 0 || static_cast<uint64_t>(cluster) > UINT64_MAX / size) continue;
-            matches += std::binary_search(indexBlocks.begin(), indexBlocks.end(), static_cast<uint64_t>(cluster) * size);
-        }
-        const bool better = matches > result.indexMatches || (matches != 0 && matches == result.indexMatches && size == clusterSize_);
-        if (better) {
+        // The volume starts where the source does, or, without a live file system (a whole disk),
+        // where an old record 0 or 1 puts it: the first cluster of its MFT or mirror at the start of
+        // the records around it.
+        std::vector<uint64_t> starts{0};
+        if (!HasLiveFileSystem())
+            for (const auto& [mftStart, cluster] : mftAnchors_)
+                if (cluster <= mftStart / size) starts.push_back(mftStart - cluster * size);
+        std::sort(starts.begin(), starts.end());
+        starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+        for (uint64_t start : starts) {
+            const uint64_t matches = IndexMatches(indexBlocks, size, start);
+            const bool better = matches > result.indexMatches ||
+                                (matches != 0 && matches == result.indexMatches && size == clusterSize_ && start == 0);
+            if (!better) continue;
             result.indexMatches = matches;
             result.clusterSize = size;
+            result.volumeStart = start;
             result.clusterSizeFrom = ClusterSizeFrom::IndexBlocks;
         }
     }
     if (result.indexMatches != 0) return;
     result.clusterSize = clusterSize_ ? clusterSize_ : kAssumedCluster;
     result.clusterSizeFrom = clusterSize_ ? ClusterSizeFrom::LiveBootSector : ClusterSizeFrom::Assumed;
+    if (clusterSize_) return;
+    // No folder's index to go by: an old record 0 or 1 whose first run, at some size, lands at its
+    // own MFT's start, on a volume that starts where the source does.
+    for (uint32_t size = kSmallestCluster; size <= kLargestCluster; size *= 2)
+        for (const auto& [mftStart, cluster] : mftAnchors_)
+            if (cluster <= mftStart / size && cluster * size == mftStart) {
+                result.clusterSize = size;
+                result.clusterSizeFrom = ClusterSizeFrom::MftRecord;
+                return;
+            }
 }
 
 VolumeSource DeepScan::SourceOf(const DeletedFileInfo& file) const {
     const uint64_t mftStart = file.GetOldPosition() - file.GetRecordNumber() * file.GetOldRecordSize();
-    return source_.OldFileSystem(mftStart, file.GetOldRecordSize(), clusterSize_ ? clusterSize_ : kAssumedCluster);
+    return source_.OldFileSystem(mftStart, file.GetOldRecordSize(), clusterSize_ ? clusterSize_ : kAssumedCluster,
+                                 volumeStart_);
 }
 
 }  // namespace Vorlaq

@@ -26,7 +26,7 @@ class NTFSClusterBitmap;
 inline constexpr wchar_t kLostFilesFolder[] = L"Lost Files";
 
 // Where the cluster size that old files' data runs are read at comes from.
-enum class ClusterSizeFrom { LiveBootSector, IndexBlocks, Assumed };
+enum class ClusterSizeFrom { LiveBootSector, IndexBlocks, MftRecord, Assumed };
 
 struct DeepScanResult {
     uint64_t bytesRead = 0;
@@ -35,6 +35,9 @@ struct DeepScanResult {
     uint32_t clusterSize = 0;
     ClusterSizeFrom clusterSizeFrom = ClusterSizeFrom::Assumed;
     uint64_t indexMatches = 0;  // folders whose index blocks lie where their runs say, at that size
+    // Where the old volume starts in the source: 0 but on a whole disk read without a file system,
+    // where an old $MFT's or $MFTMirr's first run tells it.
+    uint64_t volumeStart = 0;
 };
 
 class DeepScan {
@@ -62,7 +65,11 @@ public:
 private:
     // Whether [position, position + size) lies in the live MFT's clusters.
     bool InLiveMft(uint64_t position, uint32_t size) const;
-    void SettleClusterSize(const std::vector<uint64_t>& indexBlocks, DeepScanResult& result) const;
+    // The cluster size and volume start at which most folders' first index clusters land on an
+    // index block found.
+    void SettleGeometry(const std::vector<uint64_t>& indexBlocks, DeepScanResult& result) const;
+    // How many folders' first index clusters land on an index block at that size and start.
+    uint64_t IndexMatches(const std::vector<uint64_t>& indexBlocks, uint32_t size, uint64_t start) const;
 
     const VolumeSource& source_;
     const RecoverabilityMode mode_;
@@ -70,8 +77,11 @@ private:
     std::unique_ptr<NTFSClusterBitmap> bitmap_;
     std::vector<std::pair<uint64_t, uint64_t>> liveMft_;  // byte ranges [first, end)
     std::vector<int64_t> folderIndexClusters_;           // each folder's first index block cluster
+    // Old records 0 ($MFT) and 1 ($MFTMirr): where their MFT starts in the source, and their first run's cluster.
+    std::vector<std::pair<uint64_t, uint64_t>> mftAnchors_;
     uint64_t length_ = 0;
     uint32_t clusterSize_ = 0;
+    uint64_t volumeStart_ = 0;
 };
 
 }  // namespace Vorlaq

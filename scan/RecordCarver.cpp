@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/ByteReader.h"
+#include "ntfs/NTFSAttributeIndexAllocation.h"
 #include "ntfs/NTFSRecordHeader.h"
 #include "ntfs/NTFSUpdateSequence.h"
 
@@ -57,16 +58,28 @@ void RecordCarver::SelectView(uint64_t mftStart, uint32_t recordSize) {
     }
 }
 
-void RecordCarver::Examine(const uint8_t* bytes, size_t size, uint64_t position, const FoundRecord& found) {
+void RecordCarver::ExamineIndexBlock(const uint8_t* bytes, size_t size, uint64_t position, const Sinks& sinks) {
+    // Its size is what its update-sequence array covers; the fix-up must check over it.
+    const uint16_t count = ByteReader(bytes, size).U16(0x06).value_or(0);
+    const size_t blockSize = count > 1 ? size_t{count - 1u} * kStep : 0;
+    if (blockSize == 0 || blockSize > kLargestRecord || indexBlocks_.size() >= kMostIndexBlocks) return;
+    const uint8_t* block = Whole(bytes, size, position, blockSize);
+    if (!block) return;
+    indexBlock_.assign(block, block + blockSize);
+    if (!ApplyUpdateSequence(indexBlock_.data(), blockSize)) return;
+    indexBlocks_.push_back(position);
+    if (!sinks.indexEntry) return;
+    ForEachIndexEntry(ByteReader(indexBlock_.data(), blockSize), kNTFSIndexBlockNodeHeader, [&](const ByteReader& bytes) {
+        sinks.indexEntry(NTFSIndexEntry(bytes, false));
+        return true;
+    });
+}
+
+void RecordCarver::Examine(const uint8_t* bytes, size_t size, uint64_t position, const Sinks& sinks) {
     ByteReader header(bytes, size);
     const uint32_t magic = header.U32(0).value_or(0);
     if (magic == kIndexMagic) {
-        // Its size is what its update-sequence array covers; the fix-up must check over it.
-        const uint16_t count = header.U16(0x06).value_or(0);
-        const size_t blockSize = count > 1 ? size_t{count - 1u} * kStep : 0;
-        if (blockSize == 0 || blockSize > kLargestRecord || indexBlocks_.size() >= kMostIndexBlocks) return;
-        const uint8_t* block = Whole(bytes, size, position, blockSize);
-        if (block && CheckUpdateSequence(block, blockSize)) indexBlocks_.push_back(position);
+        ExamineIndexBlock(bytes, size, position, sinks);
         return;
     }
     if (magic != kFileMagic || size < kNumberedUsaOffset) return;
@@ -75,10 +88,10 @@ void RecordCarver::Examine(const uint8_t* bytes, size_t size, uint64_t position,
     const uint64_t number = header.U32(0x2C).value_or(0);
     bytes = Whole(bytes, size, position, recordSize);
     if (!bytes) return;
-    // Checked on the stored bytes first, so that only a sound record is loaded (which logs).
-    if (!CheckUpdateSequence(bytes, recordSize)) return;
+    // Checked on the stored bytes first (fix-up included), so that only a sound record is loaded (which logs).
     const NTFSRecordHeader fields = ReadRecordHeader(bytes, recordSize);
     if (!fields.sound || fields.baseRef != 0) return;
+    if (sinks.wanted && !sinks.wanted(position, recordSize, fields)) return;
 
     const uint64_t mftStart = position - number * recordSize;
     SelectView(mftStart, recordSize);
@@ -86,10 +99,10 @@ void RecordCarver::Examine(const uint8_t* bytes, size_t size, uint64_t position,
     record.SetAttrMask(kNTFSMaskFileName | kNTFSMaskData | NTFSAttrMaskBit(kNTFSAttrIndexAllocation));
     if (!record.LoadFileRecord(number, bytes, recordSize)) return;
     record.ParseAttrs();
-    found({position, mftStart, recordSize, &record});
+    sinks.record({position, mftStart, recordSize, &record});
 }
 
-uint64_t RecordCarver::Run(const FoundRecord& found, const std::atomic<bool>* stop, std::atomic<uint64_t>* progress) {
+uint64_t RecordCarver::Run(const Sinks& sinks, const std::atomic<bool>* stop, std::atomic<uint64_t>* progress) {
     // Small blocks read in turn, each looked through while it is still in the processor's cache:
     // measured faster than large blocks read ahead on a second thread, as the system reads ahead
     // of a sequential reader itself.
@@ -101,7 +114,7 @@ uint64_t RecordCarver::Run(const FoundRecord& found, const std::atomic<bool>* st
         uint32_t got = 0;
         if (!device_->ReadAt(read, block.data(), want, &got) || got == 0) break;
         for (size_t offset = 0; offset + 4 <= got; offset += kStep)
-            Examine(block.data() + offset, got - offset, read + offset, found);
+            Examine(block.data() + offset, got - offset, read + offset, sinks);
         read += got;
         if (progress) progress->store(read, std::memory_order_relaxed);
         if (got < want) break;  // the source ended early

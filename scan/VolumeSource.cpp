@@ -9,26 +9,29 @@ namespace Vorlaq {
 
 namespace {
 
-// An old file system's view of the source: clusters where they are, and its records in a window
-// high above them, where record N lies at the window's start + N * record size. The window maps
-// onto the source at the MFT's start, so that the records of an MFT piece lying before
-// N * record size are read too.
+// An old file system's view of the source: clusters from the old volume's start, and its records
+// in a window high above them, where record N lies at the window's start + N * record size. The
+// window maps onto the source at the MFT's start, so that the records of an MFT piece lying
+// before N * record size are read too.
 constexpr uint64_t kRecordWindow = uint64_t{1} << 62;
 
 class RecordWindowDevice : public Device {
 public:
-    RecordWindowDevice(std::unique_ptr<Device> inner, uint64_t mftStart) : inner_(std::move(inner)), mftStart_(mftStart) {}
+    RecordWindowDevice(std::unique_ptr<Device> inner, uint64_t mftStart, uint64_t volumeStart)
+        : inner_(std::move(inner)), mftStart_(mftStart), volumeStart_(volumeStart) {}
 
     bool ReadAt(uint64_t offset, void* buffer, uint32_t length, uint32_t* delivered) override {
         if (offset >= kRecordWindow) return inner_->ReadAt(offset - kRecordWindow + mftStart_, buffer, length, delivered);
         const uint32_t below = static_cast<uint32_t>(std::min<uint64_t>(length, kRecordWindow - offset));
-        return inner_->ReadAt(offset, buffer, below, delivered);
+        // Below the window, so the sum stays far from 2^64 for any start a source can have.
+        return inner_->ReadAt(offset + volumeStart_, buffer, below, delivered);
     }
     std::vector<DamagedSpan> KnownDamage() override { return inner_->KnownDamage(); }
 
 private:
     std::unique_ptr<Device> inner_;
     const uint64_t mftStart_;
+    const uint64_t volumeStart_;
 };
 
 }  // namespace
@@ -80,7 +83,8 @@ std::shared_ptr<Device> VolumeSource::OpenedDevice() const {
     return opened_->device;
 }
 
-VolumeSource VolumeSource::OldFileSystem(uint64_t mftStart, uint32_t recordSize, uint32_t clusterSize) const {
+VolumeSource VolumeSource::OldFileSystem(uint64_t mftStart, uint32_t recordSize, uint32_t clusterSize,
+                                         uint64_t volumeStart) const {
     VolumeSource view = *this;
     NTFSBootSector geometry;
     geometry.sectorSize = 512;
@@ -89,6 +93,7 @@ VolumeSource VolumeSource::OldFileSystem(uint64_t mftStart, uint32_t recordSize,
     geometry.mftAddr = kRecordWindow;
     view.oldGeometry_ = geometry;
     view.oldMftStart_ = mftStart;
+    view.oldVolumeStart_ = volumeStart;
     return view;
 }
 
@@ -96,7 +101,7 @@ std::unique_ptr<NTFSVolume> VolumeSource::Open() const {
     const std::wstring path = kind_ == Kind::Drive ? std::wstring(1, text_[0]) + L":\\" : text_;
     if (oldGeometry_) {
         std::unique_ptr<Device> shared = ShareDevice(OpenedDevice());
-        std::unique_ptr<Device> view = shared ? std::make_unique<RecordWindowDevice>(std::move(shared), oldMftStart_) : nullptr;
+        std::unique_ptr<Device> view = shared ? std::make_unique<RecordWindowDevice>(std::move(shared), oldMftStart_, oldVolumeStart_) : nullptr;
         return std::make_unique<NTFSVolume>(std::move(view), path, *oldGeometry_);
     }
     return std::make_unique<NTFSVolume>(OpenDevice(), path);

@@ -35,11 +35,12 @@ public:
     static VolumeSource FromDevice(DeviceFactory factory, const std::wstring& volumeText);
 
     // An old file system on this source, known from its records alone (NTFSVolume's constructor
-    // for such views): its volume starts where this source does, its record N lies at byte
-    // mftStart + N * recordSize (modulo 2^64: a piece of a fragmented MFT may lie before
-    // N * recordSize), its data runs count clusters of `clusterSize`. It shares this source's one
-    // open device.
-    VolumeSource OldFileSystem(uint64_t mftStart, uint32_t recordSize, uint32_t clusterSize) const;
+    // for such views): its volume starts `volumeStart` bytes into this source (a partition of a
+    // whole disk), its record N lies at byte mftStart + N * recordSize of this source (modulo
+    // 2^64: a piece of a fragmented MFT may lie before N * recordSize), its data runs count
+    // clusters of `clusterSize` from the volume's start. It shares this source's one open device.
+    VolumeSource OldFileSystem(uint64_t mftStart, uint32_t recordSize, uint32_t clusterSize,
+                               uint64_t volumeStart = 0) const;
 
     bool IsEmpty() const { return kind_ == Kind::None; }
     bool IsDrive() const { return kind_ == Kind::Drive; }
@@ -69,6 +70,7 @@ private:
     std::optional<uint64_t> length_;
     std::optional<NTFSBootSector> oldGeometry_;  // set for a view of an old file system
     uint64_t oldMftStart_ = 0;
+    uint64_t oldVolumeStart_ = 0;
     DeviceFactory factory_;
     std::shared_ptr<OpenedState> opened_ = std::make_shared<OpenedState>();
 };

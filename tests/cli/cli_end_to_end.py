@@ -981,12 +981,18 @@ class DeepScan(unittest.TestCase):
             fields = line.split("\t")
             if len(fields) == 6 and fields[2] == "file" and fields[5] not in lost:
                 expected["".join(volume_path(fields[5]))] = fields[4]
-        for wipe in (False, True):
-            with self.subTest(wipe=wipe):
+        # The last case is the wiped volume as the partition of a whole disk, read from the disk's start.
+        for wipe, disk in ((False, False), (True, False), (True, True)):
+            with self.subTest(wipe=wipe, disk=disk):
                 image = formatted_over("bigmft", wipe)
-                self.assertNotIn("\tok", run_cli("restore", arg_path(image), "--all", "--out",
-                                                 arg_path(work_dir("deep", "plain"))).out)
-                r = run_cli("scan", arg_path(image), "--deep", "--format", "tsv")
+                where = []
+                if disk:
+                    image = mbr_disk(image, work_dir("deep") / "bigmft-wiped-disk.img")
+                    where = ["--offset", "0"]
+                else:
+                    self.assertNotIn("\tok", run_cli("restore", arg_path(image), "--all", "--out",
+                                                     arg_path(work_dir("deep", "plain"))).out)
+                r = run_cli("scan", arg_path(image), *where, "--deep", "--format", "tsv")
                 self.assertEqual(r.code, 0, r)
                 rows = [l.split("\t") for l in r.out.splitlines()]
                 self.assertEqual(rows[0][-4:], ["recoverable", "original_path", "deleted", "old_mft"])
@@ -995,9 +1001,11 @@ class DeepScan(unittest.TestCase):
                 self.assertTrue(all(row[0].startswith("@") and row[-1] == "1" for row in rows[1:]))
                 if wipe:
                     self.assertIn("No live file system. Old files are read at 4096-byte clusters (inferred", r.err)
-                out = work_dir("deep", "wiped" if wipe else "formatted")
+                if disk:
+                    self.assertIn("The old volume starts at byte 1048576 (inferred", r.err)
+                out = work_dir("deep", "disk" if disk else "wiped" if wipe else "formatted")
                 shutil.rmtree(out, ignore_errors=True)
-                r = run_cli("restore", arg_path(image), "--deep", "--all", "--tree", "--out", arg_path(out))
+                r = run_cli("restore", arg_path(image), *where, "--deep", "--all", "--tree", "--out", arg_path(out))
                 identical = 0
                 for line in r.out.splitlines()[:-1]:
                     position, dest, status = line.split("\t")[:3]
@@ -1012,8 +1020,66 @@ class DeepScan(unittest.TestCase):
                 first = rows[-1]
                 one = work_dir("deep", "one")
                 shutil.rmtree(one, ignore_errors=True)
-                r = run_cli("restore", arg_path(image), "--deep", "--out", arg_path(one), first[0])
+                r = run_cli("restore", arg_path(image), *where, "--deep", "--out", arg_path(one), first[0])
                 self.assertEqual(r.out.splitlines()[0].split("\t")[0::2], [first[0], "ok"], r)
+
+    @unittest.skipIf(not shutil.which("mkntfs"), "mkntfs is not installed")
+    def test_folders_named_by_their_parents_index_blocks(self):
+        # features after a quick format, with the records of three folders whose parents' indexes
+        # lie in index blocks zeroed too: their files keep their folders, named by those blocks.
+        lines = Path(ARGS.source, "tests", "fixtures", "features.manifest.tsv").read_text("utf-8").splitlines()
+        entries = [line.split("\t") for line in lines[1:] if not line.startswith("#")]
+        folders = {int(e[0]): e[5] for e in entries if e[2] == "dir" and e[5] in
+                   ("compressed/inner", "unicode/Ελληνικά", "dos/Program Files")}
+        expected = {"".join(volume_path(e[5])) for e in entries
+                    if e[2] == "file" and e[5].rsplit("/", 1)[0] in folders.values()}
+        image = formatted_over("features", False)
+        data = bytearray(image.read_bytes())
+        wiped = 0
+        for at in range(0, len(data) - 1024, 512):
+            if data[at:at + 4] == b"FILE" and struct.unpack_from("<I", data, at + 0x2C)[0] in folders \
+                    and data[at + 0x16] & 2:
+                data[at:at + 1024] = bytes(1024)
+                wiped += 1
+        self.assertEqual(wiped, len(folders))
+        image.write_bytes(data)
+        r = run_cli("scan", arg_path(image), "--deep", "--format", "tsv")
+        self.assertEqual(r.code, 0, r)
+        listed = {tsv_decode(row[2]) + tsv_decode(row[1]) for row in (l.split("\t") for l in r.out.splitlines()[1:])}
+        self.assertTrue(expected and expected <= listed, (expected, listed))
+
+    def test_progress_on_a_terminal_and_ctrl_c(self):
+        if ARGS.wine or not shutil.which("strace"):
+            self.skipTest("a POSIX terminal and strace are needed")
+        # Reads slowed by strace so that the scan is still reading when the progress line shows;
+        # Ctrl+C then lists what was found so far and exits 130.
+        command, env = cli_command("scan", arg_path(formatted_over("bigmft", True)), "--deep", "--format", "tsv")
+        env["ASAN_OPTIONS"] = env.get("ASAN_OPTIONS", "") + ":detect_leaks=0"  # LeakSanitizer cannot run traced
+        controller, terminal = os.openpty()
+        proc = subprocess.Popen(["strace", "-f", "-qq", "-o", os.devnull, "-e", "trace=pread64",
+                                 "-e", "inject=pread64:delay_exit=20000", "--"] + command,
+                                stdout=subprocess.PIPE, stderr=terminal, env=env)
+        os.close(terminal)
+        def read_terminal(until=None):
+            text = b""
+            while until is None or until not in text:
+                try:
+                    chunk = os.read(controller, 4096)
+                except OSError:  # the terminal's other end is closed
+                    break
+                if not chunk:
+                    break
+                text += chunk
+            return text
+        shown = read_terminal(b"MiB/s")
+        os.kill(int(Path("/proc/%d/task/%d/children" % (proc.pid, proc.pid)).read_text().split()[0]), signal.SIGINT)
+        stdout, _ = proc.communicate(timeout=300)
+        shown += read_terminal()
+        os.close(controller)
+        self.assertEqual(proc.returncode, 130, shown)
+        self.assertRegex(shown.decode("utf-8"), r"\r +[\d.]+%   \d+ of 64 MiB   [\d-]+ MiB/s   \d+ files found")
+        self.assertIn(b"Interrupted: the listing holds what was found so far.", shown)
+        self.assertTrue(stdout.decode("utf-8").startswith("record\tname\t"), stdout[:200])
 
 
 class Recoverability(unittest.TestCase):
