@@ -62,6 +62,10 @@ void AppendTsvField(std::string& out, std::wstring_view text) {
             if (u >= 0x20 && u < 0x7F && u != '\\') {
                 *p++ = static_cast<char>(u);
                 ++i;
+            } else if (u >= 0xA0 && u < 0xD800) {
+                // The letters of most other scripts, asked about first: nothing to escape.
+                p = PutUtf8(p, u);
+                ++i;
             } else if (u == '\\' || u == '\t' || u == '\n' || u == '\r') {
                 p[0] = '\\';
                 p[1] = u == '\t' ? 't' : u == '\n' ? 'n' : u == '\r' ? 'r' : '\\';
