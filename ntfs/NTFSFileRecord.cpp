@@ -277,9 +277,13 @@ int NTFSFileRecord::GetFileName(wchar_t* buffer, uint32_t capacity) {
 }
 
 std::wstring NTFSFileRecord::GetWin32Name() {
-    wchar_t name[kNTFSMaxNameChars + 1];
-    const int length = GetFileName(name, kNTFSMaxNameChars);
-    return length > 0 ? std::wstring(name, static_cast<size_t>(length)) : std::wstring();
+    // A name holds at most 255 units, which never exceeds kNTFSMaxNameChars.
+    NTFSSingleList<NTFSAttributeBase>& list = attrs_[kFileNameIndex];
+    for (NTFSAttributeBase* attr = list.FindFirstEntry(); attr; attr = list.FindNextEntry()) {
+        auto* name = static_cast<NTFSAttributeFileName*>(attr);
+        if (name->IsWin32Name()) return name->GetName();
+    }
+    return std::wstring();
 }
 
 void NTFSFileRecord::GetFileTime(uint64_t* writeTm, uint64_t* createTm, uint64_t* accessTm) {
