@@ -14,25 +14,6 @@ constexpr char kHexDigits[] = "0123456789ABCDEF";
 bool IsHighSurrogate(uint32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(uint32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
-// A character of the Basic Multilingual Plane that needs no escape: nearly every one of a name.
-bool IsPlainBmp(uint32_t u) {
-    return (u >= 0x20 && u < 0x7F && u != '\\') || (u >= 0xA0 && u < 0xD800) || (u >= 0xE000 && u < 0x10000);
-}
-
-// Its one to three UTF-8 bytes, chosen without a branch on their count: names mix scripts word by
-// word, and a branch per count guessed wrong at every change of script. Three bytes are written
-// whatever the count (a Utf8Room's slack holds them).
-char* PutPlainBmp(char* p, uint32_t u) {
-    const bool two = u >= 0x80;
-    const bool three = u >= 0x800;
-    const uint32_t first = three ? 0xE0 | (u >> 12) : two ? 0xC0 | (u >> 6) : u;
-    const uint32_t second = 0x80 | ((three ? u >> 6 : u) & 0x3F);
-    p[0] = static_cast<char>(first);
-    p[1] = static_cast<char>(second);
-    p[2] = static_cast<char>(0x80 | (u & 0x3F));
-    return p + 1 + (two ? 1 : 0) + (three ? 1 : 0);
-}
-
 }  // namespace
 
 void AppendTsvField(std::wstring& out, std::wstring_view text) {
@@ -78,8 +59,8 @@ void AppendTsvField(std::string& out, std::wstring_view text) {
         char* p = room.Reserve();
         for (const char* const limit = room.Limit(); i < text.size() && p <= limit;) {
             const uint32_t u = static_cast<uint32_t>(text[i]);
-            if (IsPlainBmp(u)) {
-                p = PutPlainBmp(p, u);
+            if (u >= 0x20 && u < 0x7F && u != '\\') {
+                *p++ = static_cast<char>(u);
                 ++i;
             } else if (u == '\\' || u == '\t' || u == '\n' || u == '\r') {
                 p[0] = '\\';

@@ -17,17 +17,6 @@ std::wstring DecodeUtf16Le(const uint8_t* bytes, size_t units) {
 size_t DecodeUtf16Le(const uint8_t* bytes, size_t units, wchar_t* out) {
     wchar_t* next = out;
     for (size_t i = 0; i < units; ++i) {
-        // Eight units at a time while none of them is a surrogate (nearly every name): a plain
-        // widening copy the compiler can vectorise.
-        while (!kWide16 && units - i >= 8) {
-            bool surrogate = false;
-            for (size_t k = 0; k < 8; ++k) surrogate |= (bytes[2 * (i + k) + 1] & 0xF8) == 0xD8;
-            if (surrogate) break;
-            for (size_t k = 0; k < 8; ++k)
-                *next++ = static_cast<wchar_t>(bytes[2 * (i + k)] | (bytes[2 * (i + k) + 1] << 8));
-            i += 8;
-        }
-        if (i == units) break;
         uint32_t u = static_cast<uint32_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
         if (!kWide16 && IsHigh(u) && i + 1 < units) {
             uint32_t v = static_cast<uint32_t>(bytes[2 * i + 2] | (bytes[2 * i + 3] << 8));

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <vector>
-
 #include "base/Utf16.h"
 
 using namespace Vorlaq;
@@ -31,20 +29,4 @@ TEST(Utf16, Utf8RoundTripAndFolding) {
     EXPECT_EQ(WideToUtf8(L"\\dir\\photos 2024\\caf\u00e9 and bar.jpeg"), "\\dir\\photos 2024\\caf\xC3\xA9 and bar.jpeg");
     EXPECT_EQ(Utf8ToWide("\xFF" "a\xC3"), std::wstring(L"\xFFFD" L"a\xFFFD"));
     EXPECT_EQ(FoldAsciiLower(L"ARCHIVE.Tar.GZ Ä"), L"archive.tar.gz Ä");
-}
-
-TEST(Utf16, DecodesLongTextsAlikeWhereverTheirSurrogatesFall) {
-    // Runs of eight units with no surrogate go at once: pairs before, across and after such runs,
-    // a lone half at a run's end, and texts of every length up to three runs.
-    const std::u16string whole = u"Отчёт 2024 abc\xD83D\xDE00xyz résumé.txt \xD800" u"12345678\xDBFF";
-    for (size_t length = 0; length <= whole.size(); ++length) {
-        std::vector<uint8_t> bytes;
-        for (char16_t unit : whole.substr(0, length)) {
-            bytes.push_back(static_cast<uint8_t>(unit & 0xFF));
-            bytes.push_back(static_cast<uint8_t>(unit >> 8));
-        }
-        const std::wstring text = DecodeUtf16Le(bytes.data(), length);
-        EXPECT_EQ(ToUtf16(text), whole.substr(0, length)) << length;
-        EXPECT_EQ(Utf16Length(text), length) << length;
-    }
 }
