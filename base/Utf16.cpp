@@ -133,9 +133,13 @@ std::wstring Utf8ToWide(std::string_view text) {
 
 std::wstring FoldAsciiLower(std::wstring_view text) {
     std::wstring out(text);
-    for (wchar_t& c : out)
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    FoldAsciiLowerInPlace(out);
     return out;
+}
+
+void FoldAsciiLowerInPlace(std::wstring& text) {
+    for (wchar_t& c : text)
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
 }
 
 }  // namespace Vorlaq

@@ -92,5 +92,6 @@ std::wstring Utf8ToWide(std::string_view text);
 
 // A..Z to a..z, nothing else: the folding file types and filters use.
 std::wstring FoldAsciiLower(std::wstring_view text);
+void FoldAsciiLowerInPlace(std::wstring& text);
 
 }  // namespace Vorlaq

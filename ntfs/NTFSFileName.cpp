@@ -40,6 +40,11 @@ int NTFSFileName::GetFileName(wchar_t* buffer, uint32_t capacity) const {
     return length;
 }
 
+std::wstring NTFSFileName::GetName() const {
+    const uint8_t units = fileName_.U8(0x40).value_or(0);
+    return units == 0 ? std::wstring() : DecodeUtf16Le(fileName_.data() + kNTFSFileNameHeaderSize, units);
+}
+
 // A well-formed value with a length of one unit or more holds a name of one character or more.
 bool NTFSFileName::IsWin32Name() const {
     return fileName_.U8(0x40).value_or(0) != 0 && GetNameSpace() != kNTFSDosNameSpace;

@@ -38,6 +38,8 @@ public:
     // Copies the name as stored and terminates it: its length, -length when capacity (in
     // characters, terminator excluded) is smaller, 0 without a name.
     int GetFileName(wchar_t* buffer, uint32_t capacity) const;
+    // The same name as a string, decoded straight into it; empty for none.
+    std::wstring GetName() const;
     // A name is present and it is not in the DOS namespace.
     bool IsWin32Name() const;
     uint8_t GetNameSpace() const;

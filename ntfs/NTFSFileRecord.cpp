@@ -73,25 +73,30 @@ bool NTFSFileRecord::ReadRecordBuffer(uint64_t number) {
     } else if (number * size <= UINT64_MAX - volume_->GetMFTAddr()) {
         ok = device->ReadAt(volume_->GetMFTAddr() + number * size, buffer_.data(), size, &got) && got == size;
     }
-    if (!ok) buffer_.clear();
-    return ok;
-}
-
-bool NTFSFileRecord::CheckRecordBuffer() {
-    ByteReader record(buffer_.data(), buffer_.size());
-    if (record.U32(0x00).value_or(0) != kFileMagic) {
-        LogManager::instance().print(LogLevel::Error, L"Invalid file record. ");
+    if (!ok) {
         buffer_.clear();
         return false;
     }
-    if (!ApplyUpdateSequence(buffer_.data(), buffer_.size())) {
+    bytes_ = buffer_.data();
+    size_ = buffer_.size();
+    return true;
+}
+
+bool NTFSFileRecord::CheckRecordBuffer() {
+    ByteReader record(bytes_, size_);
+    if (record.U32(0x00).value_or(0) != kFileMagic) {
+        LogManager::instance().print(LogLevel::Error, L"Invalid file record. ");
+        DropBytes();
+        return false;
+    }
+    if (!ApplyUpdateSequence(bytes_, size_)) {
         LogManager::instance().print(LogLevel::Error, L"Failed to update sequence number. ");
-        buffer_.clear();
+        DropBytes();
         return false;
     }
     if (!HasFirstAttribute(record)) {
         LogManager::instance().print(LogLevel::Error, L"Invalid file record. ");
-        buffer_.clear();
+        DropBytes();
         return false;
     }
     return true;
@@ -99,6 +104,7 @@ bool NTFSFileRecord::CheckRecordBuffer() {
 
 bool NTFSFileRecord::ReadFileRecord(uint64_t number) {
     ClearAttrs();
+    DropBytes();
     buffer_.clear();
     buffer_.shrink_to_fit();
     if (!ReadRecordBuffer(number)) {
@@ -112,21 +118,37 @@ bool NTFSFileRecord::ReadFileRecord(uint64_t number) {
 
 bool NTFSFileRecord::LoadFileRecord(uint64_t number, const uint8_t* bytes, size_t size) {
     ClearAttrs();
-    buffer_.clear();
+    DropBytes();
     if (!bytes || !volume_ || size == 0 || size != volume_->GetFileRecordSize()) {
         LogManager::instance().print(LogLevel::Error, L"Failed to read file record: %I64u. ", number);
         number_ = kNTFSNoRecord;
         return false;
     }
     buffer_.assign(bytes, bytes + size);
+    bytes_ = buffer_.data();
+    size_ = buffer_.size();
+    number_ = number;
+    return CheckRecordBuffer();
+}
+
+bool NTFSFileRecord::LoadFileRecordInPlace(uint64_t number, uint8_t* bytes, size_t size) {
+    ClearAttrs();
+    DropBytes();
+    if (!bytes || !volume_ || size == 0 || size != volume_->GetFileRecordSize()) {
+        LogManager::instance().print(LogLevel::Error, L"Failed to read file record: %I64u. ", number);
+        number_ = kNTFSNoRecord;
+        return false;
+    }
+    bytes_ = bytes;
+    size_ = size;
     number_ = number;
     return CheckRecordBuffer();
 }
 
 bool NTFSFileRecord::ParseAttrs() {
-    if (buffer_.empty()) return false;
+    if (size_ == 0) return false;
     ClearAttrs();
-    ByteReader record(buffer_.data(), buffer_.size());
+    ByteReader record(bytes_, size_);
     size_t offset = *record.U16(0x14);
     bool ok = true;
     // Every step moves on by at least a resident header, so the walk ends within the record.
@@ -230,19 +252,19 @@ void NTFSFileRecord::TakeAttrs(NTFSFileRecord& extension, uint32_t index) {
 }
 
 bool NTFSFileRecord::IsDeleted() const {
-    return (ByteReader(buffer_.data(), buffer_.size()).U16(0x16).value_or(0) & kFlagInUse) == 0;
+    return (ByteReader(bytes_, size_).U16(0x16).value_or(0) & kFlagInUse) == 0;
 }
 
 bool NTFSFileRecord::IsDirectory() const {
-    return (ByteReader(buffer_.data(), buffer_.size()).U16(0x16).value_or(0) & kFlagDirectory) != 0;
+    return (ByteReader(bytes_, size_).U16(0x16).value_or(0) & kFlagDirectory) != 0;
 }
 
 uint16_t NTFSFileRecord::GetSequenceNumber() const {
-    return ByteReader(buffer_.data(), buffer_.size()).U16(0x10).value_or(0);
+    return ByteReader(bytes_, size_).U16(0x10).value_or(0);
 }
 
 uint64_t NTFSFileRecord::GetBaseRecordRef() const {
-    return ByteReader(buffer_.data(), buffer_.size()).U64(0x20).value_or(0);
+    return ByteReader(bytes_, size_).U64(0x20).value_or(0);
 }
 
 int NTFSFileRecord::GetFileName(wchar_t* buffer, uint32_t capacity) {
@@ -255,9 +277,13 @@ int NTFSFileRecord::GetFileName(wchar_t* buffer, uint32_t capacity) {
 }
 
 std::wstring NTFSFileRecord::GetWin32Name() {
-    wchar_t name[kNTFSMaxNameChars + 1];
-    const int length = GetFileName(name, kNTFSMaxNameChars);
-    return length > 0 ? std::wstring(name, static_cast<size_t>(length)) : std::wstring();
+    // A name holds at most 255 units, which never exceeds kNTFSMaxNameChars.
+    NTFSSingleList<NTFSAttributeBase>& list = attrs_[kFileNameIndex];
+    for (NTFSAttributeBase* attr = list.FindFirstEntry(); attr; attr = list.FindNextEntry()) {
+        auto* name = static_cast<NTFSAttributeFileName*>(attr);
+        if (name->IsWin32Name()) return name->GetName();
+    }
+    return std::wstring();
 }
 
 void NTFSFileRecord::GetFileTime(uint64_t* writeTm, uint64_t* createTm, uint64_t* accessTm) {

@@ -58,6 +58,10 @@ public:
     // The same checks and log lines on record bytes the caller has read (for example many
     // records fetched from the MFT in one read); `size` must be the file-record size.
     bool LoadFileRecord(uint64_t number, const uint8_t* bytes, size_t size);
+    // The same on bytes the caller lends, without a copy: the fix-up is applied to them where they
+    // are, and the record reads them there until it is loaded again or destroyed. The caller keeps
+    // them unchanged that long and lends them once (fixed-up bytes fail a second fix-up).
+    bool LoadFileRecordInPlace(uint64_t number, uint8_t* bytes, size_t size);
     // Builds the attribute objects of the selected types; extension records named by an
     // $ATTRIBUTE_LIST are read and their attributes taken in.
     bool ParseAttrs();
@@ -83,7 +87,7 @@ public:
     // freed: a record read again with another number holds another file.
     uint16_t GetSequenceNumber() const;
     // The fixed-up record as loaded, slack included; empty without a record.
-    ByteReader GetBytes() const { return ByteReader(buffer_.data(), buffer_.size()); }
+    ByteReader GetBytes() const { return ByteReader(bytes_, size_); }
     // The first $STANDARD_INFORMATION's file attribute flags; 0 without one.
     uint32_t GetFilePermission() const;
 
@@ -97,6 +101,11 @@ private:
     friend class NTFSAttributeList;
 
     void ClearAttrs();
+    // Forgets the bytes (the record's own storage is kept for the next read).
+    void DropBytes() {
+        bytes_ = nullptr;
+        size_ = 0;
+    }
     bool ReadRecordBuffer(uint64_t number);
     bool CheckRecordBuffer();
     bool ParseAttr(const ByteReader& attr, uint32_t type);
@@ -107,7 +116,9 @@ private:
     void TakeAttrs(NTFSFileRecord& extension, uint32_t index);
 
     const NTFSVolume* volume_;
-    std::vector<uint8_t> buffer_;  // empty when there is no record
+    std::vector<uint8_t> buffer_;  // the record's own copy of its bytes, when it has one
+    uint8_t* bytes_ = nullptr;     // the record's bytes: buffer_ or lent; null when there is no record
+    size_t size_ = 0;
     uint64_t number_ = kNTFSNoRecord;
     uint32_t mask_ = UINT32_MAX;
     NTFSSingleList<NTFSAttributeBase> attrs_[kNTFSAttrLists];

@@ -17,11 +17,11 @@ DeletedFileFinder::DeletedFileFinder(const NTFSVolume& volume, const MftRecordRe
       mode_(mode),
       bitmap_(bitmap),
       heldClusters_(heldClusters),
-      volumeText_(volumeText),
+      volumeText_(std::make_shared<const std::wstring>(volumeText)),
       stop_(stop),
       record_(&volume) {}
 
-void DeletedFileFinder::Find(const MftBlock& block, BlockFindings& found) {
+void DeletedFileFinder::Find(MftBlock& block, BlockFindings& found) {
     found.records.clear();
     found.log.clear();
     LogDeferral deferral(found.log);
@@ -33,7 +33,7 @@ void DeletedFileFinder::Find(const MftBlock& block, BlockFindings& found) {
         // over unloaded (bytes that are not are loaded, which logs what is wrong with them).
         if (MftRecordReader::IsPassedOver(block, n)) continue;
         record_.SetAttrMask(kNTFSMaskFileName);
-        if (!reader_.Load(block, record_, n)) continue;
+        if (!reader_.LoadInPlace(block, record_, n)) continue;
         if (!record_.IsDeleted() || record_.IsDirectory() || record_.GetBaseRecordRef() != 0) continue;
         if (!record_.ParseAttrs()) continue;
         std::wstring fileName = ShownRecordName(record_, n);
@@ -59,7 +59,8 @@ void DeletedFileFinder::Find(const MftBlock& block, BlockFindings& found) {
         if (isIndex) file.indexContent = RecycleBinJoin::ReadIndexContent(facts.data);
         file.logEnd = found.log.size();
         if (!file.shown && !isIndex) continue;
-        file.file = std::make_unique<DeletedFileInfo>(facts.Row(volumeText_, n, std::move(fileName), std::wstring()));
+        file.file = std::make_unique<DeletedFileInfo>(facts.Row(std::wstring(), n, std::move(fileName), std::wstring()));
+        file.file->SetVolume(volumeText_);
         file.file->SetRecoverability(recoverability);
         file.file->SetSequence(record_.GetSequenceNumber());
     }

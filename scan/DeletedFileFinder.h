@@ -49,8 +49,8 @@ public:
                       const std::wstring& volumeText, const std::atomic<bool>& stop);
 
     // Replaces `found` with the findings of the records `block` covers; stops early once `stop`
-    // is set.
-    void Find(const MftBlock& block, BlockFindings& found);
+    // is set. The records' bytes are fixed up in the block: it is read again before further use.
+    void Find(MftBlock& block, BlockFindings& found);
 
 private:
     const NTFSVolume& volume_;
@@ -59,7 +59,7 @@ private:
     const RecoverabilityMode mode_;
     NTFSClusterBitmap* bitmap_;
     const uint64_t heldClusters_;
-    const std::wstring& volumeText_;
+    const std::shared_ptr<const std::wstring> volumeText_;  // one text for every file found
     const std::atomic<bool>& stop_;
     NTFSFileRecord record_;  // this finder's own, reused for every record
 };

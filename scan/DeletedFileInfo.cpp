@@ -12,9 +12,9 @@ namespace Vorlaq {
 DeletedFileInfo::DeletedFileInfo(std::wstring volume, uint64_t recordNumber, std::wstring name,
                                  std::wstring path, uint64_t size, const uint64_t* modified,
                                  const uint64_t* created, const uint64_t* accessed)
-    : volume_(std::move(volume)),
+    : volume_(SharedText(std::move(volume))),
       recordNumber_(recordNumber),
-      path_(path.empty() ? nullptr : std::make_shared<const std::wstring>(std::move(path))),
+      path_(SharedText(std::move(path))),
       size_(size),
       modified_(modified ? *modified : 0),
       created_(created ? *created : 0),
@@ -27,9 +27,14 @@ const std::wstring& DeletedFileInfo::NoText() {
     return none;
 }
 
+std::shared_ptr<const std::wstring> DeletedFileInfo::SharedText(std::wstring text) {
+    return text.empty() ? nullptr : std::make_shared<const std::wstring>(std::move(text));
+}
+
 void DeletedFileInfo::SetName(std::wstring name) {
     name_ = std::move(name);
-    type_ = name_.empty() ? std::wstring() : FoldAsciiLower(GetFileExtension(name_));
+    type_ = GetFileExtension(name_);
+    FoldAsciiLowerInPlace(type_);
 }
 
 std::wstring DeletedFileInfo::GetRecordNumberText() const {

@@ -21,8 +21,10 @@ public:
     DeletedFileInfo(std::wstring volume, uint64_t recordNumber, std::wstring name, std::wstring path,
                     uint64_t size, const uint64_t* modified, const uint64_t* created, const uint64_t* accessed);
 
-    const std::wstring& GetVolume() const { return volume_; }
-    void SetVolume(const std::wstring& volume) { volume_ = volume; }
+    const std::wstring& GetVolume() const { return volume_ ? *volume_ : NoText(); }
+    void SetVolume(const std::wstring& volume) { volume_ = SharedText(volume); }
+    // The volume text itself, which every file of a scan may hold: no copy per file.
+    void SetVolume(std::shared_ptr<const std::wstring> volume) { volume_ = std::move(volume); }
 
     uint64_t GetRecordNumber() const { return recordNumber_; }
     void SetRecordNumber(uint64_t recordNumber) { recordNumber_ = recordNumber; }
@@ -99,8 +101,10 @@ public:
 
 private:
     static const std::wstring& NoText();
+    // Null for an empty text.
+    static std::shared_ptr<const std::wstring> SharedText(std::wstring text);
 
-    std::wstring volume_;
+    std::shared_ptr<const std::wstring> volume_;
     uint64_t recordNumber_ = 0;
     uint16_t sequence_ = 0;
     std::wstring name_;

@@ -32,6 +32,12 @@ bool MftRecordReader::Load(const MftBlock& block, NTFSFileRecord& record, uint64
     return record.LoadFileRecord(number, block.bytes.data() + (number - block.first) * recordSize_, recordSize_);
 }
 
+bool MftRecordReader::LoadInPlace(MftBlock& block, NTFSFileRecord& record, uint64_t number) const {
+    if (number - block.first >= block.held) return record.ReadFileRecord(number);
+    return record.LoadFileRecordInPlace(number, block.bytes.data() + (number - block.first) * recordSize_,
+                                        recordSize_);
+}
+
 bool MftRecordReader::IsPassedOver(const MftBlock& block, uint64_t number) {
     return number - block.first < block.held && block.passOver[number - block.first] != 0;
 }

@@ -28,6 +28,10 @@ public:
     static uint64_t End(const MftBlock& block) { return block.first + (block.held ? block.held : block.records); }
     // Loads record `number`, which `block` covers, into `record`, like record.ReadFileRecord(number).
     bool Load(const MftBlock& block, NTFSFileRecord& record, uint64_t number) const;
+    // The same without copying the record's bytes: they are fixed up where they lie in the block,
+    // which the record reads until it is loaded again. Each record of a block is loaded this way
+    // at most once.
+    bool LoadInPlace(MftBlock& block, NTFSFileRecord& record, uint64_t number) const;
     // Record `number`, which `block` covers, was read in it, its bytes are sound and its header
     // says it is in use, a folder or an extension record: a walk for deleted files passes over it
     // without loading it. Bytes that are not sound are loaded (which logs what is wrong with them).

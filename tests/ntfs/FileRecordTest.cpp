@@ -366,3 +366,31 @@ TEST(FileRecord, LoadFromCallerBytesMatchesReadingByNumber) {
     EXPECT_FALSE(loaded.LoadFileRecord(23, onDisk.data(), onDisk.size()));
     EXPECT_EQ(log.Count(LogCapture::Error(L"Failed to update sequence number. ")), 1u);
 }
+
+TEST(FileRecord, LoadInPlaceFixesUpTheLentBytesAndReadsThemThere) {
+    Fixture f;
+    f.Set({StandardInfoAttr(1, 2, 3), FileNameAttr(7, L"lent.txt"), ResidentAttr(0x80, Bytes(21, 5))}, 0);
+    ASSERT_TRUE(f.Read(0x84));
+    const size_t at = static_cast<size_t>(f.image.MftByteOnVolume(kNumber * 1024));
+    Bytes lent(f.bytes->begin() + static_cast<std::ptrdiff_t>(at),
+               f.bytes->begin() + static_cast<std::ptrdiff_t>(at + 1024));
+    NTFSFileRecord record(f.volume.get());
+    record.SetAttrMask(kNTFSMaskFileName | kNTFSMaskData);
+    ASSERT_TRUE(record.LoadFileRecordInPlace(kNumber, lent.data(), lent.size()));
+    ASSERT_TRUE(record.ParseAttrs());
+    EXPECT_EQ(Name(record), L"lent.txt");
+    EXPECT_EQ(record.GetParentRef(), 7u);
+    EXPECT_EQ(record.FindStream()->GetDataSize(), 21u);
+    // The record reads the caller's bytes, fixed up: the same bytes a read by number gives.
+    EXPECT_EQ(record.GetBytes().data(), lent.data());
+    const ByteReader read = f.record->GetBytes();
+    EXPECT_EQ(Bytes(lent), Bytes(read.data(), read.data() + read.size()));
+
+    // Fixed-up bytes no longer end their sectors in the update sequence number.
+    LogCapture log;
+    EXPECT_FALSE(record.LoadFileRecordInPlace(kNumber, lent.data(), lent.size()));
+    EXPECT_EQ(log.Count(LogCapture::Error(L"Failed to update sequence number. ")), 1u);
+    EXPECT_EQ(record.GetBytes().size(), 0u);
+    EXPECT_FALSE(record.LoadFileRecordInPlace(kNumber, lent.data(), 512));
+    EXPECT_EQ(log.Count(LogCapture::Error(L"Failed to read file record: " + std::to_wstring(kNumber) + L". ")), 1u);
+}
