@@ -117,18 +117,11 @@ bool NTFSFileRecord::ReadFileRecord(uint64_t number) {
 }
 
 bool NTFSFileRecord::LoadFileRecord(uint64_t number, const uint8_t* bytes, size_t size) {
-    ClearAttrs();
-    DropBytes();
-    if (!bytes || !volume_ || size == 0 || size != volume_->GetFileRecordSize()) {
-        LogManager::instance().print(LogLevel::Error, L"Failed to read file record: %I64u. ", number);
-        number_ = kNTFSNoRecord;
-        return false;
-    }
-    buffer_.assign(bytes, bytes + size);
-    bytes_ = buffer_.data();
-    size_ = buffer_.size();
-    number_ = number;
-    return CheckRecordBuffer();
+    // A copy in the record's own buffer, checked and fixed up there; bytes of the wrong size are
+    // refused below with the same log line.
+    const bool fits = bytes && volume_ && size != 0 && size == volume_->GetFileRecordSize();
+    if (fits) buffer_.assign(bytes, bytes + size);
+    return LoadFileRecordInPlace(number, fits ? buffer_.data() : nullptr, size);
 }
 
 bool NTFSFileRecord::LoadFileRecordInPlace(uint64_t number, uint8_t* bytes, size_t size) {
