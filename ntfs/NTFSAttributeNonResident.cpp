@@ -182,6 +182,23 @@ bool NTFSAttributeNonResident::ReadClusters(void* buffer, uint32_t clusters, int
            got == bytes;
 }
 
+void NTFSAttributeNonResident::Prefetch(uint64_t offset, uint64_t length) const {
+    if (!device_ || clusterSize_ == 0 || length == 0 || offset > UINT64_MAX - length) return;
+    uint64_t vcn = offset / clusterSize_;
+    const uint64_t end = std::min(coveredEnd_, (offset + length - 1) / clusterSize_ + 1);
+    // Each step passes a whole run or reaches the end: the walk ends within the run count.
+    while (vcn < end) {
+        const tagNTFSDataRunEntry* run = FindRun(vcn);
+        if (!run) return;
+        const uint64_t clusters = std::min(end - vcn - 1, run->LastVCN - vcn) + 1;
+        int64_t lcn = -1;
+        if (run->LCN >= 0 && !__builtin_add_overflow(run->LCN, static_cast<int64_t>(vcn - run->StartVCN), &lcn) &&
+            lcn >= 0 && static_cast<uint64_t>(lcn) <= UINT64_MAX / clusterSize_ && clusters <= UINT64_MAX / clusterSize_)
+            device_->Prefetch(static_cast<uint64_t>(lcn) * clusterSize_, clusters * clusterSize_);
+        vcn += clusters;
+    }
+}
+
 bool NTFSAttributeNonResident::ReadVirtualClusters(uint64_t vcn, uint32_t clusters, void* buffer, uint32_t bufferSize,
                                                    uint32_t* delivered) {
     if (!buffer) return false;

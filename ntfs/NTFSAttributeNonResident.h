@@ -43,6 +43,10 @@ public:
     uint64_t GetHoleLength(uint64_t offset) const override;
     uint64_t GetNextHole(uint64_t offset) const override;
 
+    // Asks the device to start reading the clusters that hold the stream's bytes from `offset` on,
+    // `length` of them (sparse runs need nothing), and returns without waiting.
+    void Prefetch(uint64_t offset, uint64_t length) const;
+
     uint64_t GetStartVCN() const;
     uint64_t GetLastVCN() const;
     uint64_t GetInitializedSize() const;

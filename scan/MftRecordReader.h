@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "ntfs/NTFSAttributeNonResident.h"
 #include "ntfs/NTFSFileRecord.h"
 #include "ntfs/NTFSVolume.h"
 #include "scan/MftReadAhead.h"
@@ -44,12 +45,17 @@ private:
     // One read of the block that starts at block.first, and which of its records a walk passes
     // over; safe on the read-ahead thread.
     void ReadBlock(MftBlock& block) const;
+    // Asks the device for the $MFT's bytes some way past the block that starts at record `first`;
+    // runs on the read-ahead thread only.
+    void PrefetchPast(uint64_t first);
 
     const NTFSVolume& volume_;
     uint64_t total_;
     uint32_t recordSize_;
     uint32_t recordsPerBlock_;
     uint64_t next_ = kNTFSFirstUserRecord;  // where the next stretch starts
+    const NTFSAttributeNonResident* stored_ = nullptr;  // the $MFT's $DATA when plainly stored
+    uint64_t prefetchedTo_ = 0;                         // the stream's bytes asked for so far end here
     std::unique_ptr<MftReadAhead> ahead_;  // none when the $MFT's $DATA is not plainly stored
 };
 

@@ -25,6 +25,9 @@ public:
     // The damaged spans known so far, in device offsets: a checksum is only checked when its chunk
     // is read, so the list can grow with every read. Plain files and drives have none.
     virtual std::vector<DamagedSpan> KnownDamage() { return {}; }
+    // Asks the platform to start reading `length` bytes at `offset` into its cache and returns
+    // without waiting: a later ReadAt there finds them read. Only a hint; nothing can fail.
+    virtual void Prefetch(uint64_t /*offset*/, uint64_t /*length*/) {}
 };
 
 // The raw volume of drive `letter` (\\.\X: on Windows). Elsewhere there are no drive letters and

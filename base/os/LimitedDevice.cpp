@@ -17,6 +17,10 @@ public:
         return inner_->ReadAt(offset, buffer, allowed, delivered);
     }
 
+    void Prefetch(uint64_t offset, uint64_t length) override {
+        if (offset < length_) inner_->Prefetch(offset, std::min(length, length_ - offset));
+    }
+
     std::vector<DamagedSpan> KnownDamage() override {
         std::vector<DamagedSpan> spans;
         for (const DamagedSpan& span : inner_->KnownDamage())

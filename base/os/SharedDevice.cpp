@@ -17,6 +17,10 @@ public:
         return inner_->ReadAt(base_ + offset, buffer, length, delivered);
     }
 
+    void Prefetch(uint64_t offset, uint64_t length) override {
+        if (offset <= UINT64_MAX - base_) inner_->Prefetch(base_ + offset, length);
+    }
+
     std::vector<DamagedSpan> KnownDamage() override {
         std::vector<DamagedSpan> spans;
         for (const DamagedSpan& span : inner_->KnownDamage()) {

@@ -223,6 +223,53 @@ TEST(NonResidentRead, SparseRunsReadAsZerosFromAnywhereInside) {
     EXPECT_EQ(0, std::memcmp(all.data() + (16 + 256) * 4096, tail.data(), tail.size()));
 }
 
+// Reads go to the volume's bytes; the ranges asked for ahead are noted.
+class PrefetchLog : public Device {
+public:
+    PrefetchLog(std::unique_ptr<Device> inner, std::vector<std::pair<uint64_t, uint64_t>>& asked)
+        : inner_(std::move(inner)), asked_(asked) {}
+    bool ReadAt(uint64_t offset, void* buffer, uint32_t length, uint32_t* delivered) override {
+        return inner_->ReadAt(offset, buffer, length, delivered);
+    }
+    void Prefetch(uint64_t offset, uint64_t length) override { asked_.emplace_back(offset, length); }
+
+private:
+    std::unique_ptr<Device> inner_;
+    std::vector<std::pair<uint64_t, uint64_t>>& asked_;
+};
+
+TEST(NonResidentRead, PrefetchAsksForTheClustersThatHoldTheBytes) {
+    VolumeImage image;
+    std::vector<QuorretTest::Run> runs = image.PlaceData(Pattern(16 * 4096, 5));
+    runs.push_back({-1, 256});
+    for (const QuorretTest::Run& r : image.PlaceData(Pattern(4096, 6))) runs.push_back(r);
+    ASSERT_EQ(runs.size(), 3u);
+    const uint64_t size = (16 + 256 + 1) * 4096ull;
+    RecordLayout layout;
+    layout.attrs = {StandardInfoAttr(1, 2, 3), FileNameAttr(5, L"f"), NonResidentAttr(0x80, runs, 4096, size)};
+    image.SetRecord(20, layout);
+    std::vector<std::pair<uint64_t, uint64_t>> asked;
+    NTFSVolume volume(std::make_unique<PrefetchLog>(OpenImage(image.Build()), asked), L"\\");
+    NTFSFileRecord record(&volume);
+    record.SetAttrMask(kNTFSMaskData);
+    ASSERT_TRUE(record.ReadFileRecord(20));
+    ASSERT_TRUE(record.ParseAttrs());
+    const auto* stream = dynamic_cast<const NTFSAttributeNonResident*>(record.FindStream());
+    ASSERT_NE(stream, nullptr);
+    const uint64_t head = static_cast<uint64_t>(runs[0].lcn) * 4096, tail = static_cast<uint64_t>(runs[2].lcn) * 4096;
+    using Asked = std::vector<std::pair<uint64_t, uint64_t>>;
+    // The whole stream, and more than it: each stored run once, the hole never.
+    stream->Prefetch(0, UINT64_MAX);
+    EXPECT_EQ(asked, (Asked{{head, 16 * 4096}, {tail, 4096}}));
+    // Bytes inside clusters 1 and 2 ask for those clusters whole; the hole and the end ask for nothing.
+    asked.clear();
+    stream->Prefetch(5000, 4096);
+    stream->Prefetch(20 * 4096, 4096);
+    stream->Prefetch(size, 4096);
+    stream->Prefetch(100, 0);
+    EXPECT_EQ(asked, (Asked{{head + 4096, 2 * 4096}}));
+}
+
 TEST(NonResidentRead, BytesPastTheInitializedSizeReadAsZeros) {
     OneFile f;
     Bytes content = Pattern(3 * 4096, 5);

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
@@ -35,6 +36,13 @@ public:
             *delivered += static_cast<uint32_t>(n);
         }
         return true;
+    }
+
+    void Prefetch(uint64_t offset, uint64_t length) override {
+        if (length == 0 || offset > UINT64_MAX - base_ || offset + base_ > static_cast<uint64_t>(INT64_MAX)) return;
+        const uint64_t at = base_ + offset;
+        length = std::min<uint64_t>(length, static_cast<uint64_t>(INT64_MAX) - at);
+        ::posix_fadvise(fd_, static_cast<off_t>(at), static_cast<off_t>(length), POSIX_FADV_WILLNEED);
     }
 
 private:
