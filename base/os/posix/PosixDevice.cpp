@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -42,6 +43,12 @@ public:
         if (length == 0 || offset > UINT64_MAX - base_ || offset + base_ > static_cast<uint64_t>(INT64_MAX)) return;
         const uint64_t at = base_ + offset;
         length = std::min<uint64_t>(length, static_cast<uint64_t>(INT64_MAX) - at);
+        if (length == 0) return;
+        // Asking for bytes the cache holds still costs a lookup per page: when a read that may not
+        // wait finds the range's last byte, the range was read before and is left be.
+        char last = 0;
+        iovec probe{&last, 1};
+        if (::preadv2(fd_, &probe, 1, static_cast<off_t>(at + length - 1), RWF_NOWAIT) == 1) return;
         ::posix_fadvise(fd_, static_cast<off_t>(at), static_cast<off_t>(length), POSIX_FADV_WILLNEED);
     }
 
