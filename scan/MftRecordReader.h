@@ -4,8 +4,8 @@
 // block cannot be read whole, the records in it are read one by one (with the reader's own log
 // line for each one that fails), so the results are those of reading every record singly.
 // When the $MFT's $DATA is stored plainly (not compressed), the blocks are read ahead on a second
-// thread while the walk works through the ones before, and several threads may load records of
-// the blocks they hold at once.
+// thread while the walk works through the ones before (the device asked for the bytes further on
+// still), and several threads may load records of the blocks they hold at once.
 #include <cstdint>
 #include <memory>
 
