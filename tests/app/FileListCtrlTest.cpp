@@ -113,8 +113,9 @@ TEST(FileListRows, EachColumnSortsAsItsOrderSaysAndEqualRowsKeepTheirArrival)
                 EXPECT_LT(before.GetRecordNumber(), after.GetRecordNumber()) << "column " << column << " row " << i;
             }
         }
-        if (column != kFileColumnIndex)
+        if (column != kFileColumnIndex) {
             EXPECT_GT(ties, 0) << "column " << column;
+        }
         list.SortItems(kFileColumnIndex, true);
         list.ReverseItems();  // back to arrival order for the next column
     }
