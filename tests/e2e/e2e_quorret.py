@@ -22,6 +22,7 @@ recycle fixture (an emptied Recycle Bin), whose files are listed and restored in
 names they had.
 """
 import argparse
+import contextlib
 import hashlib
 import lzma
 import os
@@ -629,6 +630,18 @@ def scan_and_select_all(s, count):
     s.keys(*s.row_point(0), "ctrl+a")
 
 
+@contextlib.contextmanager
+def sample_replaced_by(s, xz):
+    """Drive D:'s image is the fixture XZ unpacked for the cases within, and the sample again after."""
+    os.rename(s.sample, str(s.sample) + ".small")
+    try:
+        with lzma.open(xz) as src, open(s.sample, "wb") as dst:
+            shutil.copyfileobj(src, dst)
+        yield
+    finally:
+        os.replace(str(s.sample) + ".small", s.sample)
+
+
 def recycle_bin_names(s):
     """A volume with an emptied Recycle Bin: the files the bin's index files name are listed, copied
     and restored under the names and folders they had, as the fixture's manifest records them."""
@@ -643,10 +656,7 @@ def recycle_bin_names(s):
             bin_path, original = line.split("\t")[1:3]
             folder, name = original.rsplit("\\", 1)
             originals[record_of[bin_path]] = (folder + "\\", name)
-    os.rename(s.sample, str(s.sample) + ".small")
-    with lzma.open(s.args.recycle_xz) as src, open(s.sample, "wb") as dst:
-        shutil.copyfileobj(src, dst)
-    try:
+    with sample_replaced_by(s, s.args.recycle_xz):
         scan_and_select_all(s, len(deleted))
         s.shot("13-recycle-bin")
         s.keys(*s.row_point(0), "ctrl+c")
@@ -676,8 +686,6 @@ def recycle_bin_names(s):
         s.answer_box("File restored: F:\\bin-top-name. ", "OK", "box-recycle-one")
         s.check(proposed == top and top in {name for _, name in originals.values()},
                 f"one bin file alone: the save dialog proposes its original name {top!r} (got {proposed!r})")
-    finally:
-        os.replace(str(s.sample) + ".small", s.sample)
 
 
 def scan_garbled_mft(s, sample_count, records=(80, 81)):
@@ -709,10 +717,7 @@ def restore_hard_cases(s, manifest, sample_count):
     """Device names and names too long once numbered, a full drive, and a restore from a slow disk."""
     # Names Windows takes for devices, and two files of each of two names: every one is a file.
     devnames = read_manifest(s.args.devnames_manifest)
-    os.rename(s.sample, str(s.sample) + ".small")
-    with lzma.open(s.args.devnames_xz) as src, open(s.sample, "wb") as dst:
-        shutil.copyfileobj(src, dst)
-    try:
+    with sample_replaced_by(s, s.args.devnames_xz):
         scan_and_select_all(s, len(devnames))
         s.restore_selected_to_folder("H")
         s.answer_box(f"Total {len(devnames)} files restored. ", "OK", "box-device-names")
@@ -722,8 +727,6 @@ def restore_hard_cases(s, manifest, sample_count):
         s.check(not any(n.split(".")[0].rstrip(" ").lower() in DEVICE_STEMS for n in made),
                 "no restored name is a device name")
         s.check(all(len(n) <= 255 for n in made), "the numbered long name was cut to fit")
-    finally:
-        os.replace(str(s.sample) + ".small", s.sample)
 
     # A drive that fills up: the message counts what was restored, names every failure with its
     # reason, and leaves no empty file behind; a partial file says how much it holds.
