@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "base/AlignedBytes.h"
+
 namespace Vorlaq {
 
 // Consecutive records as one read of the $MFT's $DATA returned them.
@@ -20,7 +22,7 @@ struct MftBlock {
     uint64_t first = 0;    // the first record's number
     uint64_t records = 0;  // records asked for (at least 1)
     uint64_t held = 0;     // records read whole; 0 when the read failed
-    std::vector<uint8_t> bytes;
+    AlignedBytes bytes;
     std::vector<uint8_t> passOver;  // per record held: 1 when a walk for deleted files passes over it
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/AlignedBytes.h"
 #include "base/ByteReader.h"
 #include "ntfs/NTFSAttributeIndexAllocation.h"
 #include "ntfs/NTFSRecordHeader.h"
@@ -106,7 +107,7 @@ uint64_t RecordCarver::Run(const Sinks& sinks, const std::atomic<bool>* stop, st
     // Small blocks read in turn, each looked through while it is still in the processor's cache:
     // measured faster than large blocks read ahead on a second thread, as the system reads ahead
     // of a sequential reader itself.
-    std::vector<uint8_t> block(blockBytes_);
+    AlignedBytes block(blockBytes_);
     uint64_t read = 0;
     while (read < length_ && device_) {
         if (stop && stop->load()) break;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/AlignedBytes.h"
 #include "base/LogManager.h"
 #include "base/WideFormat.h"
 #include "base/os/Files.h"
@@ -31,7 +32,7 @@ void LogRecordFailure(const wchar_t* format, uint64_t recordNumber, const std::w
 // Copies the stream in 64 KiB pieces; its holes stay holes in the file, unread. A piece shorter
 // than asked is accepted only when it is the rest of the stream. `stop` is polled before each read.
 bool CopyStream(NTFSAttributeBase& data, WritableFile& file, RestoreOutcome& outcome, const std::atomic<bool>* stop) {
-    std::vector<uint8_t> buffer(kChunk);
+    AlignedBytes buffer(kChunk);
     const uint64_t size = data.GetDataSize();
     uint64_t storedEnd = 0;  // where the stored stretch being copied ends
     for (uint64_t offset = 0; offset < size;) {
