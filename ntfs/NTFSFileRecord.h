@@ -70,7 +70,7 @@ public:
     bool IsDirectory() const;
     // The first Win32 (non-DOS) name: its length, -length when capacity is too small, 0 for none.
     int GetFileName(wchar_t* buffer, uint32_t capacity);
-    // The same name as a string; empty for none or one longer than kNTFSMaxNameChars.
+    // The same name as a string; empty for none.
     std::wstring GetWin32Name();
     // From the first $STANDARD_INFORMATION, UTC; 0 without one. Creation, access optional.
     void GetFileTime(uint64_t* writeTm, uint64_t* createTm = nullptr, uint64_t* accessTm = nullptr);
