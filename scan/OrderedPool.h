@@ -41,7 +41,7 @@ public:
             std::lock_guard<std::mutex> hold(lock_);
             stop_ = true;
         }
-        changed_.notify_all();
+        room_.notify_all();
         for (std::thread& thread : threads_) thread.join();
     }
     OrderedPool(const OrderedPool&) = delete;
@@ -60,13 +60,13 @@ public:
         }
         std::unique_lock<std::mutex> hold(lock_);
         Slot& slot = slots_[taken_ % slots_.size()];
-        changed_.wait(hold, [&] { return slot.done || (ended_ && taken_ == filled_); });
+        done_.wait(hold, [&] { return slot.done || (ended_ && taken_ == filled_); });
         if (!slot.done) return false;
         std::swap(item, slot.item);
         slot.done = false;
         ++taken_;
         // Room for one more item: a worker may be waiting for it.
-        changed_.notify_all();
+        room_.notify_one();
         return true;
     }
 
@@ -79,7 +79,7 @@ private:
     void Run(size_t worker) {
         std::unique_lock<std::mutex> hold(lock_);
         for (;;) {
-            changed_.wait(hold, [&] { return stop_ || ended_ || (!filling_ && filled_ - taken_ < slots_.size()); });
+            room_.wait(hold, [&] { return stop_ || ended_ || (!filling_ && filled_ - taken_ < slots_.size()); });
             if (stop_ || ended_) return;
             const uint64_t sequence = filled_;
             Slot& slot = slots_[sequence % slots_.size()];
@@ -90,16 +90,17 @@ private:
             filling_ = false;
             if (!more) {
                 ended_ = true;
-                changed_.notify_all();
+                room_.notify_all();
+                done_.notify_all();
                 return;
             }
             ++filled_;
-            changed_.notify_all();  // the next item may be filled by another worker
+            room_.notify_one();  // the next item may be filled by another worker
             hold.unlock();
             work_(slot.item, worker);
             hold.lock();
             slot.done = true;
-            if (sequence == taken_) changed_.notify_all();
+            if (sequence == taken_) done_.notify_one();
         }
     }
 
@@ -108,7 +109,11 @@ private:
     std::vector<Slot> slots_;
     std::vector<std::thread> threads_;
     std::mutex lock_;
-    std::condition_variable changed_;  // an item filled, done or taken, the end reached, or stop
+    // The workers wait on room_ (an item filled or taken, the end reached, or stop) and the taker
+    // on done_ (the item it waits for done, or the end reached): neither wakes the other side
+    // for nothing.
+    std::condition_variable room_;
+    std::condition_variable done_;
     uint64_t filled_ = 0;  // items filled (or being worked on) so far
     uint64_t taken_ = 0;   // items taken back so far
     bool filling_ = false;
