@@ -1,7 +1,6 @@
 #include "scan/RestoreFile.h"
 
 #include <algorithm>
-#include <vector>
 
 #include "base/AlignedBytes.h"
 #include "base/LogManager.h"

@@ -49,6 +49,20 @@ TEST(OrderedPool, HandsBackEveryItemInOrderWithFewInFlight) {
         // The depth, and the item the taker holds.
         EXPECT_LE(mostInFlight.load(), workers < 2 ? 1 : 6 + 1);
     }
+    // A taker slower than the workers: each item it takes makes room for one more, and a worker
+    // waiting for that room must be woken every time, or the pool stalls.
+    {
+        int next = 0;
+        OrderedPool<Item> pool([&](Item& item) { return (item.number = next++) < 200; },
+                               [](Item& item, size_t) { item.square = item.number * item.number; }, 3, 3);
+        Item item;
+        for (int expected = 0; expected < 200; ++expected) {
+            if (expected % 5 == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
+            ASSERT_TRUE(pool.Take(item));
+            ASSERT_EQ(item.number, expected);
+        }
+        EXPECT_FALSE(pool.Take(item));
+    }
     // Left before the end, a pool stops its workers and returns.
     int next = 0;
     OrderedPool<Item> pool([&](Item& item) { return (item.number = next++) < 1000; }, [](Item&, size_t) {}, 3, 4);
