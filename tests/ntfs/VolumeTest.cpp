@@ -59,12 +59,17 @@ TEST(Volume, NullDeviceIsNotOK) {
 
 TEST(Volume, BootSectorUnreadableOrNotNTFS) {
     auto image = VolumeImage().Build();
+    // The first read (the boot sector) fails, or delivers one byte short.
+    FaultPlan failed, cutShort;
+    failed.failAtRead = 1;
+    cutShort.shortAtRead = 1;
+    cutShort.shortKeep = 511;
     struct Case {
         FaultPlan plan;
         const wchar_t* message;
     } cases[] = {
-        {{1, 0, 0, 0, 0, false}, L"Reading boot sector error. "},
-        {{0, 1, 511, 0, 0, false}, L"Reading boot sector error. "},
+        {failed, L"Reading boot sector error. "},
+        {cutShort, L"Reading boot sector error. "},
     };
     for (const Case& c : cases) {
         LogCapture log;
