@@ -178,8 +178,8 @@ ParsedArguments ParseArguments(const std::vector<std::wstring>& arguments) {
             return Refuse(FormatWide(L"--filter matches whole extensions (txt, *.txt, *.*): '%s' can match nothing",
                                      filter.GetUnmatchable().front()));
     }
-    if (o.deep && (o.shadowCopies || o.traces || o.threads || o.originalNames || o.format == ScanFormat::Body))
-        return Refuse(L"--deep goes without --shadow-copies, --traces, --threads, --original-names and --format body");
+    if (o.deep && (o.shadowCopies || o.traces || o.originalNames || o.format == ScanFormat::Body))
+        return Refuse(L"--deep goes without --shadow-copies, --traces, --original-names and --format body");
     if (o.recoverableOnly && !o.recoverableColumn)
         return Refuse(L"--recoverable needs the column that --no-recoverable leaves out");
     if (o.command != CliCommand::Restore) {
@@ -261,7 +261,8 @@ std::wstring UsageText() {
            L"--deep        read the whole source for file records, also those of an earlier file system (after a\n"
            L"              quick format, or with the MFT lost): its files are listed as @POSITION (the record's byte\n"
            L"              position), marked in the Old MFT column, and restore names them so\n"
-           L"--threads N   parse the MFT's records on N threads (default: one per core); the output is the same\n"
+           L"--threads N   parse the MFT's records, or look through the deep scan's blocks, on N threads\n"
+           L"              (default: one per core); the output is the same\n"
            L"--verbose     write the log lines to standard error\n"
            L"\n"
            L"Exit status: 0 success; 1 some file failed or the output could not be written; 2 bad arguments, a\n"

@@ -280,6 +280,7 @@ int RunRestore(CliOptions& options, Console& console, ErrorLogCapture& errors) {
     if (options.deep) {
         deep = std::make_unique<DeepScan>(source, options.recoverableOnly ? RecoverabilityMode::IntactOnly
                                                                           : RecoverabilityMode::Off);
+        deep->SetThreads(options.threads);
         CatchInterrupts();
     }
     if (!options.oldRecords.empty()) {

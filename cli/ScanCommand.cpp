@@ -24,6 +24,7 @@ int RunDeepScanCommand(const CliOptions& options, VolumeSession& session, Consol
     FileFilter filter;
     filter.SetFilters(options.filter.value_or(L""));
     DeepScan deep(session.GetSource(), RecoverabilityFor(options));
+    deep.SetThreads(options.threads);
     std::unique_ptr<ScanPrinter> printer =
         MakeScanPrinter(options.format, console, options.recoverableColumn, false, false, true);
     CatchInterrupts();

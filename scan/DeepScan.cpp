@@ -28,6 +28,47 @@ const NTFSAttributeNonResident* IndexAllocationOf(NTFSFileRecord& record) {
     return dynamic_cast<const NTFSAttributeNonResident*>(record.FindFirstAttr(kNTFSAttrIndexAllocation));
 }
 
+// A file found, waiting for the whole source to be read: its folder may lie further on (a
+// fragmented MFT, a folder made later). Kept small: a quick-formatted volume may hold a million.
+struct Waiting {
+    uint64_t position;
+    uint64_t mftStart;
+    uint64_t parentRef;
+    uint64_t number;
+    uint64_t size;
+    uint64_t times[3];  // modified, created, accessed
+    uint32_t recordSize;
+    uint16_t sequence;
+    bool old;
+    Recoverability recoverability;
+    std::string name;  // UTF-8
+};
+
+// A folder's record, as CarvedFolders::Add takes it.
+struct FolderRecord {
+    uint64_t mftStart;
+    uint64_t number;
+    uint16_t sequence;
+    uint64_t parentRef;
+    std::wstring name;
+};
+
+// A folder named by an entry of its parent's index, as CarvedFolders::AddIndexed takes it.
+struct IndexedFolder {
+    uint64_t reference;
+    uint64_t parentRef;
+    std::wstring name;
+};
+
+// What the records and index entries of one block of the source hold, in position order.
+struct BlockFinds {
+    std::vector<FolderRecord> folders;
+    std::vector<IndexedFolder> indexed;
+    std::vector<int64_t> folderIndexClusters;
+    std::vector<std::pair<uint64_t, uint64_t>> mftAnchors;
+    std::vector<Waiting> files;
+};
+
 }  // namespace
 
 DeepScan::DeepScan(const VolumeSource& source, RecoverabilityMode mode) : source_(source), mode_(mode) {
@@ -61,45 +102,32 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
     mftAnchors_.clear();
     const std::wstring root = source_.GetVolumeText();
     CarvedFolders folders(root);
-    // A file's folder may lie further on (a fragmented MFT, a folder made later): the files wait
-    // for the whole source to be read.
-    // Kept small: a quick-formatted volume may hold a million of them.
-    struct Waiting {
-        uint64_t position;
-        uint64_t mftStart;
-        uint64_t parentRef;
-        uint64_t number;
-        uint64_t size;
-        uint64_t times[3];  // modified, created, accessed
-        uint32_t recordSize;
-        uint16_t sequence;
-        bool old;
-        Recoverability recoverability;
-        std::string name;  // UTF-8
-    };
+    // A file's folder may lie further on: the files wait for the whole source to be read.
     std::vector<Waiting> files;
     const bool judged = mode_ != RecoverabilityMode::Off && bitmap_ && bitmap_->IsReadable();
 
     RecordCarver carver(source_, length_, clusterSize_);
-    auto found = [&](const CarvedRecord& carved) {
+    RecordCarver::Sinks<BlockFinds> sinks;
+    sinks.record = [&](const CarvedRecord& carved, BlockFinds& finds) {
         NTFSFileRecord& record = *carved.record;
         const uint64_t number = record.GetFileRef();
         auto* firstName = dynamic_cast<NTFSFileName*>(record.FindFirstAttr(kNTFSAttrFileName));
         const uint64_t parentRef = firstName ? firstName->GetParentRef() : 0;
-        const std::wstring name = ShownRecordName(record, number);
+        std::wstring name = ShownRecordName(record, number);
         if (record.IsDirectory()) {
             if (const NTFSAttributeNonResident* index = IndexAllocationOf(record); index && !index->GetDataRuns().empty())
-                folderIndexClusters_.push_back(index->GetDataRuns().front().LCN);
-            if (!name.empty()) folders.Add(carved.mftStart, number, record.GetSequenceNumber(), parentRef, name);
+                finds.folderIndexClusters.push_back(index->GetDataRuns().front().LCN);
+            if (!name.empty())
+                finds.folders.push_back({carved.mftStart, number, record.GetSequenceNumber(), parentRef, std::move(name)});
             return;
         }
-        if (number <= kMftMirrRecord && mftAnchors_.size() < kMostMftAnchors) {
+        if (number <= kMftMirrRecord) {
             // $MFT's and $MFTMirr's first clusters, counted from their volume's start: the MFT and
             // its mirror both begin with these two records, and one of them lies where it says.
             auto* stored = dynamic_cast<const NTFSAttributeNonResident*>(record.FindStream());
             if (stored && !stored->GetDataRuns().empty() && stored->GetDataRuns().front().StartVCN == 0 &&
                 stored->GetDataRuns().front().LCN > 0)
-                mftAnchors_.emplace_back(carved.mftStart, static_cast<uint64_t>(stored->GetDataRuns().front().LCN));
+                finds.mftAnchors.emplace_back(carved.mftStart, static_cast<uint64_t>(stored->GetDataRuns().front().LCN));
         }
         if (number < kNTFSFirstUserRecord || (parentRef & kNTFSRecordNumberMask) == kExtendRecord) return;
         const bool old = !InLiveMft(carved.position, carved.recordSize);
@@ -114,20 +142,30 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
         Waiting file{carved.position, carved.mftStart, parentRef, number, data ? data->GetDataSize() : 0, {},
                      carved.recordSize, record.GetSequenceNumber(), old, recoverability, WideToUtf8(name)};
         record.GetFileTime(&file.times[0], &file.times[1], &file.times[2]);
-        files.push_back(std::move(file));
+        finds.files.push_back(std::move(file));
     };
     // A file the live file system holds is passed over unloaded; folders are all kept, for paths.
-    auto wanted = [&](uint64_t position, uint32_t recordSize, const NTFSRecordHeader& header) {
+    sinks.wanted = [&](uint64_t position, uint32_t recordSize, const NTFSRecordHeader& header) {
         return !header.IsLiveFile() || !InLiveMft(position, recordSize);
     };
     // A folder's name in its parent's index, for when the folder's record is gone.
-    auto indexEntry = [&](const NTFSIndexEntry& entry) {
+    sinks.indexEntry = [&](const NTFSIndexEntry& entry, BlockFinds& finds) {
         if (!entry.IsDirectory() || !entry.IsWin32Name()) return;
         wchar_t name[kNTFSMaxNameChars + 1];
         if (entry.GetFileName(name, kNTFSMaxNameChars) > 0)
-            folders.AddIndexed(entry.GetFileReference(), entry.GetParentRef(), name);
+            finds.indexed.push_back({entry.GetFileReference(), entry.GetParentRef(), name});
     };
-    result.bytesRead = carver.Run({found, wanted, indexEntry}, stop, progress);
+    sinks.done = [&](BlockFinds& finds) {
+        folderIndexClusters_.insert(folderIndexClusters_.end(), finds.folderIndexClusters.begin(),
+                                    finds.folderIndexClusters.end());
+        for (const FolderRecord& folder : finds.folders)
+            folders.Add(folder.mftStart, folder.number, folder.sequence, folder.parentRef, folder.name);
+        for (const IndexedFolder& folder : finds.indexed) folders.AddIndexed(folder.reference, folder.parentRef, folder.name);
+        for (const auto& anchor : finds.mftAnchors)
+            if (mftAnchors_.size() < kMostMftAnchors) mftAnchors_.push_back(anchor);
+        for (Waiting& file : finds.files) files.push_back(std::move(file));
+    };
+    result.bytesRead = carver.Run(sinks, PoolWorkers(threads_), stop, progress);
     SettleGeometry(carver.IndexBlocks(), result);
     // Old files were judged at the live clusters' size: at another size that judgement says nothing.
     const bool judgedAtOwnSize = result.clusterSize == clusterSize_;

@@ -53,6 +53,9 @@ public:
     // Bytes the scan reads: the whole source.
     uint64_t Length() const { return length_; }
 
+    // Threads that look through the source's blocks: `count`, or with 0 (the default) one per core.
+    void SetThreads(unsigned count) { threads_ = count; }
+
     // Hands each file listed to `sink`, in position order; ends early once `stop` is set.
     // `progress` follows the bytes read.
     DeepScanResult Run(const FileFilter& filter, const std::function<void(DeletedFileInfo&)>& sink,
@@ -82,6 +85,7 @@ private:
     uint64_t length_ = 0;
     uint32_t clusterSize_ = 0;
     uint64_t volumeStart_ = 0;
+    unsigned threads_ = 0;
 };
 
 }  // namespace Vorlaq

@@ -17,21 +17,11 @@ namespace Vorlaq {
 
 namespace {
 
-// Blocks being parsed or parsed and not yet reported: two per parser thread, so that one slow
-// block does not hold the others back, and two more.
-size_t BlocksInFlight(size_t parsers) { return 2 * parsers + 2; }
-
 // A block of records and what was found in it, the unit the parsers hand back.
 struct ParsedBlock {
     MftBlock block;
     BlockFindings found;
 };
-
-size_t ParserCount(unsigned asked) {
-    if (asked > 0) return asked;
-    const unsigned cores = std::thread::hardware_concurrency();
-    return cores > 0 ? cores : 1;
-}
 
 }  // namespace
 
@@ -135,7 +125,7 @@ int32_t FileScanTask::Scan() {
     }
     const uint64_t errorsBefore = LogManager::errorsWrittenOnThisThread();
     MftRecordReader records(*volume, total);
-    const size_t parsers = records.LoadsInParallel() ? ParserCount(parserThreads_) : 1;
+    const size_t parsers = records.LoadsInParallel() ? PoolWorkers(parserThreads_) : 1;
     std::vector<std::unique_ptr<DeletedFileFinder>> finders;
     for (size_t i = 0; i < parsers; ++i)
         finders.push_back(std::make_unique<DeletedFileFinder>(*volume, records, filter_, recoverability_, bitmap.get(),
@@ -143,7 +133,7 @@ int32_t FileScanTask::Scan() {
     OrderedPool<ParsedBlock> pool(
         [&](ParsedBlock& item) { return !stop_.load(std::memory_order_relaxed) && records.Next(item.block); },
         [&](ParsedBlock& item, size_t parser) { finders[parser]->Find(item.block, item.found); }, parsers,
-        BlocksInFlight(parsers));
+        PoolDepth(parsers));
     DirectoryPathCache paths(*volume);
     RecycleBinJoin bin(volume->GetVolumePath());
     ParsedBlock item;

@@ -16,6 +16,17 @@
 
 namespace Vorlaq {
 
+// The workers a pool is given: `asked` when set, else one per core.
+inline size_t PoolWorkers(unsigned asked) {
+    if (asked > 0) return asked;
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores > 0 ? cores : 1;
+}
+
+// Items between being filled and being taken back: two per worker, so that one slow item does not
+// hold the others back, and two more.
+inline size_t PoolDepth(size_t workers) { return 2 * workers + 2; }
+
 template <typename Item>
 class OrderedPool {
 public:

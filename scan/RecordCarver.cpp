@@ -36,91 +36,142 @@ uint32_t RecordSizeOf(const ByteReader& header) {
 
 }  // namespace
 
+class RecordCarver::Examiner {
+public:
+    Examiner(const VolumeSource& source, Device* device, uint32_t clusterSize)
+        : source_(source), device_(device), clusterSize_(clusterSize) {}
+
+    void LookThrough(Block& block, const WantedRecord& wanted, const RecordSink& record, const EntrySink& indexEntry) {
+        block.indexBlocks.clear();
+        block.log.clear();
+        LogDeferral deferral(block.log);
+        for (size_t offset = 0; offset + 4 <= block.got; offset += kStep)
+            Examine(block.bytes.data() + offset, block.got - offset, block.at + offset, block, wanted, record,
+                    indexEntry);
+    }
+
+private:
+    // `bytes` (`size` of them left in the block) when `need` of them are there, else the `need`
+    // bytes at `position` read on their own; null when they cannot be read.
+    const uint8_t* Whole(const uint8_t* bytes, size_t size, uint64_t position, size_t need) {
+        if (need <= size) return bytes;
+        // A structure that runs past this block is read on its own: rare, and a block stays small.
+        straddling_.resize(need);
+        uint32_t got = 0;
+        if (!device_ || !device_->ReadAt(position, straddling_.data(), static_cast<uint32_t>(need), &got) ||
+            got != need)
+            return nullptr;
+        return straddling_.data();
+    }
+
+    // Points record_ at a view of the MFT that starts at `mftStart`.
+    void SelectView(uint64_t mftStart, uint32_t recordSize) {
+        if (!view_ || viewStart_ != mftStart || viewRecordSize_ != recordSize) {
+            record_.reset();
+            view_ = source_.OldFileSystem(mftStart, recordSize, clusterSize_).Open();
+            viewStart_ = mftStart;
+            viewRecordSize_ = recordSize;
+            record_ = std::make_unique<NTFSFileRecord>(view_.get());
+        }
+    }
+
+    void ExamineIndexBlock(const uint8_t* bytes, size_t size, uint64_t position, Block& block,
+                           const EntrySink& indexEntry) {
+        // Its size is what its update-sequence array covers; the fix-up must check over it.
+        const uint16_t count = ByteReader(bytes, size).U16(0x06).value_or(0);
+        const size_t blockSize = count > 1 ? size_t{count - 1u} * kStep : 0;
+        if (blockSize == 0 || blockSize > kLargestRecord) return;
+        const uint8_t* whole = Whole(bytes, size, position, blockSize);
+        if (!whole) return;
+        indexBlock_.assign(whole, whole + blockSize);
+        if (!ApplyUpdateSequence(indexBlock_.data(), blockSize)) return;
+        block.indexBlocks.push_back(position);
+        if (!indexEntry) return;
+        ForEachIndexEntry(ByteReader(indexBlock_.data(), blockSize), kNTFSIndexBlockNodeHeader,
+                          [&](const ByteReader& bytes) {
+                              indexEntry(NTFSIndexEntry(bytes, false));
+                              return true;
+                          });
+    }
+
+    void Examine(const uint8_t* bytes, size_t size, uint64_t position, Block& block, const WantedRecord& wanted,
+                 const RecordSink& found, const EntrySink& indexEntry) {
+        ByteReader header(bytes, size);
+        const uint32_t magic = header.U32(0).value_or(0);
+        if (magic == kIndexMagic) {
+            ExamineIndexBlock(bytes, size, position, block, indexEntry);
+            return;
+        }
+        if (magic != kFileMagic || size < kNumberedUsaOffset) return;
+        const uint32_t recordSize = RecordSizeOf(header);
+        if (recordSize == 0) return;
+        const uint64_t number = header.U32(0x2C).value_or(0);
+        bytes = Whole(bytes, size, position, recordSize);
+        if (!bytes) return;
+        // Checked on the stored bytes first (fix-up included), so that only a sound record is loaded (which logs).
+        const NTFSRecordHeader fields = ReadRecordHeader(bytes, recordSize);
+        if (!fields.sound || fields.baseRef != 0) return;
+        if (wanted && !wanted(position, recordSize, fields)) return;
+
+        const uint64_t mftStart = position - number * recordSize;
+        SelectView(mftStart, recordSize);
+        NTFSFileRecord& record = *record_;
+        record.SetAttrMask(kNTFSMaskFileName | kNTFSMaskData | NTFSAttrMaskBit(kNTFSAttrIndexAllocation));
+        if (!record.LoadFileRecord(number, bytes, recordSize)) return;
+        record.ParseAttrs();
+        found({position, mftStart, recordSize, &record});
+    }
+
+    const VolumeSource& source_;
+    Device* const device_;
+    const uint32_t clusterSize_;
+    std::vector<uint8_t> straddling_;
+    std::vector<uint8_t> indexBlock_;  // the last index block, fixed up
+    // The view of the last records' MFT: records of one MFT come one after the other.
+    std::unique_ptr<NTFSVolume> view_;
+    uint64_t viewStart_ = 0;
+    uint32_t viewRecordSize_ = 0;
+    std::unique_ptr<NTFSFileRecord> record_;
+};
+
 RecordCarver::RecordCarver(const VolumeSource& source, uint64_t length, uint32_t clusterSize, uint32_t blockBytes)
     : source_(source), device_(source.OpenDevice()), length_(length), clusterSize_(clusterSize ? clusterSize : 4096),
       blockBytes_(std::max(blockBytes / kStep, 1u) * kStep) {}
 
-const uint8_t* RecordCarver::Whole(const uint8_t* bytes, size_t size, uint64_t position, size_t need) {
-    if (need <= size) return bytes;
-    // A structure that runs past this block is read on its own: rare, and a block stays small.
-    straddling_.resize(need);
-    uint32_t got = 0;
-    if (!device_->ReadAt(position, straddling_.data(), static_cast<uint32_t>(need), &got) || got != need) return nullptr;
-    return straddling_.data();
-}
+RecordCarver::~RecordCarver() = default;
 
-void RecordCarver::SelectView(uint64_t mftStart, uint32_t recordSize) {
-    if (!view_ || viewStart_ != mftStart || viewRecordSize_ != recordSize) {
-        record_.reset();
-        view_ = source_.OldFileSystem(mftStart, recordSize, clusterSize_).Open();
-        viewStart_ = mftStart;
-        viewRecordSize_ = recordSize;
-        record_ = std::make_unique<NTFSFileRecord>(view_.get());
+bool RecordCarver::ReadNext(Block& block) {
+    // Blocks are read in turn, each by the worker that then looks through it while it is still in
+    // that processor's cache; the system reads ahead of a sequential reader itself. Blocks of
+    // 1 MiB: at 128 KiB, handing blocks between threads cost what a second thread gained.
+    if (ended_ || next_ >= length_ || !device_) return false;
+    const uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(blockBytes_, length_ - next_));
+    if (block.bytes.size() < want) block.bytes.resize(want);
+    block.at = next_;
+    block.got = 0;
+    if (!device_->ReadAt(next_, block.bytes.data(), want, &block.got) || block.got == 0) {
+        ended_ = true;
+        return false;
     }
+    next_ += block.got;
+    ended_ = block.got < want;  // the source ended early
+    return true;
 }
 
-void RecordCarver::ExamineIndexBlock(const uint8_t* bytes, size_t size, uint64_t position, const Sinks& sinks) {
-    // Its size is what its update-sequence array covers; the fix-up must check over it.
-    const uint16_t count = ByteReader(bytes, size).U16(0x06).value_or(0);
-    const size_t blockSize = count > 1 ? size_t{count - 1u} * kStep : 0;
-    if (blockSize == 0 || blockSize > kLargestRecord || indexBlocks_.size() >= kMostIndexBlocks) return;
-    const uint8_t* block = Whole(bytes, size, position, blockSize);
-    if (!block) return;
-    indexBlock_.assign(block, block + blockSize);
-    if (!ApplyUpdateSequence(indexBlock_.data(), blockSize)) return;
-    indexBlocks_.push_back(position);
-    if (!sinks.indexEntry) return;
-    ForEachIndexEntry(ByteReader(indexBlock_.data(), blockSize), kNTFSIndexBlockNodeHeader, [&](const ByteReader& bytes) {
-        sinks.indexEntry(NTFSIndexEntry(bytes, false));
-        return true;
-    });
+void RecordCarver::MakeExaminers(size_t workers) {
+    while (examiners_.size() < workers)
+        examiners_.push_back(std::make_unique<Examiner>(source_, device_.get(), clusterSize_));
 }
 
-void RecordCarver::Examine(const uint8_t* bytes, size_t size, uint64_t position, const Sinks& sinks) {
-    ByteReader header(bytes, size);
-    const uint32_t magic = header.U32(0).value_or(0);
-    if (magic == kIndexMagic) {
-        ExamineIndexBlock(bytes, size, position, sinks);
-        return;
-    }
-    if (magic != kFileMagic || size < kNumberedUsaOffset) return;
-    const uint32_t recordSize = RecordSizeOf(header);
-    if (recordSize == 0) return;
-    const uint64_t number = header.U32(0x2C).value_or(0);
-    bytes = Whole(bytes, size, position, recordSize);
-    if (!bytes) return;
-    // Checked on the stored bytes first (fix-up included), so that only a sound record is loaded (which logs).
-    const NTFSRecordHeader fields = ReadRecordHeader(bytes, recordSize);
-    if (!fields.sound || fields.baseRef != 0) return;
-    if (sinks.wanted && !sinks.wanted(position, recordSize, fields)) return;
-
-    const uint64_t mftStart = position - number * recordSize;
-    SelectView(mftStart, recordSize);
-    NTFSFileRecord& record = *record_;
-    record.SetAttrMask(kNTFSMaskFileName | kNTFSMaskData | NTFSAttrMaskBit(kNTFSAttrIndexAllocation));
-    if (!record.LoadFileRecord(number, bytes, recordSize)) return;
-    record.ParseAttrs();
-    sinks.record({position, mftStart, recordSize, &record});
+void RecordCarver::Examine(Block& block, size_t worker, const WantedRecord& wanted, const RecordSink& record,
+                           const EntrySink& indexEntry) {
+    examiners_.at(worker)->LookThrough(block, wanted, record, indexEntry);
 }
 
-uint64_t RecordCarver::Run(const Sinks& sinks, const std::atomic<bool>* stop, std::atomic<uint64_t>* progress) {
-    // Small blocks read in turn, each looked through while it is still in the processor's cache:
-    // measured faster than large blocks read ahead on a second thread, as the system reads ahead
-    // of a sequential reader itself.
-    AlignedBytes block(blockBytes_);
-    uint64_t read = 0;
-    while (read < length_ && device_) {
-        if (stop && stop->load()) break;
-        const uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(blockBytes_, length_ - read));
-        uint32_t got = 0;
-        if (!device_->ReadAt(read, block.data(), want, &got) || got == 0) break;
-        for (size_t offset = 0; offset + 4 <= got; offset += kStep)
-            Examine(block.data() + offset, got - offset, read + offset, sinks);
-        read += got;
-        if (progress) progress->store(read, std::memory_order_relaxed);
-        if (got < want) break;  // the source ended early
-    }
-    return read;
+void RecordCarver::NoteIndexBlocks(const Block& block) {
+    const size_t room = kMostIndexBlocks - std::min(kMostIndexBlocks, indexBlocks_.size());
+    indexBlocks_.insert(indexBlocks_.end(), block.indexBlocks.begin(),
+                        block.indexBlocks.begin() + static_cast<ptrdiff_t>(std::min(room, block.indexBlocks.size())));
 }
 
 }  // namespace Vorlaq

@@ -7,16 +7,20 @@
 // Index blocks ("INDX") whose fix-up checks are noted by position, for the geometry of a file
 // system whose boot sector is gone, and their entries handed on: a folder's entries name its
 // children, the folders among them included, when the children's records are gone.
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
 
+#include "base/AlignedBytes.h"
+#include "base/LogManager.h"
 #include "ntfs/NTFSFileRecord.h"
 #include "ntfs/NTFSIndexEntry.h"
 #include "ntfs/NTFSRecordHeader.h"
 #include "ntfs/NTFSVolume.h"
+#include "scan/OrderedPool.h"
 #include "scan/VolumeSource.h"
 
 namespace Vorlaq {
@@ -32,51 +36,105 @@ struct CarvedRecord {
 
 class RecordCarver {
 public:
-    // Base records only, in position order, on the thread that runs the carver.
-    using FoundRecord = std::function<void(const CarvedRecord& found)>;
     // Asked, before a record is loaded, whether the caller wants it: loading is most of the work.
     using WantedRecord = std::function<bool(uint64_t position, uint32_t recordSize, const NTFSRecordHeader& header)>;
-    // An entry of an index block found, valid during the call.
-    using FoundIndexEntry = std::function<void(const NTFSIndexEntry& entry)>;
+    // The source is read block by block, in order, and several workers look through the blocks at
+    // once. What a worker makes of the records and index entries of one block goes into that
+    // block's `Findings`; the caller takes each block's Findings back in position order.
+    template <typename Findings>
     struct Sinks {
-        FoundRecord record;
-        WantedRecord wanted;          // without it, every record is loaded
-        FoundIndexEntry indexEntry;   // may be empty
+        // On a worker: base records, in position order within the block.
+        std::function<void(const CarvedRecord& found, Findings& findings)> record;
+        WantedRecord wanted;  // on a worker; without it, every record is loaded
+        // On a worker: the entries of the block's index blocks, valid during the call; may be empty.
+        std::function<void(const NTFSIndexEntry& entry, Findings& findings)> indexEntry;
+        // On the thread that runs the carver: each block's Findings, block after block.
+        std::function<void(Findings& findings)> done;
     };
 
     // Reads `length` bytes of `source` (its start being the volume's); `clusterSize` is what the
     // views' data runs are read at until the caller knows better.
-    RecordCarver(const VolumeSource& source, uint64_t length, uint32_t clusterSize, uint32_t blockBytes = 128u << 10);
+    RecordCarver(const VolumeSource& source, uint64_t length, uint32_t clusterSize, uint32_t blockBytes = 1024u << 10);
+    ~RecordCarver();
+    RecordCarver(const RecordCarver&) = delete;
+    RecordCarver& operator=(const RecordCarver&) = delete;
 
-    // Bytes read when it ended: `length` unless `stop` was set or a read failed. `progress`, when
-    // given, follows the bytes read.
-    uint64_t Run(const Sinks& sinks, const std::atomic<bool>* stop = nullptr, std::atomic<uint64_t>* progress = nullptr);
+    // Bytes read when it ended: `length` unless `stop` was set or a read failed. `workers` threads
+    // look through the blocks (with 1, the calling thread). `progress`, when given, follows the
+    // bytes whose blocks were handed to `done`.
+    template <typename Findings>
+    uint64_t Run(const Sinks<Findings>& sinks, size_t workers, const std::atomic<bool>* stop = nullptr,
+                 std::atomic<uint64_t>* progress = nullptr);
 
     // Where "INDX" headers were seen, in order.
     const std::vector<uint64_t>& IndexBlocks() const { return indexBlocks_; }
 
 private:
-    // `bytes` (`size` of them left in the block) when `need` of them are there, else the `need`
-    // bytes at `position` read on their own; null when they cannot be read.
-    const uint8_t* Whole(const uint8_t* bytes, size_t size, uint64_t position, size_t need);
-    void Examine(const uint8_t* bytes, size_t size, uint64_t position, const Sinks& sinks);
-    void ExamineIndexBlock(const uint8_t* bytes, size_t size, uint64_t position, const Sinks& sinks);
-    // Points record_ at a view of the MFT that starts at `mftStart`.
-    void SelectView(uint64_t mftStart, uint32_t recordSize);
+    // A stretch of the source as one read returned it, where its index blocks start, and the lines
+    // looking through it logged (written when it is handed back, so that they come in order).
+    struct Block {
+        uint64_t at = 0;
+        uint32_t got = 0;
+        AlignedBytes bytes;
+        std::vector<uint64_t> indexBlocks;
+        std::vector<LogLine> log;
+    };
+    // Looks through blocks on one worker, with a record, a view and buffers of its own.
+    class Examiner;
+    using RecordSink = std::function<void(const CarvedRecord& found)>;
+    using EntrySink = std::function<void(const NTFSIndexEntry& entry)>;
+
+    // The next block in order into `block`; false at the end, after a failed read or a short one.
+    bool ReadNext(Block& block);
+    void MakeExaminers(size_t workers);
+    void Examine(Block& block, size_t worker, const WantedRecord& wanted, const RecordSink& record,
+                 const EntrySink& indexEntry);
+    // Notes a block's index blocks, up to the bound.
+    void NoteIndexBlocks(const Block& block);
 
     const VolumeSource& source_;
     std::unique_ptr<Device> device_;
     const uint64_t length_;
     const uint32_t clusterSize_;
     const uint32_t blockBytes_;
+    uint64_t next_ = 0;   // where the next block starts
+    bool ended_ = false;  // a read failed or came back short
     std::vector<uint64_t> indexBlocks_;
-    std::vector<uint8_t> straddling_;
-    std::vector<uint8_t> indexBlock_;  // the last index block, fixed up
-    // The view of the last records' MFT: records of one MFT come one after the other.
-    std::unique_ptr<NTFSVolume> view_;
-    uint64_t viewStart_ = 0;
-    uint32_t viewRecordSize_ = 0;
-    std::unique_ptr<NTFSFileRecord> record_;
+    std::vector<std::unique_ptr<Examiner>> examiners_;
 };
+
+template <typename Findings>
+uint64_t RecordCarver::Run(const Sinks<Findings>& sinks, size_t workers, const std::atomic<bool>* stop,
+                           std::atomic<uint64_t>* progress) {
+    struct Item {
+        Block block;
+        Findings findings;
+    };
+    workers = std::max<size_t>(workers, 1);
+    MakeExaminers(workers);
+    OrderedPool<Item> pool([&](Item& item) { return !(stop && stop->load()) && ReadNext(item.block); },
+                           [&](Item& item, size_t worker) {
+                               item.findings = Findings();
+                               Findings& findings = item.findings;
+                               Examine(
+                                   item.block, worker, sinks.wanted,
+                                   [&](const CarvedRecord& found) { sinks.record(found, findings); },
+                                   sinks.indexEntry ? EntrySink([&](const NTFSIndexEntry& entry) {
+                                       sinks.indexEntry(entry, findings);
+                                   })
+                                                    : EntrySink());
+                           },
+                           workers, PoolDepth(workers));
+    uint64_t read = 0;
+    Item item;
+    while (pool.Take(item)) {
+        LogManager::instance().replay(item.block.log);
+        NoteIndexBlocks(item.block);
+        sinks.done(item.findings);
+        read = item.block.at + item.block.got;
+        if (progress) progress->store(read, std::memory_order_relaxed);
+    }
+    return read;
+}
 
 }  // namespace Vorlaq

@@ -191,6 +191,7 @@ TEST(Arguments, DeepScanFilesGoByPosition) {
     EXPECT_EQ(r.options.oldRecords, std::vector<uint64_t>{3223552});
     EXPECT_EQ(r.options.records, std::vector<uint64_t>{70});
     EXPECT_TRUE(Parse({L"scan", L"disk.img", L"--deep", L"--format", L"tsv", L"--recoverable"}).ok);
+    EXPECT_TRUE(Parse({L"scan", L"disk.img", L"--deep", L"--threads", L"2"}).ok);  // for benchmarks
     EXPECT_TRUE(Parse({L"restore", L"disk.img", L"--deep", L"--all", L"--tree", L"--filter", L"jpg", L"--out", L"o"}).ok);
     for (const std::vector<std::wstring>& refused : {
              std::vector<std::wstring>{L"restore", L"disk.img", L"--out", L"o", L"@1024"},

@@ -994,6 +994,11 @@ class DeepScan(unittest.TestCase):
                                                      arg_path(work_dir("deep", "plain"))).out)
                 r = run_cli("scan", arg_path(image), *where, "--deep", "--format", "tsv")
                 self.assertEqual(r.code, 0, r)
+                # Looked through on one thread or on three, the rows and the summary are the same.
+                for threads in ("1", "3"):
+                    again = run_cli("scan", arg_path(image), *where, "--deep", "--format", "tsv", "--threads", threads)
+                    self.assertEqual([again.code, again.out, re.sub(r" in \d+\.\d\d s: ", "", again.err)],
+                                     [r.code, r.out, re.sub(r" in \d+\.\d\d s: ", "", r.err)])
                 rows = [l.split("\t") for l in r.out.splitlines()]
                 self.assertEqual(rows[0][-4:], ["recoverable", "original_path", "deleted", "old_mft"])
                 listed = {tsv_decode(row[2]) + tsv_decode(row[1]): row for row in rows[1:]}
