@@ -55,11 +55,10 @@ private:
     // bytes at `position` read on their own; null when they cannot be read.
     const uint8_t* Whole(const uint8_t* bytes, size_t size, uint64_t position, size_t need) {
         if (need <= size) return bytes;
-        // A structure that runs past this block is read on its own: rare, and a block stays small.
+        // A structure that runs past this block is read on its own: rare, and blocks need not overlap.
         straddling_.resize(need);
         uint32_t got = 0;
-        if (!device_ || !device_->ReadAt(position, straddling_.data(), static_cast<uint32_t>(need), &got) ||
-            got != need)
+        if (!device_->ReadAt(position, straddling_.data(), static_cast<uint32_t>(need), &got) || got != need)
             return nullptr;
         return straddling_.data();
     }
