@@ -262,7 +262,7 @@ std::wstring UsageText() {
            L"              quick format, or with the MFT lost): its files are listed as @POSITION (the record's byte\n"
            L"              position), marked in the Old MFT column, and restore names them so\n"
            L"--threads N   parse the MFT's records, or look through the deep scan's blocks, on N threads\n"
-           L"              (default: one per core); the output is the same\n"
+           L"              (default: one per core, but one fewer for the MFT's records); the output is the same\n"
            L"--verbose     write the log lines to standard error\n"
            L"\n"
            L"Exit status: 0 success; 1 some file failed or the output could not be written; 2 bad arguments, a\n"

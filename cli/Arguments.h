@@ -40,7 +40,7 @@ struct CliOptions {
     bool traces = false;                // scan --traces: names found only in slack and the change journal
     bool deep = false;                  // scan, restore --deep: every file record on the source, old file systems' too
     std::vector<uint64_t> oldRecords;   // restore @POSITION... (with --deep): records outside the live MFT
-    unsigned threads = 0;               // --threads: threads that parse records; 0 for one per core
+    unsigned threads = 0;               // --threads: threads that parse records; 0 for the default
     bool verbose = false;
 };
 

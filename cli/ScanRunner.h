@@ -28,7 +28,7 @@ using FoundFileSink = std::function<void(DeletedFileInfo&)>;
 
 // `walked` is the number of records the walk passes, for the rate and time-left estimate. Once `stop`
 // is set, or (for a walk given a `stop`) the console's standard output is lost, the walk is asked
-// to end. `threads` parse records (0: one per core).
+// to end. `threads` parse records (0: one per core but one).
 ScanOutcome RunScanTask(const VolumeSource& source, const std::wstring& filter, uint64_t walked, Console& console,
                         FoundFileSink sink, const std::atomic<bool>* stop = nullptr,
                         RecoverabilityMode recoverability = RecoverabilityMode::Off, bool traces = false,

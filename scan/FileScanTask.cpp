@@ -125,7 +125,9 @@ int32_t FileScanTask::Scan() {
     }
     const uint64_t errorsBefore = LogManager::errorsWrittenOnThisThread();
     MftRecordReader records(*volume, total);
-    const size_t parsers = records.LoadsInParallel() ? PoolWorkers(parserThreads_) : 1;
+    // The read-ahead and the taker of the rows (a printer, the window) keep about one core busy
+    // between them: a parser on that core too made a 2-core walk slower, not faster.
+    const size_t parsers = records.LoadsInParallel() ? PoolWorkers(parserThreads_, 1) : 1;
     std::vector<std::unique_ptr<DeletedFileFinder>> finders;
     for (size_t i = 0; i < parsers; ++i)
         finders.push_back(std::make_unique<DeletedFileFinder>(*volume, records, filter_, recoverability_, bitmap.get(),

@@ -54,7 +54,7 @@ public:
     void SetRecoverability(RecoverabilityMode mode) { recoverability_ = mode; }
     // Off by default: after the deleted files, names found only in traces (TraceScan.h).
     void SetTraces(bool traces) { traces_ = traces; }
-    // Threads that parse records; 0 (the default) for one per core.
+    // Threads that parse records; 0 (the default) for one per core but one.
     void SetParserThreads(unsigned count) { parserThreads_ = count; }
 
     // Starts the worker; false with no volume, when the task was started before, or when no

@@ -16,11 +16,12 @@
 
 namespace Vorlaq {
 
-// The workers a pool is given: `asked` when set, else one per core.
-inline size_t PoolWorkers(unsigned asked) {
+// The workers a pool is given: `asked` when set, else one per core but `busyCores`, the cores
+// that threads outside the pool keep busy (at least one worker).
+inline size_t PoolWorkers(unsigned asked, unsigned busyCores = 0) {
     if (asked > 0) return asked;
     const unsigned cores = std::thread::hardware_concurrency();
-    return cores > 0 ? cores : 1;
+    return cores > busyCores ? cores - busyCores : 1;
 }
 
 // Items between being filled and being taken back: two per worker, so that one slow item does not

@@ -70,3 +70,12 @@ TEST(OrderedPool, HandsBackEveryItemInOrderWithFewInFlight) {
     ASSERT_TRUE(pool.Take(item));
     EXPECT_EQ(item.number, 0);
 }
+
+TEST(OrderedPool, WorkersAskedForOrOnePerCoreLeftFree) {
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    EXPECT_EQ(PoolWorkers(3), 3u);
+    EXPECT_EQ(PoolWorkers(3, 1), 3u);  // a count asked for is kept
+    EXPECT_EQ(PoolWorkers(0), cores);
+    EXPECT_EQ(PoolWorkers(0, 1), cores > 1 ? cores - 1 : 1u);
+    EXPECT_EQ(PoolWorkers(0, cores + 5), 1u);  // never none
+}
