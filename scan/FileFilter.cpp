@@ -10,9 +10,11 @@ void FileFilter::SetFilters(const std::wstring& text) {
     text_ = text.empty() ? L"*.*" : text;
     list_.clear();
     unmatchable_.clear();
+    all_ = false;
     std::vector<std::wstring> tokens = SplitString(text_, L";", false);
     if (tokens.empty()) {
         list_.push_back(L"*");
+        all_ = true;
         return;
     }
     for (std::wstring& token : tokens) {
@@ -24,6 +26,7 @@ void FileFilter::SetFilters(const std::wstring& text) {
         if (token[0] != L'.') token.insert(token.begin(), L'.');
         std::wstring ext = FoldAsciiLower(GetFileExtension(token));
         if (ext != L"*" && ext.find_first_of(L"*?") != std::wstring::npos) unmatchable_.push_back(pattern);
+        all_ = all_ || ext == L"*";
         if (!ext.empty()) list_.push_back(std::move(ext));
     }
 }
@@ -46,6 +49,7 @@ bool EqualsFolded(const std::wstring& folded, std::wstring_view text) {
 
 bool FileFilter::MatchFile(const std::wstring& name) const {
     if (name.empty()) return false;
+    if (all_) return true;
     std::wstring owned;
     std::wstring_view ext;
     if (IsPlainName(name)) {
@@ -55,7 +59,7 @@ bool FileFilter::MatchFile(const std::wstring& name) const {
         ext = owned;
     }
     for (const std::wstring& entry : list_)
-        if (entry == L"*" || EqualsFolded(entry, ext)) return true;
+        if (EqualsFolded(entry, ext)) return true;
     return false;
 }
 

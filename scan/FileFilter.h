@@ -26,6 +26,7 @@ private:
     std::wstring text_ = L"*.*";
     std::vector<std::wstring> list_;
     std::vector<std::wstring> unmatchable_;
+    bool all_ = false;  // the list holds "*": no extension need be looked at
 };
 
 }  // namespace Vorlaq
