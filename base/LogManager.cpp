@@ -44,6 +44,7 @@ std::vector<LogLine>*& LogManager::deferredLines() {
 }
 
 void LogManager::replay(std::span<const LogLine> lines) {
+    if (lines.empty()) return;  // the scan replays a record's (nearly always empty) share per file
     std::lock_guard<std::recursive_mutex> hold(lock_);
     for (const LogLine& line : lines) dispatch(line.level, line.message);
 }
