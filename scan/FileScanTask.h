@@ -3,9 +3,10 @@
 // the MFT from record 16 to the last and reports every record that is not in use, not a
 // directory, not an extension record, has a Win32 name and passes the filter, in record order;
 // the files in the volume's $Recycle.Bin come last, in record order, once the walk has ended
-// (RecycleBinJoin.h). The records are parsed, block by block, on a few threads of the worker's
-// own (DeletedFileFinder.h); the worker takes the blocks back in order, so what it reports and
-// logs does not depend on how many there are. The owner's thread polls the state and progress
+// (RecycleBinJoin.h). The records are parsed, block by block, on the worker's thread or, given
+// more than two cores or asked to, on a few threads of the worker's own (DeletedFileFinder.h);
+// the worker takes the blocks back in order, so what it reports and logs does not depend on how
+// many there are. The owner's thread polls the state and progress
 // and may ask the worker to stop; nothing else is shared.
 #include <atomic>
 #include <cstdint>
