@@ -35,7 +35,7 @@ TEST(Arguments, Defaults) {
     EXPECT_FALSE(r.options.offset);
     EXPECT_FALSE(r.options.verbose);
     EXPECT_FALSE(r.options.traces);
-    EXPECT_EQ(r.options.threads, 0u);  // one per core
+    EXPECT_EQ(r.options.threads, 0u);  // the default count
     EXPECT_EQ(r.options.driveLetter, L'D');
 }
 
