@@ -1,5 +1,7 @@
 #include "scan/FileFilter.h"
 
+#include <algorithm>
+
 #include "base/Utf16.h"
 #include "scan/PathNames.h"
 #include "scan/TextUtils.h"
@@ -10,13 +12,8 @@ void FileFilter::SetFilters(const std::wstring& text) {
     text_ = text.empty() ? L"*.*" : text;
     list_.clear();
     unmatchable_.clear();
-    all_ = false;
     std::vector<std::wstring> tokens = SplitString(text_, L";", false);
-    if (tokens.empty()) {
-        list_.push_back(L"*");
-        all_ = true;
-        return;
-    }
+    if (tokens.empty()) list_.push_back(L"*");
     for (std::wstring& token : tokens) {
         TrimLeft(token, WhitespaceChars());
         TrimRight(token, WhitespaceChars());
@@ -26,9 +23,9 @@ void FileFilter::SetFilters(const std::wstring& text) {
         if (token[0] != L'.') token.insert(token.begin(), L'.');
         std::wstring ext = FoldAsciiLower(GetFileExtension(token));
         if (ext != L"*" && ext.find_first_of(L"*?") != std::wstring::npos) unmatchable_.push_back(pattern);
-        all_ = all_ || ext == L"*";
         if (!ext.empty()) list_.push_back(std::move(ext));
     }
+    all_ = std::find(list_.begin(), list_.end(), L"*") != list_.end();
 }
 
 namespace {

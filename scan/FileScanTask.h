@@ -6,8 +6,8 @@
 // (RecycleBinJoin.h). The records are parsed, block by block, on the worker's thread or, given
 // more than two cores or asked to, on a few threads of the worker's own (DeletedFileFinder.h);
 // the worker takes the blocks back in order, so what it reports and logs does not depend on how
-// many there are. The owner's thread polls the state and progress
-// and may ask the worker to stop; nothing else is shared.
+// many there are. The owner's thread polls the state and progress and may ask the worker to
+// stop; nothing else is shared.
 #include <atomic>
 #include <cstdint>
 #include <memory>
