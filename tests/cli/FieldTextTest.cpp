@@ -104,6 +104,13 @@ TEST(FieldText, TsvKeepsLoneSurrogatesAndPairs) {
     AppendTsvField(bytes, longField);
     EXPECT_EQ(bytes, WideToUtf8(row));
     EXPECT_EQ(Utf8ToWide(WideToUtf8(longField)), longField);
+    // Every other character of the Basic Multilingual Plane is kept, in its one to three bytes.
+    std::wstring plane;
+    for (uint32_t u = 0xA0; u < 0x10000; ++u)
+        if (u < 0xD800 || u > 0xDFFF) plane += static_cast<wchar_t>(u);
+    bytes.clear();
+    AppendTsvField(bytes, plane);
+    EXPECT_EQ(bytes, WideToUtf8(plane));
 }
 
 TEST(FieldText, Decimals) {
