@@ -33,6 +33,7 @@ public:
         channel_.Finish();
     }
     void Abandon() override { channel_.Abandon(); }
+    void TakeUsed(FoundFileChannel::Files& into, size_t most) override { channel_.TakeUsed(into, most); }
 
 private:
     static constexpr size_t kHandOver = 64;

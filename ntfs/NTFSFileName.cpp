@@ -41,8 +41,15 @@ int NTFSFileName::GetFileName(wchar_t* buffer, uint32_t capacity) const {
 }
 
 std::wstring NTFSFileName::GetName() const {
+    std::wstring name;
+    GetName(name);
+    return name;
+}
+
+void NTFSFileName::GetName(std::wstring& name) const {
     const uint8_t units = fileName_.U8(0x40).value_or(0);
-    return units == 0 ? std::wstring() : DecodeUtf16Le(fileName_.data() + kNTFSFileNameHeaderSize, units);
+    name.resize(units);
+    if (units != 0) name.resize(DecodeUtf16Le(fileName_.data() + kNTFSFileNameHeaderSize, units, name.data()));
 }
 
 // A well-formed value with a length of one unit or more holds a name of one character or more.

@@ -40,6 +40,8 @@ public:
     int GetFileName(wchar_t* buffer, uint32_t capacity) const;
     // The same name as a string, decoded straight into it; empty for none.
     std::wstring GetName() const;
+    // The same into `name`, whose storage is reused.
+    void GetName(std::wstring& name) const;
     // A name is present and it is not in the DOS namespace.
     bool IsWin32Name() const;
     uint8_t GetNameSpace() const;

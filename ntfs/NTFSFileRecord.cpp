@@ -270,13 +270,18 @@ int NTFSFileRecord::GetFileName(wchar_t* buffer, uint32_t capacity) {
 }
 
 std::wstring NTFSFileRecord::GetWin32Name() {
-    // A name holds at most 255 units, which never exceeds kNTFSMaxNameChars.
+    std::wstring name;
+    GetWin32Name(name);
+    return name;
+}
+
+void NTFSFileRecord::GetWin32Name(std::wstring& name) {
     NTFSSingleList<NTFSAttributeBase>& list = attrs_[kFileNameIndex];
     for (NTFSAttributeBase* attr = list.FindFirstEntry(); attr; attr = list.FindNextEntry()) {
-        auto* name = static_cast<NTFSAttributeFileName*>(attr);
-        if (name->IsWin32Name()) return name->GetName();
+        auto* held = static_cast<NTFSAttributeFileName*>(attr);
+        if (held->IsWin32Name()) return held->GetName(name);
     }
-    return std::wstring();
+    name.clear();
 }
 
 void NTFSFileRecord::GetFileTime(uint64_t* writeTm, uint64_t* createTm, uint64_t* accessTm) {

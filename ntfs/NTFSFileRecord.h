@@ -72,6 +72,8 @@ public:
     int GetFileName(wchar_t* buffer, uint32_t capacity);
     // The same name as a string; empty for none.
     std::wstring GetWin32Name();
+    // The same into `name`, whose storage is reused.
+    void GetWin32Name(std::wstring& name);
     // From the first $STANDARD_INFORMATION, UTC; 0 without one. Creation, access optional.
     void GetFileTime(uint64_t* writeTm, uint64_t* createTm = nullptr, uint64_t* accessTm = nullptr);
     // The first $STANDARD_INFORMATION's four times as stored (UTC); zeros without one.

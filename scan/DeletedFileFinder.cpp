@@ -36,11 +36,11 @@ void DeletedFileFinder::Find(MftBlock& block, BlockFindings& found) {
         if (!reader_.LoadInPlace(block, record_, n)) continue;
         if (!record_.IsDeleted() || record_.IsDirectory() || record_.GetBaseRecordRef() != 0) continue;
         if (!record_.ParseAttrs()) continue;
-        std::wstring fileName = ShownRecordName(record_, n);
-        if (fileName.empty()) continue;
+        ShownRecordName(record_, n, name_);
+        if (name_.empty()) continue;
         // A Recycle Bin index file is read even when the filter hides it: the item it names may pass.
-        const bool listed = filter_.MatchFile(fileName);
-        const bool isIndex = RecycleBinJoin::IsIndexName(fileName);
+        const bool listed = filter_.MatchFile(name_);
+        const bool isIndex = RecycleBinJoin::IsIndexName(name_);
         if (!listed && !isIndex) continue;
         FoundRecord& file = found.records.emplace_back();
         file.number = n;
@@ -59,7 +59,16 @@ void DeletedFileFinder::Find(MftBlock& block, BlockFindings& found) {
         if (isIndex) file.indexContent = RecycleBinJoin::ReadIndexContent(facts.data);
         file.logEnd = found.log.size();
         if (!file.shown && !isIndex) continue;
-        file.file = std::make_unique<DeletedFileInfo>(facts.Row(std::wstring(), n, std::move(fileName), std::wstring()));
+        if (found.reusable.empty()) {
+            file.file = std::make_unique<DeletedFileInfo>();
+        } else {
+            file.file = std::move(found.reusable.back());
+            found.reusable.pop_back();
+            file.file->Reuse();
+        }
+        file.file->SetRecordNumber(n);
+        file.file->AssignName(name_);
+        facts.Fill(*file.file);
         file.file->SetVolume(volumeText_);
         file.file->SetRecoverability(recoverability);
         file.file->SetSequence(record_.GetSequenceNumber());

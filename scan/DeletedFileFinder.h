@@ -38,6 +38,8 @@ struct FoundRecord {
 struct BlockFindings {
     std::vector<FoundRecord> records;  // in record order
     std::vector<LogLine> log;          // every line the block's records logged, in order
+    // Files a taker is done with, filled anew before any is made.
+    std::vector<std::unique_ptr<DeletedFileInfo>> reusable;
 };
 
 class DeletedFileFinder {
@@ -48,8 +50,9 @@ public:
                       RecoverabilityMode mode, NTFSClusterBitmap* bitmap, uint64_t heldClusters,
                       const std::wstring& volumeText, const std::atomic<bool>& stop);
 
-    // Replaces `found` with the findings of the records `block` covers; stops early once `stop`
-    // is set. The records' bytes are fixed up in the block: it is read again before further use.
+    // Replaces `found`'s records and log with the findings of the records `block` covers, filling
+    // its reusable files before making any; stops early once `stop` is set. The records' bytes
+    // are fixed up in the block: it is read again before further use.
     void Find(MftBlock& block, BlockFindings& found);
 
 private:
@@ -62,6 +65,7 @@ private:
     const std::shared_ptr<const std::wstring> volumeText_;  // one text for every file found
     const std::atomic<bool>& stop_;
     NTFSFileRecord record_;  // this finder's own, reused for every record
+    std::wstring name_;      // the record's shown name, its storage reused for every record
 };
 
 }  // namespace Vorlaq

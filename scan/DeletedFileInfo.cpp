@@ -31,9 +31,27 @@ std::shared_ptr<const std::wstring> DeletedFileInfo::SharedText(std::wstring tex
     return text.empty() ? nullptr : std::make_shared<const std::wstring>(std::move(text));
 }
 
+void DeletedFileInfo::Reuse() {
+    std::wstring name = std::move(name_), type = std::move(type_);
+    *this = DeletedFileInfo();
+    name_ = std::move(name);
+    name_.clear();
+    type_ = std::move(type);
+    type_.clear();
+}
+
 void DeletedFileInfo::SetName(std::wstring name) {
     name_ = std::move(name);
-    type_ = GetFileExtension(name_);
+    SetType();
+}
+
+void DeletedFileInfo::AssignName(std::wstring_view name) {
+    name_.assign(name);
+    SetType();
+}
+
+void DeletedFileInfo::SetType() {
+    type_.assign(GetFileExtension(name_));
     FoldAsciiLowerInPlace(type_);
 }
 

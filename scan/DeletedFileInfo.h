@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "base/FileTime.h"
 #include "scan/Recoverability.h"
@@ -20,6 +21,9 @@ public:
     // A null time pointer stores 0.
     DeletedFileInfo(std::wstring volume, uint64_t recordNumber, std::wstring name, std::wstring path,
                     uint64_t size, const uint64_t* modified, const uint64_t* created, const uint64_t* accessed);
+    // Back to an empty record for another file, keeping the storage of its name and type: a
+    // scan fills the files its taker is done with anew rather than freeing and making them.
+    void Reuse();
 
     const std::wstring& GetVolume() const { return volume_ ? *volume_ : NoText(); }
     void SetVolume(const std::wstring& volume) { volume_ = SharedText(volume); }
@@ -36,6 +40,8 @@ public:
     const std::wstring& GetName() const { return name_; }
     // Also sets the type: the name's extension with A-Z folded to a-z.
     void SetName(std::wstring name);
+    // The same, copied into the storage the name already has.
+    void AssignName(std::wstring_view name);
     const std::wstring& GetType() const { return type_; }
 
     const std::wstring& GetPath() const { return path_ ? *path_ : NoText(); }
@@ -101,6 +107,8 @@ public:
 
 private:
     static const std::wstring& NoText();
+    // The type from the name.
+    void SetType();
     // Null for an empty text.
     static std::shared_ptr<const std::wstring> SharedText(std::wstring text);
 

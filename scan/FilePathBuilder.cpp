@@ -40,12 +40,19 @@ std::wstring Level(std::wstring name) {
 }  // namespace
 
 std::wstring ShownRecordName(NTFSFileRecord& record, uint64_t recordNumber) {
-    std::wstring name = record.GetWin32Name();
-    if (!name.empty()) return name;
-    for (NTFSAttributeBase* a = record.FindFirstAttr(kNTFSAttrFileName); a; a = record.FindNextAttr(kNTFSAttrFileName))
-        if (auto* held = dynamic_cast<NTFSFileName*>(a); held && held->GetNameSpace() != kNTFSDosNameSpace)
-            return FormatWide(L"record-%I64u", recordNumber);
+    std::wstring name;
+    ShownRecordName(record, recordNumber, name);
     return name;
+}
+
+void ShownRecordName(NTFSFileRecord& record, uint64_t recordNumber, std::wstring& name) {
+    record.GetWin32Name(name);
+    if (!name.empty()) return;
+    for (NTFSAttributeBase* a = record.FindFirstAttr(kNTFSAttrFileName); a; a = record.FindNextAttr(kNTFSAttrFileName))
+        if (auto* held = dynamic_cast<NTFSFileName*>(a); held && held->GetNameSpace() != kNTFSDosNameSpace) {
+            name = FormatWide(L"record-%I64u", recordNumber);
+            return;
+        }
 }
 
 std::wstring BuildFilePath(const NTFSVolume& volume, uint64_t recordNumber) {

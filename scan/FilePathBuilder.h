@@ -17,6 +17,8 @@ namespace Vorlaq {
 // record whose Win32 or POSIX $FILE_NAME holds no characters, "record-N", so that the file or
 // folder stays visible; empty for a record with only an 8.3 name or none at all.
 std::wstring ShownRecordName(NTFSFileRecord& record, uint64_t recordNumber);
+// The same into `name`, whose storage is reused.
+void ShownRecordName(NTFSFileRecord& record, uint64_t recordNumber, std::wstring& name);
 
 // Reads the file's record, then climbs as DirectoryPathCache does, for one file.
 std::wstring BuildFilePath(const NTFSVolume& volume, uint64_t recordNumber);

@@ -17,6 +17,10 @@ namespace Vorlaq {
 
 namespace {
 
+// Files kept with a block to be filled anew: about as many as its records, so that memory stays
+// bounded by the blocks in flight.
+constexpr size_t kReusablePerBlock = 256;
+
 // A block of records and what was found in it, the unit the parsers hand back.
 struct ParsedBlock {
     MftBlock block;
@@ -141,6 +145,8 @@ int32_t FileScanTask::Scan() {
     ParsedBlock item;
     while (!stop_.load(std::memory_order_relaxed) && pool.Take(item)) {
         Report(item.found, paths, bin);
+        // The files the taker is done with go back with the block's storage, to be filled anew.
+        if (notify_) notify_->TakeUsed(item.found.reusable, kReusablePerBlock);
         // The last record walked: the value the walk of one thread leaves.
         progress_.store(static_cast<double>(100 * (MftRecordReader::End(item.block) - 1 - kNTFSFirstUserRecord)) /
                             static_cast<double>(span),

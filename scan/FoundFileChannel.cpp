@@ -1,5 +1,8 @@
 #include "scan/FoundFileChannel.h"
 
+#include <cstddef>
+#include <iterator>
+
 namespace Vorlaq {
 
 bool FoundFileChannel::WaitForRoom(std::unique_lock<std::mutex>& lock, const std::function<bool()>& keepWaiting) {
@@ -12,9 +15,13 @@ bool FoundFileChannel::WaitForRoom(std::unique_lock<std::mutex>& lock, const std
 }
 
 bool FoundFileChannel::Put(Files& files, const std::function<bool()>& keepWaiting, bool* wasEmpty) {
-    Files used;  // freed once the lock is let go
+    Files spent;  // freed once the lock is let go
     std::unique_lock<std::mutex> lock(mutex_);
-    used.swap(used_);
+    if (used_.size() > batch_) {
+        spent.assign(std::make_move_iterator(used_.begin() + static_cast<std::ptrdiff_t>(batch_)),
+                     std::make_move_iterator(used_.end()));
+        used_.resize(batch_);
+    }
     if (!WaitForRoom(lock, keepWaiting)) return false;
     if (wasEmpty) *wasEmpty = files_.empty();
     for (auto& file : files) files_.push_back(std::move(file));
@@ -72,6 +79,14 @@ void FoundFileChannel::GiveBack(Files& used) {
     }
     for (auto& file : used) used_.push_back(std::move(file));
     used.clear();
+}
+
+void FoundFileChannel::TakeUsed(Files& into, size_t most) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    while (into.size() < most && !used_.empty()) {
+        into.push_back(std::move(used_.back()));
+        used_.pop_back();
+    }
 }
 
 void FoundFileChannel::Hold(bool on) {

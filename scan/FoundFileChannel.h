@@ -41,9 +41,12 @@ public:
     // Taker: everything waiting now.
     Files TakeAll();
     bool Empty() const;
-    // Taker: files used, freed on the worker's thread at its next Put (an allocator serves a
-    // thread fastest from memory that thread gave back).
+    // Taker: files used, for the worker to fill anew (TakeUsed) or, past a batch of them, to
+    // free on its thread at its next Put (an allocator serves a thread fastest from memory that
+    // thread gave back).
     void GiveBack(Files& used);
+    // Worker: up to `most` files given back, added to `into`.
+    void TakeUsed(Files& into, size_t most);
     // Taker: holds the worker back, or lets it go on.
     void Hold(bool on);
     // Taker: takes nothing more; a worker waiting for room gives up.

@@ -6,10 +6,18 @@ namespace Vorlaq {
 
 DeletedFileInfo FoundFileFacts::Row(const std::wstring& volume, uint64_t recordNumber, std::wstring name,
                                     std::wstring path) const {
-    DeletedFileInfo row(volume, recordNumber, std::move(name), std::move(path), size, &modified, &created, &accessed);
+    DeletedFileInfo row(volume, recordNumber, std::move(name), std::move(path), 0, nullptr, nullptr, nullptr);
+    Fill(row);
+    return row;
+}
+
+void FoundFileFacts::Fill(DeletedFileInfo& row) const {
+    row.SetSize(size);
+    row.SetModifiedTime(modified);
+    row.SetCreationTime(created);
+    row.SetAccessTime(accessed);
     row.SetStandardTimes(standardTimes);
     row.SetReadOnly(readOnly);
-    return row;
 }
 
 FoundFileFacts ReadFoundFileFacts(NTFSFileRecord& record) {

@@ -20,6 +20,8 @@ struct FoundFileFacts {
 
     // The row with these facts and the name and path given.
     DeletedFileInfo Row(const std::wstring& volume, uint64_t recordNumber, std::wstring name, std::wstring path) const;
+    // Sets these facts in `row`: size, times, read-only flag.
+    void Fill(DeletedFileInfo& row) const;
 };
 
 // Reads the facts of a record whose names are parsed; parses its $DATA attributes too (the

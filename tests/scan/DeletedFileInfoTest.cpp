@@ -64,4 +64,28 @@ TEST(DeletedFileInfo, EmptyRecordAndNullTimes) {
     EXPECT_EQ(noTimes.GetCreationTime(), 0u);
     EXPECT_EQ(noTimes.GetAccessTime(), 0u);
     EXPECT_EQ(noTimes.GetType(), L"txt");
+
+    // A file filled anew keeps nothing of the one before but its texts' storage.
+    DeletedFileInfo used = noTimes;
+    used.SetSequence(3);
+    used.SetModifiedTime(9);
+    used.SetStandardTimes(StandardTimes{1, 2, 3, 4});
+    used.SetReadOnly(true);
+    used.SetRecoverability(Recoverability{RecoverState::Intact});
+    used.SetOriginalPath(L"C:\\Old\\a.txt");
+    used.SetDeletionTime(5);
+    used.SetShadowCopy(2, 6);
+    used.SetTraceSources(1);
+    used.SetOldRecord(4096, 1024);
+    used.Reuse();
+    EXPECT_EQ(used.GetVolume(), L"");
+    EXPECT_EQ(used.GetRecordNumberText(), L"0");
+    EXPECT_EQ(used.GetName() + used.GetType() + used.GetPath() + used.GetOriginalPath(), L"");
+    EXPECT_EQ(used.GetSequence() + used.GetModifiedTime() + used.GetStandardTimes().modified + used.GetDeletionTime() +
+                  used.GetShadowCopy() + used.GetShadowCopyTime() + used.GetTraceSources() + used.GetOldRecordSize(),
+              0u);
+    EXPECT_FALSE(used.IsReadOnly());
+    EXPECT_EQ(used.GetRecoverability(), Recoverability{});
+    used.AssignName(L"b.LOG");
+    EXPECT_EQ(used.GetType(), L"log");
 }

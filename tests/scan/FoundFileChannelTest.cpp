@@ -84,12 +84,24 @@ TEST(FoundFileChannel, CommandLineTakesBatchesUntilTheEndAndAbandonReleasesTheWo
     EXPECT_TRUE(taken.empty());
     files.push_back(File(17));
     files.push_back(File(18));
-    ASSERT_TRUE(channel.Put(files));  // frees what was given back
+    ASSERT_TRUE(channel.Put(files));  // keeps what was given back, a batch at most, to be filled anew
+    FoundFileChannel::Files used;
+    channel.TakeUsed(used, 5);
+    ASSERT_EQ(1u, used.size());
+    EXPECT_EQ(16u, used[0]->GetRecordNumber());
     channel.Finish();
     EXPECT_TRUE(channel.Take(taken, std::chrono::hours(1)));  // the end does not wait for the tick
     ASSERT_EQ(2u, taken.size());
     EXPECT_EQ(17u, taken[0]->GetRecordNumber());
     EXPECT_EQ(3u, channel.Found());
+    channel.GiveBack(used);
+    channel.GiveBack(taken);
+    ASSERT_TRUE(channel.Put(files));  // frees those past a batch
+    used.clear();
+    channel.TakeUsed(used, 1);
+    EXPECT_EQ(1u, used.size());
+    channel.TakeUsed(used, 5);
+    EXPECT_EQ(2u, used.size());
 
     // A worker waiting for room gives up once the taker abandons the channel; its files stay its own.
     FoundFileChannel full(1, 1);
