@@ -10,6 +10,18 @@ TEST(Utf16, DecodesSurrogatePairsAndKeepsLoneOnes) {
     EXPECT_EQ(Utf16Length(text), 5u);
     EXPECT_EQ(ToUtf16(text), std::u16string(u"A\xD83D\xDE00\xD800" u"B"));
     EXPECT_EQ(WideToUtf8(DecodeUtf16Le(bytes, 3)), "A\xF0\x9F\x98\x80");
+    // A pair anywhere in a longer name, across the steps of eight units, and a lone one at its end.
+    for (size_t at = 0; at + 2 < 24; ++at) {
+        std::u16string units(24, u'\u00E9');
+        units[at] = 0xD83D;
+        units[at + 1] = 0xDE00;
+        units[23] = 0xDC01;
+        text = DecodeUtf16Le(reinterpret_cast<const uint8_t*>(units.data()), units.size());
+        EXPECT_EQ(ToUtf16(text), units) << at;
+        std::string utf8;
+        for (size_t i = 0; i < 23; ++i) utf8 += i == at ? "\xF0\x9F\x98\x80" : i == at + 1 ? "" : "\xC3\xA9";
+        EXPECT_EQ(WideToUtf8(text), utf8 + "\xEF\xBF\xBD") << at;  // the pair one character
+    }
 }
 
 TEST(Utf16, ComparesByCodeUnitNotCodePoint) {
