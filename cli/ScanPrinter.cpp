@@ -179,14 +179,17 @@ public:
 
 private:
     // Files of one folder come one after another, most often sharing one path text: the path's
-    // field is escaped once for them.
+    // field is escaped once for them, and the text is held anew only when it changes (its count
+    // of holders is what the scan's thread changes for every file).
     void AppendPath(const DeletedFileInfo& file) {
         const std::shared_ptr<const std::wstring>& path = file.GetSharedPath();
-        if (path != lastPath_ && !(path && lastPath_ && *path == *lastPath_)) {
-            lastPathField_.clear();
-            if (path) AppendTsvField(lastPathField_, *path);
+        if (path != lastPath_) {
+            if (!(path && lastPath_ && *path == *lastPath_)) {
+                lastPathField_.clear();
+                if (path) AppendTsvField(lastPathField_, *path);
+            }
+            lastPath_ = path;
         }
-        lastPath_ = path;
         row_ += lastPathField_;
     }
 
