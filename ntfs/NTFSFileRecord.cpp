@@ -31,6 +31,7 @@ constexpr uint16_t kFlagDirectory = 0x0002;
 constexpr uint32_t kDataIndex = (kNTFSAttrData >> 4) - 1;
 constexpr uint32_t kFileNameIndex = (kNTFSAttrFileName >> 4) - 1;
 constexpr uint32_t kStandardInfoIndex = (kNTFSAttrStandardInfo >> 4) - 1;
+constexpr uint32_t kAttributeListIndex = (kNTFSAttrAttributeList >> 4) - 1;
 
 template <typename A>
 std::unique_ptr<NTFSAttributeBase> Make(const ByteReader& attr, NTFSFileRecord* record) {
@@ -55,6 +56,7 @@ void NTFSFileRecord::ClearAttrs() {
     // List 1 ($ATTRIBUTE_LIST) goes before the lists holding attributes it moved in; destroying
     // an attribute never touches the bytes it pointed to.
     for (auto& list : attrs_) list.RemoveAll();
+    builtAll_ = false;
 }
 
 bool NTFSFileRecord::ReadRecordBuffer(uint64_t number) {
@@ -141,6 +143,23 @@ bool NTFSFileRecord::LoadFileRecordInPlace(uint64_t number, uint8_t* bytes, size
 bool NTFSFileRecord::ParseAttrs() {
     if (size_ == 0) return false;
     ClearAttrs();
+    builtAll_ = BuildAttrs(mask_);
+    return builtAll_;
+}
+
+bool NTFSFileRecord::ParseMoreAttrs(uint32_t mask) {
+    const bool listFollowed = mask_ & NTFSAttrMaskBit(kNTFSAttrAttributeList);
+    if (size_ == 0 || !builtAll_ || !listFollowed || attrs_[kAttributeListIndex].GetCount() != 0) {
+        SetAttrMask(mask);
+        return ParseAttrs();
+    }
+    const uint32_t more = mask & ~mask_;
+    mask_ |= mask;
+    builtAll_ = BuildAttrs(more);
+    return builtAll_;
+}
+
+bool NTFSFileRecord::BuildAttrs(uint32_t mask) {
     ByteReader record(bytes_, size_);
     size_t offset = *record.U16(0x14);
     bool ok = true;
@@ -151,7 +170,7 @@ bool NTFSFileRecord::ParseAttrs() {
         if (!type || *type == kNTFSAttrEnd || !length) break;
         if (*length < kNTFSResidentHeaderSize || !record.Contains(offset, *length)) break;
         uint32_t bit = ((*type >> 4) - 1) % 32;
-        if (mask_ & (1u << bit)) {
+        if (mask & (1u << bit)) {
             if (!ParseAttr(*record.Sub(offset, *length), *type)) {
                 ok = false;
                 break;

@@ -65,6 +65,11 @@ public:
     // Builds the attribute objects of the selected types; extension records named by an
     // $ATTRIBUTE_LIST are read and their attributes taken in.
     bool ParseAttrs();
+    // The same as SetAttrMask(mask) and ParseAttrs() for the types of `mask`, keeping the objects
+    // built before. When the last ParseAttrs built every attribute it was asked for and the record
+    // has no $ATTRIBUTE_LIST, only the types not built before are built (the same objects and log
+    // lines, without building the others again).
+    bool ParseMoreAttrs(uint32_t mask);
 
     bool IsDeleted() const;
     bool IsDirectory() const;
@@ -103,6 +108,9 @@ private:
     friend class NTFSAttributeList;
 
     void ClearAttrs();
+    // Builds the attributes whose type's NTFSAttrMaskBit is in `mask`, in the record's order, then
+    // joins the pieces of its streams; false from the first that cannot be built.
+    bool BuildAttrs(uint32_t mask);
     // Forgets the bytes (the record's own storage is kept for the next read).
     void DropBytes() {
         bytes_ = nullptr;
@@ -124,6 +132,7 @@ private:
     uint64_t number_ = kNTFSNoRecord;
     uint32_t mask_ = UINT32_MAX;
     NTFSSingleList<NTFSAttributeBase> attrs_[kNTFSAttrLists];
+    bool builtAll_ = false;  // the attributes of mask_ were all built from the bytes loaded
 };
 
 }  // namespace Vorlaq

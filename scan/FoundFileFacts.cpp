@@ -25,8 +25,7 @@ FoundFileFacts ReadFoundFileFacts(NTFSFileRecord& record) {
     record.GetFileTime(&facts.modified, &facts.created, &facts.accessed);
     facts.standardTimes = record.GetStandardTimes();
     facts.readOnly = record.IsReadOnly();
-    record.SetAttrMask(kNTFSMaskData);
-    record.ParseAttrs();
+    record.ParseMoreAttrs(kNTFSMaskData);
     facts.data = record.FindStream(nullptr);
     if (facts.data) facts.size = facts.data->GetDataSize();
     return facts;

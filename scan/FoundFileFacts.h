@@ -24,8 +24,7 @@ struct FoundFileFacts {
     void Fill(DeletedFileInfo& row) const;
 };
 
-// Reads the facts of a record whose names are parsed; parses its $DATA attributes too (the
-// record's attribute mask becomes the data mask).
+// Reads the facts of a record whose names are parsed; parses its $DATA attributes too.
 FoundFileFacts ReadFoundFileFacts(NTFSFileRecord& record);
 
 }  // namespace Vorlaq

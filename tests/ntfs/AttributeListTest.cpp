@@ -225,6 +225,14 @@ TEST(SplitStream, ReadAcrossExtensionRecords) {
     Bytes out;
     ASSERT_TRUE(s.ReadWhole(&out));
     EXPECT_EQ(0, std::memcmp(out.data(), s.content.data(), s.content.size()));
+    // Asked for after the names, the pieces in extension records are gathered all the same.
+    s.record->SetAttrMask(kNTFSMaskFileName);
+    ASSERT_TRUE(s.record->ParseAttrs());
+    EXPECT_EQ(DataAttrs(*s.record), 0);
+    ASSERT_TRUE(s.record->ParseMoreAttrs(kNTFSMaskData));
+    EXPECT_EQ(DataAttrs(*s.record), 1);
+    ASSERT_TRUE(s.ReadWhole(&out));
+    EXPECT_EQ(0, std::memcmp(out.data(), s.content.data(), s.content.size()));
 
     // Six clusters in three records: VCNs 0-1 in the base record, 2-3 (two runs apart) in record
     // 22 and 4-5 in record 21; the list names record 21's piece before record 22's. The Sleuth

@@ -194,6 +194,16 @@ TEST(FileRecord, MaskSelectsTheTypesBuilt) {
     EXPECT_EQ(f.record->FindStream()->GetDataSize(), 10u);
     EXPECT_EQ(f.record->FindFirstAttr(0x05), nullptr);
     EXPECT_EQ(f.record->FindFirstAttr(0x110), nullptr);
+    // The data asked for after the names: built beside them, nothing built twice.
+    f.record->SetAttrMask(kNTFSMaskFileName);
+    ASSERT_TRUE(f.record->ParseAttrs());
+    ASSERT_TRUE(f.record->ParseMoreAttrs(kNTFSMaskData));
+    EXPECT_EQ(Name(*f.record), L"a.txt");
+    ASSERT_NE(f.record->FindStream(), nullptr);
+    EXPECT_EQ(f.record->FindStream()->GetDataSize(), 10u);
+    EXPECT_EQ(f.record->FindFirstAttr(0x40), nullptr);
+    ASSERT_NE(f.record->FindFirstAttr(0x10), nullptr);
+    EXPECT_EQ(f.record->FindNextAttr(0x10), nullptr);
 }
 
 TEST(FileRecord, VolumeRecordWithMask0x60) {
