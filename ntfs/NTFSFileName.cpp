@@ -40,12 +40,6 @@ int NTFSFileName::GetFileName(wchar_t* buffer, uint32_t capacity) const {
     return length;
 }
 
-std::wstring NTFSFileName::GetName() const {
-    std::wstring name;
-    GetName(name);
-    return name;
-}
-
 void NTFSFileName::GetName(std::wstring& name) const {
     const uint8_t units = fileName_.U8(0x40).value_or(0);
     name.resize(units);

@@ -38,9 +38,7 @@ public:
     // Copies the name as stored and terminates it: its length, -length when capacity (in
     // characters, terminator excluded) is smaller, 0 without a name.
     int GetFileName(wchar_t* buffer, uint32_t capacity) const;
-    // The same name as a string, decoded straight into it; empty for none.
-    std::wstring GetName() const;
-    // The same into `name`, whose storage is reused.
+    // The same name decoded straight into `name`, whose storage is reused; empty for none.
     void GetName(std::wstring& name) const;
     // A name is present and it is not in the DOS namespace.
     bool IsWin32Name() const;
