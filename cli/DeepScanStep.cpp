@@ -1,10 +1,12 @@
 #include "cli/DeepScanStep.h"
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <thread>
 
 #include "base/WideFormat.h"
+#include "cli/FieldText.h"
 #include "cli/ProgressLine.h"
 #include "scan/FoundFileChannel.h"
 
@@ -32,6 +34,17 @@ std::wstring ProgressText(uint64_t read, uint64_t total, double seconds, uint64_
     }
     return FormatWide(L"%6.1f%%   %.0f of %.0f MiB   %s MiB/s   %I64u files found   %s left", percent,
                       static_cast<double>(read) / kMiB, static_cast<double>(total) / kMiB, rate, found, left);
+}
+
+// How an old volume's place and cluster size are known.
+const wchar_t* PlaceText(OldPlaceFrom from) {
+    switch (from) {
+    case OldPlaceFrom::BootSector: return L"from its boot sector";
+    case OldPlaceFrom::MftRecord: return L"from its $MFT record's run";
+    case OldPlaceFrom::MirrorRecords: return L"from its $MFTMirr's copies of $MFT and $MFTMirr";
+    case OldPlaceFrom::IndexBlocks: return L"inferred from its folders' index blocks";
+    }
+    return L"";
 }
 
 }  // namespace
@@ -75,25 +88,23 @@ std::wstring DeepScanSummaryText(const DeepScan& deep, const DeepScanRun& run) {
     std::wstring text = FormatWide(L"Deep scan read %.0f MiB in %.2f s: %I64u files found, %I64u of them outside the live MFT.",
                                    static_cast<double>(r.bytesRead) / kMiB, run.seconds, r.rows, r.oldRows);
     if (!deep.HasLiveFileSystem()) text += L" No live file system.";
-    switch (r.clusterSizeFrom) {
-    case ClusterSizeFrom::IndexBlocks:
-        text += FormatWide(L" Old files are read at %u-byte clusters (inferred: %I64u folders' index blocks lie there).",
-                           r.clusterSize, r.indexMatches);
-        break;
-    case ClusterSizeFrom::MftRecord:
-        text += FormatWide(L" Old files are read at %u-byte clusters (inferred: an old $MFT's or $MFTMirr's first run lies at its own records at that size).",
-                           r.clusterSize);
-        break;
-    case ClusterSizeFrom::LiveBootSector:
-        text += FormatWide(L" Old files are read at %u-byte clusters (the live boot sector's).", r.clusterSize);
-        break;
-    case ClusterSizeFrom::Assumed:
-        text += FormatWide(L" Old files are read at %u-byte clusters (assumed: nothing showed the size).", r.clusterSize);
-        break;
+    std::vector<OldVolume> volumes = r.volumes;
+    std::stable_sort(volumes.begin(), volumes.end(),
+                     [](const OldVolume& a, const OldVolume& b) { return a.start < b.start; });
+    for (const OldVolume& volume : volumes) {
+        if (volume.files == 0) continue;
+        text += FormatWide(L" Old file system at byte %I64u, %u-byte clusters (%s%s): %I64u files", volume.start,
+                           volume.clusterSize, PlaceText(volume.from),
+                           volume.indexMatches ? FormatWide(L"; %I64u folders' index blocks lie there", volume.indexMatches)
+                                               : std::wstring(),
+                           volume.files);
+        if (!volume.outerPath.empty()) text += L", inside the file " + EscapeControls(volume.outerPath.substr(0, volume.outerPath.size() - 1));
+        if (!volume.refusal.empty()) text += L", not restored: " + volume.refusal;
+        text += L".";
     }
-    if (r.volumeStart != 0)
-        text += FormatWide(L" The old volume starts at byte %I64u (inferred: where an old $MFT's or $MFTMirr's first run puts it).",
-                           r.volumeStart);
+    if (r.unplacedRows)
+        text += FormatWide(L" %I64u files of records no evidence places on the source are listed but not restored.",
+                           r.unplacedRows);
     if (run.stopped) text += L" Interrupted: the listing holds what was found so far.";
     return text;
 }

@@ -152,6 +152,22 @@ public:
         }
     }
 
+    // A file that is not tried: its result line says "failed" and why.
+    void Refuse(const DeletedFileInfo& file, const std::wstring& reason) {
+        if (Interrupted() || console_.OutputLost()) {
+            ++notAttempted_;
+            return;
+        }
+        ++attempted_;
+        std::wstring wanted = out_.GetPath();
+        if (options_.tree)
+            for (const std::wstring& level : TreeLevels(file.GetPath(), source_.GetVolumeText()))
+                wanted = JoinPath(wanted, level);
+        RestoreOutcome outcome;
+        PrintResult(file.GetRecordNumberText(), outcome, JoinPath(wanted, FittedName(SafeFileName(file.GetName()))),
+                    std::wstring(), L"\t" + reason);
+    }
+
     int Finish() {
         std::wstring summary = FormatWide(L"Total %d files restored. ", restored_);
         if (partial_) summary += FormatWide(L"%d partly restored. ", partial_);
@@ -174,7 +190,7 @@ private:
     // field of its own after "ok", or "failed", with "N of M bytes" (or "interrupted at N of M
     // bytes") where a file stays part-written. `wanted` names a file that was never made.
     void PrintResult(const std::wstring& id, const RestoreOutcome& outcome, const std::wstring& wanted,
-                     const std::wstring& note) {
+                     const std::wstring& note, const std::wstring& failure = std::wstring()) {
         const std::wstring dest = NativePathText(outcome.dest.empty() ? wanted : outcome.dest);
         std::wstring line = FormatWide(L"%s\t%s\t", id, EscapeControls(dest));
         if (outcome.ok) {
@@ -183,7 +199,7 @@ private:
         } else {
             LogManager::instance().print(LogLevel::Error, L"Failed to restore file: %s. ", dest);
             ReportLoggedErrors(options_, console_, errors_, true);
-            line += L"failed" + FailureNote(outcome);
+            line += L"failed" + (failure.empty() ? FailureNote(outcome) : failure);
         }
         console_.Out(line + L"\n");
         console_.Flush();
@@ -326,8 +342,9 @@ int RunRestore(CliOptions& options, Console& console, ErrorLogCapture& errors) {
     // A file of an old file system is restored from it; one of the live MFT as restore does.
     auto restoreFound = [&restorer, &deep](const DeletedFileInfo& file) {
         if (!file.IsFromOldMft()) return restorer.Restore(file);
-        const VolumeSource old = deep->SourceOf(file);
-        restorer.Restore(file, &old);
+        std::wstring refusal;
+        if (const std::optional<VolumeSource> old = deep->SourceOf(file, &refusal)) restorer.Restore(file, &*old);
+        else restorer.Refuse(file, refusal);
     };
     for (const DeletedFileInfo& file : namedOld) restoreFound(file);
     if (options.all && options.deep) {

@@ -28,19 +28,31 @@ std::wstring Level(std::wstring name) {
 
 CarvedFolders::CarvedFolders(std::wstring root) : root_(std::make_shared<const std::wstring>(std::move(root))) {}
 
-void CarvedFolders::Add(uint64_t mftStart, uint64_t number, uint16_t sequence, uint64_t parentRef,
+void CarvedFolders::Add(uint64_t mftStart, bool old, uint64_t number, uint16_t sequence, uint64_t parentRef,
                         const std::wstring& name) {
     byNumber_.emplace(number, folders_.size());
-    folders_.push_back({mftStart, number, parentRef, sequence, WideToUtf8(name)});
+    folders_.push_back({mftStart, number, parentRef, sequence, old, true, WideToUtf8(name)});
 }
 
-void CarvedFolders::AddIndexed(uint64_t reference, uint64_t parentRef, const std::wstring& name) {
+void CarvedFolders::AddIndexed(uint64_t reference, uint64_t parentRef, const std::wstring& name,
+                               uint64_t blockPosition) {
     if (byReference_.size() >= kMostIndexedFolders || byReference_.count(reference) != 0) return;
     byReference_.emplace(reference, folders_.size());
-    folders_.push_back({0, reference & kNTFSRecordNumberMask, parentRef, SequenceOf(reference), WideToUtf8(name)});
+    folders_.push_back(
+        {blockPosition, reference & kNTFSRecordNumberMask, parentRef, SequenceOf(reference), true, false,
+         WideToUtf8(name)});
 }
 
-size_t CarvedFolders::Find(uint64_t mftStart, uint64_t parentRef) const {
+void CarvedFolders::PlaceIndexed(const std::function<std::optional<uint64_t>(uint64_t blockPosition)>& mftOf) {
+    for (const auto& [reference, index] : byReference_) {
+        Folder& folder = folders_[index];
+        const std::optional<uint64_t> mftStart = mftOf(folder.mftStart);
+        folder.placed = mftStart.has_value();
+        if (mftStart) folder.mftStart = *mftStart;
+    }
+}
+
+size_t CarvedFolders::Find(uint64_t mftStart, bool old, uint64_t parentRef) const {
     const uint64_t number = parentRef & kNTFSRecordNumberMask;
     const uint16_t wanted = SequenceOf(parentRef);
     size_t best = SIZE_MAX;
@@ -48,13 +60,17 @@ size_t CarvedFolders::Find(uint64_t mftStart, uint64_t parentRef) const {
     for (auto it = first; it != last; ++it) {
         const Folder& folder = folders_[it->second];
         const bool fits = wanted == 0 || folder.sequence == wanted || folder.sequence == static_cast<uint16_t>(wanted + 1);
-        if (!fits) continue;
+        if (!fits || folder.old != old) continue;
         if (folder.mftStart == mftStart) return it->second;
-        if (best == SIZE_MAX) best = it->second;
+        if (best == SIZE_MAX && sameVolume_ && sameVolume_(mftStart, folder.mftStart)) best = it->second;
     }
     if (best != SIZE_MAX) return best;
+    // A name from an index block of the same volume.
     const auto indexed = byReference_.find(parentRef);
-    return indexed == byReference_.end() ? SIZE_MAX : indexed->second;
+    if (indexed == byReference_.end() || !old) return SIZE_MAX;
+    const Folder& named = folders_[indexed->second];
+    const bool same = named.placed && (named.mftStart == mftStart || (sameVolume_ && sameVolume_(mftStart, named.mftStart)));
+    return same ? indexed->second : SIZE_MAX;
 }
 
 const std::shared_ptr<const std::wstring>& CarvedFolders::Resolve(size_t start) {
@@ -73,7 +89,7 @@ const std::shared_ptr<const std::wstring>& CarvedFolders::Resolve(size_t start) 
             base = root_;
             break;
         }
-        const size_t parent = Find(folder.mftStart, folder.parentRef);
+        const size_t parent = Find(folder.mftStart, folder.old, folder.parentRef);
         if (parent == SIZE_MAX || climbed.size() >= kDeepestChain ||
             std::find(climbed.begin(), climbed.end(), parent) != climbed.end())
             break;  // base stays unknown: the chain breaks or loops
@@ -86,9 +102,9 @@ const std::shared_ptr<const std::wstring>& CarvedFolders::Resolve(size_t start) 
     return paths_.at(start);
 }
 
-std::shared_ptr<const std::wstring> CarvedFolders::PathOf(uint64_t mftStart, uint64_t parentRef) {
+std::shared_ptr<const std::wstring> CarvedFolders::PathOf(uint64_t mftStart, bool old, uint64_t parentRef) {
     if ((parentRef & kNTFSRecordNumberMask) == kRootRecord) return root_;
-    const size_t folder = Find(mftStart, parentRef);
+    const size_t folder = Find(mftStart, old, parentRef);
     return folder == SIZE_MAX ? nullptr : Resolve(folder);
 }
 

@@ -1,6 +1,7 @@
 #include "scan/DeepScan.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "base/Utf16.h"
 #include "ntfs/NTFSAttributeNonResident.h"
@@ -15,14 +16,11 @@ namespace Vorlaq {
 
 namespace {
 
-constexpr uint32_t kSmallestCluster = 512;
-constexpr uint32_t kLargestCluster = 2u << 20;
-constexpr uint32_t kAssumedCluster = 4096;
+constexpr uint64_t kMftRecord = 0;
+constexpr uint64_t kMftMirrRecord = 1;
+constexpr uint64_t kBitmapRecord = 6;
 // $Extend's record: the files in it ($Quota, $ObjId, $Reparse, $UsnJrnl) are the file system's own.
 constexpr uint64_t kExtendRecord = 11;
-constexpr uint64_t kMftMirrRecord = 1;
-// Old records 0 and 1 that may place a volume's start: a few tell it; a hostile source may hold many.
-constexpr size_t kMostMftAnchors = 16;
 
 const NTFSAttributeNonResident* IndexAllocationOf(NTFSFileRecord& record) {
     return dynamic_cast<const NTFSAttributeNonResident*>(record.FindFirstAttr(kNTFSAttrIndexAllocation));
@@ -37,9 +35,14 @@ struct Waiting {
     uint64_t number;
     uint64_t size;
     uint64_t times[3];  // modified, created, accessed
+    // Its data's first run, which holds the whole file when it is the only one: the start of a
+    // volume kept in a file (a virtual machine's disk) is looked for among them.
+    int64_t firstCluster;
+    uint64_t firstRunClusters;
     uint32_t recordSize;
     uint16_t sequence;
     bool old;
+    bool oneRun;
     Recoverability recoverability;
     std::string name;  // UTF-8
 };
@@ -47,6 +50,7 @@ struct Waiting {
 // A folder's record, as CarvedFolders::Add takes it.
 struct FolderRecord {
     uint64_t mftStart;
+    bool old;
     uint64_t number;
     uint16_t sequence;
     uint64_t parentRef;
@@ -57,6 +61,7 @@ struct FolderRecord {
 struct IndexedFolder {
     uint64_t reference;
     uint64_t parentRef;
+    uint64_t blockPosition;
     std::wstring name;
 };
 
@@ -64,10 +69,74 @@ struct IndexedFolder {
 struct BlockFinds {
     std::vector<FolderRecord> folders;
     std::vector<IndexedFolder> indexed;
-    std::vector<int64_t> folderIndexClusters;
-    std::vector<std::pair<uint64_t, uint64_t>> mftAnchors;
+    OldVolumeEvidence evidence;
     std::vector<Waiting> files;
 };
+
+// What an old record tells of where its volume lies: its streams' cluster size, and for $MFT,
+// $MFTMirr and $Bitmap their runs.
+void NoteEvidence(NTFSFileRecord& record, uint64_t mftStart, uint64_t number, uint64_t parentRef,
+                  OldVolumeEvidence& evidence) {
+    evidence.AddRecord(mftStart, number);
+    if ((parentRef & kNTFSRecordNumberMask) != 0) evidence.AddParentRef(mftStart, parentRef);
+    for (const NTFSAttributeBase* attr : {static_cast<const NTFSAttributeBase*>(record.FindStream()),
+                                          static_cast<const NTFSAttributeBase*>(IndexAllocationOf(record))}) {
+        auto* stored = dynamic_cast<const NTFSAttributeNonResident*>(attr);
+        if (!stored || stored->GetStartVCN() != 0) continue;
+        uint64_t allocated = 0;
+        const uint64_t dataSize = stored->GetDataSize(&allocated);
+        evidence.AddClusterVote(mftStart, allocated, stored->GetLastVCN(), stored->IsCompressedStream());
+        if (attr != IndexAllocationOf(record) &&
+            (number == kMftRecord || number == kMftMirrRecord || number == kBitmapRecord))
+            evidence.AddSystemRecord(mftStart, number, stored->GetDataRuns(), dataSize);
+    }
+}
+
+// Why a volume's files are not restored: it lies inside another volume, in a file found or not.
+std::wstring InsideRefusal(bool fileFound) {
+    return fileFound ? L"its volume lies in a file whose clusters are not one run"
+                     : L"its volume lies inside another volume, in a file not found";
+}
+
+// A volume that starts inside another (the live one, of `liveSize` bytes, or an old one of known
+// size) lies in a file of it: it is read straight from the source only when that file is found
+// and is one run, and its files are listed under that file's path.
+void PlaceInnerVolumes(std::vector<OldVolume>& volumes, const std::unordered_map<uint64_t, size_t>& pieces,
+                       uint64_t liveSize, const std::vector<Waiting>& files,
+                       const std::function<std::shared_ptr<const std::wstring>(const Waiting&)>& pathOf) {
+    auto volumeOf = [&](uint64_t mftStart) -> const OldVolume* {
+        const auto found = pieces.find(mftStart);
+        return found == pieces.end() ? nullptr : &volumes[found->second];
+    };
+    for (OldVolume& volume : volumes) {
+        const bool inLive = volume.start != 0 && volume.start < liveSize;
+        const bool inOld = std::any_of(volumes.begin(), volumes.end(), [&](const OldVolume& outer) {
+            return &outer != &volume && outer.size != 0 && outer.start < volume.start &&
+                   volume.start - outer.start < outer.size;
+        });
+        if (!inLive && !inOld) continue;
+        const Waiting* holder = nullptr;
+        const OldVolume* holderVolume = nullptr;
+        for (const Waiting& file : files) {
+            const OldVolume* outer = file.old ? volumeOf(file.mftStart) : nullptr;
+            if (!outer || outer == &volume || outer->start > volume.start || file.firstCluster < 0) continue;
+            const uint64_t cluster = static_cast<uint64_t>(file.firstCluster);
+            if (cluster <= (volume.start - outer->start) / outer->clusterSize &&
+                outer->start + cluster * outer->clusterSize == volume.start) {
+                holder = &file;
+                holderVolume = outer;
+                break;
+            }
+        }
+        const bool whole = holder && holder->oneRun &&
+                           (holder->size == 0 || holder->firstRunClusters > (holder->size - 1) / holderVolume->clusterSize);
+        if (!whole) {
+            volume.refusal = InsideRefusal(holder != nullptr);
+            continue;
+        }
+        volume.outerPath = *pathOf(*holder) + Utf8ToWide(holder->name) + L"\\";
+    }
+}
 
 }  // namespace
 
@@ -77,6 +146,7 @@ DeepScan::DeepScan(const VolumeSource& source, RecoverabilityMode mode) : source
     if (std::unique_ptr<Device> device = source.OpenDevice()) length_ = FindDeviceEnd(*device);
     if (!HasLiveFileSystem()) return;
     clusterSize_ = live_->GetClusterSize();
+    liveSize_ = live_->GetTotalClusters() <= UINT64_MAX / clusterSize_ ? live_->GetTotalClusters() * clusterSize_ : 0;
     if (auto* mft = dynamic_cast<NTFSAttributeNonResident*>(live_->GetMFTData()))
         for (const tagNTFSDataRunEntry& run : mft->GetDataRuns()) {
             const uint64_t cluster = static_cast<uint64_t>(run.LCN);
@@ -95,13 +165,31 @@ bool DeepScan::InLiveMft(uint64_t position, uint32_t size) const {
     });
 }
 
+const OldVolume* DeepScan::VolumeOf(uint64_t mftStart) const {
+    const auto found = volumeOfPiece_.find(mftStart);
+    return found == volumeOfPiece_.end() ? nullptr : &volumes_[found->second];
+}
+
+std::optional<uint64_t> DeepScan::PieceHolding(uint64_t position) const {
+    // The volume that starts last at or before the position and, where its size is known, holds it.
+    const OldVolume* holder = nullptr;
+    for (const OldVolume& volume : volumes_)
+        if (volume.start <= position && (volume.size == 0 || position - volume.start < volume.size) &&
+            (!holder || volume.start > holder->start))
+            holder = &volume;
+    for (const auto& [mftStart, volume] : volumeOfPiece_)
+        if (&volumes_[volume] == holder) return mftStart;
+    return std::nullopt;
+}
+
 DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(DeletedFileInfo&)>& sink,
                              const std::atomic<bool>* stop, std::atomic<uint64_t>* progress) {
     DeepScanResult result;
-    folderIndexClusters_.clear();
-    mftAnchors_.clear();
+    volumes_.clear();
+    volumeOfPiece_.clear();
     const std::wstring root = source_.GetVolumeText();
     CarvedFolders folders(root);
+    OldVolumeEvidence evidence;
     // A file's folder may lie further on: the files wait for the whole source to be read.
     std::vector<Waiting> files;
     const bool judged = mode_ != RecoverabilityMode::Off && bitmap_ && bitmap_->IsReadable();
@@ -113,24 +201,20 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
         const uint64_t number = record.GetFileRef();
         auto* firstName = dynamic_cast<NTFSFileName*>(record.FindFirstAttr(kNTFSAttrFileName));
         const uint64_t parentRef = firstName ? firstName->GetParentRef() : 0;
+        const bool old = !InLiveMft(carved.position, carved.recordSize);
+        if (old) NoteEvidence(record, carved.mftStart, number, parentRef, finds.evidence);
         std::wstring name = ShownRecordName(record, number);
         if (record.IsDirectory()) {
-            if (const NTFSAttributeNonResident* index = IndexAllocationOf(record); index && !index->GetDataRuns().empty())
-                finds.folderIndexClusters.push_back(index->GetDataRuns().front().LCN);
+            const NTFSAttributeNonResident* index = IndexAllocationOf(record);
+            if (old && index && !index->GetDataRuns().empty())
+                finds.evidence.AddFolderIndex(carved.mftStart, number, index->GetDataRuns().front().LCN);
+            if (old) finds.evidence.AddFolder(carved.mftStart, number, record.GetSequenceNumber());
             if (!name.empty())
-                finds.folders.push_back({carved.mftStart, number, record.GetSequenceNumber(), parentRef, std::move(name)});
+                finds.folders.push_back(
+                    {carved.mftStart, old, number, record.GetSequenceNumber(), parentRef, std::move(name)});
             return;
         }
-        if (number <= kMftMirrRecord) {
-            // $MFT's and $MFTMirr's first clusters, counted from their volume's start: the MFT and
-            // its mirror both begin with these two records, and one of them lies where it says.
-            auto* stored = dynamic_cast<const NTFSAttributeNonResident*>(record.FindStream());
-            if (stored && !stored->GetDataRuns().empty() && stored->GetDataRuns().front().StartVCN == 0 &&
-                stored->GetDataRuns().front().LCN > 0)
-                finds.mftAnchors.emplace_back(carved.mftStart, static_cast<uint64_t>(stored->GetDataRuns().front().LCN));
-        }
         if (number < kNTFSFirstUserRecord || (parentRef & kNTFSRecordNumberMask) == kExtendRecord) return;
-        const bool old = !InLiveMft(carved.position, carved.recordSize);
         if (!old && !record.IsDeleted()) return;  // the live file system holds it
         if (name.empty() || !filter.MatchFile(name)) return;
 
@@ -140,8 +224,14 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
         if (mode_ == RecoverabilityMode::IntactOnly && recoverability.state != RecoverState::Intact) return;
 
         Waiting file{carved.position, carved.mftStart, parentRef, number, data ? data->GetDataSize() : 0, {},
-                     carved.recordSize, record.GetSequenceNumber(), old, recoverability, WideToUtf8(name)};
+                     -1, 0, carved.recordSize, record.GetSequenceNumber(), old, false, recoverability,
+                     WideToUtf8(name)};
         record.GetFileTime(&file.times[0], &file.times[1], &file.times[2]);
+        if (auto* stored = dynamic_cast<const NTFSAttributeNonResident*>(data); old && stored && !stored->GetDataRuns().empty()) {
+            file.firstCluster = stored->GetDataRuns().front().LCN;
+            file.firstRunClusters = stored->GetDataRuns().front().Clusters;
+            file.oneRun = stored->GetDataRuns().size() == 1;
+        }
         finds.files.push_back(std::move(file));
     };
     // A file the live file system holds is passed over unloaded; folders are all kept, for paths.
@@ -149,101 +239,80 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
         return !header.IsLiveFile() || !InLiveMft(position, recordSize);
     };
     // A folder's name in its parent's index, for when the folder's record is gone.
-    sinks.indexEntry = [&](const NTFSIndexEntry& entry, BlockFinds& finds) {
+    sinks.indexEntry = [&](const NTFSIndexEntry& entry, uint64_t blockPosition, BlockFinds& finds) {
         if (!entry.IsDirectory() || !entry.IsWin32Name()) return;
         wchar_t name[kNTFSMaxNameChars + 1];
         if (entry.GetFileName(name, kNTFSMaxNameChars) > 0)
-            finds.indexed.push_back({entry.GetFileReference(), entry.GetParentRef(), name});
+            finds.indexed.push_back({entry.GetFileReference(), entry.GetParentRef(), blockPosition, name});
     };
     sinks.done = [&](BlockFinds& finds) {
-        folderIndexClusters_.insert(folderIndexClusters_.end(), finds.folderIndexClusters.begin(),
-                                    finds.folderIndexClusters.end());
+        evidence.Merge(std::move(finds.evidence));
         for (const FolderRecord& folder : finds.folders)
-            folders.Add(folder.mftStart, folder.number, folder.sequence, folder.parentRef, folder.name);
-        for (const IndexedFolder& folder : finds.indexed) folders.AddIndexed(folder.reference, folder.parentRef, folder.name);
-        for (const auto& anchor : finds.mftAnchors)
-            if (mftAnchors_.size() < kMostMftAnchors) mftAnchors_.push_back(anchor);
+            folders.Add(folder.mftStart, folder.old, folder.number, folder.sequence, folder.parentRef, folder.name);
+        for (const IndexedFolder& folder : finds.indexed)
+            folders.AddIndexed(folder.reference, folder.parentRef, folder.name, folder.blockPosition);
         for (Waiting& file : finds.files) files.push_back(std::move(file));
     };
     result.bytesRead = carver.Run(sinks, PoolWorkers(threads_), stop, progress);
-    SettleGeometry(carver.IndexBlocks(), result);
-    // Old files were judged at the live clusters' size: at another size that judgement says nothing.
-    const bool judgedAtOwnSize = result.clusterSize == clusterSize_;
-    clusterSize_ = result.clusterSize;
-    volumeStart_ = result.volumeStart;
 
+    OldVolumePlacer placer(evidence, carver.IndexBlocks(), carver.BootSectors());
+    volumes_ = placer.Place();
+    volumeOfPiece_ = placer.Pieces();
+    folders.SetSameVolume([this](uint64_t mftStart, uint64_t otherStart) {
+        const OldVolume* volume = VolumeOf(mftStart);
+        return volume && volume == VolumeOf(otherStart);
+    });
+    folders.PlaceIndexed([this](uint64_t blockPosition) { return PieceHolding(blockPosition); });
     const auto lost = std::make_shared<const std::wstring>(root + kLostFilesFolder + L"\\");
+    auto pathOf = [&](const Waiting& waiting) {
+        std::shared_ptr<const std::wstring> path = folders.PathOf(waiting.mftStart, waiting.old, waiting.parentRef);
+        return path ? path : lost;
+    };
+    PlaceInnerVolumes(volumes_, volumeOfPiece_, HasLiveFileSystem() ? liveSize_ : 0, files, pathOf);
+
+    // Paths under a volume kept in a file begin with that file's path, each made once.
+    std::unordered_map<const std::wstring*, std::shared_ptr<const std::wstring>> innerPaths;
     for (Waiting& waiting : files) {
-        if (waiting.old && !judgedAtOwnSize) {
+        const OldVolume* volume = waiting.old ? VolumeOf(waiting.mftStart) : nullptr;
+        // Old files were judged at the live volume's geometry: at another that judgement says nothing.
+        const bool judgedHere = !waiting.old || (volume && volume->start == 0 && volume->clusterSize == clusterSize_);
+        if (!judgedHere) {
             if (mode_ == RecoverabilityMode::IntactOnly) continue;
             waiting.recoverability = Recoverability();
         }
         DeletedFileInfo file(root, waiting.number, Utf8ToWide(waiting.name), std::wstring(), waiting.size,
                              &waiting.times[0], &waiting.times[1], &waiting.times[2]);
         std::string().swap(waiting.name);
-        std::shared_ptr<const std::wstring> path = folders.PathOf(waiting.mftStart, waiting.parentRef);
-        file.SetPath(path ? std::move(path) : lost);
+        std::shared_ptr<const std::wstring> path = pathOf(waiting);
+        if (volume && !volume->outerPath.empty()) {
+            std::shared_ptr<const std::wstring>& inner = innerPaths[path.get()];
+            if (!inner) inner = std::make_shared<const std::wstring>(volume->outerPath + path->substr(root.size()));
+            path = inner;
+        }
+        file.SetPath(std::move(path));
         file.SetSequence(waiting.sequence);
         file.SetRecoverability(waiting.recoverability);
         if (waiting.old) file.SetOldRecord(waiting.position, waiting.recordSize);
         ++result.rows;
-        if (waiting.old) ++result.oldRows;
+        if (waiting.old) {
+            ++result.oldRows;
+            if (volume) ++volumes_[static_cast<size_t>(volume - volumes_.data())].files;
+            else ++result.unplacedRows;
+        }
         sink(file);
     }
+    result.volumes = volumes_;
     return result;
 }
 
-uint64_t DeepScan::IndexMatches(const std::vector<uint64_t>& indexBlocks, uint32_t size, uint64_t start) const {
-    uint64_t matches = 0;
-    for (int64_t cluster : folderIndexClusters_) {
-        const uint64_t at = static_cast<uint64_t>(cluster);
-        if (cluster < 0 || at > (UINT64_MAX - start) / size) continue;
-        matches += std::binary_search(indexBlocks.begin(), indexBlocks.end(), start + at * size);
-    }
-    return matches;
-}
-
-void DeepScan::SettleGeometry(const std::vector<uint64_t>& indexBlocks, DeepScanResult& result) const {
-    for (uint32_t size = kSmallestCluster; size <= kLargestCluster; size *= 2) {
-        // The volume starts where the source does, or, without a live file system (a whole disk),
-        // where an old record 0 or 1 puts it: the first cluster of its MFT or mirror at the start of
-        // the records around it.
-        std::vector<uint64_t> starts{0};
-        if (!HasLiveFileSystem())
-            for (const auto& [mftStart, cluster] : mftAnchors_)
-                if (cluster <= mftStart / size) starts.push_back(mftStart - cluster * size);
-        std::sort(starts.begin(), starts.end());
-        starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
-        for (uint64_t start : starts) {
-            const uint64_t matches = IndexMatches(indexBlocks, size, start);
-            const bool better = matches > result.indexMatches ||
-                                (matches != 0 && matches == result.indexMatches && size == clusterSize_ && start == 0);
-            if (!better) continue;
-            result.indexMatches = matches;
-            result.clusterSize = size;
-            result.volumeStart = start;
-            result.clusterSizeFrom = ClusterSizeFrom::IndexBlocks;
-        }
-    }
-    if (result.indexMatches != 0) return;
-    result.clusterSize = clusterSize_ ? clusterSize_ : kAssumedCluster;
-    result.clusterSizeFrom = clusterSize_ ? ClusterSizeFrom::LiveBootSector : ClusterSizeFrom::Assumed;
-    if (clusterSize_) return;
-    // No folder's index to go by: an old record 0 or 1 whose first run, at some size, lands at its
-    // own MFT's start, on a volume that starts where the source does.
-    for (uint32_t size = kSmallestCluster; size <= kLargestCluster; size *= 2)
-        for (const auto& [mftStart, cluster] : mftAnchors_)
-            if (cluster <= mftStart / size && cluster * size == mftStart) {
-                result.clusterSize = size;
-                result.clusterSizeFrom = ClusterSizeFrom::MftRecord;
-                return;
-            }
-}
-
-VolumeSource DeepScan::SourceOf(const DeletedFileInfo& file) const {
+std::optional<VolumeSource> DeepScan::SourceOf(const DeletedFileInfo& file, std::wstring* refusal) const {
     const uint64_t mftStart = file.GetOldPosition() - file.GetRecordNumber() * file.GetOldRecordSize();
-    return source_.OldFileSystem(mftStart, file.GetOldRecordSize(), clusterSize_ ? clusterSize_ : kAssumedCluster,
-                                 volumeStart_);
+    const OldVolume* volume = VolumeOf(mftStart);
+    if (!volume || !volume->refusal.empty()) {
+        if (refusal) *refusal = volume ? volume->refusal : L"its file system's place on the source is not known";
+        return std::nullopt;
+    }
+    return source_.OldFileSystem(mftStart, file.GetOldRecordSize(), volume->clusterSize, volume->start);
 }
 
 }  // namespace Vorlaq

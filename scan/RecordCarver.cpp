@@ -20,7 +20,13 @@ constexpr uint32_t kLargestRecord = 64u << 10;
 constexpr uint16_t kNumberedUsaOffset = 0x30;
 // Index blocks noted at most: 32 MiB of positions, more than enough to tell a cluster size, however
 // many sectors of a hostile source look like one.
-constexpr size_t kMostIndexBlocks = 4u << 20;
+constexpr size_t kMostIndexBlocks = 2u << 20;
+// Boot sectors noted at most: a disk holds a few volumes; a hostile source may hold a sector of them.
+constexpr size_t kMostBootSectors = 256;
+// "NTFS" at the boot sector's OEM identifier (byte 3), read as a little-endian u32.
+constexpr uint32_t kBootOemNtfs = 0x5346544E;
+// An index block's VCN in its folder's index (header 0x10).
+constexpr size_t kIndexBlockVcn = 0x10;
 
 bool IsPowerOfTwo(uint32_t value) { return value != 0 && (value & (value - 1)) == 0; }
 
@@ -43,6 +49,7 @@ public:
 
     void LookThrough(Block& block, const WantedRecord& wanted, const RecordSink& record, const EntrySink& indexEntry) {
         block.indexBlocks.clear();
+        block.bootSectors.clear();
         block.log.clear();
         LogDeferral deferral(block.log);
         for (size_t offset = 0; offset + 4 <= block.got; offset += kStep)
@@ -84,13 +91,21 @@ private:
         if (!whole) return;
         indexBlock_.assign(whole, whole + blockSize);
         if (!ApplyUpdateSequence(indexBlock_.data(), blockSize)) return;
-        block.indexBlocks.push_back(position);
-        if (!indexEntry) return;
-        ForEachIndexEntry(ByteReader(indexBlock_.data(), blockSize), kNTFSIndexBlockNodeHeader,
-                          [&](const ByteReader& bytes) {
-                              indexEntry(NTFSIndexEntry(bytes, false));
-                              return true;
-                          });
+        const ByteReader fixed(indexBlock_.data(), blockSize);
+        CarvedIndexBlock seen{position, kNoIndexOwner, fixed.U64(kIndexBlockVcn).value_or(0)};
+        ForEachIndexEntry(fixed, kNTFSIndexBlockNodeHeader, [&](const ByteReader& bytes) {
+            const NTFSIndexEntry entry(bytes, false);
+            if (seen.owner == kNoIndexOwner && !entry.IsLast())
+                seen.owner = entry.GetParentRef() & kNTFSRecordNumberMask;
+            if (indexEntry) indexEntry(entry, position);
+            return true;
+        });
+        block.indexBlocks.push_back(seen);
+    }
+
+    void ExamineBootSector(const uint8_t* bytes, size_t size, uint64_t position, Block& block) {
+        CarvedBootSector found{position, {}};
+        if (ParseBootSector(bytes, size, &found.geometry)) block.bootSectors.push_back(found);
     }
 
     void Examine(const uint8_t* bytes, size_t size, uint64_t position, Block& block, const WantedRecord& wanted,
@@ -99,6 +114,10 @@ private:
         const uint32_t magic = header.U32(0).value_or(0);
         if (magic == kIndexMagic) {
             ExamineIndexBlock(bytes, size, position, block, indexEntry);
+            return;
+        }
+        if (header.U32(3).value_or(0) == kBootOemNtfs && size >= kBootSectorSize) {
+            ExamineBootSector(bytes, size, position, block);
             return;
         }
         if (magic != kFileMagic || size < kNumberedUsaOffset) return;
@@ -167,10 +186,19 @@ void RecordCarver::Examine(Block& block, size_t worker, const WantedRecord& want
     examiners_.at(worker)->LookThrough(block, wanted, record, indexEntry);
 }
 
-void RecordCarver::NoteIndexBlocks(const Block& block) {
-    const size_t room = kMostIndexBlocks - std::min(kMostIndexBlocks, indexBlocks_.size());
-    indexBlocks_.insert(indexBlocks_.end(), block.indexBlocks.begin(),
-                        block.indexBlocks.begin() + static_cast<ptrdiff_t>(std::min(room, block.indexBlocks.size())));
+namespace {
+
+template <typename T>
+void AppendBounded(std::vector<T>& to, const std::vector<T>& from, size_t most) {
+    const size_t room = most - std::min(most, to.size());
+    to.insert(to.end(), from.begin(), from.begin() + static_cast<ptrdiff_t>(std::min(room, from.size())));
+}
+
+}  // namespace
+
+void RecordCarver::NoteStructures(const Block& block) {
+    AppendBounded(indexBlocks_, block.indexBlocks, kMostIndexBlocks);
+    AppendBounded(bootSectors_, block.bootSectors, kMostBootSectors);
 }
 
 }  // namespace Vorlaq

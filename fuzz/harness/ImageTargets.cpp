@@ -1,5 +1,6 @@
 // Targets over a whole small image: the volume's start-up and the records read through it, and
 // the scan followed by a restore of every file it reports.
+#include <optional>
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -144,8 +145,13 @@ int FuzzDeepScan(const uint8_t* data, size_t size) {
     const DeepScanResult result = deep.Run(everything, [&files](DeletedFileInfo& file) { files.push_back(file); });
     Check(result.bytesRead == size, "the deep scan reads to the source's end");
     Check(result.rows == files.size() && result.oldRows <= result.rows, "the counts are those of the files listed");
-    Check(result.clusterSize >= 512 && (result.clusterSize & (result.clusterSize - 1)) == 0,
-          "old files are read at a power-of-two cluster size");
+    uint64_t placedRows = result.unplacedRows;
+    for (const OldVolume& volume : result.volumes) {
+        Check(volume.clusterSize >= 512 && (volume.clusterSize & (volume.clusterSize - 1)) == 0,
+              "old files are read at a power-of-two cluster size");
+        placedRows += volume.files;
+    }
+    Check(placedRows == result.oldRows, "every old file is counted once, placed or not");
 
     size_t restored = 0;
     for (const DeletedFileInfo& file : files) {
@@ -164,7 +170,8 @@ int FuzzDeepScan(const uint8_t* data, size_t size) {
             uint32_t error = 0;
             return WritableFile::CreateAlways(dest, &error);
         };
-        if (RestoreFile(deep.SourceOf(file), file.GetRecordNumber(), make, nullptr, choices).ok) {
+        const std::optional<VolumeSource> old = deep.SourceOf(file, nullptr);
+        if (old && RestoreFile(*old, file.GetRecordNumber(), make, nullptr, choices).ok) {
             std::error_code error;
             uint64_t written = std::filesystem::file_size(NativePath(dest), error);
             Check(!error && written == file.GetSize(), "a restored file has the size the scan reported");

@@ -1004,10 +1004,12 @@ class DeepScan(unittest.TestCase):
                 listed = {tsv_decode(row[2]) + tsv_decode(row[1]): row for row in rows[1:]}
                 self.assertGreaterEqual(len(set(listed) & set(expected)), 0.95 * len(expected))
                 self.assertTrue(all(row[0].startswith("@") and row[-1] == "1" for row in rows[1:]))
-                if wipe:
-                    self.assertIn("No live file system. Old files are read at 4096-byte clusters (inferred", r.err)
-                if disk:
-                    self.assertIn("The old volume starts at byte 1048576 (inferred", r.err)
+                # One old file system, placed where the partition starts; a quick format leaves the
+                # new boot sector, a wiped one the new $MFTMirr, both written at the old geometry.
+                place = "from its $MFTMirr's copies" if wipe else "from its boot sector"
+                self.assertIn("No live file system. " if wipe else "live MFT. Old file system", r.err)
+                self.assertRegex(r.err, r"Old file system at byte %d, 4096-byte clusters \(%s[^)]*\): \d+ files\.( \d+ errors? w|$)"
+                                 % (1048576 if disk else 0, re.escape(place)))
                 out = work_dir("deep", "disk" if disk else "wiped" if wipe else "formatted")
                 shutil.rmtree(out, ignore_errors=True)
                 r = run_cli("restore", arg_path(image), *where, "--deep", "--all", "--tree", "--out", arg_path(out))

@@ -78,8 +78,12 @@ TEST(CorruptImages, DeepScanOfAVolumeWithoutFileSystem) {
         listed.insert(file.GetPath() + file.GetName());
     });
     EXPECT_EQ(result.bytesRead, sample->bytes->size());
-    EXPECT_EQ(result.clusterSize, boot.clusterSize);
-    EXPECT_EQ(result.clusterSizeFrom, ClusterSizeFrom::IndexBlocks);
+    // The backup boot sector in the volume's last sector still places it.
+    ASSERT_EQ(result.volumes.size(), 1u);
+    EXPECT_EQ(result.volumes[0].start, 0u);
+    EXPECT_EQ(result.volumes[0].clusterSize, boot.clusterSize);
+    EXPECT_EQ(result.volumes[0].from, OldPlaceFrom::BootSector);
+    EXPECT_EQ(result.volumes[0].files, result.oldRows);
     for (const DeletedFileInfo& file : baseline.files) EXPECT_TRUE(listed.count(file.GetPath() + file.GetName())) << WideToUtf8(file.GetName());
 
     const MutationSet set = MakeMutations(*sample->bytes, {baseline.files.front().GetRecordNumber()});
