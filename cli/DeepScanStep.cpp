@@ -8,6 +8,7 @@
 #include "base/WideFormat.h"
 #include "cli/FieldText.h"
 #include "cli/ProgressLine.h"
+#include "cli/VolumeCheck.h"
 #include "scan/FoundFileChannel.h"
 
 namespace Vorlaq {
@@ -74,7 +75,7 @@ DeepScanRun RunDeepScanTask(DeepScan& deep, const FileFilter& filter, Console& c
         last = channel.Take(batch, kProgressTick);
         for (auto& file : batch) sink(*file);
         channel.GiveBack(batch);
-        if (!last) console.Progress(ProgressText(progress.load(), deep.Length(), elapsed(), channel.Found()));
+        if (!last) console.Progress(ProgressText(progress.load(), deep.Length(), elapsed(), deep.Found()));
     }
     worker.join();
     console.ClearProgress();
@@ -102,6 +103,10 @@ std::wstring DeepScanSummaryText(const DeepScan& deep, const DeepScanRun& run) {
         if (!volume.refusal.empty()) text += L", not restored: " + volume.refusal;
         text += L".";
     }
+    if (r.inLiveFiles)
+        text += FormatWide(L" %I64u records in live files' clusters (shadow copies' stores, disk images) were passed over.",
+                           r.inLiveFiles);
+    if (r.damagedChunks) text += DamagedChunksText(r.damagedChunks);
     if (r.unplacedRows)
         text += FormatWide(L" %I64u files of records no evidence places on the source are listed but not restored.",
                            r.unplacedRows);

@@ -136,7 +136,8 @@ public:
             Folder& folder = chain.empty() ? out_ : *chain.back();
             if (options_.streams)
                 choices.whileOpen = [&](WritableFile& made, const std::wstring& dest) {
-                    streams = RestoreNamedStreams(source, file.GetRecordNumber(), folder, made, dest, &InterruptFlag());
+                    streams = RestoreNamedStreams(source, file.GetRecordNumber(), folder, made, dest, choices,
+                                                  &InterruptFlag());
                 };
             outcome = RestoreFileInto(source, file.GetRecordNumber(), folder, name, &InterruptFlag(), choices);
             if (outcome.ok) note = RestoreNote(options_, source, file.GetRecordNumber(), outcome);
@@ -147,7 +148,7 @@ public:
         else if (!outcome.dest.empty()) ++partial_;
         PrintResult(id, outcome, wanted, note);
         for (const RestoredStream& stream : streams) {
-            if (!stream.outcome.ok) streamsFailed_ = true;
+            if (!stream.outcome.ok) ++streamsFailed_;
             PrintResult(id, stream.outcome, stream.wanted, std::wstring());
         }
     }
@@ -173,6 +174,9 @@ public:
         if (partial_) summary += FormatWide(L"%d partly restored. ", partial_);
         if (int failed = attempted_ - restored_ - partial_) summary += FormatWide(L"%d failed. ", failed);
         if (notAttempted_) summary += FormatWide(L"%d not attempted. ", notAttempted_);
+        if (streamsFailed_)
+            summary += FormatWide(streamsFailed_ == 1 ? L"%d named stream failed. " : L"%d named streams failed. ",
+                                  streamsFailed_);
         console_.Out(summary + L"\n");
         console_.Flush();
         if (console_.OutputLost()) console_.Err(summary);
@@ -180,7 +184,7 @@ public:
             console_.Err(L"quorret-cli: interrupted; the restore stopped.");
             return kExitInterrupted;
         }
-        return restored_ == attempted_ && !streamsFailed_ ? kExitOk : kExitSomeFailed;
+        return restored_ == attempted_ && streamsFailed_ == 0 ? kExitOk : kExitSomeFailed;
     }
 
     static bool Interrupted() { return InterruptFlag().load(); }
@@ -220,7 +224,7 @@ private:
     int restored_ = 0;
     int partial_ = 0;
     int notAttempted_ = 0;
-    bool streamsFailed_ = false;
+    int streamsFailed_ = 0;
     bool lostLineShown_ = false;
 };
 

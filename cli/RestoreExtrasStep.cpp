@@ -18,12 +18,14 @@ void AddNote(std::wstring& note, const std::wstring& text) {
 
 std::vector<RestoredStream> RestoreNamedStreams(const VolumeSource& source, uint64_t record, Folder& folder,
                                                 WritableFile& file, const std::wstring& dest,
-                                                const std::atomic<bool>* stop) {
+                                                const RestoreChoices& fileChoices, const std::atomic<bool>* stop) {
     std::vector<RestoredStream> restored;
     const std::wstring fileName = GetFileNamePart(dest);
     for (const std::wstring& stream : ListNamedStreams(source, record)) {
         RestoreChoices choices;
         choices.stream = stream;
+        choices.sequence = fileChoices.sequence;
+        choices.inUseToo = fileChoices.inUseToo;
         const std::wstring beside = StreamFileName(fileName, stream);
         // A stream name that is no safe file name (a colon would name an attribute type) goes
         // beside the file, where CreateUniqueFile makes it safe.

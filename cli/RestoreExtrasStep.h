@@ -21,10 +21,11 @@ struct RestoredStream {
 // The named streams of the file of record `record`, made while the file just restored is still
 // open as `file` at `dest` in `folder`: each as the file's own named stream where the destination
 // keeps them (Windows on NTFS), else beside it as "name_stream", created exclusively. One result
-// each. `stop` is polled between reads.
+// each. The record is checked as the file's was (`fileChoices`' sequence number and whether a
+// record in use is taken). `stop` is polled between reads.
 std::vector<RestoredStream> RestoreNamedStreams(const VolumeSource& source, uint64_t record, Folder& folder,
                                                 WritableFile& file, const std::wstring& dest,
-                                                const std::atomic<bool>* stop);
+                                                const RestoreChoices& fileChoices, const std::atomic<bool>* stop);
 
 // The note on the result line of `file`, restored from record `record`: without --streams, how
 // many named streams were left out; with --keep-times, a warning when its times were not set.

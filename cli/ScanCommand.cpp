@@ -84,10 +84,7 @@ int RunScan(CliOptions& options, Console& console, ErrorLogCapture& errors) {
     // A source cut short explains those errors at once: say it once, here.
     if (extent.IsShort()) summary += L" " + ShortSourceText(options, extent);
     // Chunks whose checksums failed in what the scan read: files with data there are "damaged".
-    if (uint64_t damaged = session->CountKnownDamage())
-        summary += FormatWide(damaged == 1 ? L" The source holds %I64u damaged chunk (its checksum failed)."
-                                           : L" The source holds %I64u damaged chunks (their checksums failed).",
-                              damaged);
+    if (uint64_t damaged = session->CountKnownDamage()) summary += DamagedChunksText(damaged);
     console.Err(summary + shadowSummary);
     return kExitOk;
 }

@@ -16,6 +16,12 @@ void ReportLoggedErrors(const CliOptions& options, Console& console, ErrorLogCap
     for (const std::wstring& line : lines) console.Err(EscapeControls(line));
 }
 
+std::wstring DamagedChunksText(uint64_t chunks) {
+    return FormatWide(chunks == 1 ? L" The source holds %I64u damaged chunk (its checksum failed)."
+                                  : L" The source holds %I64u damaged chunks (their checksums failed).",
+                      chunks);
+}
+
 std::wstring ShortSourceText(const CliOptions& options, const SourceExtent& extent) {
     return FormatWide(L"%s ends after %I64u of the volume's %I64u bytes: what lies beyond cannot be read.",
                       EscapeControls(options.source), extent.heldBytes, extent.volumeBytes);

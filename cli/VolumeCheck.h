@@ -29,4 +29,7 @@ int ReportFailedScan(const CliOptions& options, const VolumeSession& session, Co
 // "SOURCE ends after 1048576 of the volume's 671088640 bytes: ...", for a short source.
 std::wstring ShortSourceText(const CliOptions& options, const SourceExtent& extent);
 
+// " The source holds 2 damaged chunks (their checksums failed).", for chunks whose checksums failed.
+std::wstring DamagedChunksText(uint64_t chunks);
+
 }  // namespace Vorlaq

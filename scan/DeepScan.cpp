@@ -92,6 +92,16 @@ void NoteEvidence(NTFSFileRecord& record, uint64_t mftStart, uint64_t number, ui
     }
 }
 
+// `spans` of the source as bytes of a volume that starts `start` bytes in.
+std::vector<DamagedSpan> SpansInVolume(const std::vector<DamagedSpan>& spans, uint64_t start) {
+    std::vector<DamagedSpan> inside;
+    for (const DamagedSpan& span : spans) {
+        const uint64_t end = span.offset + std::min(span.length, UINT64_MAX - span.offset);
+        if (end > start) inside.push_back({std::max(span.offset, start) - start, end - std::max(span.offset, start)});
+    }
+    return inside;
+}
+
 // Why a volume's files are not restored: it lies inside another volume, in a file found or not.
 std::wstring InsideRefusal(bool fileFound) {
     return fileFound ? L"its volume lies in a file whose clusters are not one run"
@@ -147,22 +157,42 @@ DeepScan::DeepScan(const VolumeSource& source, RecoverabilityMode mode) : source
     if (!HasLiveFileSystem()) return;
     clusterSize_ = live_->GetClusterSize();
     liveSize_ = live_->GetTotalClusters() <= UINT64_MAX / clusterSize_ ? live_->GetTotalClusters() * clusterSize_ : 0;
-    if (auto* mft = dynamic_cast<NTFSAttributeNonResident*>(live_->GetMFTData()))
+    if (auto* mft = dynamic_cast<NTFSAttributeNonResident*>(live_->GetMFTData())) {
+        // The live MFT's records are those below its data size; the allocated clusters past it may
+        // hold an earlier MFT's records.
+        uint64_t records = mft->GetDataSize();
         for (const tagNTFSDataRunEntry& run : mft->GetDataRuns()) {
             const uint64_t cluster = static_cast<uint64_t>(run.LCN);
             if (run.LCN < 0 || cluster > UINT64_MAX / clusterSize_ || run.Clusters > UINT64_MAX / clusterSize_) continue;
             const uint64_t first = cluster * clusterSize_;
-            liveMft_.emplace_back(first, first + std::min(run.Clusters * clusterSize_, UINT64_MAX - first));
+            const uint64_t bytes = std::min(run.Clusters * clusterSize_, UINT64_MAX - first);
+            liveMftClusters_.emplace_back(first, first + bytes);
+            if (records != 0) liveMft_.emplace_back(first, first + std::min(bytes, records));
+            records -= std::min(bytes, records);
         }
-    if (mode_ != RecoverabilityMode::Off) bitmap_ = std::make_unique<NTFSClusterBitmap>(*live_);
+    }
+    // Which clusters live files hold: records there are no earlier file system's.
+    bitmap_ = std::make_unique<NTFSClusterBitmap>(*live_);
 }
-
 DeepScan::~DeepScan() = default;
 
-bool DeepScan::InLiveMft(uint64_t position, uint32_t size) const {
-    return std::any_of(liveMft_.begin(), liveMft_.end(), [&](const auto& range) {
+namespace {
+
+bool InRanges(const std::vector<std::pair<uint64_t, uint64_t>>& ranges, uint64_t position, uint32_t size) {
+    return std::any_of(ranges.begin(), ranges.end(), [&](const auto& range) {
         return position >= range.first && position < range.second && size <= range.second - position;
     });
+}
+
+}  // namespace
+
+bool DeepScan::InLiveMft(uint64_t position, uint32_t size) const { return InRanges(liveMft_, position, size); }
+
+bool DeepScan::InLiveFile(uint64_t position) const {
+    if (!bitmap_ || !bitmap_->IsReadable() || position >= liveSize_ || InRanges(liveMftClusters_, position, 1))
+        return false;
+    const std::optional<uint64_t> used = bitmap_->CountInUse(position / clusterSize_, 1);
+    return used && *used != 0;
 }
 
 const OldVolume* DeepScan::VolumeOf(uint64_t mftStart) const {
@@ -193,6 +223,8 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
     // A file's folder may lie further on: the files wait for the whole source to be read.
     std::vector<Waiting> files;
     const bool judged = mode_ != RecoverabilityMode::Off && bitmap_ && bitmap_->IsReadable();
+    found_ = 0;
+    std::atomic<uint64_t> inLiveFiles{0};
 
     RecordCarver carver(source_, length_, clusterSize_);
     RecordCarver::Sinks<BlockFinds> sinks;
@@ -202,6 +234,12 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
         auto* firstName = dynamic_cast<NTFSFileName*>(record.FindFirstAttr(kNTFSAttrFileName));
         const uint64_t parentRef = firstName ? firstName->GetParentRef() : 0;
         const bool old = !InLiveMft(carved.position, carved.recordSize);
+        // A record in a live file's clusters is a copy (a shadow copy's store, a disk image): its
+        // file system is none that this volume held.
+        if (old && InLiveFile(carved.position)) {
+            inLiveFiles.fetch_add(1, std::memory_order_relaxed);
+            return;
+        }
         if (old) NoteEvidence(record, carved.mftStart, number, parentRef, finds.evidence);
         std::wstring name = ShownRecordName(record, number);
         if (record.IsDirectory()) {
@@ -252,6 +290,7 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
         for (const IndexedFolder& folder : finds.indexed)
             folders.AddIndexed(folder.reference, folder.parentRef, folder.name, folder.blockPosition);
         for (Waiting& file : finds.files) files.push_back(std::move(file));
+        found_.fetch_add(finds.files.size(), std::memory_order_relaxed);
     };
     result.bytesRead = carver.Run(sinks, PoolWorkers(threads_), stop, progress);
 
@@ -270,16 +309,21 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
     };
     PlaceInnerVolumes(volumes_, volumeOfPiece_, HasLiveFileSystem() ? liveSize_ : 0, files, pathOf);
 
+    if (std::unique_ptr<Device> device = source_.OpenDevice()) damage_ = device->KnownDamage();
+    if (!damage_.empty())
+        for (Waiting& waiting : files)
+            if (waiting.recoverability.state != RecoverState::Overwritten &&
+                InDamage(waiting.old, waiting.mftStart, waiting.recordSize, waiting.number))
+                waiting.recoverability = {RecoverState::Damaged, 0};
+
     // Paths under a volume kept in a file begin with that file's path, each made once.
     std::unordered_map<const std::wstring*, std::shared_ptr<const std::wstring>> innerPaths;
     for (Waiting& waiting : files) {
         const OldVolume* volume = waiting.old ? VolumeOf(waiting.mftStart) : nullptr;
         // Old files were judged at the live volume's geometry: at another that judgement says nothing.
         const bool judgedHere = !waiting.old || (volume && volume->start == 0 && volume->clusterSize == clusterSize_);
-        if (!judgedHere) {
-            if (mode_ == RecoverabilityMode::IntactOnly) continue;
-            waiting.recoverability = Recoverability();
-        }
+        if (!judgedHere && waiting.recoverability.state != RecoverState::Damaged) waiting.recoverability = Recoverability();
+        if (mode_ == RecoverabilityMode::IntactOnly && waiting.recoverability.state != RecoverState::Intact) continue;
         DeletedFileInfo file(root, waiting.number, Utf8ToWide(waiting.name), std::wstring(), waiting.size,
                              &waiting.times[0], &waiting.times[1], &waiting.times[2]);
         std::string().swap(waiting.name);
@@ -302,7 +346,24 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
         sink(file);
     }
     result.volumes = volumes_;
+    result.inLiveFiles = inLiveFiles.load();
+    result.damagedChunks = damage_.size();
     return result;
+}
+
+bool DeepScan::InDamage(bool old, uint64_t mftStart, uint32_t recordSize, uint64_t number) const {
+    // The whole source is read now, so every damaged chunk is known: the record is read again for
+    // its runs, at its volume's geometry.
+    const OldVolume* volume = old ? VolumeOf(mftStart) : nullptr;
+    if (old && !volume) return false;
+    std::unique_ptr<NTFSVolume> view =
+        volume ? source_.OldFileSystem(mftStart, recordSize, volume->clusterSize, volume->start).Open() : source_.Open();
+    NTFSFileRecord record(view.get());
+    record.SetAttrMask(kNTFSMaskData);
+    if (!record.ReadFileRecord(number) || !record.ParseAttrs()) return false;
+    NTFSAttributeBase* data = record.FindStream();
+    return data && StoredBytesIn(data, volume ? volume->clusterSize : clusterSize_,
+                                 SpansInVolume(damage_, volume ? volume->start : 0)) != 0;
 }
 
 std::optional<VolumeSource> DeepScan::SourceOf(const DeletedFileInfo& file, std::wstring* refusal) const {

@@ -34,6 +34,8 @@ struct DeepScanResult {
     uint64_t rows = 0;          // files listed
     uint64_t oldRows = 0;       // of those, from outside the live MFT
     uint64_t unplacedRows = 0;  // of those, of records no evidence placed on the source
+    uint64_t inLiveFiles = 0;   // records passed over in live files' clusters (copies, not old ones)
+    uint64_t damagedChunks = 0;  // chunks of the source whose checksums failed
     std::vector<OldVolume> volumes;  // the old file systems placed, with the files listed from each
 };
 
@@ -49,6 +51,8 @@ public:
     bool HasLiveFileSystem() const { return live_ && live_->IsVolumeOK() && live_->HasMFTData(); }
     // Bytes the scan reads: the whole source.
     uint64_t Length() const { return length_; }
+    // Files found so far by the Run under way: read on another thread for its progress.
+    uint64_t Found() const { return found_.load(std::memory_order_relaxed); }
 
     // Threads that look through the source's blocks: `count`, or with 0 (the default) one per core.
     void SetThreads(unsigned count) { threads_ = count; }
@@ -63,10 +67,15 @@ public:
     std::optional<VolumeSource> SourceOf(const DeletedFileInfo& file, std::wstring* refusal) const;
 
 private:
-    // Whether [position, position + size) lies in the live MFT's clusters.
+    // Whether [position, position + size) lies among the live MFT's records.
     bool InLiveMft(uint64_t position, uint32_t size) const;
+    // Whether the byte at `position` lies in a cluster a live file other than the MFT holds.
+    bool InLiveFile(uint64_t position) const;
     // The volume a record of the MFT at `mftStart` was placed in.
     const OldVolume* VolumeOf(uint64_t mftStart) const;
+    // Whether a stored cluster of the data of record `number` of the MFT at `mftStart` (of the
+    // live MFT without `old`) lies in a damaged chunk the last Run's read found.
+    bool InDamage(bool old, uint64_t mftStart, uint32_t recordSize, uint64_t number) const;
     // A piece of the MFT of the old volume whose bytes hold `position`; none outside every one.
     std::optional<uint64_t> PieceHolding(uint64_t position) const;
 
@@ -74,7 +83,8 @@ private:
     const RecoverabilityMode mode_;
     std::unique_ptr<NTFSVolume> live_;
     std::unique_ptr<NTFSClusterBitmap> bitmap_;
-    std::vector<std::pair<uint64_t, uint64_t>> liveMft_;  // byte ranges [first, end)
+    std::vector<std::pair<uint64_t, uint64_t>> liveMft_;          // byte ranges [first, end) of its records
+    std::vector<std::pair<uint64_t, uint64_t>> liveMftClusters_;  // and of its clusters
     uint64_t liveSize_ = 0;                               // the live volume's bytes
     uint64_t length_ = 0;
     uint32_t clusterSize_ = 0;
@@ -82,6 +92,8 @@ private:
     // What the last Run placed: the old volumes, and which one each MFT piece (by start) is in.
     std::vector<OldVolume> volumes_;
     std::unordered_map<uint64_t, size_t> volumeOfPiece_;
+    std::atomic<uint64_t> found_{0};
+    std::vector<DamagedSpan> damage_;  // what the last Run's read found damaged
 };
 
 }  // namespace Vorlaq
