@@ -237,7 +237,7 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
         // A record in a live file's clusters is a copy (a shadow copy's store, a disk image): its
         // file system is none that this volume held.
         if (old && InLiveFile(carved.position)) {
-            inLiveFiles.fetch_add(1, std::memory_order_relaxed);
+            if (number >= kNTFSFirstUserRecord) inLiveFiles.fetch_add(1, std::memory_order_relaxed);
             return;
         }
         if (old) NoteEvidence(record, carved.mftStart, number, parentRef, finds.evidence);
