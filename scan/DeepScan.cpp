@@ -9,6 +9,7 @@
 #include "ntfs/NTFSFileName.h"
 #include "ntfs/NTFSFileRecord.h"
 #include "scan/CarvedFolders.h"
+#include "scan/FileExtentDevice.h"
 #include "scan/FilePathBuilder.h"
 #include "scan/RecordCarver.h"
 
@@ -35,14 +36,12 @@ struct Waiting {
     uint64_t number;
     uint64_t size;
     uint64_t times[3];  // modified, created, accessed
-    // Its data's first run, which holds the whole file when it is the only one: the start of a
-    // volume kept in a file (a virtual machine's disk) is looked for among them.
+    // Its data's first cluster (-1 for none): the start of a volume kept in a file (a virtual
+    // machine's disk) is looked for among them.
     int64_t firstCluster;
-    uint64_t firstRunClusters;
     uint32_t recordSize;
     uint16_t sequence;
     bool old;
-    bool oneRun;
     Recoverability recoverability;
     std::string name;  // UTF-8
 };
@@ -75,9 +74,9 @@ struct BlockFinds {
 
 // What an old record tells of where its volume lies: its streams' cluster size, and for $MFT,
 // $MFTMirr and $Bitmap their runs.
-void NoteEvidence(NTFSFileRecord& record, uint64_t mftStart, uint64_t number, uint64_t parentRef,
+void NoteEvidence(NTFSFileRecord& record, uint64_t mftStart, uint32_t recordSize, uint64_t number, uint64_t parentRef,
                   OldVolumeEvidence& evidence) {
-    evidence.AddRecord(mftStart, number);
+    evidence.AddRecord(mftStart, number, recordSize);
     if ((parentRef & kNTFSRecordNumberMask) != 0) evidence.AddParentRef(mftStart, parentRef);
     for (const NTFSAttributeBase* attr : {static_cast<const NTFSAttributeBase*>(record.FindStream()),
                                           static_cast<const NTFSAttributeBase*>(IndexAllocationOf(record))}) {
@@ -102,18 +101,13 @@ std::vector<DamagedSpan> SpansInVolume(const std::vector<DamagedSpan>& spans, ui
     return inside;
 }
 
-// Why a volume's files are not restored: it lies inside another volume, in a file found or not.
-std::wstring InsideRefusal(bool fileFound) {
-    return fileFound ? L"its volume lies in a file whose clusters are not one run"
-                     : L"its volume lies inside another volume, in a file not found";
-}
-
 // A volume that starts inside another (the live one, of `liveSize` bytes, or an old one of known
-// size) lies in a file of it: it is read straight from the source only when that file is found
-// and is one run, and its files are listed under that file's path.
+// size) lies in a file of it, found among the old files by its first cluster: its bytes are read
+// through that file's runs (`extentOf` reads them), and its files are listed under its path.
 void PlaceInnerVolumes(std::vector<OldVolume>& volumes, const std::unordered_map<uint64_t, size_t>& pieces,
                        uint64_t liveSize, const std::vector<Waiting>& files,
-                       const std::function<std::shared_ptr<const std::wstring>(const Waiting&)>& pathOf) {
+                       const std::function<std::shared_ptr<const std::wstring>(const Waiting&)>& pathOf,
+                       const std::function<std::optional<FileExtent>(const Waiting&, const OldVolume&)>& extentOf) {
     auto volumeOf = [&](uint64_t mftStart) -> const OldVolume* {
         const auto found = pieces.find(mftStart);
         return found == pieces.end() ? nullptr : &volumes[found->second];
@@ -129,7 +123,8 @@ void PlaceInnerVolumes(std::vector<OldVolume>& volumes, const std::unordered_map
         const OldVolume* holderVolume = nullptr;
         for (const Waiting& file : files) {
             const OldVolume* outer = file.old ? volumeOf(file.mftStart) : nullptr;
-            if (!outer || outer == &volume || outer->start > volume.start || file.firstCluster < 0) continue;
+            if (!outer || outer == &volume || outer->inFile || outer->start > volume.start || file.firstCluster < 0)
+                continue;
             const uint64_t cluster = static_cast<uint64_t>(file.firstCluster);
             if (cluster <= (volume.start - outer->start) / outer->clusterSize &&
                 outer->start + cluster * outer->clusterSize == volume.start) {
@@ -138,12 +133,13 @@ void PlaceInnerVolumes(std::vector<OldVolume>& volumes, const std::unordered_map
                 break;
             }
         }
-        const bool whole = holder && holder->oneRun &&
-                           (holder->size == 0 || holder->firstRunClusters > (holder->size - 1) / holderVolume->clusterSize);
-        if (!whole) {
-            volume.refusal = InsideRefusal(holder != nullptr);
+        std::optional<FileExtent> extent = holder ? extentOf(*holder, *holderVolume) : std::nullopt;
+        if (!extent || extent->FileOffsetOf(volume.start) != 0u) {
+            volume.refusal = holder ? L"its volume lies in a file whose runs cannot be read"
+                                    : L"its volume lies inside another volume, in a file not found";
             continue;
         }
+        volume.inFile = std::make_shared<const FileExtent>(std::move(*extent));
         volume.outerPath = *pathOf(*holder) + Utf8ToWide(holder->name) + L"\\";
     }
 }
@@ -240,7 +236,7 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
             if (number >= kNTFSFirstUserRecord) inLiveFiles.fetch_add(1, std::memory_order_relaxed);
             return;
         }
-        if (old) NoteEvidence(record, carved.mftStart, number, parentRef, finds.evidence);
+        if (old) NoteEvidence(record, carved.mftStart, carved.recordSize, number, parentRef, finds.evidence);
         std::wstring name = ShownRecordName(record, number);
         if (record.IsDirectory()) {
             const NTFSAttributeNonResident* index = IndexAllocationOf(record);
@@ -262,14 +258,12 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
         if (mode_ == RecoverabilityMode::IntactOnly && recoverability.state != RecoverState::Intact) return;
 
         Waiting file{carved.position, carved.mftStart, parentRef, number, data ? data->GetDataSize() : 0, {},
-                     -1, 0, carved.recordSize, record.GetSequenceNumber(), old, false, recoverability,
+                     -1, carved.recordSize, record.GetSequenceNumber(), old, recoverability,
                      WideToUtf8(name)};
         record.GetFileTime(&file.times[0], &file.times[1], &file.times[2]);
-        if (auto* stored = dynamic_cast<const NTFSAttributeNonResident*>(data); old && stored && !stored->GetDataRuns().empty()) {
+        if (auto* stored = dynamic_cast<const NTFSAttributeNonResident*>(data);
+            old && stored && !stored->GetDataRuns().empty() && stored->GetDataRuns().front().StartVCN == 0)
             file.firstCluster = stored->GetDataRuns().front().LCN;
-            file.firstRunClusters = stored->GetDataRuns().front().Clusters;
-            file.oneRun = stored->GetDataRuns().size() == 1;
-        }
         finds.files.push_back(std::move(file));
     };
     // A file the live file system holds is passed over unloaded; folders are all kept, for paths.
@@ -278,7 +272,8 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
     };
     // A folder's name in its parent's index, for when the folder's record is gone.
     sinks.indexEntry = [&](const NTFSIndexEntry& entry, uint64_t blockPosition, BlockFinds& finds) {
-        if (!entry.IsDirectory() || !entry.IsWin32Name()) return;
+        // A live folder's index names live folders, whose numbers older records may share.
+        if (!entry.IsDirectory() || !entry.IsWin32Name() || InLiveFile(blockPosition)) return;
         wchar_t name[kNTFSMaxNameChars + 1];
         if (entry.GetFileName(name, kNTFSMaxNameChars) > 0)
             finds.indexed.push_back({entry.GetFileReference(), entry.GetParentRef(), blockPosition, name});
@@ -294,7 +289,11 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
     };
     result.bytesRead = carver.Run(sinks, PoolWorkers(threads_), stop, progress);
 
-    OldVolumePlacer placer(evidence, carver.IndexBlocks(), carver.BootSectors());
+    // Index blocks of live folders tell nothing of older volumes.
+    std::vector<CarvedIndexBlock> oldIndexBlocks;
+    for (const CarvedIndexBlock& block : carver.IndexBlocks())
+        if (!InLiveFile(block.position)) oldIndexBlocks.push_back(block);
+    OldVolumePlacer placer(evidence, oldIndexBlocks, carver.BootSectors());
     volumes_ = placer.Place();
     volumeOfPiece_ = placer.Pieces();
     folders.SetSameVolume([this](uint64_t mftStart, uint64_t otherStart) {
@@ -307,7 +306,23 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
         std::shared_ptr<const std::wstring> path = folders.PathOf(waiting.mftStart, waiting.old, waiting.parentRef);
         return path ? path : lost;
     };
-    PlaceInnerVolumes(volumes_, volumeOfPiece_, HasLiveFileSystem() ? liveSize_ : 0, files, pathOf);
+    auto extentOf = [this](const Waiting& file, const OldVolume& volume) -> std::optional<FileExtent> {
+        std::unique_ptr<NTFSVolume> view =
+            source_.OldFileSystem(file.mftStart, file.recordSize, volume.clusterSize, volume.start).Open();
+        NTFSFileRecord record(view.get());
+        record.SetAttrMask(kNTFSMaskData);
+        if (!record.ReadFileRecord(file.number) || !record.ParseAttrs()) return std::nullopt;
+        auto* stored = dynamic_cast<const NTFSAttributeNonResident*>(record.FindStream());
+        if (!stored) return std::nullopt;
+        return FileExtent::Of(volume.start, volume.clusterSize, stored->GetDataRuns(), stored->GetDataSize());
+    };
+    PlaceInnerVolumes(volumes_, volumeOfPiece_, HasLiveFileSystem() ? liveSize_ : 0, files, pathOf, extentOf);
+    // The pieces of a volume kept in a file lie wherever the file's runs put them.
+    evidence.ForEachGroup([this](uint64_t mftStart, uint64_t recordPosition) {
+        for (size_t volume = 0; volume < volumes_.size() && volumeOfPiece_.count(mftStart) == 0; ++volume)
+            if (volumes_[volume].inFile && volumes_[volume].inFile->FileOffsetOf(recordPosition))
+                volumeOfPiece_.emplace(mftStart, volume);
+    });
 
     if (std::unique_ptr<Device> device = source_.OpenDevice()) damage_ = device->KnownDamage();
     if (!damage_.empty())
@@ -353,9 +368,10 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
 
 bool DeepScan::InDamage(bool old, uint64_t mftStart, uint32_t recordSize, uint64_t number) const {
     // The whole source is read now, so every damaged chunk is known: the record is read again for
-    // its runs, at its volume's geometry.
+    // its runs, at its volume's geometry. (A volume kept in a file is read through the file's runs,
+    // which the spans do not follow.)
     const OldVolume* volume = old ? VolumeOf(mftStart) : nullptr;
-    if (old && !volume) return false;
+    if (old && (!volume || volume->inFile)) return false;
     std::unique_ptr<NTFSVolume> view =
         volume ? source_.OldFileSystem(mftStart, recordSize, volume->clusterSize, volume->start).Open() : source_.Open();
     NTFSFileRecord record(view.get());
@@ -373,7 +389,18 @@ std::optional<VolumeSource> DeepScan::SourceOf(const DeletedFileInfo& file, std:
         if (refusal) *refusal = volume ? volume->refusal : L"its file system's place on the source is not known";
         return std::nullopt;
     }
-    return source_.OldFileSystem(mftStart, file.GetOldRecordSize(), volume->clusterSize, volume->start);
+    if (!volume->inFile) return source_.OldFileSystem(mftStart, file.GetOldRecordSize(), volume->clusterSize, volume->start);
+    // In a volume kept in a file, the record's MFT starts where its place in the file puts it.
+    const std::optional<uint64_t> inFile = volume->inFile->FileOffsetOf(file.GetOldPosition());
+    if (!inFile) {
+        if (refusal) *refusal = L"its record lies outside the file its volume is kept in";
+        return std::nullopt;
+    }
+    const std::shared_ptr<const FileExtent> extent = volume->inFile;
+    const VolumeSource inner = VolumeSource::FromDevice(
+        [source = source_, extent] { return OpenFileExtent(source.OpenDevice(), *extent); }, source_.GetVolumeText());
+    return inner.OldFileSystem(*inFile - file.GetRecordNumber() * file.GetOldRecordSize(), file.GetOldRecordSize(),
+                               volume->clusterSize);
 }
 
 }  // namespace Vorlaq

@@ -60,10 +60,15 @@ std::optional<Key> ClearWinner(const std::map<Key, uint64_t>& votes) {
 
 }  // namespace
 
-void OldVolumeEvidence::AddRecord(uint64_t mftStart, uint64_t number) {
+void OldVolumeEvidence::AddRecord(uint64_t mftStart, uint64_t number, uint32_t recordSize) {
     Group& group = groups_[mftStart];
     ++group.records;
     group.highestNumber = std::max(group.highestNumber, number);
+    group.recordSize = recordSize;
+}
+
+void OldVolumeEvidence::ForEachGroup(const std::function<void(uint64_t mftStart, uint64_t recordPosition)>& visit) const {
+    for (const auto& [mftStart, group] : groups_) visit(mftStart, mftStart + group.highestNumber * group.recordSize);
 }
 
 void OldVolumeEvidence::AddClusterVote(uint64_t mftStart, uint64_t allocated, uint64_t lastVcn, bool compressed) {
@@ -104,6 +109,7 @@ void OldVolumeEvidence::Merge(OldVolumeEvidence&& later) {
     for (auto& [mftStart, from] : later.groups_) {
         Group& group = groups_[mftStart];
         group.records += from.records;
+        if (from.highestNumber >= group.highestNumber) group.recordSize = from.recordSize;
         group.highestNumber = std::max(group.highestNumber, from.highestNumber);
         for (const auto& [size, count] : from.clusterVotes) group.clusterVotes[size] += count;
         for (const auto& [number, cluster] : from.folderIndexes) AddFolderIndex(mftStart, number, cluster);

@@ -14,13 +14,16 @@
 // group nothing places is listed, but its files are not restored: another volume's geometry that
 // happens to fit it says nothing of where its clusters lie.
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "ntfs/NTFSDataRun.h"
+#include "scan/FileExtentDevice.h"
 #include "scan/RecordCarver.h"
 
 namespace Vorlaq {
@@ -35,8 +38,10 @@ struct OldVolume {
     uint64_t indexMatches = 0;  // folders whose first index block lies where the geometry puts it
     uint64_t files = 0;         // files listed from it
     // A volume inside a file of another (a virtual machine's disk, a raw image): that file's
-    // folder and name ("\VMs\inner.img\"), the root of the files listed from it.
+    // folder and name ("\VMs\inner.img\"), the root of the files listed from it, and where the
+    // file's bytes lie; the volume starts at the file's first byte.
     std::wstring outerPath;
+    std::shared_ptr<const FileExtent> inFile;
     // Why its files are not restored; empty when they are.
     std::wstring refusal;
 };
@@ -44,8 +49,8 @@ struct OldVolume {
 // What the records and index blocks of one MFT piece tell of its file system.
 class OldVolumeEvidence {
 public:
-    // A record of the group at `mftStart`; `number` its record number.
-    void AddRecord(uint64_t mftStart, uint64_t number);
+    // A record of the group at `mftStart`; `number` its record number, `recordSize` its size.
+    void AddRecord(uint64_t mftStart, uint64_t number, uint32_t recordSize);
     // A non-resident stream of a record of the group, starting at VCN 0: its allocated size over
     // the clusters its runs map is the volume's cluster size.
     void AddClusterVote(uint64_t mftStart, uint64_t allocated, uint64_t lastVcn, bool compressed);
@@ -60,6 +65,8 @@ public:
     void AddParentRef(uint64_t mftStart, uint64_t parentRef);
     // What another part of the source showed, taken after what this holds.
     void Merge(OldVolumeEvidence&& later);
+    // Each group by its MFT start, with the position of one of its records.
+    void ForEachGroup(const std::function<void(uint64_t mftStart, uint64_t recordPosition)>& visit) const;
 
 private:
     friend class OldVolumePlacer;
@@ -72,6 +79,7 @@ private:
     struct Group {
         uint64_t records = 0;
         uint64_t highestNumber = 0;
+        uint32_t recordSize = 0;
         std::map<uint32_t, uint64_t> clusterVotes;
         std::vector<std::pair<uint64_t, int64_t>> folderIndexes;  // folder number, first cluster
         std::vector<uint64_t> parentRefs;
