@@ -1739,6 +1739,11 @@ class Containers(unittest.TestCase):
         lines = r.out.splitlines()
         self.assertEqual(lines[0], "105\t%s\tfailed\t32768 bytes from damaged chunks" % (root / "damaged" / "track02.mp3"))
         self.assertEqual(lines[1], "91\t%s\tok" % (root / "damaged" / "readme.txt"))
+        # The deep scan reads every chunk: the file is damaged there too, and the summary says so.
+        r = run_cli("scan", e01, "--deep", "--format", "tsv")
+        self.assertEqual([row[8] for row in (l.split("\t") for l in r.out.splitlines()) if row[0] == "105"],
+                         ["damaged"], r)
+        self.assertIn("The source holds 1 damaged chunk (its checksum failed).", r.err)
 
 
 class Info(unittest.TestCase):

@@ -175,6 +175,13 @@ class ShadowCopies(unittest.TestCase):
             self.assertIn("1:39 is not a file that only a shadow copy holds", r.err)
             self.assertFalse(out.exists())
 
+            # The copies' store blocks hold records of live files: the deep scan leaves them to
+            # --shadow-copies rather than list them as an earlier file system's.
+            deep = e2e.run_cli("scan", disk, "--offset", "2048s", "--deep", "--format", "tsv")
+            self.assertEqual(deep.out.count("\n"), 1, deep)
+            self.assertRegex(deep.err, r" \d+ records in live files' clusters \(shadow copies' stores, disk images\) "
+                                       r"were passed over\.")
+
             # Without the option nothing changes: no columns, no rows of copies.
             plain = e2e.run_cli("scan", disk, "--offset", "2048s", "--format", "tsv")
             self.assertEqual(plain.out.split("\n")[0].split("\t")[-1], "deleted")
