@@ -1054,6 +1054,14 @@ class DeepScan(unittest.TestCase):
         self.assertEqual(r.code, 0, r)
         listed = {tsv_decode(row[2]) + tsv_decode(row[1]) for row in (l.split("\t") for l in r.out.splitlines()[1:])}
         self.assertTrue(expected and expected <= listed, (expected, listed))
+        # An old file's named streams come from its own record, in use in its file system as it is.
+        streams = {e[5].split("/")[-1].replace(":", "_"): e[4] for e in entries if e[2] == "stream" and e[5].startswith("streams/")
+                   and "/folder" not in e[5]}
+        out = work_dir("deep", "streams")
+        shutil.rmtree(out, ignore_errors=True)
+        r = run_cli("restore", arg_path(image), "--deep", "--streams", "--all", "--out", arg_path(out))
+        self.assertNotIn("stream failed", r.out)
+        self.assertEqual({name: sha256(out / name) for name in streams}, streams, r)
 
     def test_progress_on_a_terminal_and_ctrl_c(self):
         if ARGS.wine or not shutil.which("strace"):
