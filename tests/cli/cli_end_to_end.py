@@ -1086,7 +1086,13 @@ class DeepScan(unittest.TestCase):
                     break
                 text += chunk
             return text
-        shown = read_terminal(b"MiB/s")
+        # The count grows while the source is read, not only once it is.
+        shown = b""
+        while not re.search(rb"   [1-9]\d* files found", shown):
+            more = read_terminal(b"left")
+            if not more:
+                break
+            shown += more
         os.kill(int(Path("/proc/%d/task/%d/children" % (proc.pid, proc.pid)).read_text().split()[0]), signal.SIGINT)
         stdout, _ = proc.communicate(timeout=300)
         shown += read_terminal()
