@@ -1088,7 +1088,8 @@ class DeepScan(unittest.TestCase):
             return text
         # The count grows while the source is read, not only once it is.
         shown = b""
-        while not re.search(rb"   [1-9]\d* files found", shown):
+        deadline = time.monotonic() + 120
+        while not re.search(rb"   [1-9]\d* files found", shown) and time.monotonic() < deadline:
             more = read_terminal(b"left")
             if not more:
                 break
