@@ -1243,8 +1243,8 @@ class HonestOutput(unittest.TestCase):
             "quorret-cli: record 5 cannot be restored: records below 16 hold the volume's own files"])
         self.assertFalse(out.exists())
 
-        # A source cut inside track02.mp3 (record 105): info and scan say so once; the file's
-        # first pieces stay on disk and its line says how much was written.
+        # A source cut inside track02.mp3 (record 105): info and scan say so once; every byte of
+        # the file the source still holds stays on disk and its line says how many.
         data = sample.read_bytes()
         track = icat(sample, 105) if have_tsk() else None
         start = data.index(track[:65536]) if track else 0x20000
@@ -1273,13 +1273,13 @@ class HonestOutput(unittest.TestCase):
         r = run_cli("restore", arg_path(cut), "--out", arg_path(out), "105", "91")
         self.assertEqual(r.code, 1, r)
         lines = r.out.splitlines()
-        self.assertEqual(lines[0], "105\t%s\tfailed\t65536 of %d bytes (source ends early)"
+        self.assertEqual(lines[0], "105\t%s\tfailed\t100000 of %d bytes (source ends early)"
                          % (shown_path(out / "track02.mp3"), expected[105].size))
         self.assertEqual(lines[1], "91\t%s\tok" % shown_path(out / "readme.txt"))
         self.assertEqual(lines[2], (EXPECTED_TOTAL % 1) + "1 partly restored. ")
-        self.assertEqual((out / "track02.mp3").stat().st_size, 65536)
+        self.assertEqual((out / "track02.mp3").stat().st_size, 100000)
         if track:
-            self.assertEqual((out / "track02.mp3").read_bytes(), track[:65536])
+            self.assertEqual((out / "track02.mp3").read_bytes(), track[:100000])
         # Cut where track02.mp3 starts: nothing of it could be read, so no empty file is left.
         cut0 = work_dir("images") / "sample-cut0.img"
         cut0.write_bytes(data[:start])
