@@ -213,7 +213,7 @@ bool RestoreFile(const VolumeSource& source, uint64_t recordNumber, const std::w
 
 void RemoveEmptyFailure(RestoreOutcome& outcome) {
     uint32_t error = 0;
-    if (!outcome.ok && outcome.written == 0 && !outcome.interrupted && !outcome.dest.empty() &&
+    if (!outcome.ok && outcome.written == 0 && !outcome.dest.empty() &&
         RemoveFilePath(outcome.dest, &error))
         outcome.dest.clear();
 }

@@ -295,7 +295,8 @@ TEST(RestoreFile, ReadFailuresKeepWhatWasWritten) {
 }
 
 // One rule for a file that fails, in every front end: nothing stays of one that got none of its
-// bytes, one that got some stays and says how much; either says why. Device names are files too.
+// bytes (stopped or not), one that got some stays and says how much; either says why. Device
+// names are files too.
 TEST(RestoreFile, FailuresSayWhyKeepOnlyFilesHoldingBytesAndDeviceNamesAreFiles) {
     VolumeImage image;
     const Bytes content = Pattern(5 * 65536, 12);
@@ -338,6 +339,14 @@ TEST(RestoreFile, FailuresSayWhyKeepOnlyFilesHoldingBytesAndDeviceNamesAreFiles)
     EXPECT_TRUE(empty.dest.empty());
     EXPECT_EQ(PartialText(empty), L"");
     EXPECT_FALSE(made.empty() || FileExists(made));
+    // A stop before the first byte leaves nothing either.
+    std::atomic<bool> stop{true};
+    RestoreOutcome stopped = RestoreFileInto(MemorySource(bytes), 16, *folder, L"stopped.bin", &stop);
+    const std::wstring madeStopped = stopped.dest;
+    RemoveEmptyFailure(stopped);
+    EXPECT_TRUE(stopped.interrupted);
+    EXPECT_TRUE(stopped.dest.empty());
+    EXPECT_FALSE(madeStopped.empty() || FileExists(madeStopped));
 
     RestoreOutcome onto = RestoreFileOnto(MemorySource(bytes), 16, dir + L"/missing-folder/x.bin");
     // Windows says the folder is missing, POSIX systems the file.
