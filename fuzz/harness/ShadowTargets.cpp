@@ -96,9 +96,14 @@ int FuzzShadowCopies(const uint8_t* data, size_t size) {
     PiecesDevice whole(pieces, volumeSize);
     const ShadowCatalog catalog = ReadShadowCatalog(whole);
     for (size_t i = 0; i < catalog.copies.size(); ++i) {
-        Check(catalog.copies[i].number == i + 1, "copies are numbered 1, 2, ... in catalog order");
+        Check(catalog.copies[i].number > (i ? catalog.copies[i - 1].number : 0),
+              "copies are numbered 1, 2, ... in catalog order, a damaged one's number left to it");
         Check(catalog.copies[i].entryOffsets.size() >= 2, "a copy has its description and its store's place");
     }
+    for (const ShadowCatalogFault& fault : catalog.faults)
+        Check(std::none_of(catalog.copies.begin(), catalog.copies.end(),
+                           [&](const ShadowCatalogEntry& copy) { return fault.copy != 0 && copy.number == fault.copy; }),
+              "a copy with a damaged entry is not offered");
 
     std::shared_ptr<ShadowCopies> copies = ShadowCopies::Open(source);
     if (!copies) return 0;
