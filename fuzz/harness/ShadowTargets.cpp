@@ -15,6 +15,15 @@
 
 using namespace Vorlaq;
 
+// libvshadow leaks on its own on a damaged store: libvshadow_store_descriptor_read_store_header
+// (version 20190323) returns at once when the block it read is not of the store header's record
+// type, without freeing that block (48 bytes and its 16 KiB of data, from
+// libvshadow_store_block_initialize). Our volume, handle and stores are freed on every path (the
+// leak report holds none of them). The library is built without frame pointers, so the stack
+// LeakSanitizer keeps ends at the allocating function: it is named here, for the fuzz target and
+// for the regression replay in robust_tests, which both link this file.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libvshadow_store_block_initialize\n"; }
+
 namespace QuorretFuzz {
 
 namespace {
