@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "base/WideFormat.h"
 #include "base/os/Terminal.h"
 #include "cli/Commands.h"
@@ -59,12 +61,14 @@ int RunScan(CliOptions& options, Console& console, ErrorLogCapture& errors) {
     if (outcome.state != kScanFinished) return ReportFailedScan(options, *session, console, errors);
     // The files only the shadow copies hold come after the volume's own.
     std::wstring shadowSummary;
+    uint64_t neverWritten = outcome.neverWritten;
     if (options.shadowCopies) {
         FileFilter filter;
         filter.SetFilters(options.filter.value_or(L""));
         ShadowCopyFiles shadow = FindShadowFiles(options, session->GetSource(), filter, console, errors);
         for (const DeletedFileInfo& file : shadow.files) printer->Add(file);
         shadowSummary = ShadowSummaryText(shadow);
+        neverWritten += shadow.neverWritten;
     }
     printer->Finish();
     const uint64_t traces = outcome.traces.rows;
@@ -76,10 +80,17 @@ int RunScan(CliOptions& options, Console& console, ErrorLogCapture& errors) {
     if (const RecycleBinCounts& bin = outcome.recycleBin; bin.joined || bin.damaged)
         summary += FormatWide(L" Recycle Bin: %I64u original %s found, %I64u damaged $I %s ignored.", bin.joined,
                               bin.joined == 1 ? L"path" : L"paths", bin.damaged, bin.damaged == 1 ? L"file" : L"files");
+    // Records never written (all zeros; Windows leaves many) are logged as invalid, but they are
+    // no damage: counted apart, of the volume's own.
+    if (const uint64_t unused = outcome.neverWritten)
+        summary += FormatWide(unused == 1 ? L" %I64u of the records was never used (all zeros)."
+                                          : L" %I64u of the records were never used (all zeros).",
+                              unused);
     // A damaged MFT logs each record it cannot read and the walk goes on: say so, the files of
     // those records are missing from the list.
-    if (uint64_t logged = errors.Total() - errorsBefore)
-        summary += FormatWide(logged == 1 ? L" %I64u error was logged%s." : L" %I64u errors were logged%s.", logged,
+    const uint64_t logged = errors.Total() - errorsBefore;
+    if (const uint64_t real = logged - std::min(logged, neverWritten))
+        summary += FormatWide(real == 1 ? L" %I64u error was logged%s." : L" %I64u errors were logged%s.", real,
                               options.verbose ? L"" : L" (--verbose shows the log)");
     // A source cut short explains those errors at once: say it once, here.
     if (extent.IsShort()) summary += L" " + ShortSourceText(options, extent);

@@ -80,6 +80,7 @@ ScanOutcome RunScanTask(const VolumeSource& source, const std::wstring& filter, 
         outcome.state = task.GetState();
         outcome.recycleBin = task.GetRecycleBinCounts();
         outcome.traces = task.GetTraceCounts();
+        outcome.neverWritten = task.GetNeverWrittenRecords();
     }
     console.ClearProgress();
     outcome.found = channel.Found();

@@ -21,6 +21,7 @@ struct ScanOutcome {
     double seconds = 0.0;   // wall time of the walk
     RecycleBinCounts recycleBin;
     TraceScanCounts traces;
+    uint64_t neverWritten = 0;  // records of all zeros: logged as invalid, but no error
 };
 
 // The file may be changed (restore renames it); it is freed once the call returns.

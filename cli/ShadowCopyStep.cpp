@@ -49,6 +49,7 @@ ShadowCopyFiles FindShadowFiles(const CliOptions& options, const VolumeSource& s
     if (!found.copies) return found;
     ShadowCopyFound walked = FindShadowCopyFiles(*found.copies, source, filter, stop);
     found.files = std::move(walked.files);
+    found.neverWritten = walked.neverWritten;
     found.read = found.copies->GetCopies().size() - walked.unreadable.size();
     // A damaged record is counted in the summary like the volume's own; a copy that cannot be
     // read at all is said.

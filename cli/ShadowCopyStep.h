@@ -31,6 +31,7 @@ struct ShadowCopyFiles {
     std::shared_ptr<ShadowCopies> copies;  // null when the volume keeps none
     size_t read = 0;                        // copies walked
     std::vector<DeletedFileInfo> files;     // FindShadowCopyFiles's answer
+    uint64_t neverWritten = 0;              // records of all zeros: logged as invalid, but no error
 };
 
 // The source's shadow copies opened and walked; what was damaged is said on standard error, one

@@ -14,6 +14,8 @@ enum LogWriterKind { kStderrWriter = 1, kErrorCapture = 2 };
 
 int Run(int argc, char** argv) {
     using namespace Vorlaq;
+    // Whatever the command, a closed pipe ends it only as a failed write (Console::Finish says so).
+    KeepRunningWhenOutputCloses();
     std::vector<std::wstring> arguments = ProgramArguments(argc, argv);
     if (!arguments.empty()) arguments.erase(arguments.begin());
     ParsedArguments parsed = ParseArguments(arguments);

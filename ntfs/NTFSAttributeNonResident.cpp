@@ -168,18 +168,25 @@ bool NTFSAttributeNonResident::AbsorbPiece(NTFSAttributeNonResident& piece) {
     return true;
 }
 
-bool NTFSAttributeNonResident::ReadClusters(void* buffer, uint32_t clusters, int64_t lcn) {
+bool NTFSAttributeNonResident::ReadClusters(void* buffer, uint32_t clusters, int64_t lcn, uint32_t* delivered) {
+    uint32_t got = 0;
+    if (!delivered) delivered = &got;
+    *delivered = 0;
     uint64_t bytes = uint64_t{clusters} * clusterSize_;
     if (bytes > UINT32_MAX) return false;
     if (lcn == -1) {
         LogManager::instance().print(LogLevel::Info, L"Sparse Data, Fill the buffer with 0. ");
         std::memset(buffer, 0, static_cast<size_t>(bytes));
+        *delivered = static_cast<uint32_t>(bytes);
         return true;
     }
     if (!device_ || lcn < 0 || static_cast<uint64_t>(lcn) > UINT64_MAX / clusterSize_) return false;
-    uint32_t got = 0;
-    return device_->ReadAt(static_cast<uint64_t>(lcn) * clusterSize_, buffer, static_cast<uint32_t>(bytes), &got) &&
-           got == bytes;
+    // A device that ends inside the clusters delivers what it holds of them: say how much.
+    const bool read = device_->ReadAt(static_cast<uint64_t>(lcn) * clusterSize_, buffer, static_cast<uint32_t>(bytes),
+                                      delivered);
+    if (!read) *delivered = 0;
+    *delivered = std::min(*delivered, static_cast<uint32_t>(bytes));
+    return read && *delivered == bytes;
 }
 
 void NTFSAttributeNonResident::Prefetch(uint64_t offset, uint64_t length) const {
@@ -210,19 +217,21 @@ bool NTFSAttributeNonResident::ReadVirtualClusters(uint64_t vcn, uint32_t cluste
     }
     auto* out = static_cast<uint8_t*>(buffer);
     uint32_t done = 0;
+    uint32_t tail = 0;  // bytes a short read delivered of the run where it stopped
     while (clusters > 0) {
         const tagNTFSDataRunEntry* run = FindRun(vcn);
         if (!run) break;
         uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(clusters, run->LastVCN - vcn + 1));
         int64_t lcn = -1;
         if (run->LCN != -1 && __builtin_add_overflow(run->LCN, static_cast<int64_t>(vcn - run->StartVCN), &lcn)) break;
-        if (!ReadClusters(out, n, lcn)) break;
+        if (!ReadClusters(out, n, lcn, &tail)) break;
+        tail = 0;
         out += uint64_t{n} * clusterSize_;
         clusters -= n;
         done += n;
         vcn += n;
     }
-    *delivered = done * clusterSize_;
+    *delivered = done * clusterSize_ + tail;
     return true;
 }
 
@@ -230,36 +239,42 @@ bool NTFSAttributeNonResident::ReadStored(uint64_t offset, uint8_t* buffer, uint
     if (clusterSize_ == 0) return false;
     const uint32_t cs = clusterSize_;
     // A cluster read in part lands in this call's own buffer: nothing here is kept between calls.
+    // A read that comes back short still counts the bytes it delivered before the gap.
     std::vector<uint8_t> partial;
     uint64_t vcn = offset / cs;
     uint32_t head = cs - static_cast<uint32_t>(offset % cs);
     uint32_t got = 0;
     if (head != cs) {
         partial.resize(cs);
-        if (!ReadVirtualClusters(vcn, 1, partial.data(), cs, &got) || got != cs) return false;
-        uint32_t n = std::min(head, length);
-        std::memcpy(buffer, partial.data() + (cs - head), n);
+        if (!ReadVirtualClusters(vcn, 1, partial.data(), cs, &got)) return false;
+        const uint32_t skip = cs - head;
+        const uint32_t n = std::min(head, length);
+        const uint32_t usable = got > skip ? std::min(n, got - skip) : 0;
+        std::memcpy(buffer, partial.data() + skip, usable);
+        *delivered += usable;
+        if (usable != n) return false;
         buffer += n;
         length -= n;
-        *delivered += n;
         ++vcn;
     }
     if (length == 0) return true;
     uint32_t middle = length / cs;
     if (middle > 0) {
         uint32_t bytes = middle * cs;
-        if (!ReadVirtualClusters(vcn, middle, buffer, bytes, &got) || got != bytes) return false;
-        *delivered += bytes;
+        if (!ReadVirtualClusters(vcn, middle, buffer, bytes, &got)) return false;
+        *delivered += got;
+        if (got != bytes) return false;
         vcn += middle;
         buffer += bytes;
         length %= cs;
         if (length == 0) return true;
     }
     partial.resize(cs);
-    if (!ReadVirtualClusters(vcn, 1, partial.data(), cs, &got) || got != cs) return false;
-    std::memcpy(buffer, partial.data(), length);
-    *delivered += length;
-    return true;
+    if (!ReadVirtualClusters(vcn, 1, partial.data(), cs, &got)) return false;
+    const uint32_t usable = std::min(length, got);
+    std::memcpy(buffer, partial.data(), usable);
+    *delivered += usable;
+    return usable == length;
 }
 
 bool NTFSAttributeNonResident::LoadUnit(uint64_t unit, uint32_t unitClusters) {

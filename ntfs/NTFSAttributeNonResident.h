@@ -34,7 +34,8 @@ public:
 
     uint64_t GetDataSize(uint64_t* allocSize = nullptr) const override;
     // Reads the stream: compressed units come back decompressed, sparse runs as zeros, bytes from
-    // the initialized size to the data size as zeros. A stream that is not compressed keeps no
+    // the initialized size to the data size as zeros. A read that fails part way (a device that
+    // ends early) says in *delivered how many bytes from `offset` on arrived before the failure. A stream that is not compressed keeps no
     // state between reads, so two threads may read it at once (over a device that allows it).
     bool ReadData(const uint64_t& offset, void* buffer, uint32_t length, uint32_t* delivered) override;
     bool IsDataRunOK() const override { return runsOK_; }
@@ -67,10 +68,12 @@ protected:
     bool ParseDataRun(const ByteReader& runs, size_t* cursor, uint64_t* length, int64_t* offset) const;
     // Decodes the whole run list; the result becomes the run-list-OK flag.
     bool PickData();
-    // Reads `clusters` whole clusters at `lcn`, or zero-fills them for a sparse run (lcn -1).
-    bool ReadClusters(void* buffer, uint32_t clusters, int64_t lcn);
+    // Reads `clusters` whole clusters at `lcn`, or zero-fills them for a sparse run (lcn -1); false
+    // unless all of them arrived, with the bytes that did in *delivered when given.
+    bool ReadClusters(void* buffer, uint32_t clusters, int64_t lcn, uint32_t* delivered = nullptr);
     // Reads `clusters` whole clusters of the stream from `vcn` through the run list; a read that
-    // runs out of runs or fails on the device succeeds with a short *delivered (bytes).
+    // runs out of runs or fails on the device succeeds with a short *delivered (bytes: the whole
+    // clusters before the gap, and what a device that ended inside the next one gave of it).
     bool ReadVirtualClusters(uint64_t vcn, uint32_t clusters, void* buffer, uint32_t bufferSize,
                              uint32_t* delivered);
 

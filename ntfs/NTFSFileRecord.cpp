@@ -1,5 +1,6 @@
 #include "ntfs/NTFSFileRecord.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <new>
@@ -88,7 +89,9 @@ bool NTFSFileRecord::CheckRecordBuffer() {
     ByteReader record(bytes_, size_);
     if (record.U32(0x00).value_or(0) != kFileMagic) {
         LogManager::instance().print(LogLevel::Error, L"Invalid file record. ");
+        const bool zeros = size_ != 0 && std::all_of(bytes_, bytes_ + size_, [](uint8_t b) { return b == 0; });
         DropBytes();
+        neverWritten_ = zeros;
         return false;
     }
     if (!ApplyUpdateSequence(bytes_, size_)) {

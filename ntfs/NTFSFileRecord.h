@@ -97,6 +97,9 @@ public:
     ByteReader GetBytes() const { return ByteReader(bytes_, size_); }
     // The first $STANDARD_INFORMATION's file attribute flags; 0 without one.
     uint32_t GetFilePermission() const;
+    // The last read or load failed on bytes that are all zeros: a record the MFT has room for but
+    // never used (Windows leaves them unwritten). Logged as an invalid record all the same.
+    bool IsNeverWritten() const { return neverWritten_; }
 
     const NTFSVolume* GetVolume() const { return volume_; }
     // Header 0x20 as stored; 0 without a record.
@@ -115,6 +118,7 @@ private:
     void DropBytes() {
         bytes_ = nullptr;
         size_ = 0;
+        neverWritten_ = false;
     }
     bool ReadRecordBuffer(uint64_t number);
     bool CheckRecordBuffer();
@@ -130,6 +134,7 @@ private:
     uint8_t* bytes_ = nullptr;     // the record's bytes: buffer_ or lent; null when there is no record
     size_t size_ = 0;
     uint64_t number_ = kNTFSNoRecord;
+    bool neverWritten_ = false;
     uint32_t mask_ = UINT32_MAX;
     NTFSSingleList<NTFSAttributeBase> attrs_[kNTFSAttrLists];
     bool builtAll_ = false;  // the attributes of mask_ were all built from the bytes loaded

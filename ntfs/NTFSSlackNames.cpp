@@ -59,15 +59,30 @@ bool IsPlausibleName(const ByteReader& value, uint8_t units, bool win32) {
 
 bool IsPlausibleTime(uint64_t time) { return time >= kNTFSPlausibleTimeFirst && time < kNTFSPlausibleTimeEnd; }
 
-std::optional<NTFSSlackName> IndexEntryAt(const ByteReader& slack, size_t at) {
-    auto entryLength = slack.U16(at + 0x08);
+// The length of the $FILE_NAME key that the index entry header at `at` describes: its key length
+// is the name's and its flags are known; 0 when the header does not hold.
+size_t DescribedKeyLength(const ByteReader& slack, size_t at) {
     auto keyLength = slack.U16(at + 0x0A);
     auto flags = slack.U8(at + 0x0C);
-    if (!entryLength || !keyLength || !flags || (*flags & ~kEntryKnownFlags)) return std::nullopt;
+    if (!keyLength || !flags || (*flags & ~kEntryKnownFlags)) return 0;
     const size_t expected = ValueLengthFor(slack, at + kEntryKeyOffset);
-    if (expected == 0 || *keyLength != expected) return std::nullopt;
-    const size_t length = RoundUp(kEntryKeyOffset + expected) + ((*flags & kEntryFlagSubNode) ? 8 : 0);
-    if (*entryLength != length) return std::nullopt;
+    return *keyLength == expected ? expected : 0;
+}
+
+// An entry header that describes the key after it but claims more bytes than the block has left
+// (0xFFF0, say) was not written so: its key is not believed alone either.
+bool IsOverlongEntry(const ByteReader& slack, size_t at) {
+    auto entryLength = slack.U16(at + 0x08);
+    return entryLength && DescribedKeyLength(slack, at) != 0 && *entryLength > slack.size() - at;
+}
+
+std::optional<NTFSSlackName> IndexEntryAt(const ByteReader& slack, size_t at) {
+    auto entryLength = slack.U16(at + 0x08);
+    const size_t expected = DescribedKeyLength(slack, at);
+    if (!entryLength || expected == 0) return std::nullopt;
+    const size_t length =
+        RoundUp(kEntryKeyOffset + expected) + ((*slack.U8(at + 0x0C) & kEntryFlagSubNode) ? 8 : 0);
+    if (*entryLength != length || length > slack.size() - at) return std::nullopt;
     auto key = slack.Sub(at + kEntryKeyOffset, expected);
     if (!key || !IsPlausibleFileName(*key)) return std::nullopt;
     return NTFSSlackName{NTFSSlackForm::IndexEntry, *slack.U64(at), *key};
@@ -149,6 +164,8 @@ std::vector<NTFSSlackName> CarveFileNames(const ByteReader& slack) {
         if (!name) name = AttributeAt(slack, at);
         if (name) {
             covered = static_cast<size_t>(name->value.data() - slack.data()) + name->value.size();
+        } else if (IsOverlongEntry(slack, at)) {
+            covered = std::max(covered, at + kEntryKeyOffset + DescribedKeyLength(slack, at));
         } else if (at >= covered) {
             name = KeyAt(slack, at);
         }

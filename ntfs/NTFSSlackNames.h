@@ -10,7 +10,8 @@
 //                to 8), 0x08 u8 non-resident 0, 0x09 u8 name length 0, 0x10 u32 value length,
 //                0x14 u16 value offset 0x18, 0x16 u8 indexed 1, the value at 0x18
 // or, where neither header survived, a $FILE_NAME value alone. Either way the key or value must be exactly as long as its name needs, and the name must pass
-// IsPlausibleFileName: a wrong name is worse than a missing one.
+// IsPlausibleFileName: a wrong name is worse than a missing one. An index entry must also end
+// within the slack: one whose header describes its key but claims more is refused, key and all.
 #include <cstdint>
 #include <vector>
 

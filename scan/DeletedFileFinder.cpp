@@ -24,6 +24,7 @@ DeletedFileFinder::DeletedFileFinder(const NTFSVolume& volume, const MftRecordRe
 void DeletedFileFinder::Find(MftBlock& block, BlockFindings& found) {
     found.records.clear();
     found.log.clear();
+    found.neverWritten = 0;
     LogDeferral deferral(found.log);
     const uint64_t end = MftRecordReader::End(block);
     for (uint64_t n = block.first; n < end && !stop_.load(std::memory_order_relaxed); ++n) {
@@ -33,7 +34,10 @@ void DeletedFileFinder::Find(MftBlock& block, BlockFindings& found) {
         // over unloaded (bytes that are not are loaded, which logs what is wrong with them).
         if (MftRecordReader::IsPassedOver(block, n)) continue;
         record_.SetAttrMask(kNTFSMaskFileName);
-        if (!reader_.LoadInPlace(block, record_, n)) continue;
+        if (!reader_.LoadInPlace(block, record_, n)) {
+            found.neverWritten += record_.IsNeverWritten() ? 1 : 0;
+            continue;
+        }
         if (!record_.IsDeleted() || record_.IsDirectory() || record_.GetBaseRecordRef() != 0) continue;
         if (!record_.ParseAttrs()) continue;
         ShownRecordName(record_, n, name_);

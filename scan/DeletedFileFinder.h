@@ -38,6 +38,7 @@ struct FoundRecord {
 struct BlockFindings {
     std::vector<FoundRecord> records;  // in record order
     std::vector<LogLine> log;          // every line the block's records logged, in order
+    uint64_t neverWritten = 0;         // records of all zeros (NTFSFileRecord::IsNeverWritten)
     // Files a taker is done with, filled anew before any is made.
     std::vector<std::unique_ptr<DeletedFileInfo>> reusable;
 };

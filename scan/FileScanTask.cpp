@@ -1,5 +1,6 @@
 #include "scan/FileScanTask.h"
 
+#include <algorithm>
 #include <span>
 #include <system_error>
 #include <vector>
@@ -68,6 +69,7 @@ void FileScanTask::Wait() {
 void FileScanTask::Report(BlockFindings& found, DirectoryPathCache& paths, RecycleBinJoin& bin) {
     LogManager& log = LogManager::instance();
     const std::span<const LogLine> lines(found.log);
+    neverWritten_ += found.neverWritten;
     size_t logged = 0;
     for (FoundRecord& record : found.records) {
         if (stop_.load(std::memory_order_relaxed)) return;
@@ -161,7 +163,9 @@ int32_t FileScanTask::Scan() {
     if (traces_ && recoverability_ != RecoverabilityMode::IntactOnly && !stop_.load(std::memory_order_relaxed))
         for (auto& file : ScanTraces(*volume, volumeText, filter_, stop_, &traceCounts_))
             if (notify_) notify_->Found(std::move(file));
-    errorsLogged_.store(LogManager::errorsWrittenOnThisThread() - errorsBefore, std::memory_order_relaxed);
+    // A record never written is logged as invalid, but it is no error of the volume's.
+    const uint64_t logged = LogManager::errorsWrittenOnThisThread() - errorsBefore;
+    errorsLogged_.store(logged - std::min(logged, neverWritten_), std::memory_order_relaxed);
     state_.store(kScanFinished, std::memory_order_relaxed);
     if (notify_) notify_->Finished();
     return 0;

@@ -77,8 +77,10 @@ public:
     RecycleBinCounts GetRecycleBinCounts() const { return recycleBin_; }
     TraceScanCounts GetTraceCounts() const { return traceCounts_; }
     // Error lines the walk logged (records that could not be read, folders whose path could not
-    // be built, ...), once it has ended.
+    // be built, ...), once it has ended; the lines of records never written are not among them.
     uint64_t GetErrorsLogged() const { return errorsLogged_.load(std::memory_order_relaxed); }
+    // Records the walk found all zeros (NTFSFileRecord::IsNeverWritten), once it has ended.
+    uint64_t GetNeverWrittenRecords() const { return neverWritten_; }
 
     // The worker: 0 when the walk ended, -1 for no task or a refused volume.
     static int32_t ScanThreadProc(FileScanTask* task);
@@ -102,6 +104,7 @@ private:
     RecycleBinCounts recycleBin_;
     bool traces_ = false;
     TraceScanCounts traceCounts_;
+    uint64_t neverWritten_ = 0;  // the worker's until it has ended
     bool started_ = false;
 };
 

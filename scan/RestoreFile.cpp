@@ -20,6 +20,8 @@ namespace Vorlaq {
 namespace {
 
 constexpr uint32_t kChunk = 0x10000;
+// The smallest piece a read that came back short is tried again in: a sector.
+constexpr uint32_t kSmallestPiece = 512;
 // Below this a name refused as too long is not cut again: the refusal has another cause.
 constexpr size_t kShortestLimit = 48;
 constexpr uint16_t kAttrFlagEncrypted = 0x4000;
@@ -28,12 +30,15 @@ void LogRecordFailure(const wchar_t* format, uint64_t recordNumber, const std::w
     LogManager::instance().print(LogLevel::Error, format, recordNumber, volume);
 }
 
-// Copies the stream in 64 KiB pieces; its holes stay holes in the file, unread. A piece shorter
-// than asked is accepted only when it is the rest of the stream. `stop` is polled before each read.
+// Copies the stream in 64 KiB pieces; its holes stay holes in the file, unread. A read that
+// comes back short keeps what it delivered and goes on in pieces half as large, down to a sector,
+// so that a source cut short (or a device that refuses a read across its end) gives every byte it
+// holds; the copy fails where not one byte more arrives. `stop` is polled before each read.
 bool CopyStream(NTFSAttributeBase& data, WritableFile& file, RestoreOutcome& outcome, const std::atomic<bool>* stop) {
     AlignedBytes buffer(kChunk);
     const uint64_t size = data.GetDataSize();
     uint64_t storedEnd = 0;  // where the stored stretch being copied ends
+    uint32_t piece = kChunk;
     for (uint64_t offset = 0; offset < size;) {
         if (stop && stop->load()) {
             outcome.interrupted = true;
@@ -55,13 +60,17 @@ bool CopyStream(NTFSAttributeBase& data, WritableFile& file, RestoreOutcome& out
             }
             storedEnd = std::min(std::max(data.GetNextHole(offset), offset + 1), size);
         }
-        const uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(kChunk, storedEnd - offset));
+        const uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(piece, storedEnd - offset));
         uint32_t got = 0;
-        if (!data.ReadData(offset, buffer.data(), want, &got) || got != want) {
+        const bool whole = data.ReadData(offset, buffer.data(), want, &got) && got == want;
+        got = std::min(got, want);
+        if (!whole && got == 0 && piece == kSmallestPiece) {
             LogManager::instance().print(LogLevel::Error, L"Failed to read data to restore.");
             outcome.reason = L"Read error on the volume";
             return false;
         }
+        if (!whole) piece = std::max(piece / 2, kSmallestPiece);
+        if (got == 0) continue;
         uint32_t written = 0;
         uint32_t error = kErrorWriteFault;  // a short write that names no cause
         bool ok = file.Write(buffer.data(), got, &written, &error) && written == got;
@@ -204,7 +213,7 @@ bool RestoreFile(const VolumeSource& source, uint64_t recordNumber, const std::w
 
 void RemoveEmptyFailure(RestoreOutcome& outcome) {
     uint32_t error = 0;
-    if (!outcome.ok && outcome.written == 0 && !outcome.interrupted && !outcome.dest.empty() &&
+    if (!outcome.ok && outcome.written == 0 && !outcome.dest.empty() &&
         RemoveFilePath(outcome.dest, &error))
         outcome.dest.clear();
 }

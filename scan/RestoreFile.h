@@ -64,8 +64,9 @@ RestoreOutcome RestoreFileOnto(const VolumeSource& source, uint64_t recordNumber
 bool RestoreFile(const VolumeSource& source, uint64_t recordNumber, const std::wstring& destPath);
 
 // What stays of a file that failed, the same in every front end: one that holds none of the
-// file's bytes is removed (outcome.dest cleared), unless a stop ended it; one that holds some stays
-// as a partial recovery, which can be worth having, and PartialText says how much it holds.
+// file's bytes is removed (outcome.dest cleared), a stop before its first byte included; one that
+// holds some stays as a partial recovery, which can be worth having, and PartialText says how
+// much it holds.
 void RemoveEmptyFailure(RestoreOutcome& outcome);
 // "N of M bytes kept" for a failed file that stays; empty when none does.
 std::wstring PartialText(const RestoreOutcome& outcome);

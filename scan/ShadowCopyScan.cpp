@@ -47,11 +47,12 @@ bool SameContent(const NTFSVolume& a, const NTFSVolume& b, uint64_t number) {
     return true;
 }
 
-// The live volume's records, read in the order a copy's walk asks for them.
+// The live volume's records, read in the order a copy's walk asks for them; those of all zeros
+// are counted in `neverWritten`.
 class LiveRecords {
 public:
-    explicit LiveRecords(const NTFSVolume& live)
-        : total_(live.GetRecordsCount()), reader_(live, total_), record_(&live) {}
+    LiveRecords(const NTFSVolume& live, uint64_t& neverWritten)
+        : total_(live.GetRecordsCount()), reader_(live, total_), record_(&live), neverWritten_(neverWritten) {}
 
     // Record `number` on the live volume holds this very file: in use, not a folder, the same
     // sequence number and the same Win32 name.
@@ -60,7 +61,10 @@ public:
         record_.SetAttrMask(kNTFSMaskFileName);
         while (MftRecordReader::End(block_) <= number && reader_.Next(block_)) {}
         const bool inBlock = number >= block_.first && number < MftRecordReader::End(block_);
-        if (!(inBlock ? reader_.Load(block_, record_, number) : record_.ReadFileRecord(number))) return false;
+        if (!(inBlock ? reader_.Load(block_, record_, number) : record_.ReadFileRecord(number))) {
+            neverWritten_ += record_.IsNeverWritten() ? 1 : 0;
+            return false;
+        }
         if (record_.IsDeleted() || record_.IsDirectory() || record_.GetBaseRecordRef() != 0 ||
             record_.GetSequenceNumber() != sequence || !record_.ParseAttrs())
             return false;
@@ -72,6 +76,7 @@ private:
     MftRecordReader reader_;
     MftBlock block_;
     NTFSFileRecord record_;
+    uint64_t& neverWritten_;
 };
 
 struct Found {
@@ -79,13 +84,14 @@ struct Found {
     uint16_t sequence = 0;
 };
 
-// One copy's files that the live volume does not hold, in record order.
+// One copy's files that the live volume does not hold, in record order; the records of all zeros
+// met on the way are counted in `neverWritten`.
 std::vector<Found> WalkCopy(const NTFSVolume& copy, const NTFSVolume& live, const FileFilter& filter,
-                            const std::atomic<bool>* stop) {
+                            const std::atomic<bool>* stop, uint64_t& neverWritten) {
     std::vector<Found> found;
     const uint64_t total = copy.GetRecordsCount();
     MftRecordReader records(copy, total);
-    LiveRecords liveRecords(live);
+    LiveRecords liveRecords(live, neverWritten);
     DirectoryPathCache paths(copy);
     NTFSFileRecord record(&copy);
     auto stopped = [stop] { return stop && stop->load(std::memory_order_relaxed); };
@@ -93,7 +99,10 @@ std::vector<Found> WalkCopy(const NTFSVolume& copy, const NTFSVolume& live, cons
     while (!stopped() && records.Next(block)) {
         for (uint64_t n = block.first; n < MftRecordReader::End(block) && !stopped(); ++n) {
             record.SetAttrMask(kNTFSMaskFileName);
-            if (!records.Load(block, record, n)) continue;
+            if (!records.Load(block, record, n)) {
+                neverWritten += record.IsNeverWritten() ? 1 : 0;
+                continue;
+            }
             // In use or deleted in the copy: either is whole there.
             if (record.IsDirectory() || record.GetBaseRecordRef() != 0 || !record.ParseAttrs()) continue;
             std::wstring name = ShownRecordName(record, n);
@@ -156,7 +165,7 @@ ShadowCopyFound FindShadowCopyFiles(const ShadowCopies& copies, const VolumeSour
             continue;
         }
         std::vector<DeletedFileInfo> kept;
-        for (Found& found : WalkCopy(*volume, live, filter, stop)) {
+        for (Found& found : WalkCopy(*volume, live, filter, stop, result.neverWritten)) {
             const uint64_t number = found.file.GetRecordNumber();
             std::vector<const NTFSVolume*>& versions = given[Key{number, found.sequence, found.file.GetName()}];
             if (std::any_of(versions.begin(), versions.end(),

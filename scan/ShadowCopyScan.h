@@ -42,6 +42,7 @@ private:
 struct ShadowCopyFound {
     std::vector<DeletedFileInfo> files;
     std::vector<uint32_t> unreadable;
+    uint64_t neverWritten = 0;  // records of all zeros read (NTFSFileRecord::IsNeverWritten)
 };
 ShadowCopyFound FindShadowCopyFiles(const ShadowCopies& copies, const VolumeSource& live, const FileFilter& filter,
                                     const std::atomic<bool>* stop = nullptr);

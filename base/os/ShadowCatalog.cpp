@@ -15,8 +15,9 @@ constexpr uint32_t kBlockSize = 0x4000;
 constexpr uint32_t kEntrySize = kShadowCatalogEntrySize;
 constexpr uint32_t kRecordVolumeHeader = 1;
 constexpr uint32_t kRecordCatalogBlock = 2;
-constexpr uint64_t kEntryCopy = 2;
-constexpr uint64_t kEntryStore = 3;
+// 0 past the last entry ever written, 1 (kShadowUnusedEntry) once freed.
+constexpr uint64_t kEntryCopy = kShadowCopyEntry;
+constexpr uint64_t kEntryStore = kShadowStoreEntry;
 // Catalog entry flag of a copy taken offline: Windows no longer offers it, its store remains.
 constexpr uint64_t kCopyFlagOffline = 0x100;
 
@@ -54,8 +55,16 @@ ShadowCatalog ReadShadowCatalog(Device& volume) {
     if (next == 0) return catalog;  // shadow copies enabled, none taken
     catalog.present = true;
 
-    std::vector<ShadowCatalogEntry> described;  // type-2 entries, in catalog order
-    std::vector<std::pair<ShadowStoreId, uint64_t>> placed;  // stores that type-3 entries place, and where
+    // Each entry with its place in catalog order, for telling which copies come before a fault.
+    struct Placed {
+        ShadowStoreId store;
+        uint64_t offset;
+        size_t order;
+    };
+    std::vector<std::pair<ShadowCatalogEntry, size_t>> described;  // type-2 entries, in catalog order
+    std::vector<Placed> placed;                                      // type-3 entries
+    std::vector<std::pair<ShadowCatalogFault, size_t>> faults;
+    size_t order = 0;
     std::vector<uint8_t> buffer(kBlockSize);
     std::vector<uint64_t> visited;
     while (next != 0) {
@@ -71,7 +80,7 @@ ShadowCatalog ReadShadowCatalog(Device& volume) {
             catalog.damaged = true;
             break;
         }
-        for (uint32_t at = kEntrySize; at + kEntrySize <= kBlockSize; at += kEntrySize) {
+        for (uint32_t at = kEntrySize; at + kEntrySize <= kBlockSize; at += kEntrySize, ++order) {
             ByteReader entry = *block.Sub(at, kEntrySize);
             const uint64_t type = entry.U64(0).value_or(0);
             if (type == kEntryCopy) {
@@ -80,20 +89,41 @@ ShadowCatalog ReadShadowCatalog(Device& volume) {
                 copy.entryOffsets.push_back(next + at);
                 copy.offline = (entry.U64(40).value_or(0) & kCopyFlagOffline) != 0;
                 copy.created = entry.U64(48).value_or(0);
-                described.push_back(copy);
+                described.emplace_back(copy, order);
             } else if (type == kEntryStore) {
-                placed.emplace_back(StoreIdAt(entry), next + at);
+                placed.push_back({StoreIdAt(entry), next + at, order});
+            } else if (type > kShadowUnusedEntry) {
+                faults.push_back({{next + at, 0, type}, order});
             }
         }
         next = block.U64(40).value_or(0);
     }
-    for (ShadowCatalogEntry& copy : described) {
-        for (const auto& [store, offset] : placed)
-            if (store == copy.store) copy.entryOffsets.push_back(offset);
-        if (copy.entryOffsets.size() < 2) continue;
-        copy.number = static_cast<uint32_t>(catalog.copies.size() + 1);
+    // Copies are numbered by their descriptions, whole or not, so that one damaged entry renames
+    // no other copy.
+    uint32_t number = 0;
+    std::vector<size_t> orders;  // of the whole copies' descriptions
+    for (auto& [copy, at] : described) {
+        copy.number = ++number;
+        for (const Placed& store : placed)
+            if (store.store == copy.store) copy.entryOffsets.push_back(store.offset);
+        if (copy.entryOffsets.size() < 2) {
+            faults.push_back({{copy.entryOffsets.front(), copy.number, kEntryCopy}, at});
+            continue;
+        }
         catalog.copies.push_back(copy);
+        orders.push_back(at);
     }
+    for (const Placed& store : placed)
+        if (std::none_of(described.begin(), described.end(),
+                         [&](const auto& copy) { return copy.first.store == store.store; }))
+            faults.push_back({{store.offset, 0, kEntryStore}, store.order});
+    std::stable_sort(faults.begin(), faults.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
+    for (const auto& fault : faults) catalog.faults.push_back(fault.first);
+    // Older copies come first: every copy described before the last fault may read through the
+    // store that fault's copy had.
+    if (!faults.empty())
+        for (size_t i = 0; i < catalog.copies.size(); ++i)
+            catalog.copies[i].behindDamage = orders[i] < faults.back().second;
     return catalog;
 }
 

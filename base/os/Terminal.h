@@ -15,10 +15,13 @@ std::vector<std::wstring> ProgramArguments(int argc, char** argv);
 // false when it could not all be written.
 bool WriteStandardError(std::wstring_view text);
 
+// From now on a reader of standard output that goes away (SIGPIPE; `| head -1`) no longer ends
+// the program: the write fails, and the program says so. Windows has no such signal.
+void KeepRunningWhenOutputCloses();
+
 // From now on an interrupt (SIGINT, SIGTERM or SIGHUP, a terminal or session closed; Ctrl+C or
 // Ctrl+Break on Windows) no longer ends the program: it sets the flag below, which the program
-// polls to stop in good order. A reader of standard output that goes away no longer ends it
-// either (SIGPIPE): the write fails, and the program says so.
+// polls to stop in good order. Output that closes no longer ends it either, as above.
 void CatchInterrupts();
 const std::atomic<bool>& InterruptFlag();
 

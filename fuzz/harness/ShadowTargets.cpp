@@ -15,6 +15,15 @@
 
 using namespace Vorlaq;
 
+// libvshadow leaks on its own on a damaged store: libvshadow_store_descriptor_read_store_header
+// (version 20190323) returns at once when the block it read is not of the store header's record
+// type, without freeing that block (48 bytes and its 16 KiB of data, from
+// libvshadow_store_block_initialize). Our volume, handle and stores are freed on every path (the
+// leak report holds none of them). The library is built without frame pointers, so the stack
+// LeakSanitizer keeps ends at the allocating function: it is named here, for the fuzz target and
+// for the regression replay in robust_tests, which both link this file.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libvshadow_store_block_initialize\n"; }
+
 namespace QuorretFuzz {
 
 namespace {
@@ -96,9 +105,14 @@ int FuzzShadowCopies(const uint8_t* data, size_t size) {
     PiecesDevice whole(pieces, volumeSize);
     const ShadowCatalog catalog = ReadShadowCatalog(whole);
     for (size_t i = 0; i < catalog.copies.size(); ++i) {
-        Check(catalog.copies[i].number == i + 1, "copies are numbered 1, 2, ... in catalog order");
+        Check(catalog.copies[i].number > (i ? catalog.copies[i - 1].number : 0),
+              "copies are numbered 1, 2, ... in catalog order, a damaged one's number left to it");
         Check(catalog.copies[i].entryOffsets.size() >= 2, "a copy has its description and its store's place");
     }
+    for (const ShadowCatalogFault& fault : catalog.faults)
+        Check(std::none_of(catalog.copies.begin(), catalog.copies.end(),
+                           [&](const ShadowCatalogEntry& copy) { return fault.copy != 0 && copy.number == fault.copy; }),
+              "a copy with a damaged entry is not offered");
 
     std::shared_ptr<ShadowCopies> copies = ShadowCopies::Open(source);
     if (!copies) return 0;

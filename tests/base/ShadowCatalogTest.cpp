@@ -107,3 +107,48 @@ TEST(ShadowCatalog, AbsentDamagedAndLoopingCatalogs) {
     Put64(farAway, 0x1E00 + 48, UINT64_MAX - 10);
     EXPECT_TRUE(Read(farAway).damaged);
 }
+
+// An entry that belongs to no whole copy is a fault: a description whose store no entry places
+// (named by its number, which no other copy loses), an entry of no known type, a store no copy
+// describes. Each costs the copies described before it, which may read through its copy's store.
+TEST(ShadowCatalog, DamagedEntriesAreFaultsThatCostTheOlderCopiesOnly) {
+    ShadowCatalog newest = Read(TwoBlockCatalog());
+    ASSERT_EQ(newest.faults.size(), 1u);
+    EXPECT_EQ(newest.faults[0].offset, 0x8000u + 384);
+    EXPECT_EQ(newest.faults[0].copy, 3u);
+    EXPECT_TRUE(newest.copies[0].behindDamage && newest.copies[1].behindDamage);
+
+    // As Windows writes them: each copy's description, then its store's place, oldest first.
+    auto pairs = [](uint8_t damagedId, uint64_t damagedType) {
+        Bytes b(0x10000);
+        BlockHeader(b, 0x1E00, 1, 0);
+        Put64(b, 0x1E00 + 48, 0x8000);
+        BlockHeader(b, 0x8000, 2, 0);
+        uint64_t at = 0x8000 + 128;
+        for (uint8_t id : {0xA1, 0xB2, 0xC3}) {
+            Entry(b, at, 2, id, 0, id);
+            Entry(b, at + 128, id == damagedId ? damagedType : 3, id == damagedId ? 0xEE : id);
+            at += 256;
+        }
+        return Read(b);
+    };
+    // The middle copy's store entry of no known type: it is lost, and the oldest behind it.
+    ShadowCatalog middle = pairs(0xB2, 9);
+    ASSERT_EQ(middle.faults.size(), 2u);
+    EXPECT_EQ(middle.faults[0].copy, 2u);
+    EXPECT_EQ(middle.faults[1].type, 9u);
+    EXPECT_EQ(middle.faults[1].offset, 0x8000u + 512);
+    ASSERT_EQ(middle.copies.size(), 2u);
+    EXPECT_EQ(middle.copies[1].number, 3u);
+    EXPECT_TRUE(middle.copies[0].behindDamage);
+    EXPECT_FALSE(middle.copies[1].behindDamage);
+    // The oldest copy's store entry placing a store no copy describes: it alone is lost.
+    ShadowCatalog oldest = pairs(0xA1, 3);
+    ASSERT_EQ(oldest.faults.size(), 2u);
+    EXPECT_EQ(oldest.faults[0].copy, 1u);
+    EXPECT_EQ(oldest.faults[1].copy, 0u);
+    EXPECT_EQ(oldest.faults[1].type, 3u);
+    ASSERT_EQ(oldest.copies.size(), 2u);
+    EXPECT_EQ(oldest.copies[0].number, 2u);
+    EXPECT_FALSE(oldest.copies[0].behindDamage || oldest.copies[1].behindDamage);
+}

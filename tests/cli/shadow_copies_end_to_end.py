@@ -220,7 +220,7 @@ class ShadowCopies(unittest.TestCase):
         if disk is None:
             self.skipTest("ntfs.tgz is not there")
         base = 2048 * 512
-        for damage in ("its block list", "its store header"):
+        for damage in ("its block list", "its store header", "its catalog entry"):
             damaged = e2e.work_dir("shadow", "damaged") / "disk.raw"
             subprocess.run(["cp", "--sparse=always", str(disk), str(damaged)], check=True)
             with open(damaged, "r+b") as f:
@@ -233,8 +233,11 @@ class ShadowCopies(unittest.TestCase):
                 if damage == "its block list":
                     f.seek(base + int.from_bytes(block[first_store + 8:first_store + 16], "little"))
                     f.write(b"\xAA" * 128)
-                else:  # the catalog sends the library to a store header that is not one
-                    block[first_store + 32:first_store + 40] = (0x7777777000).to_bytes(8, "little")
+                else:
+                    if damage == "its store header":  # the library is sent to a store header that is not one
+                        block[first_store + 32:first_store + 40] = (0x7777777000).to_bytes(8, "little")
+                    else:  # all but the entry's type garbled: a store no copy describes
+                        block[first_store + 8:first_store + 128] = b"\xAA" * 120
                     f.seek(base + catalog)
                     f.write(block)
             rows, r = scan_json(damaged, 2048)
@@ -243,6 +246,9 @@ class ShadowCopies(unittest.TestCase):
             self.assertNotIn((1, "shadow_1.txt"), names, damage)
             self.assertRegex(r.err, r"(?i)shadow copy 1 (cannot be read|holds no readable)", damage)
             self.assertIn("Shadow copies: 1 read, 3 files found.", r.err, damage)
+        # In our words, naming the copy.
+        self.assertIn("Shadow copy 1 cannot be read: its catalog entry is damaged (no entry places its store).", r.err)
+        self.assertNotIn("libvshadow", r.err)
 
 
 if __name__ == "__main__":

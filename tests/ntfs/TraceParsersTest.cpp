@@ -243,6 +243,11 @@ TEST(SlackNames, EachFormIsFoundAndImplausibleNamesAreNot) {
     Bytes flagged = Entry(0x57, FileNameValue(u"flagged.txt"));
     flagged[0x0C] = 0x10;
     Append(slack, flagged);
+    // An entry whose header describes its key but claims more than the block has left: neither
+    // it nor its key alone.
+    Bytes overlong = Entry(0x58, FileNameValue(u"overlong.txt"));
+    PutLE(overlong, 0x08, 0xFFF0, 2);
+    Append(slack, overlong);
 
     std::vector<std::tuple<NTFSSlackForm, uint64_t, std::wstring>> found;
     for (const NTFSSlackName& name : CarveFileNames(ByteReader(slack.data(), slack.size())))

@@ -262,11 +262,11 @@ TEST(RestoreFile, ReadFailuresKeepWhatWasWritten) {
     auto at = std::search(bytes->begin() + 4096, bytes->end(), content.begin(), content.begin() + 4096);
     ASSERT_NE(at, bytes->end());
     const uint64_t dataStart = static_cast<uint64_t>(at - bytes->begin());
-    auto faulty = [&](bool shortRead) {
+    auto faulty = [&](uint64_t fault, bool shortRead) {
         return VolumeSource::FromDevice(
-            [bytes, dataStart, shortRead] {
+            [bytes, dataStart, fault, shortRead] {
                 FaultPlan plan;
-                plan.rangeBegin = dataStart + 2 * 65536 + 100;  // inside the third piece
+                plan.rangeBegin = dataStart + fault;
                 plan.rangeEnd = plan.rangeBegin + 1;
                 plan.rangeShort = shortRead;
                 return std::make_unique<FaultDevice>(OpenImage(bytes), plan);
@@ -274,18 +274,29 @@ TEST(RestoreFile, ReadFailuresKeepWhatWasWritten) {
             L"R:\\");
     };
     const std::wstring dir = ScratchFolder("readfail");
-    for (bool shortRead : {true, false}) {
-        Restored r = Restore(faulty(shortRead), 16, dir + L"/b.bin");
+    // Every byte a short read delivered stays, up to the fault; a device that fails every read
+    // across the fault (as a drive does past its end) gives, piece by smaller piece, the whole
+    // clusters before it.
+    const struct {
+        uint64_t fault;  // inside the file's third 64 KiB piece
+        bool shortRead;
+        size_t kept;
+    } cases[] = {{2 * 65536 + 100, true, 2 * 65536 + 100},
+                 {2 * 65536 + 100, false, 2 * 65536},
+                 {2 * 65536 + 3 * 4096 + 100, false, 2 * 65536 + 3 * 4096}};
+    for (const auto& c : cases) {
+        Restored r = Restore(faulty(c.fault, c.shortRead), 16, dir + L"/b.bin");
         EXPECT_FALSE(r.ok);
         EXPECT_EQ(r.log, std::vector<std::wstring>{LogCapture::Error(L"Failed to read data to restore.")});
         ASSERT_TRUE(r.content);
-        EXPECT_EQ(*r.content, Bytes(content.begin(), content.begin() + 2 * 65536)) << "short " << shortRead;
+        EXPECT_EQ(*r.content, Bytes(content.begin(), content.begin() + c.kept)) << c.fault << " short " << c.shortRead;
     }
     EXPECT_EQ(FolderEntries(dir), std::vector<std::wstring>{L"b.bin"});
 }
 
 // One rule for a file that fails, in every front end: nothing stays of one that got none of its
-// bytes, one that got some stays and says how much; either says why. Device names are files too.
+// bytes (stopped or not), one that got some stays and says how much; either says why. Device
+// names are files too.
 TEST(RestoreFile, FailuresSayWhyKeepOnlyFilesHoldingBytesAndDeviceNamesAreFiles) {
     VolumeImage image;
     const Bytes content = Pattern(5 * 65536, 12);
@@ -328,6 +339,14 @@ TEST(RestoreFile, FailuresSayWhyKeepOnlyFilesHoldingBytesAndDeviceNamesAreFiles)
     EXPECT_TRUE(empty.dest.empty());
     EXPECT_EQ(PartialText(empty), L"");
     EXPECT_FALSE(made.empty() || FileExists(made));
+    // A stop before the first byte leaves nothing either.
+    std::atomic<bool> stop{true};
+    RestoreOutcome stopped = RestoreFileInto(MemorySource(bytes), 16, *folder, L"stopped.bin", &stop);
+    const std::wstring madeStopped = stopped.dest;
+    RemoveEmptyFailure(stopped);
+    EXPECT_TRUE(stopped.interrupted);
+    EXPECT_TRUE(stopped.dest.empty());
+    EXPECT_FALSE(madeStopped.empty() || FileExists(madeStopped));
 
     RestoreOutcome onto = RestoreFileOnto(MemorySource(bytes), 16, dir + L"/missing-folder/x.bin");
     // Windows says the folder is missing, POSIX systems the file.

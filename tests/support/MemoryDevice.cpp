@@ -22,7 +22,7 @@ bool FaultDevice::ReadAt(uint64_t offset, void* buffer, uint32_t length, uint32_
     *delivered = 0;
     uint64_t k = ++count_;
     if (reads_) ++*reads_;
-    if (k == plan_.failAtRead) return false;
+    if (k == plan_.failAtRead || (plan_.failFromRead != 0 && k >= plan_.failFromRead)) return false;
     bool touches = plan_.rangeBegin < plan_.rangeEnd && offset < plan_.rangeEnd &&
                    offset + length > plan_.rangeBegin;
     if (touches && !plan_.rangeShort) return false;

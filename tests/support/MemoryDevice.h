@@ -24,6 +24,7 @@ private:
 
 struct FaultPlan {
     uint64_t failAtRead = 0;   // this read (counted from 1) fails; 0: none
+    uint64_t failFromRead = 0; // this read and every one after it fail; 0: none
     uint64_t shortAtRead = 0;  // this read delivers only `shortKeep` bytes; 0: none
     uint32_t shortKeep = 0;
     // Every read that touches [rangeBegin, rangeEnd) fails, or with rangeShort delivers only the

@@ -27,6 +27,13 @@ bool WriteStandardError(std::wstring_view text) {
     return std::fflush(stderr) == 0 && ok;
 }
 
+void KeepRunningWhenOutputCloses() {
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, nullptr);
+}
+
 void CatchInterrupts() {
     struct sigaction action = {};
     action.sa_handler = OnInterrupt;
@@ -35,10 +42,7 @@ void CatchInterrupts() {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGHUP, &action, nullptr);
-    struct sigaction ignore = {};
-    ignore.sa_handler = SIG_IGN;
-    sigemptyset(&ignore.sa_mask);
-    sigaction(SIGPIPE, &ignore, nullptr);
+    KeepRunningWhenOutputCloses();
 }
 
 const std::atomic<bool>& InterruptFlag() { return interrupted; }

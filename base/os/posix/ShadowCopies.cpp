@@ -254,17 +254,48 @@ std::unique_ptr<ShadowCopySet> OpenShadowCopies(std::unique_ptr<Device> volume, 
                                      L"The shadow copy catalog is damaged: only the %u copies before the damage "
                                      L"are read.",
                                      static_cast<uint32_t>(catalog.copies.size()));
+    // The library refuses the whole catalog over one entry it cannot use: a damaged entry is
+    // hidden from it, and with it the copies that may read through the store it was part of.
+    std::vector<uint64_t> masked;
+    for (const ShadowCatalogFault& fault : catalog.faults) {
+        masked.push_back(fault.offset);
+        if (fault.copy != 0)
+            LogManager::instance().print(LogLevel::Error,
+                                         L"Shadow copy %u cannot be read: its catalog entry is damaged (no entry "
+                                         L"places its store).",
+                                         fault.copy);
+        else if (fault.type == kShadowStoreEntry)
+            LogManager::instance().print(LogLevel::Error,
+                                         L"The shadow copy catalog entry at byte %I64u is damaged (it places the store "
+                                         L"of no copy described): the copy it belongs to cannot be read.",
+                                         fault.offset);
+        else
+            LogManager::instance().print(LogLevel::Error,
+                                         L"The shadow copy catalog entry at byte %I64u is damaged (type %I64u, which "
+                                         L"the catalog does not use): the copy it belongs to cannot be read.",
+                                         fault.offset, fault.type);
+    }
+    std::vector<ShadowCatalogEntry> byAge;
+    for (const ShadowCatalogEntry& copy : catalog.copies) {
+        if (!copy.behindDamage) {
+            byAge.push_back(copy);
+            continue;
+        }
+        masked.insert(masked.end(), copy.entryOffsets.begin(), copy.entryOffsets.end());
+        LogManager::instance().print(LogLevel::Error,
+                                     L"Shadow copy %u cannot be read: it reads through the store of a newer copy, "
+                                     L"whose catalog entry is damaged.",
+                                     copy.number);
+    }
     // The library refuses the whole volume when one store cannot be read. An older copy reads
     // through every newer store, a newer one never through an older: so the oldest copies are
     // left out, one more at a time, until the library opens the rest.
-    std::vector<ShadowCatalogEntry> byAge = catalog.copies;
     std::stable_sort(byAge.begin(), byAge.end(),
                      [](const ShadowCatalogEntry& a, const ShadowCatalogEntry& b) { return a.created < b.created; });
     std::shared_ptr<Device> device(std::move(volume));
     std::shared_ptr<VshadowVolume> opened;
     std::string reason;
     size_t left = 0;
-    std::vector<uint64_t> masked;
     for (; left <= byAge.size(); ++left) {
         if (left > 0) masked.insert(masked.end(), byAge[left - 1].entryOffsets.begin(), byAge[left - 1].entryOffsets.end());
         auto attempt = std::make_shared<VshadowVolume>(std::make_unique<MaskedDevice>(device, masked), volumeSize);
@@ -284,7 +315,8 @@ std::unique_ptr<ShadowCopySet> OpenShadowCopies(std::unique_ptr<Device> volume, 
         LogShadowError(L"Shadow copy %u cannot be read: its store, or a newer one it reads through, is damaged (%s).",
                        byAge[i].number, reason);
     for (const ShadowCatalogEntry& copy : catalog.copies) {
-        if (std::find_if(byAge.begin(), byAge.begin() + static_cast<ptrdiff_t>(left), [&](const ShadowCatalogEntry& gone) {
+        if (copy.behindDamage ||
+            std::find_if(byAge.begin(), byAge.begin() + static_cast<ptrdiff_t>(left), [&](const ShadowCatalogEntry& gone) {
                 return gone.number == copy.number;
             }) != byAge.begin() + static_cast<ptrdiff_t>(left))
             continue;

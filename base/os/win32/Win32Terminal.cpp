@@ -46,6 +46,8 @@ bool WriteStandardError(std::wstring_view text) {
     return std::fflush(stderr) == 0 && ok;
 }
 
+void KeepRunningWhenOutputCloses() {}
+
 void CatchInterrupts() { SetConsoleCtrlHandler(OnConsoleEvent, TRUE); }
 
 const std::atomic<bool>& InterruptFlag() { return interrupted; }
