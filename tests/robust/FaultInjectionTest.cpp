@@ -225,7 +225,9 @@ TEST_F(FaultInjection, RestoreFailsWithItsLineAndKeepsWhatItWrote) {
                 EXPECT_EQ(log.Count(LogCapture::Info(L"File restored: " + dest + L".")), 0u);
                 // A data read that failed once is read again in smaller pieces: only a read
                 // before the file was made can end the restore.
-                if (once) EXPECT_FALSE(written);
+                if (once) {
+                    EXPECT_FALSE(written);
+                }
                 if (!written) continue;
                 // What was written stays: every whole cluster (4096 bytes) read before the fault,
                 // the right bytes.
