@@ -22,6 +22,8 @@ constexpr uint64_t kMftMirrRecord = 1;
 constexpr uint64_t kBitmapRecord = 6;
 // $Extend's record: the files in it ($Quota, $ObjId, $Reparse, $UsnJrnl) are the file system's own.
 constexpr uint64_t kExtendRecord = 11;
+// No NTFS volume is smaller: a file below it holds none.
+constexpr uint64_t kSmallestVolume = 1u << 20;
 
 const NTFSAttributeNonResident* IndexAllocationOf(NTFSFileRecord& record) {
     return dynamic_cast<const NTFSAttributeNonResident*>(record.FindFirstAttr(kNTFSAttrIndexAllocation));
@@ -42,6 +44,7 @@ struct Waiting {
     uint32_t recordSize;
     uint16_t sequence;
     bool old;
+    bool listed;  // else kept only as a volume's possible holder
     Recoverability recoverability;
     std::string name;  // UTF-8
 };
@@ -250,20 +253,21 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
         }
         if (number < kNTFSFirstUserRecord || (parentRef & kNTFSRecordNumberMask) == kExtendRecord) return;
         if (!old && !record.IsDeleted()) return;  // the live file system holds it
-        if (name.empty() || !filter.MatchFile(name)) return;
 
         Recoverability recoverability;
         NTFSAttributeBase* data = record.FindStream();
-        if (judged && data) recoverability = JudgeRecoverability(data, *bitmap_, clusterSize_);
-        if (mode_ == RecoverabilityMode::IntactOnly && recoverability.state != RecoverState::Intact) return;
+        bool listed = !name.empty() && filter.MatchFile(name);
+        if (listed && judged && data) recoverability = JudgeRecoverability(data, *bitmap_, clusterSize_);
+        listed = listed && (mode_ != RecoverabilityMode::IntactOnly || recoverability.state == RecoverState::Intact);
+        // An old file large enough to hold a volume is kept, listed or not: it may be one's holder.
+        auto* stored = old ? dynamic_cast<const NTFSAttributeNonResident*>(data) : nullptr;
+        const bool first = stored && !stored->GetDataRuns().empty() && stored->GetDataRuns().front().StartVCN == 0;
+        if (!listed && !(first && stored->GetDataSize() >= kSmallestVolume)) return;
 
         Waiting file{carved.position, carved.mftStart, parentRef, number, data ? data->GetDataSize() : 0, {},
-                     -1, carved.recordSize, record.GetSequenceNumber(), old, recoverability,
-                     WideToUtf8(name)};
+                     first ? stored->GetDataRuns().front().LCN : -1, carved.recordSize, record.GetSequenceNumber(),
+                     old, listed, recoverability, WideToUtf8(name)};
         record.GetFileTime(&file.times[0], &file.times[1], &file.times[2]);
-        if (auto* stored = dynamic_cast<const NTFSAttributeNonResident*>(data);
-            old && stored && !stored->GetDataRuns().empty() && stored->GetDataRuns().front().StartVCN == 0)
-            file.firstCluster = stored->GetDataRuns().front().LCN;
         finds.files.push_back(std::move(file));
     };
     // A file the live file system holds is passed over unloaded; folders are all kept, for paths.
@@ -284,8 +288,10 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
             folders.Add(folder.mftStart, folder.old, folder.number, folder.sequence, folder.parentRef, folder.name);
         for (const IndexedFolder& folder : finds.indexed)
             folders.AddIndexed(folder.reference, folder.parentRef, folder.name, folder.blockPosition);
-        for (Waiting& file : finds.files) files.push_back(std::move(file));
-        found_.fetch_add(finds.files.size(), std::memory_order_relaxed);
+        for (Waiting& file : finds.files) {
+            if (file.listed) found_.fetch_add(1, std::memory_order_relaxed);
+            files.push_back(std::move(file));
+        }
     };
     result.bytesRead = carver.Run(sinks, PoolWorkers(threads_), stop, progress);
 
@@ -327,13 +333,14 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
     if (std::unique_ptr<Device> device = source_.OpenDevice()) damage_ = device->KnownDamage();
     if (!damage_.empty())
         for (Waiting& waiting : files)
-            if (waiting.recoverability.state != RecoverState::Overwritten &&
+            if (waiting.listed && waiting.recoverability.state != RecoverState::Overwritten &&
                 InDamage(waiting.old, waiting.mftStart, waiting.recordSize, waiting.number))
                 waiting.recoverability = {RecoverState::Damaged, 0};
 
     // Paths under a volume kept in a file begin with that file's path, each made once.
     std::unordered_map<const std::wstring*, std::shared_ptr<const std::wstring>> innerPaths;
     for (Waiting& waiting : files) {
+        if (!waiting.listed) continue;
         const OldVolume* volume = waiting.old ? VolumeOf(waiting.mftStart) : nullptr;
         // Old files were judged at the live volume's geometry: at another that judgement says nothing.
         const bool judgedHere = !waiting.old || (volume && volume->start == 0 && volume->clusterSize == clusterSize_);

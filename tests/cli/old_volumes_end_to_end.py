@@ -169,6 +169,9 @@ class OldVolumes(unittest.TestCase):
                 listed_inside = {"\\VMs\\inner.img" + path: digest for path, digest in inside.items()}
                 self.check_restore(outer, {"outer": outside, "inner": listed_inside}, 0.95)
                 err = run_cli("scan", outer, "--deep", "--format", "tsv")[2]
+                # A filter that the holder's name does not pass still leaves its files where they are.
+                only = run_cli("scan", outer, "--deep", "--filter", "file000.bin", "--format", "tsv")[1]
+                self.assertIn("\tfile000.bin\t\\\\VMs\\\\inner.img\\\\Docs\\\\", only)
                 self.assertRegex(err, r"Old file system at byte \d+, 1024-byte clusters \(from its boot sector[^)]*\): "
                                       r"60 files, inside the file \\VMs\\inner\.img\.")
 
