@@ -199,16 +199,16 @@ const OldVolume* DeepScan::VolumeOf(uint64_t mftStart) const {
     return found == volumeOfPiece_.end() ? nullptr : &volumes_[found->second];
 }
 
-std::optional<uint64_t> DeepScan::PieceHolding(uint64_t position) const {
+std::optional<uint64_t> DeepScan::PieceHolding(uint64_t position, const std::vector<std::optional<uint64_t>>& pieceOf) const {
     // The volume that starts last at or before the position and, where its size is known, holds it.
-    const OldVolume* holder = nullptr;
-    for (const OldVolume& volume : volumes_)
-        if (volume.start <= position && (volume.size == 0 || position - volume.start < volume.size) &&
-            (!holder || volume.start > holder->start))
-            holder = &volume;
-    for (const auto& [mftStart, volume] : volumeOfPiece_)
-        if (&volumes_[volume] == holder) return mftStart;
-    return std::nullopt;
+    std::optional<size_t> holder;
+    for (size_t volume = 0; volume < volumes_.size(); ++volume) {
+        const OldVolume& placed = volumes_[volume];
+        if (placed.start <= position && (placed.size == 0 || position - placed.start < placed.size) &&
+            (!holder || placed.start > volumes_[*holder].start))
+            holder = volume;
+    }
+    return holder ? pieceOf[*holder] : std::nullopt;
 }
 
 DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(DeletedFileInfo&)>& sink,
@@ -306,7 +306,10 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
         const OldVolume* volume = VolumeOf(mftStart);
         return volume && volume == VolumeOf(otherStart);
     });
-    folders.PlaceIndexed([this](uint64_t blockPosition) { return PieceHolding(blockPosition); });
+    std::vector<std::optional<uint64_t>> pieceOf(volumes_.size());
+    for (const auto& [mftStart, volume] : volumeOfPiece_)
+        if (!pieceOf[volume]) pieceOf[volume] = mftStart;
+    folders.PlaceIndexed([&](uint64_t blockPosition) { return PieceHolding(blockPosition, pieceOf); });
     const auto lost = std::make_shared<const std::wstring>(root + kLostFilesFolder + L"\\");
     auto pathOf = [&](const Waiting& waiting) {
         std::shared_ptr<const std::wstring> path = folders.PathOf(waiting.mftStart, waiting.old, waiting.parentRef);

@@ -76,8 +76,9 @@ private:
     // Whether a stored cluster of the data of record `number` of the MFT at `mftStart` (of the
     // live MFT without `old`) lies in a damaged chunk the last Run's read found.
     bool InDamage(bool old, uint64_t mftStart, uint32_t recordSize, uint64_t number) const;
-    // A piece of the MFT of the old volume whose bytes hold `position`; none outside every one.
-    std::optional<uint64_t> PieceHolding(uint64_t position) const;
+    // A piece of the MFT of the old volume whose bytes hold `position` (`pieceOf` names one piece
+    // of each volume); none outside every one.
+    std::optional<uint64_t> PieceHolding(uint64_t position, const std::vector<std::optional<uint64_t>>& pieceOf) const;
 
     const VolumeSource& source_;
     const RecoverabilityMode mode_;

@@ -21,11 +21,11 @@ constexpr uint64_t kFirstUserRecord = 16;
 // Bounds against a hostile source: records 0, 1 and 6 kept, runs of each, folders indexed and
 // parent references sampled per group, folders kept for the parent references, index blocks per
 // folder tried, and rounds of placing by parent folders.
-constexpr size_t kMostSystemRecords = 256;
-constexpr size_t kMostRuns = 65536;
+constexpr size_t kMostSystemRecords = 64;
+constexpr size_t kMostRuns = 16384;
 constexpr size_t kMostFolderIndexes = 4096;
 constexpr size_t kMostParentRefs = 64;
-constexpr size_t kMostFolders = 4u << 20;
+constexpr size_t kMostFolders = 2u << 20;
 constexpr size_t kMostBlocksTried = 64;
 constexpr int kMostRounds = 16;
 // Folders (or parent references) that must agree before a group is placed by them.
