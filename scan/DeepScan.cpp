@@ -94,6 +94,14 @@ void NoteEvidence(NTFSFileRecord& record, uint64_t mftStart, uint32_t recordSize
     }
 }
 
+// Record `number` read again into `record`, for its unnamed $DATA (owned by the record); null when
+// the record cannot be read or has none.
+NTFSAttributeBase* ReadDataOf(NTFSFileRecord& record, uint64_t number) {
+    record.SetAttrMask(kNTFSMaskData);
+    if (!record.ReadFileRecord(number) || !record.ParseAttrs()) return nullptr;
+    return record.FindStream();
+}
+
 // `spans` of the source as bytes of a volume that starts `start` bytes in.
 std::vector<DamagedSpan> SpansInVolume(const std::vector<DamagedSpan>& spans, uint64_t start) {
     std::vector<DamagedSpan> inside;
@@ -319,9 +327,7 @@ DeepScanResult DeepScan::Run(const FileFilter& filter, const std::function<void(
         std::unique_ptr<NTFSVolume> view =
             source_.OldFileSystem(file.mftStart, file.recordSize, volume.clusterSize, volume.start).Open();
         NTFSFileRecord record(view.get());
-        record.SetAttrMask(kNTFSMaskData);
-        if (!record.ReadFileRecord(file.number) || !record.ParseAttrs()) return std::nullopt;
-        auto* stored = dynamic_cast<const NTFSAttributeNonResident*>(record.FindStream());
+        auto* stored = dynamic_cast<const NTFSAttributeNonResident*>(ReadDataOf(record, file.number));
         if (!stored) return std::nullopt;
         return FileExtent::Of(volume.start, volume.clusterSize, stored->GetDataRuns(), stored->GetDataSize());
     };
@@ -385,9 +391,7 @@ bool DeepScan::InDamage(bool old, uint64_t mftStart, uint32_t recordSize, uint64
     std::unique_ptr<NTFSVolume> view =
         volume ? source_.OldFileSystem(mftStart, recordSize, volume->clusterSize, volume->start).Open() : source_.Open();
     NTFSFileRecord record(view.get());
-    record.SetAttrMask(kNTFSMaskData);
-    if (!record.ReadFileRecord(number) || !record.ParseAttrs()) return false;
-    NTFSAttributeBase* data = record.FindStream();
+    NTFSAttributeBase* data = ReadDataOf(record, number);
     return data && StoredBytesIn(data, volume ? volume->clusterSize : clusterSize_,
                                  SpansInVolume(damage_, volume ? volume->start : 0)) != 0;
 }

@@ -68,6 +68,17 @@ def cli_command(*args, prefix=None):
     return command + [str(a) for a in args], env
 
 
+def run_into_closed_pipe(*args):
+    """The program with its standard output a pipe whose reader is gone (`| head` that has ended)."""
+    command, env = cli_command(*args)
+    read_end, write_end = os.pipe()
+    os.close(read_end)
+    try:
+        return subprocess.run(command, stdout=write_end, stderr=subprocess.PIPE, env=env, timeout=300)
+    finally:
+        os.close(write_end)
+
+
 def run_cli(*args, prefix=None):
     command, env = cli_command(*args, prefix=prefix)
     proc = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env, timeout=300)
@@ -1322,13 +1333,7 @@ class HonestOutput(unittest.TestCase):
             # A reader that goes away (| head): said, exit 1, whatever the format or the extras.
             for extra in (["--format", "table"], ["--format", "tsv"], ["--format", "json"], ["--format", "body"],
                           ["--traces"], ["--shadow-copies"]):
-                command, env = cli_command("scan", arg_path(sample), *extra)
-                read_end, write_end = os.pipe()
-                os.close(read_end)
-                try:
-                    proc = subprocess.run(command, stdout=write_end, stderr=subprocess.PIPE, env=env, timeout=300)
-                finally:
-                    os.close(write_end)
+                proc = run_into_closed_pipe("scan", arg_path(sample), *extra)
                 self.assertEqual(proc.returncode, 1, (extra, proc.returncode, proc.stderr))
                 self.assertIn(b"standard output could not be written", proc.stderr, extra)
 
@@ -1406,13 +1411,7 @@ class HonestOutput(unittest.TestCase):
         # is finished, its line and the summary go to standard error, no further file is begun.
         out = work_dir("honest") / "broken-pipe"
         shutil.rmtree(out, ignore_errors=True)
-        command, env = cli_command("restore", arg_path(unpacked("sample")), "--all", "--out", arg_path(out))
-        read_end, write_end = os.pipe()
-        os.close(read_end)
-        try:
-            proc = subprocess.run(command, stdout=write_end, stderr=subprocess.PIPE, env=env, timeout=300)
-        finally:
-            os.close(write_end)
+        proc = run_into_closed_pipe("restore", arg_path(unpacked("sample")), "--all", "--out", arg_path(out))
         err = proc.stderr.decode("utf-8").replace("\r\n", "\n").splitlines()
         self.assertEqual(proc.returncode, 1, err)
         on_disk = [p.name for p in out.iterdir()]
